@@ -1,0 +1,63 @@
+// The pixel format every effect reads and writes: RGB565 words split into
+// three 5-bit channels, the weight table pre_RGB_tab, and the surface lock
+// rule. Owns no surface; effects and the renderer include it.
+#pragma once
+
+#include <SDL.h>
+#include <cstdint>
+
+namespace px {
+
+// r = p >> 11, g = (p >> 6) & 31 (the upper five green bits), b = p & 31
+inline constexpr int red(Uint16 p) { return p >> 11; }
+inline constexpr int green(Uint16 p) { return (p >> 6) & 31; }
+inline constexpr int blue(Uint16 p) { return p & 31; }
+
+// p = (r << 11) | (g << 6) | b: a computed pixel always has green's lowest bit 0
+inline constexpr Uint16 pack(int r, int g, int b) {
+    return static_cast<Uint16>((r << 11) | (g << 6) | b);
+}
+
+}  // namespace px
+
+// Weight table: pre_RGB_tab[v * 31 + k] = trunc(v * k * 0.034), v = 0..255,
+// k = 0..30. A blend is out = tab[s*31 + w] + tab[d*31 + 30 - w].
+inline constexpr int pre_RGB_rows = 256;
+inline constexpr int pre_RGB_weights = 31;
+extern int pre_RGB_tab[pre_RGB_rows * pre_RGB_weights];
+
+// Fills pre_RGB_tab row by row (v outer, k inner).
+void fill_pre_RGB_tab();
+
+// Locks a surface, retrying while SDL_LockSurface fails.
+inline void lock_surface(SDL_Surface* s) {
+    while (SDL_LockSurface(s) < 0) {
+    }
+}
+
+// Holds a surface locked for one drawing operation and exposes its pixels
+// with the pitch in pixels (bytes >> 1). Unlocks when it goes out of scope,
+// so locks taken in order A, B are released B, A.
+class surface_lock {
+public:
+    explicit surface_lock(SDL_Surface* s) : surface_(s) {
+        lock_surface(s);
+        pixels = static_cast<Uint16*>(s->pixels);
+        pitch = s->pitch >> 1;
+        width = s->w;
+        height = s->h;
+    }
+    ~surface_lock() { SDL_UnlockSurface(surface_); }
+    surface_lock(const surface_lock&) = delete;
+    surface_lock& operator=(const surface_lock&) = delete;
+
+    Uint16* row(int y) const { return pixels + static_cast<std::ptrdiff_t>(y) * pitch; }
+
+    Uint16* pixels;
+    int pitch;
+    int width;
+    int height;
+
+private:
+    SDL_Surface* surface_;
+};

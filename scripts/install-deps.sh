@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the show needs to build, generate its data,
+# play and test, when any of them is missing. Nothing is downloaded outside
+# Debian's own package archive.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libsdl1.2-compat-dev libsdl-image1.2-dev
+  libopenmpt-dev libkissfft-dev
+  libpng-dev zlib1g-dev libjpeg-dev
+  libfreetype-dev fonts-dejavu-core
+  libcli11-dev libgtest-dev libbenchmark-dev
+  ffmpeg
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing missing Debian packages: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+  apt=(env DEBIAN_FRONTEND=noninteractive apt-get)
+elif command -v sudo >/dev/null 2>&1; then
+  apt=(sudo env DEBIAN_FRONTEND=noninteractive apt-get)
+else
+  echo "error: these Debian packages are missing and neither root nor sudo is available to install them:" >&2
+  echo "  ${missing[*]}" >&2
+  echo "Install them as root (apt-get install ${missing[*]}) and run make again." >&2
+  exit 1
+fi
+"${apt[@]}" update -q
+"${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"

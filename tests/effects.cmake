@@ -1,0 +1,3 @@
+ostra_test(effects_tests
+  SOURCES test_pixel.cpp
+  LIBS ostra_effects)
