@@ -1,0 +1,69 @@
+// flame: additive tent-shaped flame, one column at a time.
+#include "flame.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "float_steps.h"
+#include "pixel.h"
+
+void flame::set_target(SDL_Surface* s) {
+    target_pixels = s ? static_cast<Uint16*>(s->pixels) : nullptr;
+    target_pitch = s ? s->pitch >> 1 : 0;
+    target_width = s ? s->w : 0;
+    target_height = s ? s->h : 0;
+}
+
+namespace {
+// trunc(v) capped to 0..31; a capped addend gives the same min(31, ...) result.
+int capped_trunc(float v) {
+    if (!(v > 0.0f)) return 0;  // also NaN
+    if (v >= 31.0f) return 31;
+    return static_cast<int>(v);
+}
+}  // namespace
+
+void flame::plot(int x, int y, int width, float height, float phase, float intensity) {
+    if (width <= 0 || !target_pixels) return;
+
+    // Palette channels times the intensity, once per call.
+    for (int k = 0; k < 200; ++k) {
+        const Uint16 c = palette[k];
+        add_r_[k] = capped_trunc(px::red(c) * intensity);
+        add_g_[k] = capped_trunc(px::green(c) * intensity);
+        add_b_[k] = capped_trunc(px::blue(c) * intensity);
+    }
+
+    const float dphi = 20.0f / static_cast<float>(width);
+    const float dh = 2.0f * height / static_cast<float>(width);
+    float g = 0.0f;
+    float phi = 0.0f;
+    const long long half_end = static_cast<long long>(x) + (width >> 1);
+    const int row_max = std::min(y, target_height - 1);  // lowest row inside the target
+
+    for (long long i = x; i < static_cast<long long>(x) + width; ++i) {
+        g = i < half_end ? g + dh : g - dh;
+        // h = g + (g / 10) * sin(phase + phi), stored in single precision
+        const float h = static_cast<float>(g + (g / 10.0f) * std::sin(static_cast<double>(phase + phi)));
+        phi = phi + dphi;
+        if (!(h >= 1.0f) || i < 0 || i >= target_width) continue;  // H = trunc(h) <= 0, or off the target
+        // H rows y, y-1, ..., y-H+1; never more than reach row 0.
+        const long long H = h < 1e9f ? static_cast<long long>(h) : 1000000000LL;
+        const float s = 200.0f / h;  // palette step
+        // Rows below the target still advance the palette position.
+        const long long skipped = std::min<long long>(static_cast<long long>(y) - row_max, H);
+        float p = repeated_add(0.0f, s, skipped);
+        const long long top = std::max<long long>(static_cast<long long>(y) - H + 1, 0);
+        Uint16* d = target_pixels + static_cast<std::ptrdiff_t>(row_max) * target_pitch + i;
+        for (long long j = row_max; j >= top; --j, d -= target_pitch) {
+            const int k = std::min(static_cast<int>(p), 199);
+            const Uint16 bg = *d;
+            // red = min(31, bg.r + pal.r*c), green likewise, blue = min(31, bg.b/2 + pal.b*c)
+            const int r = std::min(31, px::red(bg) + add_r_[k]);
+            const int gr = std::min(31, px::green(bg) + add_g_[k]);
+            const int b = std::min(31, (px::blue(bg) >> 1) + add_b_[k]);
+            *d = px::pack(r, gr, b);
+            p = p + s;
+        }
+    }
+}

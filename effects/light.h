@@ -1,0 +1,38 @@
+// light: a sprite cut once out of a picture and kept as a list of points,
+// blended each frame onto a target surface with per-channel weights through
+// pre_RGB_tab. Owns its point list; writes only inside the target.
+#pragma once
+
+#include <SDL.h>
+
+#include <memory>
+
+struct light {
+    Uint16* source_pixels = nullptr;  // valid during set_sprite
+    int source_pitch = 0;             // in pixels
+    SDL_Surface* target = nullptr;    // drawn into; set by the caller
+    Uint16* target_pixels = nullptr;  // valid during plot_light
+    int target_pitch = 0;             // in pixels
+    // The point list: offsets from the centre of the cut rectangle and the
+    // pixel word of each point, in scan order (rows top to bottom).
+    std::unique_ptr<int[]> x_offsets;
+    std::unique_ptr<int[]> y_offsets;
+    std::unique_ptr<Uint16[]> colours;
+    int count = 0;
+
+    light() = default;
+    light(const light&) = delete;
+    light& operator=(const light&) = delete;
+
+    // Replaces the point list by the pixels of columns x0..x1-1, rows
+    // y0..y1-1 (exclusive ends) of source, leaving out pixels equal to key
+    // when use_key is non-zero. Offsets are x - x0 - ((x1 - x0) >> 1) and
+    // y - y0 - ((y1 - y0) >> 1). Pixels outside the source are left out.
+    void set_sprite(SDL_Surface* source, int x0, int y0, int x1, int y1, unsigned short key, int use_key);
+
+    // Blends every point whose position falls inside the target with its
+    // centre at (x, y), per channel c (weights clamped to 0..30):
+    //   out.c = min(31, pre_RGB_tab[C.c*31 + sprite_c] + pre_RGB_tab[D.c*31 + back_c])
+    void plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, int back_r, int back_g,
+                    int back_b);
+};
