@@ -1,0 +1,70 @@
+// The show's tick counter: SDL's millisecond timer counted from the clock's
+// start, or a virtual counter that only advance_to moves; and the injected
+// stop request. Atomics: the audio callback thread reads ticks() too.
+#include "clock.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace clk {
+namespace {
+std::atomic<bool> sim{false};
+std::atomic<Uint32> virtual_now{0};
+std::atomic<int64_t> live_base{-1};  // SDL_GetTicks at the clock's start; -1 = not started
+std::atomic<Uint32> quit_at{0};
+std::atomic<bool> quit_delivered{false};
+
+void restart_live() { live_base.store(SDL_GetTicks()); }
+}  // namespace
+
+void set_simulated(bool simulated) {
+    sim.store(simulated);
+    virtual_now.store(0);
+    if (!simulated)
+        restart_live();
+}
+
+bool simulated() { return sim.load(); }
+
+Uint32 ticks() {
+    if (sim.load())
+        return virtual_now.load();
+    int64_t base = live_base.load();
+    if (base < 0) {
+        // The first reading starts the live clock; a racing first reader
+        // keeps whichever base was stored first.
+        const int64_t now = SDL_GetTicks();
+        base = live_base.compare_exchange_strong(base, now) ? now : base;
+    }
+    return SDL_GetTicks() - static_cast<Uint32>(base);  // unsigned: SDL's wrap does no harm
+}
+
+void advance_to(Uint32 t) {
+    if (!sim.load())
+        return;
+    Uint32 now = virtual_now.load();
+    while (t > now && !virtual_now.compare_exchange_weak(now, t)) {
+    }
+}
+
+void set_quit_at(Uint32 ms) {
+    quit_at.store(ms);
+    quit_delivered.store(false);
+}
+
+bool take_injected_quit() {
+    const Uint32 at = quit_at.load();
+    if (at == 0 || quit_delivered.load() || ticks() < at)
+        return false;
+    quit_delivered.store(true);
+    return true;
+}
+
+void reset() {
+    virtual_now.store(0);
+    quit_at.store(0);
+    quit_delivered.store(false);
+    restart_live();
+}
+
+}  // namespace clk
