@@ -1,0 +1,131 @@
+// The mesh record: its arrays, the transforms scale and rotate (face-order
+// traversal: a vertex is transformed once per face corner naming it) and the
+// perspective projection. Draws nothing (see rasterizer.cpp).
+#include "object.h"
+
+#include <algorithm>
+
+#include "exact.h"
+#include "globals.h"
+
+object::object() {
+    tables_ = new int[6 * scan_rows];
+    left_x = tables_;
+    right_x = tables_ + scan_rows;
+    left_u = tables_ + 2 * scan_rows;
+    left_v = tables_ + 3 * scan_rows;
+    right_u = tables_ + 4 * scan_rows;
+    right_v = tables_ + 5 * scan_rows;
+    std::fill_n(tables_, 6 * scan_rows, 0);
+    for (row_counter = 0; row_counter < scan_rows; ++row_counter) {
+        left_x[row_counter] = 640;
+        right_x[row_counter] = 0;
+    }
+}
+
+object::~object() {
+    free_arrays();
+    delete[] tables_;
+}
+
+void object::free_arrays() {
+    for (auto& v : verts) {
+        delete[] v;
+        v = nullptr;
+    }
+    for (auto& t : tex_coords) {
+        delete[] t;
+        t = nullptr;
+    }
+    delete[] faces;
+    faces = nullptr;
+    nr_verts = nr_faces = nr_tex = 0;
+}
+
+void object::allocate(int v, int f, int t) {
+    free_arrays();
+    v = std::max(v, 0);
+    f = std::max(f, 0);
+    t = std::max(t, 0);
+    // Work sets and texture set 1 start zeroed rather than undefined.
+    for (auto& s : verts) s = new vertex[static_cast<size_t>(v)]();
+    faces = new face[static_cast<size_t>(f)]();
+    for (auto& s : tex_coords) s = new tex_coord[static_cast<size_t>(t)]();
+    nr_verts = v;
+    nr_faces = f;
+    nr_tex = t;
+}
+
+void object::scale(float sx, float sy, float sz, int src, int dst) {
+    if (src < 0 || src >= nr_vertex_sets || dst < 0 || dst >= nr_vertex_sets) return;
+    vertex* s = verts[src];
+    vertex* d = verts[dst];
+    for (cur_face = 0; cur_face < nr_faces; ++cur_face) {
+        // corner by corner: dst[k] = src[k] * (sx, sy, sz), each product a float
+        for (int c = 0; c < 3; ++c) {
+            const int k = faces[cur_face].v[c];
+            d[k].x = s[k].x * sx;
+            d[k].y = s[k].y * sy;
+            d[k].z = s[k].z * sz;
+        }
+    }
+}
+
+void object::rotate(int axis, int angle, int src, int dst) {
+    if (src < 0 || src >= nr_vertex_sets || dst < 0 || dst >= nr_vertex_sets) return;
+    angle %= sin_table_size;
+    if (angle < 0) angle += sin_table_size;
+    const double s = sintab[angle];
+    const double c = costab[angle];
+    vertex* in = verts[src];
+    vertex* out = verts[dst];
+    for (cur_face = 0; cur_face < nr_faces; ++cur_face) {
+        const face& f = faces[cur_face];
+        // all three corners are read before any is written
+        for (int k = 0; k < 3; ++k) {
+            rot[3 * k] = in[f.v[k]].x;
+            rot[3 * k + 1] = in[f.v[k]].y;
+            rot[3 * k + 2] = in[f.v[k]].z;
+        }
+        for (int k = 0; k < 3; ++k) {
+            const double x = rot[3 * k], y = rot[3 * k + 1], z = rot[3 * k + 2];
+            switch (axis) {
+            case 1:  // about x: y' = y c - z s, z' = y s + z c
+                rot[3 * k + 1] = static_cast<float>(y * c - z * s);
+                rot[3 * k + 2] = static_cast<float>(y * s + z * c);
+                break;
+            case 2:  // about y: x' = x c - z s, z' = x s + z c
+                rot[3 * k] = static_cast<float>(x * c - z * s);
+                rot[3 * k + 2] = static_cast<float>(x * s + z * c);
+                break;
+            case 3:  // about z: x' = x c - y s, y' = x s + y c
+                rot[3 * k] = static_cast<float>(x * c - y * s);
+                rot[3 * k + 1] = static_cast<float>(x * s + y * c);
+                break;
+            default:
+                break;
+            }
+        }
+        for (int k = 0; k < 3; ++k) {
+            out[f.v[k]].x = rot[3 * k];
+            out[f.v[k]].y = rot[3 * k + 1];
+            out[f.v[k]].z = rot[3 * k + 2];
+        }
+    }
+}
+
+// Projected coordinates are kept within +-1e9 so that differences of two of
+// them (and sums of three depths) stay inside 32-bit ints.
+static constexpr double project_limit = 1e9;
+
+screen_point object::project(const vertex& v) const {
+    // Z = trunc(world_z + (z + pos_z)) - 10000
+    const double zz = static_cast<double>(world_z) + (static_cast<double>(v.z) + pos_z);
+    const int z = static_cast<int>(clamp_trunc(zz, project_limit)) - 10000;
+    const double d = z + 0.001;
+    // x = trunc((world_x + (x + pos_x)) / (Z + 0.001) * 3000) + 320, y likewise about 240
+    const double sx = (static_cast<double>(world_x) + (static_cast<double>(v.x) + pos_x)) / d * 3000;
+    const double sy = (static_cast<double>(world_y) + (static_cast<double>(v.y) + pos_y)) / d * 3000;
+    return screen_point{static_cast<int>(clamp_trunc(sx, project_limit)) + 320,
+                        static_cast<int>(clamp_trunc(sy, project_limit)) + 240, z};
+}

@@ -1,0 +1,176 @@
+// object_2::show: draws a flat mesh of the textured room into its target
+// without perspective or depth: texels equal to transp_col are left out, the
+// rest copied or cross-faded with weight transp. Touches only its target.
+#include "object_2.h"
+
+#include <algorithm>
+
+#include "exact.h"
+#include "globals.h"
+#include "pixel.h"
+#include "raster_core.h"
+
+object_2::object_2() {
+    tables_ = new int[6 * scan_rows]();
+    left_x = tables_;
+    right_x = tables_ + scan_rows;
+    left_u = tables_ + 2 * scan_rows;
+    left_v = tables_ + 3 * scan_rows;
+    right_u = tables_ + 4 * scan_rows;
+    right_v = tables_ + 5 * scan_rows;
+}
+
+object_2::~object_2() {
+    free_arrays();
+    delete[] tables_;
+}
+
+void object_2::free_arrays() {
+    for (auto& v : verts) {
+        delete[] v;
+        v = nullptr;
+    }
+    for (auto& t : tex_coords) {
+        delete[] t;
+        t = nullptr;
+    }
+    delete[] faces;
+    faces = nullptr;
+    delete[] tex_faces;
+    tex_faces = nullptr;
+    nr_verts = nr_faces = nr_tex = 0;
+}
+
+void object_2::allocate(int v, int f, int t, int g) {
+    free_arrays();
+    v = std::max(v, 0), f = std::max(f, 0), t = std::max(t, 0), g = std::max(g, 0);
+    for (auto& s : verts) s = new vertex[static_cast<size_t>(v)]();
+    faces = new face_2[static_cast<size_t>(f)]();
+    for (auto& s : tex_coords) s = new tex_coord[static_cast<size_t>(t)]();
+    tex_faces = new tex_face[static_cast<size_t>(g)]();
+    nr_verts = v, nr_faces = f, nr_tex = t;
+}
+
+void object_2::sort_verts() { raster::sort_corners(*this); }
+
+void object_2::calc_vector_left(long x1, long y1, long, long x2, long y2, long, long u_start,
+                                long v_start, long u_end, long v_end) {
+    raster::walk_edge(*this, left_x, left_u, left_v, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
+}
+
+void object_2::calc_vector_right(long x1, long y1, long, long x2, long y2, long, long u_start,
+                                 long v_start, long u_end, long v_end) {
+    raster::walk_edge(*this, right_x, right_u, right_v, x1, y1, x2, y2, u_start, v_start, u_end,
+                      v_end);
+}
+
+void object_2::plot_wire(long x1, long y1, long x2, long y2) {
+    if (!dst_pixels || !target) return;
+    raster::line(*this, x1, y1, x2, y2, std::min(raster::cols, target->w),
+                 std::min(raster::rows, target->h));
+}
+
+namespace {
+
+// Key colour, then copy (weight 0) or cross-fade with weight k = transp:
+//   out = pre_RGB_tab[s*31 + k] + pre_RGB_tab[d*31 + 30 - k]
+// Texel coordinates are clamped into the texture (u = 1 reads the last column).
+struct room_px {
+    object_2& o;
+    Uint16 key;
+    int k;
+    int umax, vmax;
+    Uint16* drow = nullptr;
+
+    void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
+    void pixel(int x, int tu, int tv) {
+        tu = std::clamp(tu, 0, umax);
+        tv = std::clamp(tv, 0, vmax);
+        const Uint16 s = o.tex_pixels[static_cast<std::ptrdiff_t>(tv) * o.tex_pitch + tu];
+        if (s == key) return;
+        if (k == 0) {
+            drow[x] = s;
+            return;
+        }
+        const Uint16 d = drow[x];
+        const int r = pre_RGB_tab[px::red(s) * 31 + k] + pre_RGB_tab[px::red(d) * 31 + 30 - k];
+        const int g = pre_RGB_tab[px::green(s) * 31 + k] + pre_RGB_tab[px::green(d) * 31 + 30 - k];
+        const int b = pre_RGB_tab[px::blue(s) * 31 + k] + pre_RGB_tab[px::blue(d) * 31 + 30 - k];
+        drow[x] = static_cast<Uint16>((r << 11) + (g << 6) + b);
+    }
+};
+
+}  // namespace
+
+void object_2::show(int mode, int vertex_set, int tex_set) {
+    if (vertex_set < 0 || vertex_set >= nr_vertex_sets || tex_set < 0 || tex_set >= nr_tex_sets)
+        return;
+    if (!target) return;
+    const vertex* vs = verts[vertex_set];
+    const tex_coord* ts = tex_coords[tex_set];
+
+    lock_surface(target);
+    dst_pixels = static_cast<Uint16*>(target->pixels);
+    dst_pitch = target->pitch >> 1;
+    if (tex_surface) {
+        lock_surface(tex_surface);
+        tex_pixels = static_cast<Uint16*>(tex_surface->pixels);
+        tex_pitch = tex_surface->pitch >> 1;
+    }
+    const int w = std::min(raster::cols, target->w);
+    const int h = std::min(raster::rows, target->h);
+    const bool has_tex = tex_surface && tex_surface->w > 0 && tex_surface->h > 0;
+    room_px px{*this, transp_col, std::clamp(transp, 0, 30),
+                has_tex ? tex_surface->w - 1 : 0, has_tex ? tex_surface->h - 1 : 0};
+    auto dot = [this, w, h](int x, int y, Uint16 c) {
+        if (x >= 0 && x < w && y >= 0 && y < h)
+            dst_pixels[static_cast<std::ptrdiff_t>(y) * dst_pitch + x] = c;
+    };
+    auto tex_at = [this, ts](int k) { return k < nr_tex ? ts[k] : tex_coord{0, 0}; };
+    // a vertex is a screen offset from the centre: (trunc(x) + 320, trunc(y) + 240, trunc(z))
+    auto place = [](const vertex& v) {
+        return screen_point{static_cast<int>(clamp_trunc(v.x, 1e9)) + 320,
+                            static_cast<int>(clamp_trunc(v.y, 1e9)) + 240,
+                            static_cast<int>(clamp_trunc(v.z, 1e9))};
+    };
+
+    for (cur_face = 0; cur_face < nr_faces; ++cur_face) {
+        const face_2& f = faces[cur_face];
+        p0 = place(vs[f.v[0]]);
+        p1 = place(vs[f.v[1]]);
+        p2 = place(vs[f.v[2]]);
+        if (mode == 1) {
+            dot(p0.x, p0.y, 0xF800);
+            dot(p1.x, p1.y, 0xF800);
+            dot(p2.x, p2.y, 0xF800);
+            t0 = tex_at(f.v[0]);
+            t1 = tex_at(f.v[1]);
+            t2 = tex_at(f.v[2]);
+            dot(t0.u, t0.v, 0x003F);
+            dot(t1.u, t1.v, 0x003F);
+            dot(t2.u, t2.v, 0x003F);
+        } else if (mode == 2) {
+            plot_wire(p0.x, p0.y, p1.x, p1.y);
+            plot_wire(p0.x, p0.y, p2.x, p2.y);
+            plot_wire(p1.x, p1.y, p2.x, p2.y);
+        } else if (mode == 3) {
+            // every face is walked, whatever its corners
+            t0 = tex_at(f.v[0]);
+            t1 = tex_at(f.v[1]);
+            t2 = tex_at(f.v[2]);
+            sort_verts();
+            y_top = p0.y;
+            y_bottom = p2.y;
+            calc_vector_left(p0.x, p0.y, p0.z, p1.x, p1.y, p1.z, t0.u, t0.v, t1.u, t1.v);
+            calc_vector_left(p1.x, p1.y, p1.z, p2.x, p2.y, p2.z, t1.u, t1.v, t2.u, t2.v);
+            calc_vector_right(p0.x, p0.y, p0.z, p2.x, p2.y, p2.z, t0.u, t0.v, t2.u, t2.v);
+            // du = (right_u - left_u) / ((span_x1 - span_x0) - 0.0001)
+            raster::spans(*this, -0.0001, has_tex ? w : 0, h, px);
+        }
+    }
+
+    if (tex_surface) SDL_UnlockSurface(tex_surface);
+    SDL_UnlockSurface(target);
+    dst_pixels = nullptr;
+    tex_pixels = nullptr;
+}

@@ -1,0 +1,244 @@
+// The scan-line machinery shared by object and object_2: corner sort, edge
+// walks into the per-row tables, white lines, and the row/span loop. Works
+// on the caller's fields; every walk does work bounded by the 640 x 480
+// screen while writing exactly what the unbounded walk would write.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+#include "exact.h"
+#include "object.h"
+
+namespace raster {
+
+inline constexpr int rows = 480;
+inline constexpr int cols = 640;
+// Edge-walk arguments are kept within +-2^30 so their differences fit an int.
+inline constexpr long arg_limit = 1L << 30;
+// A flat edge of at most this many columns is walked column by column.
+inline constexpr long long short_edge = 4096;
+
+inline long long clamp_arg(long a) { return std::clamp(a, -arg_limit, arg_limit); }
+
+// Orders the corners by y; x, y, z and the texture coordinates travel together.
+template <class O>
+void sort_corners(O& o) {
+    auto swap_corners = [&o](screen_point& a, tex_coord& ta, screen_point& b, tex_coord& tb) {
+        std::swap(a, b);
+        std::swap(ta, tb);
+        o.swap_tmp = a.y;
+    };
+    const int ya = o.p0.y, yb = o.p1.y, yc = o.p2.y;
+    if (ya <= yb && ya <= yc) {
+        if (yc < yb) swap_corners(o.p1, o.t1, o.p2, o.t2);  // (a, c, b)
+    } else if (yb <= ya && yb <= yc) {
+        swap_corners(o.p0, o.t0, o.p1, o.t1);               // (b, a, c)
+        if (yc < ya) swap_corners(o.p1, o.t1, o.p2, o.t2);  // (b, c, a)
+    } else {
+        swap_corners(o.p0, o.t0, o.p2, o.t2);               // (c, b, a)
+        if (ya < yb) swap_corners(o.p1, o.t1, o.p2, o.t2);  // (c, a, b)
+    }
+}
+
+// Row r of an edge: off the bottom clips y_bottom to 479, off the top clips
+// y_top to 0, otherwise x, trunc(u), trunc(v) go into the tables.
+template <class O>
+inline void edge_row(O& o, int* tx, int* tu, int* tv, long long r, long long x, i128 u, i128 v) {
+    if (r > rows - 1) {
+        o.y_bottom = rows - 1;
+    } else if (r < 0) {
+        o.y_top = 0;
+    } else {
+        tx[r] = static_cast<int>(x);
+        tu[r] = static_cast<int>(fx_trunc(u));
+        tv[r] = static_cast<int>(fx_trunc(v));
+    }
+}
+
+// Walks the edge (x1, y1) -> (x2, y2) carrying (us, vs) -> (ue, ve) into the
+// tables tx, tu, tv. Accumulators are exact (see exact.h): on every edge
+// whose ends lie on the screen they equal double-precision accumulators.
+template <class O>
+void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, long ay2, long aus,
+               long avs, long aue, long ave) {
+    const long long x1 = clamp_arg(ax1), y1 = clamp_arg(ay1), x2 = clamp_arg(ax2),
+                    y2 = clamp_arg(ay2);
+    const long long us = clamp_arg(aus), vs = clamp_arg(avs), ue = clamp_arg(aue),
+                    ve = clamp_arg(ave);
+    const long long dx = x2 - x1, dy = y2 - y1;
+    // m = dy / (dx + 0.00001) as a float
+    const float m = static_cast<float>(static_cast<double>(dy) / (static_cast<double>(dx) + 0.00001));
+    if (m >= -1.0f && m <= 1.0f) {
+        // flat: by columns; su = (ue - us) / (dx - 0.0001) as a float
+        const float su = static_cast<float>(static_cast<double>(ue - us) / (static_cast<double>(dx) - 0.0001));
+        const float sv = static_cast<float>(static_cast<double>(ve - vs) / (static_cast<double>(dx) - 0.0001));
+        long long xs, r0, u0, v0;
+        if (x1 < x2) {
+            xs = x1, r0 = y1, u0 = us, v0 = vs;
+        } else {
+            xs = x2, r0 = y2, u0 = ue, v0 = ve;
+        }
+        const long long count = (dx < 0 ? -dx : dx) + 1;
+        const i128 mf = fx_from_float(m), suf = fx_from_float(su), svf = fx_from_float(sv);
+        const i128 a0 = fx_from_int(r0), ua0 = fx_from_int(u0), va0 = fx_from_int(v0);
+        if (count <= short_edge) {
+            i128 a = a0, ua = ua0, va = va0;
+            for (long long j = 0; j < count; ++j) {
+                o.walk_y = static_cast<int>(fx_trunc(a));
+                edge_row(o, tx, tu, tv, o.walk_y, xs + j, ua, va);
+                a += mf, ua += suf, va += svf;
+            }
+            return;
+        }
+        // Long edge: the row never decreases (m >= 0) or never increases, so
+        // each on-screen row is written by its last column only, found directly.
+        const long long last = count - 1;
+        const long long r_first = r0;
+        const long long r_last = fx_trunc(a0 + static_cast<i128>(last) * mf);
+        if (std::max(r_first, r_last) > rows - 1) o.y_bottom = rows - 1;
+        if (std::min(r_first, r_last) < 0) o.y_top = 0;
+        const long long lo = std::max<long long>(0, std::min(r_first, r_last));
+        const long long hi = std::min<long long>(rows - 1, std::max(r_first, r_last));
+        const i128 one = fx_from_int(1);
+        for (long long r = lo; r <= hi; ++r) {
+            long long j;
+            if (mf > 0) {  // last j with a_j < r + 1
+                const i128 n = fx_from_int(r + 1) - a0;
+                j = static_cast<long long>(std::min<i128>((n - 1) / mf, last));
+            } else if (mf < 0) {  // last j with trunc(a_j) >= r
+                const i128 n = r >= 1 ? a0 - fx_from_int(r) : a0 + one - 1;
+                j = static_cast<long long>(std::min<i128>(n / -mf, last));
+            } else {
+                j = last;
+            }
+            const i128 a = a0 + static_cast<i128>(j) * mf;
+            if (fx_trunc(a) != r) continue;
+            edge_row(o, tx, tu, tv, r, xs + j, ua0 + static_cast<i128>(j) * suf,
+                     va0 + static_cast<i128>(j) * svf);
+        }
+        o.walk_y = static_cast<int>(r_last);
+        return;
+    }
+    // steep: by rows, downward only
+    if (y1 > y2) return;
+    // n = dx / (dy + 0.00001), su = (ue - us) / (dy - 0.0001), as floats
+    const float n = static_cast<float>(static_cast<double>(dx) / (static_cast<double>(dy) + 0.00001));
+    const float su = static_cast<float>(static_cast<double>(ue - us) / (static_cast<double>(dy) - 0.0001));
+    const float sv = static_cast<float>(static_cast<double>(ve - vs) / (static_cast<double>(dy) - 0.0001));
+    if (y2 > rows - 1) o.y_bottom = rows - 1;
+    if (y1 < 0) o.y_top = 0;
+    const long long j0 = std::max<long long>(0, -y1);
+    const long long j1 = std::min<long long>(dy, rows - 1 - y1);
+    const i128 nf = fx_from_float(n), suf = fx_from_float(su), svf = fx_from_float(sv);
+    i128 a = fx_from_int(x1) + static_cast<i128>(j0) * nf;
+    i128 ua = fx_from_int(us) + static_cast<i128>(j0) * suf;
+    i128 va = fx_from_int(vs) + static_cast<i128>(j0) * svf;
+    for (long long j = j0; j <= j1; ++j) {
+        o.walk_x = static_cast<int>(fx_trunc(a));
+        edge_row(o, tx, tu, tv, y1 + j, o.walk_x, ua, va);
+        a += nf, ua += suf, va += svf;
+    }
+}
+
+// White line (x1, y1) -> (x2, y2) into o.dst_pixels, clipped to w x h. The
+// start column (or row) of a flat line is not plotted and its row lags the
+// exact line by one column. Only on-screen columns or rows are visited.
+template <class O>
+void line(O& o, long ax1, long ay1, long ax2, long ay2, int w, int h) {
+    const long long x1 = clamp_arg(ax1), y1 = clamp_arg(ay1), x2 = clamp_arg(ax2),
+                    y2 = clamp_arg(ay2);
+    const long long dx = x2 - x1, dy = y2 - y1;
+    const float m = static_cast<float>(static_cast<double>(dy) / (static_cast<double>(dx) + 0.00001));
+    auto plot = [&o, w, h](long long x, long long y) {
+        o.walk_x = static_cast<int>(x), o.walk_y = static_cast<int>(y);
+        if (x >= 0 && x < w && y >= 0 && y < h)
+            o.dst_pixels[static_cast<std::ptrdiff_t>(y) * o.dst_pitch + x] = 0xFFFF;
+    };
+    if (m >= -1.0f && m <= 1.0f) {
+        // columns xs + 1 .. xe, column xs + 1 + k at row trunc(ys + k * m)
+        const long long xs = x1 < x2 ? x1 : x2, xe = x1 < x2 ? x2 : x1, ys = x1 < x2 ? y1 : y2;
+        const i128 a0 = fx_from_int(ys), mf = fx_from_float(m);
+        const long long lo = std::max<long long>(xs + 1, 0), hi = std::min<long long>(xe, w - 1);
+        for (long long x = lo; x <= hi; ++x)
+            plot(x, fx_trunc(a0 + static_cast<i128>(x - xs - 1) * mf));
+        return;
+    }
+    // rows ys .. ye, row ys + k at column trunc(xs + k * n)
+    const float n = static_cast<float>(static_cast<double>(dx) / (static_cast<double>(dy) + 0.00001));
+    const long long ys = y1 < y2 ? y1 : y2, ye = y1 < y2 ? y2 : y1, xs = y1 < y2 ? x1 : x2;
+    const i128 a0 = fx_from_int(xs), nf = fx_from_float(n);
+    const long long lo = std::max<long long>(ys, 0), hi = std::min<long long>(ye, h - 1);
+    for (long long y = lo; y <= hi; ++y) plot(fx_trunc(a0 + static_cast<i128>(y - ys) * nf), y);
+}
+
+// Whether stepping `start` by `step` `steps` times in double precision is
+// exact (and stays inside +-2^30): then the double walk equals the exact one.
+inline bool double_walk_exact(long long start, float step, long long steps) {
+    const double a = static_cast<double>(start < 0 ? -start : start);
+    if (step == 0.0f) return a < 1073741824.0;
+    const int e = std::ilogb(step) - 23;  // step is a multiple of 2^e
+    const double bound = (a + static_cast<double>(steps) * std::fabs(static_cast<double>(step))) * (1 + 1e-9) + 1;
+    const double lim = std::min(1073741824.0, std::ldexp(1.0, 53 + std::min(e, 0)));
+    return bound < lim;
+}
+
+// Span pass: rows y_top .. y_bottom - 1 (kept inside 0..479), exchanging
+// the left and right tables where a row's left end lies right of its right
+// end (the exchange persists), then columns span_x0 .. span_x1 - 1 of each
+// row clipped to 0..w-1 (rows past h draw nothing), with u, v stepped by du, dv from the left end:
+//   du = (right_u - left_u) / ((span_x1 - span_x0) + span_bias) as a float.
+// `px` gets row(y), then for each column either the double or the exact
+// accumulators: pixel(x, trunc(u), trunc(v)).
+template <class O, class Px>
+void spans(O& o, double span_bias, int w, int h, Px& px) {
+    const int y0 = std::max(o.y_top, 0);
+    const int y1 = std::min(o.y_bottom, rows);
+    for (o.span_y = y0; o.span_y < y1; ++o.span_y) {
+        const int y = o.span_y;
+        if (o.left_x[y] > o.right_x[y]) {
+            std::swap(o.left_x, o.right_x);
+            std::swap(o.left_u, o.right_u);
+            std::swap(o.left_v, o.right_v);
+        }
+        o.span_x0 = o.left_x[y];
+        o.span_x1 = o.right_x[y];
+        const long long width = static_cast<long long>(o.span_x1) - o.span_x0;
+        const long long xa = std::max<long long>(o.span_x0, 0);
+        const long long xb = std::min<long long>(o.span_x1, w);
+        if (xa >= xb || y >= h) continue;
+        const double den = static_cast<double>(width) + span_bias;
+        const long long lu = o.left_u[y], lv = o.left_v[y];
+        const float du = static_cast<float>(static_cast<double>(o.right_u[y] - lu) / den);
+        const float dv = static_cast<float>(static_cast<double>(o.right_v[y] - lv) / den);
+        const long long skip = xa - o.span_x0;
+        const long long steps = xb - 1 - o.span_x0;
+        px.row(y);
+        if (double_walk_exact(lu, du, steps) && double_walk_exact(lv, dv, steps)) {
+            double u = static_cast<double>(lu), v = static_cast<double>(lv);
+            if (skip > 0) {
+                u = fx_to_double(fx_from_int(lu) + static_cast<i128>(skip) * fx_from_float(du));
+                v = fx_to_double(fx_from_int(lv) + static_cast<i128>(skip) * fx_from_float(dv));
+            }
+            const double ddu = du, ddv = dv;
+            for (int x = static_cast<int>(xa); x < static_cast<int>(xb); ++x) {
+                px.pixel(x, static_cast<int>(u), static_cast<int>(v));
+                u += ddu;
+                v += ddv;
+            }
+        } else {
+            const i128 duf = fx_from_float(du), dvf = fx_from_float(dv);
+            i128 u = fx_from_int(lu) + static_cast<i128>(skip) * duf;
+            i128 v = fx_from_int(lv) + static_cast<i128>(skip) * dvf;
+            for (int x = static_cast<int>(xa); x < static_cast<int>(xb); ++x) {
+                px.pixel(x, static_cast<int>(fx_trunc(u)), static_cast<int>(fx_trunc(v)));
+                u += duf;
+                v += dvf;
+            }
+        }
+        o.span_x = static_cast<int>(xb);
+    }
+}
+
+}  // namespace raster

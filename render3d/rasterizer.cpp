@@ -1,0 +1,170 @@
+// object::show: projects a mesh and draws it into dest_surface as dots, a
+// wire frame, or affine-textured triangles (opaque with the depth test, or
+// cross-faded through pre_RGB_tab). Touches z_buffer and dest_surface only.
+#include <algorithm>
+
+#include "globals.h"
+#include "object.h"
+#include "pixel.h"
+#include "raster_core.h"
+
+namespace {
+
+// Opaque: a pixel is written, with the face depth, where the face is nearer
+// than z_buffer (strictly) and the texel lies inside the texture.
+struct opaque_px {
+    object& o;
+    int depth;
+    unsigned umax, vmax;
+    Uint16* drow = nullptr;
+    int* zrow = nullptr;
+
+    void row(int y) {
+        drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch;
+        zrow = z_buffer + y * z_buffer_width;
+    }
+    void pixel(int x, int tu, int tv) {
+        if (depth > zrow[x] && static_cast<unsigned>(tu) <= umax && static_cast<unsigned>(tv) <= vmax) {
+            drow[x] = o.tex_pixels[static_cast<std::ptrdiff_t>(tv) * o.tex_pitch + tu];
+            zrow[x] = depth;
+        }
+    }
+};
+
+// Cross-fade, no depth test: per channel
+//   out = pre_RGB_tab[s*31 + w] + pre_RGB_tab[d*31 + 30 - w]
+// written as (r << 11) + (g << 6) + b.
+struct fade_px {
+    object& o;
+    const int* ws_r;  // pre_RGB_tab + w_red: texel weight column
+    const int* ws_g;
+    const int* ws_b;
+    const int* wd_r;  // pre_RGB_tab + 30 - w_red: destination weight column
+    const int* wd_g;
+    const int* wd_b;
+    unsigned umax, vmax;
+    Uint16* drow = nullptr;
+
+    void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
+    void pixel(int x, int tu, int tv) {
+        if (static_cast<unsigned>(tu) > umax || static_cast<unsigned>(tv) > vmax) return;
+        const Uint16 s = o.tex_pixels[static_cast<std::ptrdiff_t>(tv) * o.tex_pitch + tu];
+        const Uint16 d = drow[x];
+        const int r = ws_r[px::red(s) * 31] + wd_r[px::red(d) * 31];
+        const int g = ws_g[px::green(s) * 31] + wd_g[px::green(d) * 31];
+        const int b = ws_b[px::blue(s) * 31] + wd_b[px::blue(d) * 31];
+        drow[x] = static_cast<Uint16>((r << 11) + (g << 6) + b);
+    }
+};
+
+inline int weight(unsigned short w) { return std::min<int>(w, 30); }
+
+}  // namespace
+
+void object::sort_verts() { raster::sort_corners(*this); }
+
+void object::calc_vector_left(long x1, long y1, long, long x2, long y2, long, long u_start,
+                              long v_start, long u_end, long v_end) {
+    raster::walk_edge(*this, left_x, left_u, left_v, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
+}
+
+void object::calc_vector_right(long x1, long y1, long, long x2, long y2, long, long u_start,
+                               long v_start, long u_end, long v_end) {
+    raster::walk_edge(*this, right_x, right_u, right_v, x1, y1, x2, y2, u_start, v_start, u_end,
+                      v_end);
+}
+
+void object::plot_wire(long x1, long y1, long x2, long y2) {
+    if (!dst_pixels) return;
+    const int w = std::min(raster::cols, dest_surface ? dest_surface->w : 0);
+    const int h = std::min(raster::rows, dest_surface ? dest_surface->h : 0);
+    raster::line(*this, x1, y1, x2, y2, w, h);
+}
+
+void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned short w_red,
+                  unsigned short w_green, unsigned short w_blue) {
+    if (vertex_set < 0 || vertex_set >= nr_vertex_sets || tex_set < 0 || tex_set >= nr_tex_sets)
+        return;
+    if (!dest_surface) return;
+    const vertex* vs = verts[vertex_set];
+    const tex_coord* ts = tex_coords[tex_set];
+    SDL_Surface* dst = dest_surface;
+    SDL_Surface* tsurf = tex.surface;
+
+    lock_surface(dst);
+    dst_pixels = static_cast<Uint16*>(dst->pixels);
+    dst_pitch = dst->pitch >> 1;
+    if (tsurf) {
+        lock_surface(tsurf);
+        tex_pixels = static_cast<Uint16*>(tsurf->pixels);
+        tex_pitch = tsurf->pitch >> 1;
+    }
+    const int w = std::min(raster::cols, dst->w);
+    const int h = std::min(raster::rows, dst->h);
+    // Texels are read inside the texture only, addressed with its own pitch.
+    const int tw = tsurf ? std::min(raster::cols, tsurf->w) : 0;
+    const int th = tsurf ? std::min(raster::rows, tsurf->h) : 0;
+    auto on_screen = [w, h](const screen_point& p) { return p.x >= 0 && p.x < w && p.y >= 0 && p.y < h; };
+    auto tex_at = [this, ts](int k) { return k < nr_tex ? ts[k] : tex_coord{0, 0}; };
+    auto dot = [this, on_screen](int x, int y, Uint16 c) {
+        if (on_screen(screen_point{x, y, 0}))
+            dst_pixels[static_cast<std::ptrdiff_t>(y) * dst_pitch + x] = c;
+    };
+
+    const int wr = weight(w_red), wg = weight(w_green), wb = weight(w_blue);
+    fade_px fade{*this,
+                 pre_RGB_tab + wr, pre_RGB_tab + wg, pre_RGB_tab + wb,
+                 pre_RGB_tab + 30 - wr, pre_RGB_tab + 30 - wg, pre_RGB_tab + 30 - wb,
+                 static_cast<unsigned>(tw - 1), static_cast<unsigned>(th - 1)};
+    opaque_px opaque{*this, 0, static_cast<unsigned>(tw - 1), static_cast<unsigned>(th - 1)};
+
+    for (cur_face = 0; cur_face < nr_faces; ++cur_face) {
+        const face& f = faces[cur_face];
+        p0 = project(vs[f.v[0]]);
+        p1 = project(vs[f.v[1]]);
+        p2 = project(vs[f.v[2]]);
+        if (mode == 1) {
+            dot(p0.x, p0.y, 0xF800);
+            dot(p1.x, p1.y, 0xF800);
+            dot(p2.x, p2.y, 0xF800);
+            t0 = tex_at(f.v[0]);
+            t1 = tex_at(f.v[1]);
+            t2 = tex_at(f.v[2]);
+            // texture coordinates shown as points, inside the destination only
+            dot(t0.u, t0.v, 0x003F);
+            dot(t1.u, t1.v, 0x003F);
+            dot(t2.u, t2.v, 0x003F);
+        } else if (mode == 2) {
+            plot_wire(p0.x, p0.y, p1.x, p1.y);
+            plot_wire(p0.x, p0.y, p2.x, p2.y);
+            plot_wire(p1.x, p1.y, p2.x, p2.y);
+        } else if (mode == 3) {
+            // a face with no corner on the screen is skipped
+            if (!on_screen(p0) && !on_screen(p1) && !on_screen(p2)) continue;
+            t0 = tex_at(f.v[0]);
+            t1 = tex_at(f.v[1]);
+            t2 = tex_at(f.v[2]);
+            sort_verts();
+            y_top = p0.y;
+            y_bottom = p2.y;
+            calc_vector_left(p0.x, p0.y, p0.z, p1.x, p1.y, p1.z, t0.u, t0.v, t1.u, t1.v);
+            calc_vector_left(p1.x, p1.y, p1.z, p2.x, p2.y, p2.z, t1.u, t1.v, t2.u, t2.v);
+            calc_vector_right(p0.x, p0.y, p0.z, p2.x, p2.y, p2.z, t0.u, t0.v, t2.u, t2.v);
+            // face depth = trunc((z0 + z1 + z2) / 3)
+            const int depth = static_cast<int>((static_cast<long long>(p0.z) + p1.z + p2.z) / 3);
+            if (!tsurf) {
+                raster::spans(*this, 0.01, 0, 0, opaque);  // exchanges only, nothing drawn
+            } else if (blend == 1) {
+                raster::spans(*this, 0.01, w, h, fade);
+            } else {
+                opaque.depth = depth;
+                raster::spans(*this, 0.01, w, h, opaque);
+            }
+        }
+    }
+
+    SDL_UnlockSurface(dst);
+    if (tsurf) SDL_UnlockSurface(tsurf);
+    dst_pixels = nullptr;
+    tex_pixels = nullptr;
+}

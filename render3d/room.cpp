@@ -1,0 +1,41 @@
+// room: reads a .3D file into a fresh array of objects and only then puts
+// it in place, so a refused file leaves the room as it was.
+#include "room.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "globals.h"
+#include "model_reader.h"
+
+room::room() { fill_sin_tables(); }
+
+room::~room() { delete[] objects; }
+
+load_result room::read_file(const char* path) {
+    parsed_model m;
+    model_format fmt;  // u, v in -2..2 for a 640 x 480 texture
+    load_result r = read_model(path, fmt, m);
+    if (!r) return r;
+
+    const int n = static_cast<int>(m.objects.size());
+    object* fresh = new object[static_cast<size_t>(n)];
+    for (int i = 0; i < n; ++i) {
+        const parsed_object& p = m.objects[static_cast<size_t>(i)];
+        object& o = fresh[i];
+        std::memcpy(o.name, p.name.c_str(), std::min<size_t>(p.name.size() + 1, sizeof o.name));
+        o.name[sizeof o.name - 1] = 0;
+        o.allocate(static_cast<int>(p.verts.size()), static_cast<int>(p.faces.size()),
+                   static_cast<int>(p.tex.size()));
+        std::copy(p.verts.begin(), p.verts.end(), o.verts[0]);
+        std::copy(p.faces.begin(), p.faces.end(), o.faces);
+        std::copy(p.tex.begin(), p.tex.end(), o.tex_coords[0]);
+    }
+    delete[] objects;
+    objects = fresh;
+    nr_objects = n;
+    obj_index = n;
+    std::memset(name, 0, sizeof name);
+    std::memcpy(name, m.name.c_str(), std::min(m.name.size(), sizeof name - 1));
+    return r;
+}
