@@ -1,0 +1,38 @@
+// --bench: the real cost of every frame (from the start of its work to its
+// flip, waits excluded), grouped by scene label; a table, a JSON report and
+// an SVG chart of frame cost over music time. Reads timings only.
+#pragma once
+
+#include "display.h"
+
+#include <string>
+#include <vector>
+
+struct scene_cost {
+    std::string name;
+    long frames = 0;
+    double mean_ms = 0, p50_ms = 0, p99_ms = 0, max_ms = 0, total_ms = 0;
+};
+
+class bench_sink : public frame_sink {
+public:
+    void frame(SDL_Surface* shown, const frame_info& info) override;
+
+    // Per-scene figures in order of first appearance.
+    std::vector<scene_cost> summary() const;
+    double total_ms() const;
+
+    // Prints the table to stdout; writes the JSON report and the chart
+    // (json_path with .svg). False with a message when a file fails.
+    bool report(const std::string& json_path, Uint32 show_ticks, std::string& error) const;
+
+private:
+    struct sample {
+        std::string scene;
+        Uint32 tick;
+        bool music;
+        Uint32 music_ms;
+        double cost_ms;
+    };
+    std::vector<sample> samples_;
+};

@@ -1,0 +1,72 @@
+// Presentation: blits a bitmap to the screen and flips, or flips what an
+// effect already wrote into the screen; hands every flip to the frame sink.
+// Draws nothing itself.
+#include "display.h"
+
+#include "bitmap.h"
+#include "frame.h"
+#include "sound_layer.h"
+#include "clock.h"
+
+#include <chrono>
+
+SDL_Surface* screen = nullptr;
+int fullscreen = 1;
+
+namespace {
+frame_sink* active_sink = nullptr;
+const control* show_control = nullptr;
+long flips = 0;
+const char* scene_label = "";
+std::uint64_t work_start = 0;
+
+void after_flip() {
+    if (active_sink) {
+        frame_info info;
+        info.index = flips;
+        info.tick = clk::ticks();
+        info.scene = scene_label;
+        if (show_control && show_control->song && sound_layer::playing(show_control->song)) {
+            info.music_playing = true;
+            info.music_ms = music_time(*show_control);
+            info.order = FMUSIC_GetOrder(show_control->song);
+            info.pattern = FMUSIC_GetPattern(show_control->song);
+            info.row = FMUSIC_GetRow(show_control->song);
+        }
+        active_sink->frame(screen, info);
+    }
+    ++flips;
+    display::mark_work_start();
+}
+}  // namespace
+
+namespace display {
+void set_sink(frame_sink* sink) { active_sink = sink; }
+void set_control(const control* c) { show_control = c; }
+long frames_shown() { return flips; }
+const char* scene() { return scene_label; }
+std::uint64_t now_ns() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::steady_clock::now().time_since_epoch()).count());
+}
+void mark_work_start() { work_start = now_ns(); }
+std::uint64_t work_start_ns() { return work_start; }
+void reset() {
+    flips = 0;
+    scene_label = "";
+}
+}  // namespace display
+
+void set_scene(const char* name) { scene_label = name ? name : ""; }
+
+void present(bitmap& b) {
+    SDL_UpperBlit(b.surface, &b.src_rect, screen, &b.dst_rect);
+    SDL_UpdateRects(screen, 1, &b.dst_rect);
+    SDL_Flip(screen);
+    after_flip();
+}
+
+void flip_screen() {
+    SDL_Flip(screen);
+    after_flip();
+}

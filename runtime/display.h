@@ -1,0 +1,51 @@
+// The display: the screen surface, the windowed/fullscreen choice, and the
+// two ways a frame reaches it (present a bitmap, flip). Frame sinks (capture,
+// bench) see every flip here; nothing else writes to the display.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+struct control;
+
+extern SDL_Surface* screen;  // the display surface from SDL_SetVideoMode
+extern int fullscreen;       // 1 = fullscreen (default), 0 = windowed ("-w")
+
+// What a frame sink learns about each flip.
+struct frame_info {
+    long index = 0;            // 0, 1, 2, ... over the whole run
+    Uint32 tick = 0;           // clock ticks at the flip
+    bool music_playing = false;
+    Uint32 music_ms = 0;       // music time (0 before the song starts)
+    int order = -1;            // -1 before the song starts
+    int pattern = -1;
+    int row = -1;
+    const char* scene = "";    // the label set_scene gave
+};
+
+// Receives every flip, after the screen holds the new frame.
+class frame_sink {
+public:
+    virtual ~frame_sink() = default;
+    virtual void frame(SDL_Surface* shown, const frame_info& info) = 0;
+};
+
+namespace display {
+// The sink that sees flips (nullptr: none). Not owned.
+void set_sink(frame_sink* sink);
+// The control variables the frame information reads music time from; set by
+// intro once the song is loaded (nullptr before).
+void set_control(const control* c);
+// Frames flipped so far, and the current scene label.
+long frames_shown();
+const char* scene();
+// Real time at which the current frame's work began: the top of the frame,
+// the end of the last wait or gate, or the last flip, whichever is latest.
+// The bench measures a frame's cost from here to its flip.
+void mark_work_start();
+std::uint64_t work_start_ns();
+std::uint64_t now_ns();
+// Resets the frame counter and scene label (tests).
+void reset();
+}  // namespace display

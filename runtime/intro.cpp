@@ -1,0 +1,67 @@
+// intro: builds the show's objects and tables, sets up the sound layer and
+// loads the song, waits for a fullscreen display to settle, loads the assets,
+// shows the loading screen, starts the song, runs the timeline, shuts down.
+#include "intro.h"
+
+#include "clock.h"
+#include "display.h"
+#include "frame.h"
+#include "loading.h"
+#include "pixel.h"
+#include "show_objects.h"
+#include "sound_layer.h"
+#include "timeline.h"
+#include "trace.h"
+
+#include <cmath>
+#include <memory>
+
+void intro() {
+    // The six bitmaps, the rooms (their construction fills sintab/costab),
+    // the lights and effects; quit starts at 0.
+    auto show = std::make_unique<show_objects>();
+    control& c = show->ctl;
+    c.quit = 0;
+    show->fader.target = screen;
+
+    // Sound: a failed init only closes the layer; every later call is made.
+    FSOUND_SetOutput(1);
+    FSOUND_SetDriver(0);
+    if (!FSOUND_Init(44100, 32, 0)) {
+        trace::note("FSOUND_Init failed");
+        FSOUND_Close();
+    }
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), true);
+    c.song = FMUSIC_LoadSong("./sfx/demomusic.xm");
+    trace::note("FMUSIC_LoadSong");
+    display::set_control(&c);
+
+    // sin_l[i] = sin(i / 127.33), cos_l[i] = cos(i / 127.33), in double, stored as float.
+    for (int i = 0; i < 1600; ++i) {
+        show->sin_l[i] = static_cast<float>(std::sin(i / 127.33));
+        show->cos_l[i] = static_cast<float>(std::cos(i / 127.33));
+    }
+    fill_pre_RGB_tab();
+
+    if (fullscreen) {
+        trace::note("settle wait");
+        settle_wait(c, 3000);
+    }
+
+    load_assets(*show);
+    run_loading_screen(*show);
+
+    FMUSIC_PlaySong(c.song);
+    c.music_start = FMUSIC_GetTime(c.song);
+    trace::note("FMUSIC_PlaySong");
+
+    run_timeline(*show);
+
+    display::set_control(nullptr);
+    trace::note("FMUSIC_FreeSong");
+    FMUSIC_FreeSong(c.song);
+    trace::note("FSOUND_Close");
+    FSOUND_Close();
+    show.reset();
+    trace::note("objects destroyed");
+}

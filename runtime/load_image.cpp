@@ -1,0 +1,31 @@
+// Decodes a picture with SDL_image and converts it into a bitmap's own
+// 16-bit surface by one blit. Owns nothing after it returns.
+#include "load_image.h"
+
+#include "bitmap.h"
+#include "trace.h"
+
+#include <SDL_image.h>
+
+#include <cstdio>
+
+void load_image(bitmap& b, const char* path) {
+    trace::note("image", path);
+    SDL_Surface* img = IMG_Load(path);
+    if (!img) {
+        std::fprintf(stderr, "ostramere: cannot load picture %s: %s\n", path, IMG_GetError());
+        return;
+    }
+    SDL_Surface* converted = new_surface16(img->w, img->h);
+    if (!converted) {
+        std::fprintf(stderr, "ostramere: no surface for picture %s (%dx%d): %s\n", path, img->w,
+                     img->h, SDL_GetError());
+        SDL_FreeSurface(img);
+        return;
+    }
+    b.replace_surface(converted);  // frees the old surface; rectangles = {0, 0, w, h}
+    SDL_Rect src = b.src_rect;
+    SDL_Rect dst = b.dst_rect;
+    SDL_UpperBlit(img, &src, b.surface, &dst);  // converts every pixel to RGB565
+    SDL_FreeSurface(img);
+}

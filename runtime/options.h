@@ -1,0 +1,32 @@
+// The command line: the "-w" rule for the first argument and the long
+// options after it. Parses only; main acts on the result.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// 1 (fullscreen) unless there is at least one argument and the first is
+// exactly the two characters "-w".
+int fullscreen_from_args(int argc, char** argv);
+
+struct run_options {
+    int fullscreen = 1;
+    std::string data_dir;      // --data DIR: change into DIR before anything else
+    std::string capture;       // --capture OUT: a folder, or a file ending in .mp4
+    int fps = 60;              // --fps N: frames per second of a captured video
+    int png_every = 1;         // --png-every N: write every Nth captured frame as PNG
+    bool bench = false;        // --bench [FILE.json]
+    std::string bench_file;    // JSON report; the chart goes beside it as .svg
+    bool nosound = false;      // --nosound: no sound device, the clock still runs
+    unsigned quit_at = 0;      // --quit-at MS: inject a stop request at tick MS (0: off)
+    int scale = 0;             // --scale N: window scaling (0: leave as is)
+    bool check = false;        // --check: preflight only
+    std::vector<std::string> ignored;  // arguments the show does not use
+
+    bool simulated() const { return bench || !capture.empty(); }
+    bool capture_video() const;  // capture target ends in .mp4
+};
+
+// Parses argv. Returns -1 to go on, or the exit status to leave with (0
+// after --help or --version, 1 after a bad option, printed on stderr).
+int parse_options(int argc, char** argv, run_options& out);
