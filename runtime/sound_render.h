@@ -1,0 +1,61 @@
+// The sound layer's renderer: turns the playing song (or silence) into the
+// output frame stream in blocks of at most 256 frames, and keeps the
+// position ring and the mono history that time, row and spectrum read.
+// Knows nothing of devices, threads or clocks; its owner serialises access.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+struct openmpt_module;
+
+namespace sound_render {
+
+inline constexpr int rate = 44100;
+inline constexpr int block_frames = 256;
+inline constexpr int history_frames = 1 << 16;  // mono samples kept, by output frame
+inline constexpr int ring_entries = 1024;       // position records kept (~6 s)
+
+// What libopenmpt reported after rendering a block: the block's first song
+// frame and length, and the order, pattern and row at its end.
+struct position {
+    int64_t first = 0;
+    int frames = 0;
+    int order = 0;
+    int pattern = 0;
+    int row = 0;
+};
+
+struct renderer {
+    openmpt_module* module = nullptr;  // the playing song; null = silence
+    int64_t out_frame = 0;             // next output frame to render
+    int64_t song_start = -1;           // output frame of song frame 0; -1 = not started
+    position initial;                  // the song's state before its first frame
+    std::array<position, ring_entries> ring{};
+    int64_t ring_count = 0;            // records written so far
+    std::vector<float> history = std::vector<float>(history_frames, 0.0f);  // mono, out_frame & mask
+    std::array<int16_t, block_frames * 2> scratch{};
+
+    // Starts `module` (may be null) at the next output frame: rewinds it,
+    // takes its initial position, empties the ring.
+    void start(openmpt_module* m);
+    // Stops the song; silence follows (song frames keep counting).
+    void stop() { module = nullptr; }
+
+    // Renders `frames` output frames into out (interleaved stereo; null =
+    // only history and ring), in blocks of at most 256 frames.
+    void render(int16_t* out, int64_t frames);
+
+    // Song frames rendered so far (0 before start).
+    int64_t song_frames() const { return song_start < 0 ? 0 : out_frame - song_start; }
+    // The song's position at song frame a: the record of the block that
+    // holds frame a - 1 (the initial state for a <= 0). Frames older than
+    // the ring get the oldest record kept, frames ahead of it the newest.
+    position at(int64_t a) const;
+    // The n mono samples of output frames [end - n, end); frames not
+    // rendered yet, before 0 or older than the history read as 0.
+    void copy_history(int64_t end, float* dst, int n) const;
+};
+
+}  // namespace sound_render

@@ -1,0 +1,30 @@
+// The sound layer's spectrum analysis: 1024 mono samples, Hann window,
+// real FFT (kissfft), 512 magnitudes. Owns its FFT plan and work arrays;
+// reads no audio itself.
+#pragma once
+
+#include <kiss_fftr.h>
+
+namespace sound_spectrum {
+
+inline constexpr int size = 1024;  // samples in
+inline constexpr int bins = 512;   // magnitudes out, bin k = k * 44100 / 1024 Hz
+
+struct analyser {
+    analyser();
+    ~analyser();
+    analyser(const analyser&) = delete;
+    analyser& operator=(const analyser&) = delete;
+
+    // out[k] = |X_k| * 2 / sum(w) for k = 0..511, X = FFT(w * samples),
+    // w = Hann; a full-scale sine centred on bin k gives out[k] = 1.0.
+    void run(const float* samples, float* out);
+
+    kiss_fftr_cfg plan = nullptr;
+    float window[size];
+    float windowed[size];
+    float scale = 0.0f;  // 2 / sum(w)
+    kiss_fft_cpx freq[size / 2 + 1];
+};
+
+}  // namespace sound_spectrum

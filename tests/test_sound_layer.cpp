@@ -1,0 +1,352 @@
+// The sound layer against libopenmpt itself: positions at every music time,
+// the loop with a continuous clock, the spectrum, the sample stream, the
+// no-device and device paths, and songs that fail to load.
+#include <gtest/gtest.h>
+
+#include "clock.h"
+#include "sound_layer.h"
+#include "sound_render.h"
+#include "sound_spectrum.h"
+#include "test_sound_xm.h"
+
+#include <libopenmpt/libopenmpt.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <cstdlib>
+#include <fstream>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+int64_t frames_in(Uint32 ms) { return static_cast<int64_t>(ms) * 441 / 10; }
+
+std::vector<int16_t> sine_period(int n, double amplitude) {
+    std::vector<int16_t> s(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        s[static_cast<size_t>(i)] =
+            static_cast<int16_t>(std::lround(amplitude * std::sin(2.0 * std::numbers::pi * i / n)));
+    return s;
+}
+
+// Patterns of 16, 5, 33 and 7 rows played out of order, a speed change in
+// the middle of one, a note here and there; loops back to order 1.
+test_xm::song position_song() {
+    test_xm::song s;
+    s.orders = {2, 0, 3, 1, 2};
+    s.restart = 1;
+    s.speed = 3;
+    s.bpm = 150;
+    for (int rows : {16, 5, 33, 7}) {
+        test_xm::pattern p;
+        p.rows.resize(static_cast<size_t>(rows));
+        p.rows[0] = {49, 1, 0, 0};
+        s.patterns.push_back(p);
+    }
+    s.patterns[2].rows[10] = {0, 0, 0x0F, 2};   // speed 2 from here
+    s.patterns[3].rows[3] = {0, 0, 0x0F, 4};    // speed 4 from here
+    s.sample = sine_period(32, 12000.0);
+    return s;
+}
+
+// One C-4 on a looped 16-sample full-scale sine period: 8363 / 16 Hz.
+test_xm::song sine_song() {
+    test_xm::song s;
+    s.orders = {0};
+    s.speed = 6;
+    s.bpm = 125;
+    test_xm::pattern p;
+    p.rows.resize(64);
+    p.rows[0] = {49, 1, 0, 0};
+    s.patterns.push_back(p);
+    s.sample = sine_period(16, 32767.0);
+    return s;
+}
+
+std::string write_song(const char* name, const test_xm::song& s) {
+    const std::string path = ::testing::TempDir() + name;
+    EXPECT_TRUE(test_xm::write(path, s));
+    return path;
+}
+
+// libopenmpt on its own, read forward to any frame count.
+struct reference {
+    std::vector<uint8_t> bytes;
+    openmpt_module* m = nullptr;
+    int64_t frames = 0;
+    std::vector<int16_t> last;  // samples of the last read_to
+
+    explicit reference(const test_xm::song& s) : bytes(test_xm::build(s)) {
+        m = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                               nullptr, nullptr, nullptr, nullptr, nullptr);
+        openmpt_module_set_repeat_count(m, -1);
+        openmpt_module_ctl_set_integer(m, "dither", 0);  // as the layer renders
+    }
+    ~reference() { openmpt_module_destroy(m); }
+    void read_to(int64_t f) {
+        last.assign(static_cast<size_t>((f - frames) * 2), 0);
+        if (f > frames)
+            openmpt_module_read_interleaved_stereo(m, 44100, static_cast<size_t>(f - frames), last.data());
+        frames = f;
+    }
+    int order() { return openmpt_module_get_current_order(m); }
+    int pattern() { return openmpt_module_get_current_pattern(m); }
+    int row() { return openmpt_module_get_current_row(m); }
+};
+
+class SoundLayer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        sound_layer::reset();
+        clk::set_simulated(true);
+        clk::reset();
+    }
+    void TearDown() override {
+        sound_layer::reset();
+        clk::set_simulated(false);
+    }
+};
+
+TEST_F(SoundLayer, PositionsEqualLibopenmptAfterThatManyFramesAcrossLoops) {
+    const test_xm::song s = position_song();
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("positions.xm", s).c_str());
+    ASSERT_NE(song, nullptr);
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    EXPECT_FALSE(sound_layer::device_open());  // the simulated clock never opens a device
+
+    clk::advance_to(777);
+    EXPECT_EQ(FMUSIC_GetTime(song), 0u);  // no music time before playback
+    EXPECT_FALSE(sound_layer::playing(song));
+    FMUSIC_PlaySong(song);
+    EXPECT_TRUE(sound_layer::playing(song));
+    EXPECT_EQ(FMUSIC_GetTime(song), 0u);
+
+    reference ref(s);
+    EXPECT_EQ(FMUSIC_GetOrder(song), ref.order());
+    EXPECT_EQ(FMUSIC_GetPattern(song), ref.pattern());
+    EXPECT_EQ(FMUSIC_GetRow(song), ref.row());
+
+    const Uint32 steps[] = {1, 2, 3, 7, 16, 29, 30, 31, 1, 45};
+    int wraps = 0, prev_order = 0, patterns_differ = 0;
+    Uint32 d = 0;
+    for (int i = 0; d < 12000; ++i) {
+        d += steps[i % 10];
+        clk::advance_to(777 + d);
+        ref.read_to(frames_in(d));
+        ASSERT_EQ(FMUSIC_GetTime(song), d);  // exact function of the ticks, across every loop
+        const int order = FMUSIC_GetOrder(song);
+        ASSERT_EQ(order, ref.order()) << "at " << d << " ms";
+        ASSERT_EQ(FMUSIC_GetPattern(song), ref.pattern()) << "at " << d << " ms";
+        ASSERT_EQ(FMUSIC_GetRow(song), ref.row()) << "at " << d << " ms";
+        wraps += order < prev_order;
+        patterns_differ += FMUSIC_GetPattern(song) != order;
+        prev_order = order;
+    }
+    EXPECT_GE(wraps, 2);  // the song looped at least twice and the clock went on
+    EXPECT_GT(patterns_differ, 0);
+    EXPECT_TRUE(FMUSIC_FreeSong(song));
+}
+
+TEST_F(SoundLayer, DeviceSizedBlocksReportTheBlockEndState) {
+    // The callback renders whole device buffers; order/pattern/row at frame
+    // A are libopenmpt's report after the 256-frame block holding A - 1.
+    const test_xm::song s = position_song();
+    const std::vector<uint8_t> bytes = test_xm::build(s);
+    openmpt_module* m = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
+                                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(m, nullptr);
+    openmpt_module_set_repeat_count(m, -1);
+    openmpt_module_ctl_set_integer(m, "dither", 0);
+    sound_render::renderer r;
+    r.render(nullptr, 300);  // silence before the song
+    r.start(m);
+    reference ref(s);
+    std::vector<int16_t> buf(1024 * 2);
+    std::vector<std::array<int, 3>> at_block_end;  // reference state after k blocks
+    at_block_end.push_back({ref.order(), ref.pattern(), ref.row()});
+    for (int call = 0; call < 8; ++call) {
+        r.render(buf.data(), 1024);
+        for (int k = 0; k < 4; ++k) {
+            ref.read_to(ref.frames + 256);
+            at_block_end.push_back({ref.order(), ref.pattern(), ref.row()});
+            ASSERT_EQ(0, std::memcmp(ref.last.data(), buf.data() + k * 512, 512 * sizeof(int16_t)))
+                << "samples differ from libopenmpt's own, block " << call * 4 + k;
+        }
+    }
+    for (int64_t a = 0; a <= r.song_frames(); a += 37) {
+        const auto& want = at_block_end[static_cast<size_t>((a + 255) / 256)];
+        const sound_render::position p = r.at(a);
+        ASSERT_EQ((std::array<int, 3>{p.order, p.pattern, p.row}), want) << "frame " << a;
+    }
+    openmpt_module_destroy(m);
+}
+
+TEST_F(SoundLayer, SampleSinkIsAlignedToTickZeroAndCarriesTheSong) {
+    const test_xm::song s = position_song();
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("sink.xm", s).c_str());
+    ASSERT_NE(song, nullptr);
+    std::vector<int16_t> out;
+    sound_layer::set_sample_sink([&](const int16_t* p, int n) { out.insert(out.end(), p, p + 2 * n); });
+    clk::advance_to(1000);
+    FMUSIC_PlaySong(song);
+    clk::advance_to(1500);
+    sound_layer::pump();
+    ASSERT_EQ(out.size(), static_cast<size_t>(2 * (frames_in(1000) + frames_in(500))));
+    for (int64_t i = 0; i < 2 * frames_in(1000); ++i)
+        ASSERT_EQ(out[static_cast<size_t>(i)], 0) << "silence before the song";
+    reference ref(s);
+    ref.read_to(frames_in(500));
+    EXPECT_EQ(0, std::memcmp(ref.last.data(), out.data() + 2 * frames_in(1000), ref.last.size() * 2));
+    // After the song is freed the stream goes on silently.
+    FMUSIC_FreeSong(song);
+    clk::advance_to(1600);
+    sound_layer::pump();
+    EXPECT_EQ(out.size(), static_cast<size_t>(2 * (frames_in(1000) + frames_in(600))));
+    EXPECT_EQ(out.back(), 0);
+}
+
+TEST_F(SoundLayer, FullScaleSineReadsOneAtItsBin) {
+    sound_spectrum::analyser a;
+    std::vector<float> in(1024), out(512);
+    for (double bin : {40.0, 100.0, 40.5}) {
+        for (int i = 0; i < 1024; ++i)
+            in[static_cast<size_t>(i)] = static_cast<float>(std::sin(2.0 * std::numbers::pi * bin * i / 1024.0));
+        a.run(in.data(), out.data());
+        const auto peak = std::max_element(out.begin(), out.end()) - out.begin();
+        EXPECT_LE(std::abs(static_cast<double>(peak) - bin), 0.5) << bin;
+        if (bin == std::floor(bin)) {
+            EXPECT_NEAR(out[static_cast<size_t>(bin)], 1.0f, 0.001f);
+            EXPECT_LT(out[static_cast<size_t>(bin) + 3], 0.001f);  // Hann: nothing beyond the main lobe
+        } else {
+            // Half a bin off: both neighbours read the window's scallop loss.
+            EXPECT_GT(out[40], 0.8f);
+            EXPECT_NEAR(out[41], out[40], 0.01f);
+        }
+    }
+}
+
+TEST_F(SoundLayer, SineModuleSpectrumPeaksAtItsBinAndIsRefilledEachCall) {
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("sine.xm", sine_song()).c_str());
+    ASSERT_NE(song, nullptr);
+    std::vector<int16_t> out;
+    sound_layer::set_sample_sink([&](const int16_t* p, int n) { out.insert(out.end(), p, p + 2 * n); });
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), true);
+    float* spectrum = FSOUND_DSP_GetSpectrum();
+    EXPECT_EQ(*std::max_element(spectrum, spectrum + 512), 0.0f);  // silence before playback
+
+    FMUSIC_PlaySong(song);
+    clk::advance_to(700);
+    spectrum = FSOUND_DSP_GetSpectrum();
+    const std::vector<float> first(spectrum, spectrum + 512);
+    const long peak = std::max_element(first.begin(), first.end()) - first.begin();
+    EXPECT_EQ(peak, std::lround(8363.0 / 16.0 / (44100.0 / 1024.0)));
+
+    // The mono amplitude of the last 1024 frames is what the peak bin reads.
+    float amplitude = 0.0f;
+    for (size_t i = out.size() - 2048; i < out.size(); i += 2)
+        amplitude = std::max(amplitude, std::fabs((out[i] + out[i + 1]) / 65536.0f));
+    EXPECT_GT(amplitude, 0.1f);
+    EXPECT_NEAR(first[static_cast<size_t>(peak)], amplitude, 0.06f * amplitude);
+
+    // Writable, refilled on the next call.
+    std::fill(spectrum, spectrum + 512, 123.0f);
+    float* again = FSOUND_DSP_GetSpectrum();
+    EXPECT_EQ(again, spectrum);
+    EXPECT_EQ(std::vector<float>(again, again + 512), first);
+
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), false);
+    again = FSOUND_DSP_GetSpectrum();
+    EXPECT_EQ(*std::max_element(again, again + 512), 0.0f);
+    FMUSIC_FreeSong(song);
+}
+
+TEST_F(SoundLayer, MissingOrBrokenSongStillGivesAnAdvancingClock) {
+    const std::string missing = ::testing::TempDir() + "no_such_song.xm";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(FMUSIC_LoadSong(missing.c_str()), nullptr);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(missing), std::string::npos);
+
+    const std::string broken = ::testing::TempDir() + "broken.xm";
+    std::vector<uint8_t> bytes = test_xm::build(position_song());
+    bytes.resize(40);  // cut inside the header
+    std::ofstream(broken, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 40);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(FMUSIC_LoadSong(broken.c_str()), nullptr);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(broken), std::string::npos);
+
+    clk::advance_to(300);
+    EXPECT_EQ(FMUSIC_GetTime(nullptr), 0u);
+    EXPECT_FALSE(FMUSIC_PlaySong(nullptr));
+    const Uint32 start = FMUSIC_GetTime(nullptr);
+    for (Uint32 t = 301; t < 2000; t += 13) {
+        clk::advance_to(t);
+        ASSERT_EQ(FMUSIC_GetTime(nullptr) - start, t - 300);
+        ASSERT_EQ(FMUSIC_GetRow(nullptr), 0);
+        ASSERT_EQ(FMUSIC_GetPattern(nullptr), 0);
+    }
+    EXPECT_FALSE(FMUSIC_FreeSong(nullptr));
+}
+
+TEST_F(SoundLayer, NoDeviceLiveClockAdvancesAndNeverGoesBack) {
+    clk::set_simulated(false);
+    sound_layer::configure({.nosound = true});
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    EXPECT_FALSE(sound_layer::device_open());
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("live.xm", position_song()).c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_PlaySong(song);
+    const Uint32 t0 = clk::ticks();
+    unsigned last = FMUSIC_GetTime(song);
+    while (clk::ticks() - t0 < 250) {
+        SDL_Delay(3);
+        const unsigned now = FMUSIC_GetTime(song);
+        ASSERT_GE(now, last);
+        last = now;
+    }
+    EXPECT_GE(last, 200u);
+    EXPECT_LE(last, clk::ticks() - t0 + 1);
+    FMUSIC_FreeSong(song);
+    FSOUND_Close();
+}
+
+TEST_F(SoundLayer, DevicePathOrFallbackKeepsAMonotonicAdvancingClock) {
+    // The dummy driver may or may not open a device; both paths must keep time.
+    clk::set_simulated(false);
+    FSOUND_SetOutput(1);
+    FSOUND_SetDriver(0);
+    const bool opened = FSOUND_Init(44100, 32, 0);
+    if (!opened)
+        FSOUND_Close();
+    EXPECT_EQ(opened, sound_layer::device_open());
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), true);
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("device.xm", position_song()).c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_PlaySong(song);
+    EXPECT_LE(FMUSIC_GetTime(song), 5u);
+    const Uint32 t0 = clk::ticks();
+    unsigned last = 0;
+    float loudest = 0.0f;
+    while (clk::ticks() - t0 < 600) {
+        SDL_Delay(2);
+        const unsigned now = FMUSIC_GetTime(song);
+        ASSERT_GE(now, last);
+        last = now;
+        ASSERT_GE(FMUSIC_GetRow(song), 0);
+        ASSERT_GE(FMUSIC_GetOrder(song), 0);
+        const float* sp = FSOUND_DSP_GetSpectrum();
+        loudest = std::max(loudest, *std::max_element(sp, sp + 512));
+    }
+    EXPECT_GE(last, 300u) << (opened ? "device" : "no device");
+    EXPECT_LE(last, clk::ticks() - t0 + 50);
+    EXPECT_GT(loudest, 0.01f);  // the spectrum follows what is heard
+    FMUSIC_FreeSong(song);
+    FSOUND_Close();
+    EXPECT_FALSE(sound_layer::device_open());
+    std::printf("audio path: %s\n", opened ? "device (callback)" : "no device (clock-driven)");
+}
+
+}  // namespace
