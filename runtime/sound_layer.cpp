@@ -138,6 +138,9 @@ bool FSOUND_Init(int, int, unsigned) {
     want.channels = 2;
     want.samples = static_cast<Uint16>(std::clamp(st.opts.device_frames, 256, 8192));
     want.callback = audio_callback;
+    // Stamps first: the callback thread exists once SDL_OpenAudio returns.
+    st.callback_tick = clk::ticks();
+    st.callback_frames = 0;
     // No `obtained`: SDL converts to the device's own format behind the callback.
     if (SDL_OpenAudio(&want, nullptr) < 0) {
         std::fprintf(stderr, "sound: cannot open an audio device (%s); the show keeps time without it\n",
@@ -145,9 +148,7 @@ bool FSOUND_Init(int, int, unsigned) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
-    st.callback_tick = clk::ticks();
-    st.callback_frames = 0;
-    st.device = true;
+    st.device = true;  // main-thread flag; the callback never reads it
     SDL_PauseAudio(0);
     return true;
 }
