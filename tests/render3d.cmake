@@ -1,0 +1,3 @@
+ostra_test(render3d_tests
+  SOURCES test_r3d_loader.cpp test_r3d_transform.cpp test_r3d_raster.cpp test_r3d_reference.cpp
+  LIBS ostra_render3d)

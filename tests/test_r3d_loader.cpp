@@ -1,0 +1,208 @@
+// The .3D loaders: stream rules, texture-coordinate conversion, and refusal
+// of malformed files with a message naming the file, object and fault.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "globals.h"
+#include "model_reader.h"
+#include "room.h"
+#include "room_2D.h"
+#include "test_r3d_util.h"
+
+namespace {
+
+// A two-object file with counts on separate lines in the second object.
+const char* two_objects =
+    "test room\n"
+    "2\n"
+    "---\n"
+    "first\n"
+    "3 1\n"
+    "vertices\n"
+    "0 0 0\n"
+    "1.5 -2 3e1\n"
+    "-4 5 6\n"
+    "0 1 2\n"
+    "3\n"
+    "-2 -2 99\n"
+    "0 0 -7\n"
+    "2 2 0\n"
+    "===\n"
+    "second\n"
+    "4\n"
+    "0\n"
+    "heading\n"
+    "1 2 3 4 5 6 7 8 9 10 11 12\n"
+    "0\n";
+
+}  // namespace
+
+TEST(R3dLoader, ReadsWellFormedFilesByTheStreamRules) {
+    for (bool crlf : {false, true}) {
+        std::string text = two_objects;
+        if (crlf) {
+            std::string t;
+            for (char c : text) {
+                if (c == '\n') t += '\r';
+                t += c;
+            }
+            text = t;
+        }
+        room r;
+        const std::string path = r3d_temp_file(text);
+        const load_result res = r.read_file(path.c_str());
+        ASSERT_TRUE(res.ok) << res.message;
+        EXPECT_STREQ(r.name, "test room");
+        ASSERT_EQ(r.nr_objects, 2);
+        EXPECT_EQ(r.obj_index, 2);
+        const object& a = r.objects[0];
+        EXPECT_STREQ(a.name, "first");
+        EXPECT_EQ(a.nr_verts, 3);
+        EXPECT_EQ(a.nr_faces, 1);
+        EXPECT_EQ(a.nr_tex, 3);
+        EXPECT_FLOAT_EQ(a.verts[0][1].x, 1.5f);
+        EXPECT_FLOAT_EQ(a.verts[0][1].z, 30.0f);
+        EXPECT_EQ(a.faces[0].v[2], 2);
+        // u, v = -2 -> 0; 0 -> 319, 239; 2 -> 639, 479; the third number is dropped
+        EXPECT_EQ(a.tex_coords[0][0].u, 0);
+        EXPECT_EQ(a.tex_coords[0][0].v, 0);
+        EXPECT_EQ(a.tex_coords[0][1].u, 319);
+        EXPECT_EQ(a.tex_coords[0][1].v, 239);
+        EXPECT_EQ(a.tex_coords[0][2].u, 639);
+        EXPECT_EQ(a.tex_coords[0][2].v, 479);
+        EXPECT_EQ(a.left_x[0], 640);
+        EXPECT_EQ(a.right_x[479], 0);
+        ASSERT_NE(a.tex.surface, nullptr);
+        EXPECT_EQ(a.tex.surface->w, 640);
+        const object& b = r.objects[1];
+        EXPECT_STREQ(b.name, "second");
+        EXPECT_EQ(b.nr_verts, 4);
+        EXPECT_EQ(b.nr_faces, 0);
+        EXPECT_EQ(b.nr_tex, 0);
+        EXPECT_FLOAT_EQ(b.verts[0][3].z, 12.0f);
+        std::remove(path.c_str());
+    }
+    EXPECT_EQ(room_tex_coord(1.999f, 640), 638);
+    EXPECT_EQ(room_tex_coord(0.0f, 480), 239);
+    EXPECT_FLOAT_EQ(sintab[200], static_cast<float>(std::sin(200 / 127.33)));
+    EXPECT_FLOAT_EQ(costab[1599], static_cast<float>(std::cos(1599 / 127.33)));
+}
+
+TEST(R3dLoader, DiscardedLinesConsumeTheRestOfTheCountLineAndOneMore) {
+    // Counts and face indices on one line; text after the face count is the
+    // "rest of the line"; the following heading line goes too.
+    const std::string text =
+        "r\n1\nsep\nname\n3 1 trailing words\nheading 1 2 3\n"
+        "0 0 0 1 1 1 2 2 2 0 1 2 3 0 0 0 0 0 0 0 0 0\n";
+    parsed_model m;
+    const load_result res = parse_model(text, "x.3D", model_format{}, m);
+    ASSERT_TRUE(res.ok) << res.message;
+    ASSERT_EQ(m.objects.size(), 1u);
+    EXPECT_EQ(m.objects[0].verts.size(), 3u);
+    EXPECT_FLOAT_EQ(m.objects[0].verts[2].y, 2.0f);
+
+    // N = 0: only the name and the count are read; anything after is ignored.
+    room r;
+    const std::string p = r3d_temp_file("empty\n0\n this is never read 1e999 x\n");
+    ASSERT_TRUE(r.read_file(p.c_str()).ok);
+    EXPECT_EQ(r.nr_objects, 0);
+    std::remove(p.c_str());
+
+    // A long object name line is cut to 99 characters; a 199-character line
+    // is allowed, 200 fails.
+    const std::string name150(150, 'n');
+    ASSERT_TRUE(parse_model("r\n1\n\n" + name150 + "\n0 0\n\n\n0\n", "x", model_format{}, m).ok);
+    EXPECT_EQ(m.objects[0].name, std::string(99, 'n'));
+    EXPECT_TRUE(parse_model(std::string(199, 'r') + "\n0\n", "x", model_format{}, m).ok);
+    const load_result too_long = parse_model(std::string(200, 'r') + "\n0\n", "x", model_format{}, m);
+    EXPECT_FALSE(too_long.ok);
+    EXPECT_NE(too_long.message.find("199"), std::string::npos) << too_long.message;
+}
+
+TEST(R3dLoader, RefusesMalformedFilesAndKeepsTheRoom) {
+    struct bad_case {
+        const char* text;
+        const char* expect;  // part of the message
+    } cases[] = {
+        {"", "ends early"},
+        {"r\n", "object count"},
+        {"r\nx\n", "bad number"},
+        {"r\n-1\n", "outside 0..256"},
+        {"r\n100000\n", "outside 0..256"},
+        {"r\n99999999999\n", "too large"},
+        {"r\n1\n\nobj\n-3 0\n", "'obj': the vertex count -3"},
+        {"r\n1\n\nobj\n3 2000000\n", "face count 2000000"},
+        {"r\n1\n\nobj\n2 1\n\n\n0 0 0 1 1 1\n0 1 2\n", "face 0 names vertex 2, outside 0..1"},
+        {"r\n1\n\nobj\n2 1\n\n\n0 0 0 1 1 1\n0 -1 1\n", "names vertex -1"},
+        {"r\n1\n\nobj\n2 1\n\n\n0 0 0 1 1 1\n0 1 1\n1\n0 0 0\n", "1 texture coordinates for 2 vertices"},
+        {"r\n1\n\nobj\n2 0\n\n\n0 0 0 1 1\n", "vertex 1"},
+        {"r\n1\n\nobj\n1 0\n\n\n0 0 zero\n", "bad number"},
+        {"r\n1\n\nobj\n1 0\n\n\n0 0 1e\n", "exponent"},
+        {"r\n1\n\nobj\n1 0\n\n\n0 0 1e99\n", "float range"},
+        {"r\n1\n\nobj\n1 0\n\n\n0 0 0\n1\n0 0", "texture coordinate 0"},
+        {"r\n2\n\nobj\n0 0\n\n\n0\n", "lines before the object name"},
+        {"r\n1\n\nobj\n", "vertex count"},
+    };
+    room r;
+    const std::string good = r3d_temp_file(two_objects);
+    ASSERT_TRUE(r.read_file(good.c_str()).ok);
+    object* before = r.objects;
+    for (const auto& c : cases) {
+        const std::string path = r3d_temp_file(c.text, "bad");
+        const load_result res = r.read_file(path.c_str());
+        EXPECT_FALSE(res.ok) << c.text;
+        EXPECT_NE(res.message.find(path), std::string::npos) << res.message;
+        EXPECT_NE(res.message.find(c.expect), std::string::npos) << res.message << " / " << c.expect;
+        std::remove(path.c_str());
+    }
+    // the refused files left the earlier model in place
+    EXPECT_EQ(r.objects, before);
+    EXPECT_EQ(r.nr_objects, 2);
+    const load_result missing = r.read_file("/nonexistent/dir/model.3D");
+    EXPECT_FALSE(missing.ok);
+    EXPECT_NE(missing.message.find("/nonexistent/dir/model.3D: cannot open"), std::string::npos);
+    std::remove(good.c_str());
+}
+
+TEST(R3dLoader, TexturedRoomScalesUnitCoordinatesAndConsumesTextureFaces) {
+    SDL_Surface* target = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
+    // a 64 x 32 texture written as BMP (IMG_Load reads it like PNG)
+    SDL_Surface* img = SDL_CreateRGBSurface(0, 64, 32, 16, 0, 0, 0, 0);
+    const std::string tex_path = "/tmp/r3d_test_" + std::to_string(getpid()) + "_tex.bmp";
+    ASSERT_EQ(SDL_SaveBMP(img, tex_path.c_str()), 0);
+    SDL_FreeSurface(img);
+    const std::string model = r3d_temp_file(
+        "corner\n1\n\nwall\n3 1\n\n\n0 0 0 10 0 0 0 10 0\n0 1 2\n"
+        "3\n0.5 0.5 0\n1 1 0\n0 0 0\n"
+        "2\n0 1 2\n2 1 0\n");
+    room_2D r;
+    const load_result res = r.read_file(model.c_str(), tex_path.c_str(), target);
+    ASSERT_TRUE(res.ok) << res.message;
+    ASSERT_EQ(r.nr_objects, 1);
+    const object_2& o = r.objects[0];
+    EXPECT_EQ(o.target, target);
+    EXPECT_EQ(o.tex_surface, r.tex_surface);
+    EXPECT_EQ(o.tex_coords[0][0].u, 32);  // trunc(64 * 0.5)
+    EXPECT_EQ(o.tex_coords[0][0].v, 16);
+    EXPECT_EQ(o.tex_coords[0][1].u, 64);  // u = 1 is one past the last column
+    EXPECT_EQ(o.tex_faces[1].t[0], 2);
+    EXPECT_EQ(unit_tex_coord(0.5f, 640), 320);
+
+    // a missing G record is a premature end; a missing texture is refused too
+    const std::string bad = r3d_temp_file("c\n1\n\nwall\n1 0\n\n\n0 0 0\n1\n0 0 0\n");
+    room_2D r2;
+    const load_result e1 = r2.read_file(bad.c_str(), tex_path.c_str(), target);
+    EXPECT_FALSE(e1.ok);
+    EXPECT_NE(e1.message.find("texture-face count"), std::string::npos) << e1.message;
+    const load_result e2 = r2.read_file(model.c_str(), "/nonexistent.png", target);
+    EXPECT_FALSE(e2.ok);
+    EXPECT_NE(e2.message.find("/nonexistent.png"), std::string::npos) << e2.message;
+    EXPECT_EQ(r2.objects, nullptr);
+    std::remove(bad.c_str());
+    std::remove(model.c_str());
+    std::remove(tex_path.c_str());
+    SDL_FreeSurface(target);
+}

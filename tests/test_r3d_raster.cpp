@@ -1,0 +1,272 @@
+// Rasterizer rules a random comparison cannot see: corner order, lines,
+// the last row and right column, trivial rejection, strict depth test,
+// cross-fade weights, dots, and the textured room's key and faint fade.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "globals.h"
+#include "pixel.h"
+#include "room.h"
+#include "room_2D.h"
+#include "test_r3d_util.h"
+
+namespace {
+
+struct corner {
+    int x, y, u, v;
+};
+
+// Builds faces whose corners project exactly onto the given screen points:
+// at Z = -3000 a vertex (320 - x, 240 - y, 7000) lands on (x, y).
+void set_faces(object& o, const std::vector<std::array<corner, 3>>& tris) {
+    const int n = static_cast<int>(tris.size());
+    o.allocate(3 * n, n, 3 * n);
+    for (int i = 0; i < n; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            const corner& c = tris[i][k];
+            o.verts[0][3 * i + k] = vertex{static_cast<float>(320 - c.x),
+                                           static_cast<float>(240 - c.y), 7000, 0};
+            o.tex_coords[0][3 * i + k] = tex_coord{c.u, c.v};
+        }
+        o.faces[i] = face{{3 * i, 3 * i + 1, 3 * i + 2}, {0, 0}};
+    }
+}
+
+struct scene {
+    SDL_Surface* dst = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
+    object o;
+    scene() {
+        fill_pre_RGB_tab();
+        world_x = world_y = world_z = 0;
+        dest_surface = dst;
+        clear_z_buffer();
+        SDL_FillRect(dst, nullptr, 0);
+        // texel (u, v) = a colour that names its place, never 0
+        SDL_Surface* t = o.tex.surface;
+        for (int v = 0; v < t->h; ++v)
+            for (int u = 0; u < t->w; ++u) *r3d_pixel(t, u, v) = static_cast<Uint16>(((u * 7 + v * 131) | 1) & 0xFFFF);
+    }
+    ~scene() {
+        dest_surface = nullptr;
+        SDL_FreeSurface(dst);
+    }
+    Uint16 at(int x, int y) { return *r3d_pixel(dst, x, y); }
+    int count_row(int y) {
+        int n = 0;
+        for (int x = 0; x < 640; ++x) n += at(x, y) != 0;
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST(R3dRaster, SortVertsOrdersByRowKeepingEarlierCornersFirst) {
+    object o;
+    auto sorted = [&o](int ya, int yb, int yc) {
+        o.p0 = {0, ya, 0};
+        o.p1 = {1, yb, 0};
+        o.p2 = {2, yc, 0};
+        o.t0 = {10, 0};
+        o.t1 = {11, 0};
+        o.t2 = {12, 0};
+        o.sort_verts();
+        EXPECT_EQ(o.t0.u - 10, o.p0.x);  // texture coordinates travel with their corner
+        EXPECT_EQ(o.t2.u - 10, o.p2.x);
+        return std::array<int, 3>{o.p0.x, o.p1.x, o.p2.x};
+    };
+    EXPECT_EQ(sorted(1, 2, 3), (std::array<int, 3>{0, 1, 2}));
+    EXPECT_EQ(sorted(1, 3, 2), (std::array<int, 3>{0, 2, 1}));
+    EXPECT_EQ(sorted(2, 1, 3), (std::array<int, 3>{1, 0, 2}));
+    EXPECT_EQ(sorted(3, 1, 2), (std::array<int, 3>{1, 2, 0}));
+    EXPECT_EQ(sorted(3, 2, 1), (std::array<int, 3>{2, 1, 0}));
+    EXPECT_EQ(sorted(2, 3, 1), (std::array<int, 3>{2, 0, 1}));
+    EXPECT_EQ(sorted(5, 5, 5), (std::array<int, 3>{0, 1, 2}));
+    EXPECT_EQ(sorted(5, 5, 1), (std::array<int, 3>{2, 1, 0}));  // yc smallest, ya = yb
+    EXPECT_EQ(sorted(5, 1, 1), (std::array<int, 3>{1, 2, 0}));
+}
+
+TEST(R3dRaster, PlotWireEndpointsAndClipping) {
+    scene s;
+    object& o = s.o;
+    o.dst_pixels = static_cast<Uint16*>(s.dst->pixels);
+    o.dst_pitch = s.dst->pitch >> 1;
+    o.plot_wire(10, 10, 13, 10);
+    EXPECT_EQ(s.at(10, 10), 0);
+    EXPECT_EQ(s.at(11, 10), 0xFFFF);
+    EXPECT_EQ(s.at(13, 10), 0xFFFF);
+    EXPECT_EQ(s.count_row(10), 3);
+    o.plot_wire(10, 20, 10, 22);
+    EXPECT_EQ(s.at(10, 20), 0xFFFF);
+    EXPECT_EQ(s.at(10, 22), 0xFFFF);
+    o.plot_wire(5, 5, 5, 5);
+    EXPECT_EQ(s.count_row(5), 0);
+    // reversed flat line starts at the right-hand end's row, lagging a column
+    o.plot_wire(20, 30, 10, 35);  // m = 5 / -10
+    EXPECT_EQ(s.at(10, 35), 0);
+    EXPECT_EQ(s.at(11, 35), 0xFFFF);
+    EXPECT_EQ(s.at(12, 34), 0xFFFF);
+    EXPECT_EQ(s.at(14, 33), 0xFFFF);
+    EXPECT_EQ(s.at(20, 30), 0xFFFF);  // k = 9: trunc(35 - 4.5)
+    // a line from far off screen is clipped pixel by pixel in bounded time
+    o.plot_wire(-2000000000L, 100, 2000000000L, 100);
+    EXPECT_EQ(s.count_row(100), 640);
+    o.plot_wire(300, -2000000000L, 300, 2000000000L);
+    EXPECT_EQ(s.at(300, 479), 0xFFFF);
+    o.dst_pixels = nullptr;
+}
+
+TEST(R3dRaster, FilledFacesSkipLastRowAndRightColumnAndOffScreenFaces) {
+    scene s;
+    // a face from row 0 to row 479 fills rows 0..478; the right end is open
+    set_faces(s.o, {{corner{0, 0, 0, 0}, corner{400, 0, 400, 0}, corner{200, 479, 200, 479}}});
+    s.o.show(3, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(s.o.cur_face, 1);
+    EXPECT_GT(s.count_row(0), 0);
+    EXPECT_GT(s.count_row(478), 0);
+    EXPECT_EQ(s.count_row(479), 0);
+    EXPECT_EQ(s.at(400, 0), 0);
+    // u steps by 400 / (400 + 0.01): column 399 reads texel 398
+    EXPECT_EQ(s.at(399, 0), *r3d_pixel(s.o.tex.surface, 398, 0));
+    EXPECT_EQ(z_buffer[5 * 640 + 5], -3000);
+
+    // all corners off screen: skipped although it covers the screen
+    scene t;
+    set_faces(t.o, {{corner{-1000, -1000, 0, 0}, corner{3000, -1000, 0, 0}, corner{-1000, 3000, 0, 0}}});
+    t.o.show(3, 0, 0, 0, 0, 0, 0);
+    for (int y = 0; y < 480; y += 60) EXPECT_EQ(t.count_row(y), 0);
+    // one corner on screen: drawn, clipped pixel by pixel
+    set_faces(t.o, {{corner{10, 10, 0, 0}, corner{3000, -1000, 600, 0}, corner{-1000, 3000, 0, 400}}});
+    t.o.show(3, 0, 0, 0, 0, 0, 0);
+    EXPECT_GT(t.count_row(300), 300);
+    // all corners on one row: nothing
+    scene u;
+    set_faces(u.o, {{corner{10, 50, 0, 0}, corner{300, 50, 0, 0}, corner{100, 50, 0, 0}}});
+    u.o.show(3, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(u.count_row(50), 0);
+    // bad set numbers are rejected
+    u.o.show(3, 3, 0, 0, 0, 0, 0);
+    u.o.show(3, 0, 2, 0, 0, 0, 0);
+    u.o.show(3, -1, 0, 0, 0, 0, 0);
+}
+
+TEST(R3dRaster, DepthTestIsStrictAndCrossFadeUsesTheWeightTable) {
+    scene s;
+    const std::array<corner, 3> a{corner{10, 10, 0, 0}, corner{100, 10, 90, 0}, corner{10, 100, 0, 90}};
+    std::array<corner, 3> b = a;
+    for (auto& c : b) c.u += 300;  // same place and depth, other texels
+    set_faces(s.o, {a, b});
+    s.o.show(3, 0, 0, 0, 0, 0, 0);
+    scene alone;
+    set_faces(alone.o, {a});
+    alone.o.show(3, 0, 0, 0, 0, 0, 0);
+    const Uint16 texel = alone.at(20, 20);
+    EXPECT_NE(texel, 0);
+    EXPECT_EQ(s.at(20, 20), texel);  // the first face stays
+
+    // opaque needs depth above the buffer: a buffer at the face depth blocks it
+    scene d;
+    set_faces(d.o, {a});
+    std::fill_n(z_buffer, z_buffer_size, -3000);
+    d.o.show(3, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(d.at(20, 20), 0);
+
+    // cross-fade: 30 writes the texel with green's low bit cleared, 0 keeps
+    // the destination (low bit cleared), 15 halves; the depth buffer is untouched
+    scene f;
+    set_faces(f.o, {a});
+    f.o.show(3, 0, 0, 1, 30, 30, 30);
+    EXPECT_EQ(f.at(20, 20), texel & 0xFFDF);
+    SDL_FillRect(f.dst, nullptr, 0xFFFF);
+    f.o.show(3, 0, 0, 1, 0, 0, 0);
+    EXPECT_EQ(f.at(20, 20), 0xFFDF);
+    SDL_FillRect(f.dst, nullptr, 0);
+    f.o.show(3, 0, 0, 1, 15, 30, 0);
+    const Uint16 p = f.at(20, 20);
+    EXPECT_EQ(px::red(p), pre_RGB_tab[px::red(texel) * 31 + 15]);
+    EXPECT_EQ(px::green(p), px::green(texel));
+    EXPECT_EQ(px::blue(p), 0);
+    EXPECT_EQ(z_buffer[20 * 640 + 20], z_buffer_far);
+    // weights above 30 are held at 30 rather than reading past the table
+    f.o.show(3, 0, 0, 1, 65535, 65535, 65535);
+    EXPECT_EQ(f.at(20, 20), texel & 0xFFDF);
+}
+
+TEST(R3dRaster, DotsWireAndTexelBounds) {
+    scene s;
+    // texture coordinates outside the texture are never read; dots outside
+    // the destination are never written
+    set_faces(s.o, {{corner{5, 6, 700, 500}, corner{600, 6, -5, 3}, corner{5, 400, 33, 44}}});
+    s.o.show(1, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(s.at(5, 6), 0xF800);
+    EXPECT_EQ(s.at(600, 6), 0xF800);
+    EXPECT_EQ(s.at(33, 44), 0x003F);
+    s.o.show(2, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(s.at(600, 6), 0xFFFF);  // end of the line p0 -> p1
+    SDL_FillRect(s.dst, nullptr, 0);
+    s.o.show(3, 0, 0, 0, 0, 0, 0);
+    // a smaller texture with a different pitch is read only inside itself
+    s.o.tex.replace_surface(SDL_CreateRGBSurface(0, 37, 21, 16, 0, 0, 0, 0));
+    SDL_FillRect(s.o.tex.surface, nullptr, 0x1234);
+    SDL_FillRect(s.dst, nullptr, 0);
+    clear_z_buffer();
+    s.o.show(3, 0, 0, 0, 0, 0, 0);
+    s.o.show(3, 0, 0, 1, 20, 20, 20);
+    int drawn = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) drawn += s.at(x, y) != 0;
+    EXPECT_GT(drawn, 0);
+}
+
+TEST(R3dRaster, TexturedRoomKeyColourFaintFadeAndEdgeTexels) {
+    fill_pre_RGB_tab();
+    SDL_Surface* target = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
+    SDL_Surface* tex = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
+    SDL_FillRect(tex, nullptr, 0xFFFF);
+    *r3d_pixel(tex, 0, 0) = 20;  // key colour at the top-left texel
+    object_2 o;
+    o.target = target;
+    o.tex_surface = tex;
+    o.allocate(3, 1, 3, 0);
+    // (-320, -240) lands on (0, 0); (0, 0) on the centre; z has no effect
+    o.verts[0][0] = vertex{-320, -240, 55, 0};
+    o.verts[0][1] = vertex{0, -240, -9, 0};
+    o.verts[0][2] = vertex{-320, 0, 0, 0};
+    o.tex_coords[0][0] = {0, 0};
+    o.tex_coords[0][1] = {640, 0};  // u = 1: one past the last column, clamped
+    o.tex_coords[0][2] = {0, 480};
+    o.faces[0] = face_2{{0, 1, 2}, {0, 0, 0, 0}};
+    transp_col = 20;
+    transp = 0;
+    o.show(3, 0, 0);
+    EXPECT_EQ(*r3d_pixel(target, 0, 0), 0);        // key texel left out
+    EXPECT_EQ(*r3d_pixel(target, 100, 0), 0xFFFF);  // copied with all 16 bits
+    EXPECT_EQ(*r3d_pixel(target, 319, 0), 0xFFFF);
+    EXPECT_EQ(*r3d_pixel(target, 320, 0), 0);       // right end open
+    // weight 1 over black: 31 -> trunc(31 * 1 * 0.034) = 1 per channel
+    SDL_FillRect(target, nullptr, 0);
+    transp = 1;
+    o.show(3, 0, 0);
+    EXPECT_EQ(*r3d_pixel(target, 100, 10), px::pack(1, 1, 1));
+    SDL_FillRect(target, nullptr, 0xFFFF);
+    o.show(3, 0, 0);
+    EXPECT_EQ(*r3d_pixel(target, 0, 0), 0xFFFF);
+    EXPECT_GE(px::red(*r3d_pixel(target, 100, 10)), 30);
+    transp = 0;
+    // a small texture: every read stays inside it
+    SDL_Surface* small = SDL_CreateRGBSurface(0, 3, 2, 16, 0, 0, 0, 0);
+    SDL_FillRect(small, nullptr, 0x0F0F);
+    o.tex_surface = small;
+    o.show(3, 0, 0);
+    EXPECT_EQ(*r3d_pixel(target, 100, 100), 0x0F0F);
+    o.show(1, 0, 0);
+    EXPECT_EQ(*r3d_pixel(target, 0, 240), 0xF800);
+    o.show(2, 0, 0);
+    EXPECT_EQ(*r3d_pixel(target, 0, 240), 0xFFFF);
+    SDL_FreeSurface(small);
+    SDL_FreeSurface(tex);
+    SDL_FreeSurface(target);
+    clear_z_buffer();
+    EXPECT_EQ(z_buffer[0], -1000000);
+    EXPECT_EQ(z_buffer[z_buffer_size - 1], -1000000);
+}

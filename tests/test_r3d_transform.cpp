@@ -1,0 +1,103 @@
+// Transforms and projection: face-order traversal (a shared vertex is
+// transformed once per corner), quarter turns, angle wrap, set checks.
+#include <gtest/gtest.h>
+
+#include "globals.h"
+#include "room.h"
+
+namespace {
+
+// Two faces sharing vertex 0 three times: (0, 1, 2), (0, 0, 3).
+void two_faces(object& o) {
+    o.allocate(5, 2, 5);
+    const vertex v[5] = {{1, 2, 3, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {0, 0, 1, 0}, {7, 7, 7, 0}};
+    for (int i = 0; i < 5; ++i) o.verts[0][i] = v[i];
+    o.faces[0] = face{{0, 1, 2}, {0, 0}};
+    o.faces[1] = face{{0, 0, 3}, {0, 0}};
+}
+
+}  // namespace
+
+TEST(R3dTransform, ScaleAndRotateWalkTheFacesCornerByCorner) {
+    room r;  // fills the sine tables
+    object o;
+    two_faces(o);
+
+    // in-place scale: vertex 0 is named by three corners, so it grows by 2^3
+    o.scale(1, 1, 1, 0, 1);
+    o.scale(2, 2, 2, 1, 1);
+    EXPECT_FLOAT_EQ(o.verts[1][0].x, 8);
+    EXPECT_FLOAT_EQ(o.verts[1][0].z, 24);
+    EXPECT_FLOAT_EQ(o.verts[1][1].y, 2);
+    EXPECT_FLOAT_EQ(o.verts[1][4].x, 0);  // named by no face: never written
+    EXPECT_EQ(o.cur_face, 2);
+
+    // angle 0 copies exactly; any other axis copies too
+    o.rotate(2, 0, 0, 2);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(o.verts[2][k].x, o.verts[0][k].x);
+        EXPECT_EQ(o.verts[2][k].z, o.verts[0][k].z);
+    }
+    o.rotate(5, 123, 0, 2);
+    EXPECT_EQ(o.verts[2][0].y, 2.0f);
+
+    // quarter turns (index 200)
+    o.rotate(1, 200, 0, 1);  // about x: (0, 1, 0) -> (0, 0, 1)
+    EXPECT_NEAR(o.verts[1][1].y, 0, 1e-3);
+    EXPECT_NEAR(o.verts[1][1].z, 1, 1e-3);
+    o.rotate(3, 200, 0, 1);  // about z: (1, 0, 0) -> (0, 1, 0)
+    EXPECT_NEAR(o.verts[1][2].x, 0, 1e-3);
+    EXPECT_NEAR(o.verts[1][2].y, 1, 1e-3);
+    o.rotate(2, 200, 0, 1);  // about y: (0, 0, 1) -> (-1, 0, 0)
+    EXPECT_NEAR(o.verts[1][3].x, -1, 1e-3);
+    EXPECT_NEAR(o.verts[1][3].z, 0, 1e-3);
+    EXPECT_EQ(o.cur_face, 2);
+
+    // angles wrap modulo 1600, negative ones too; bad set numbers do nothing
+    o.rotate(3, 200, 0, 1);
+    const vertex ref = o.verts[1][2];
+    o.rotate(3, 200 + 1600 * 3, 0, 1);
+    EXPECT_EQ(o.verts[1][2].x, ref.x);
+    o.rotate(3, 200 - 1600, 0, 1);
+    EXPECT_EQ(o.verts[1][2].y, ref.y);
+    o.verts[1][2].x = 42;
+    o.rotate(3, 200, 0, 3);
+    o.rotate(3, 200, -1, 1);
+    o.scale(2, 2, 2, 7, 1);
+    EXPECT_EQ(o.verts[1][2].x, 42);
+
+    // a mesh without faces is left unchanged
+    object empty;
+    empty.allocate(2, 0, 0);
+    empty.scale(2, 2, 2, 0, 1);
+    EXPECT_EQ(empty.cur_face, 0);
+}
+
+TEST(R3dTransform, ProjectionUsesWorldAndPositionOffsets) {
+    object o;
+    world_x = world_y = world_z = 0;
+    screen_point p = o.project(vertex{0, 0, 0, 0});
+    EXPECT_EQ(p.x, 320);
+    EXPECT_EQ(p.y, 240);
+    EXPECT_EQ(p.z, -10000);
+    p = o.project(vertex{100, 0, 0, 0});
+    EXPECT_EQ(p.x, 290);  // mirrored: 320 - 30
+    o.pos_x = 50;
+    world_x = 50;
+    world_y = -100;
+    p = o.project(vertex{0, 0, 0, 0});
+    EXPECT_EQ(p.x, 290);
+    EXPECT_EQ(p.y, 270);
+    // Z = 0 divides by 0.001; huge results are clamped, never undefined
+    o.pos_z = 10000;
+    p = o.project(vertex{1, 1, 0, 0});
+    EXPECT_EQ(p.z, 0);
+    EXPECT_EQ(p.x, 303000000 + 320);  // (50 + 1 + 50) / 0.001 * 3000
+    EXPECT_EQ(p.y, -297000000 + 240);
+    world_x = world_y = 0;
+    o.pos_x = 0;
+    p = o.project(vertex{1e30f, -1e30f, 0, 0});
+    EXPECT_EQ(p.x, 1000000000 + 320);
+    EXPECT_EQ(p.y, -1000000000 + 240);
+    world_z = 0;
+}
