@@ -15,7 +15,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <string>
 #include <iterator>
 #include <vector>
 
@@ -56,6 +58,8 @@ std::array<float, sound_layer::spectrum_size> spectrum_out{};
 std::array<float, sound_layer::spectrum_size> test_spectrum{};
 std::array<float, sound_layer::fft_size> spectrum_in{};
 std::array<int16_t, 4096 * 2> pump_buffer{};
+std::string load_error;                                  // why the last LoadSong failed
+constexpr std::uintmax_t max_song_bytes = 256u << 20;    // far beyond any module
 
 // Frames in d ms: floor(d * 44.1).
 int64_t frames_in(Uint32 d) { return static_cast<int64_t>(d) * 441 / 10; }
@@ -183,35 +187,44 @@ float* FSOUND_DSP_GetSpectrum() {
 }
 
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* path) {
-    if (!path) {
-        std::fprintf(stderr, "sound: no song path given\n");
+    auto fail = [&](const std::string& why) -> FMUSIC_MODULE* {
+        load_error = why;
+        std::fprintf(stderr, "sound: %s: %s\n", path ? path : "(no path)", why.c_str());
         return nullptr;
-    }
+    };
+    if (!path)
+        return fail("no song path given");
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status))
+        return fail("cannot open (no such file)");
+    if (!std::filesystem::is_regular_file(status))
+        return fail("not a regular file");
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return fail("cannot read its size (" + ec.message() + ")");
+    if (size == 0)
+        return fail("empty file");
+    if (size > max_song_bytes)
+        return fail("too large for a module (" + std::to_string(size) + " bytes)");
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "sound: %s: cannot open (%s)\n", path, std::strerror(errno));
-        return nullptr;
-    }
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        std::fprintf(stderr, "sound: %s: read error\n", path);
-        return nullptr;
-    }
-    if (bytes.empty()) {
-        std::fprintf(stderr, "sound: %s: empty file\n", path);
-        return nullptr;
-    }
+    if (!in)
+        return fail(std::string("cannot open (") + std::strerror(errno) + ")");
+    std::vector<char> bytes(static_cast<size_t>(size));
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(size)))
+        return fail("read error");
     int error = 0;
     const char* message = nullptr;
     openmpt_module* m = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
                                                            nullptr, nullptr, nullptr, &error, &message, nullptr);
     if (!m) {
-        std::fprintf(stderr, "sound: %s: not a playable module (%s)\n", path,
-                     message && *message ? message : "unrecognised format");
+        const std::string why = std::string("not a playable module (") +
+                                (message && *message ? message : "unrecognised format") + ")";
         openmpt_free_string(message);
-        return nullptr;
+        return fail(why);
     }
     openmpt_free_string(message);
+    load_error.clear();
     openmpt_module_set_repeat_count(m, -1);  // loops forever
     // No dither: libopenmpt's dither noise would make the samples depend on
     // how the stream is cut into blocks and on its random seed; undithered,
@@ -257,6 +270,7 @@ int FMUSIC_GetRow(FMUSIC_MODULE* song) { return clock_for(song) ? read_now(nullp
 namespace sound_layer {
 
 void configure(const options& o) { st.opts = o; }
+const std::string& last_load_error() { return load_error; }
 const options& current_options() { return st.opts; }
 bool device_open() { return st.device; }
 bool playing(const FMUSIC_MODULE* song) { return song && song == st.playing; }

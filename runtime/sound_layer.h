@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 // A loaded song (opaque). Null when the load failed; every call accepts null.
 struct FMUSIC_MODULE;
@@ -36,7 +37,8 @@ bool FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, bool active);
 float* FSOUND_DSP_GetSpectrum();
 
 // Loads an XM (or any module libopenmpt reads). Null on a missing or
-// unreadable file, with the reason on stderr. The song loops forever.
+// unreadable file, with "sound: PATH: reason" on stderr (the reason also in
+// sound_layer::last_load_error()). The song loops forever.
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* path);
 // Starts the song from its beginning; song time counts from this call.
 // A null song still starts a silent song clock (ticks since this call), so
@@ -80,6 +82,9 @@ struct options {
 // Call before FSOUND_Init.
 void configure(const options& o);
 const options& current_options();
+// Why the last FMUSIC_LoadSong failed ("empty file", "not a playable
+// module (...)", ...); empty after a successful load.
+const std::string& last_load_error();
 
 // True while a device is open (the callback renders).
 bool device_open();

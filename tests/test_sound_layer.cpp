@@ -277,6 +277,15 @@ TEST_F(SoundLayer, MissingOrBrokenSongStillGivesAnAdvancingClock) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(FMUSIC_LoadSong(broken.c_str()), nullptr);
     EXPECT_NE(testing::internal::GetCapturedStderr().find(broken), std::string::npos);
+    EXPECT_NE(sound_layer::last_load_error().find("not a playable module"), std::string::npos);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(FMUSIC_LoadSong(::testing::TempDir().c_str()), nullptr);  // a folder
+    EXPECT_EQ(sound_layer::last_load_error(), "not a regular file");
+    std::ofstream(broken, std::ios::trunc).close();
+    EXPECT_EQ(FMUSIC_LoadSong(broken.c_str()), nullptr);
+    EXPECT_EQ(sound_layer::last_load_error(), "empty file");
+    testing::internal::GetCapturedStderr();
 
     clk::advance_to(300);
     EXPECT_EQ(FMUSIC_GetTime(nullptr), 0u);
