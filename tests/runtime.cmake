@@ -1,0 +1,8 @@
+# The runtime: command line, stop test, frame skeleton and waits, music gates
+# and the beat trigger, image loading, the data check, intro's stop path and
+# capture determinism (through the built program on the generated data).
+ostra_test(runtime_tests
+  SOURCES test_rt_options.cpp test_rt_events.cpp test_rt_frame.cpp test_rt_show.cpp
+  LIBS ostra_show)
+target_compile_definitions(runtime_tests PRIVATE OSTRA_SHOW_BIN="$<TARGET_FILE:ostramere>")
+add_dependencies(runtime_tests ostramere data)

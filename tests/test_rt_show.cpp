@@ -1,0 +1,244 @@
+// The show around the timeline: image loading, the data check listing every
+// broken file at once, a stop during the settle wait (every load made, the
+// song started, no loading frame, shutdown in order) and capture determinism.
+#include "bitmap.h"
+#include "intro.h"
+#include "load_image.h"
+#include "png_write.h"
+#include "preflight.h"
+#include "test_rt_util.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+class rt_show : public rt_test::runtime_fixture {};
+
+namespace {
+std::string read_file(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const fs::path& p, const std::string& bytes) {
+    std::ofstream f(p, std::ios::binary);
+    f << bytes;
+}
+
+// Runs a test body inside `dir` and comes back.
+struct cwd_guard {
+    fs::path old = fs::current_path();
+    explicit cwd_guard(const fs::path& dir) { fs::current_path(dir); }
+    ~cwd_guard() { fs::current_path(old); }
+};
+
+SDL_Surface* test_picture(int w, int h) {
+    SDL_Surface* s = new_surface16(w, h);
+    SDL_LockSurface(s);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            static_cast<Uint16*>(s->pixels)[y * (s->pitch / 2) + x] =
+                static_cast<Uint16>((x * 2654435761u + y * 40503u) >> 7);
+    SDL_UnlockSurface(s);
+    return s;
+}
+}  // namespace
+
+TEST_F(rt_show, load_image_converts_at_the_image_size_and_replaces_the_surface) {
+    rt_test::temp_dir dir("rt-image");
+    SDL_Surface* src = test_picture(37, 21);
+    std::string err;
+    const std::string path = (dir.path / "small.png").string();
+    ASSERT_TRUE(write_png(path, src, 1, err)) << err;
+
+    bitmap b;
+    SDL_Surface* first = b.surface;
+    load_image(b, path.c_str());
+    ASSERT_NE(b.surface, first);
+    EXPECT_EQ(b.surface->w, 37);
+    EXPECT_EQ(b.surface->h, 21);
+    EXPECT_EQ(b.surface->format->BitsPerPixel, 16);
+    EXPECT_EQ(b.src_rect.w, 37);
+    EXPECT_EQ(b.dst_rect.h, 21);
+    // RGB565 -> 8-bit PNG -> RGB565 comes back exact.
+    for (int y = 0; y < 21; ++y)
+        for (int x = 0; x < 37; ++x)
+            ASSERT_EQ(static_cast<Uint16*>(b.surface->pixels)[y * (b.surface->pitch / 2) + x],
+                      static_cast<Uint16*>(src->pixels)[y * (src->pitch / 2) + x])
+                << x << "," << y;
+    SDL_Surface* second = b.surface;
+    load_image(b, path.c_str());
+    EXPECT_NE(b.surface, second) << "each load makes a new surface";
+
+    // A file that does not decode leaves the bitmap as it was.
+    write_file(dir.path / "broken.png", "not a picture");
+    SDL_Surface* kept = b.surface;
+    testing::internal::CaptureStderr();
+    load_image(b, (dir.path / "broken.png").string().c_str());
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("broken.png"), std::string::npos);
+    EXPECT_EQ(b.surface, kept);
+    SDL_FreeSurface(src);
+}
+
+TEST_F(rt_show, preflight_lists_every_missing_file_at_once) {
+    rt_test::temp_dir dir("rt-empty");
+    cwd_guard in(dir.path);
+    const auto problems = check_show_data();
+    std::set<std::string> paths;
+    for (const auto& p : problems) {
+        paths.insert(p.path);
+        EXPECT_NE(p.reason.find("missing"), std::string::npos) << p.path << ": " << p.reason;
+    }
+    EXPECT_EQ(paths.size(), problems.size()) << "each file once";
+    EXPECT_EQ(problems.size(), 27u) << "22 pictures, 4 models, the song";
+    EXPECT_TRUE(paths.count("./gfx/b_kunhj\xF8rner.3D"));
+    EXPECT_TRUE(paths.count("./sfx/demomusic.xm"));
+}
+
+TEST_F(rt_show, preflight_names_each_broken_file_and_its_fault) {
+    if (!rt_test::have_data())
+        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
+    rt_test::temp_dir dir("rt-broken");
+    fs::copy(rt_test::data_dir(), dir.path, fs::copy_options::recursive);
+    cwd_guard in(dir.path);
+    EXPECT_TRUE(check_show_data().empty()) << "the generated data passes";
+
+    fs::remove("gfx/texmex.png");
+    write_file("gfx/skin.jpg", "JFIF? no.");
+    SDL_Surface* small = test_picture(320, 240);
+    std::string err;
+    ASSERT_TRUE(write_png("gfx/loadscreen.png", small, 1, err)) << err;
+    SDL_FreeSurface(small);
+    write_file("gfx/rom2.3D", read_file("gfx/blob1.3D"));  // a model with too few objects
+    write_file("gfx/nygris2.3D", "garbage\n");
+    write_file("sfx/demomusic.xm", "Extended Module: but nothing else");
+
+    const auto problems = check_show_data();
+    std::map<std::string, std::string> by_path;
+    for (const auto& p : problems) by_path[p.path] = p.reason;
+    EXPECT_EQ(by_path.size(), 6u);
+    EXPECT_NE(by_path["./gfx/texmex.png"].find("missing"), std::string::npos);
+    EXPECT_NE(by_path["./gfx/skin.jpg"].find("decode"), std::string::npos);
+    EXPECT_NE(by_path["./gfx/loadscreen.png"].find("320x240"), std::string::npos);
+    EXPECT_NE(by_path["./gfx/rom2.3D"].find("objects"), std::string::npos);
+    EXPECT_FALSE(by_path["./gfx/nygris2.3D"].empty());
+    EXPECT_FALSE(by_path["./sfx/demomusic.xm"].empty());
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(preflight(stderr));
+    const std::string printed = testing::internal::GetCapturedStderr();
+    for (const auto& [path, reason] : by_path)
+        EXPECT_NE(printed.find(path + ": " + reason), std::string::npos) << path;
+}
+
+namespace {
+// Records the scene label of every flip.
+struct scene_recorder : frame_sink {
+    std::vector<std::string> scenes;
+    void frame(SDL_Surface*, const frame_info& info) override { scenes.push_back(info.scene); }
+};
+
+long index_of(const std::vector<std::string>& log, const std::string& entry) {
+    const auto it = std::find(log.begin(), log.end(), entry);
+    return it == log.end() ? -1 : static_cast<long>(it - log.begin());
+}
+}  // namespace
+
+TEST_F(rt_show, a_stop_in_the_settle_wait_still_loads_everything_and_shuts_down_in_order) {
+    if (!rt_test::have_data())
+        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
+    cwd_guard in(rt_test::data_dir());
+    scene_recorder frames;
+    display::set_sink(&frames);
+    trace::enable(true);
+    fullscreen = 1;
+    rt_test::push_key(SDL_KEYDOWN, SDLK_ESCAPE);
+
+    intro();
+    trace::enable(false);
+    const auto& log = trace::entries();
+
+    const std::vector<std::string> loads = {
+        "image ./gfx/lights.png", "image ./gfx/texmex.png",   "model ./gfx/nygris2.3D",
+        "model ./gfx/blob1.3D",   "image ./gfx/tann.png",     "image ./gfx/tann.png",
+        "image ./gfx/tann.png",   "image ./gfx/tann.png",     "image ./gfx/tann.png",
+        "image ./gfx/skin.jpg",   "image ./gfx/aug.jpg",      "image ./gfx/aug.jpg",
+        "image ./gfx/gold2.jpg",  "image ./gfx/loadscreen.png"};
+    const long settle = index_of(log, "settle wait");
+    ASSERT_GE(settle, 0);
+    ASSERT_GE(log.size(), settle + 1 + loads.size());
+    for (size_t i = 0; i < loads.size(); ++i)
+        EXPECT_EQ(log[settle + 1 + i], loads[i]) << "load " << i + 1;
+    const long play = index_of(log, "FMUSIC_PlaySong");
+    EXPECT_EQ(play, static_cast<long>(settle + 1 + loads.size())) << "the song starts right after";
+    const long free_song = index_of(log, "FMUSIC_FreeSong");
+    const long close = index_of(log, "FSOUND_Close");
+    const long destroyed = index_of(log, "objects destroyed");
+    EXPECT_GT(free_song, play);
+    EXPECT_EQ(close, free_song + 1);
+    EXPECT_EQ(destroyed, close + 1);
+    EXPECT_EQ(destroyed, static_cast<long>(log.size()) - 1);
+    EXPECT_EQ(std::count(frames.scenes.begin(), frames.scenes.end(), "loading"), 0)
+        << "the loading loop is skipped";
+    EXPECT_LT(clk::ticks(), 3000u) << "no wait ran to its end after the stop";
+}
+
+namespace {
+// Runs the built program; returns its exit status.
+int run_show(const std::string& args) {
+    const std::string cmd = std::string(OSTRA_SHOW_BIN) + " " + args + " >/dev/null 2>&1";
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+}  // namespace
+
+TEST_F(rt_show, two_captures_give_identical_frames_and_the_model_moves) {
+    if (!rt_test::have_data())
+        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
+    rt_test::temp_dir dir("rt-capture");
+    const std::string data = rt_test::data_dir().string();
+    for (const char* run : {"a", "b"})
+        ASSERT_EQ(run_show("-w --data '" + data + "' --quit-at 1500 --capture '" +
+                           (dir.path / run).string() + "'"),
+                  0);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path / "a"))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    const long pngs = std::count_if(names.begin(), names.end(),
+                                    [](const std::string& n) { return n.ends_with(".png"); });
+    EXPECT_GE(pngs, 40) << "about 50 loading frames before the stop at 1500 ms";
+    for (const auto& n : names)
+        EXPECT_EQ(read_file(dir.path / "a" / n), read_file(dir.path / "b" / n)) << n;
+    EXPECT_NE(read_file(dir.path / "a" / "frame_000000.png"),
+              read_file(dir.path / "a" / "frame_000020.png"))
+        << "the model moves in front of the loading picture";
+
+    // frames.csv: the loading frames 30 ms apart from tick 0 (windowed: no
+    // settle wait), labelled, before the song.
+    std::istringstream csv(read_file(dir.path / "a" / "frames.csv"));
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line, "frame,tick_ms,music_ms,order,pattern,row,scene");
+    std::getline(csv, line);
+    EXPECT_EQ(line, "0,0,,,,,loading");
+    std::getline(csv, line);
+    EXPECT_EQ(line, "1,30,,,,,loading");
+    // audio.wav covers the run from tick 0: about 1.5 s of 16-bit stereo.
+    const auto wav = fs::file_size(dir.path / "a" / "audio.wav");
+    EXPECT_GE(wav, 44u + 1500u * 441 / 10 * 4);
+}
+
+TEST_F(rt_show, check_mode_exits_with_status_2_on_broken_data) {
+    rt_test::temp_dir dir("rt-check");
+    EXPECT_EQ(run_show("--check --data '" + dir.path.string() + "'"), 2);
+    if (rt_test::have_data()) {
+        EXPECT_EQ(run_show("--check --data '" + rt_test::data_dir().string() + "'"), 0);
+    }
+}

@@ -1,0 +1,102 @@
+// Shared set-up of the runtime tests: a dummy display so SDL's event queue
+// and surfaces work headless, and the clock, sound layer and frame counter
+// back at their start state for every test.
+#pragma once
+
+#include "clock.h"
+#include "display.h"
+#include "sound_layer.h"
+#include "trace.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace rt_test {
+
+// Opens the dummy display once per test program; later calls reuse it.
+inline void open_display() {
+    static bool opened = false;
+    if (opened)
+        return;
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    screen = SDL_SetVideoMode(640, 480, 16, SDL_HWSURFACE | SDL_DOUBLEBUF);
+    ASSERT_NE(screen, nullptr) << SDL_GetError();
+    opened = true;
+}
+
+inline void drain_events() {
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+    }
+}
+
+inline void push_key(int type, SDLKey key) {
+    SDL_Event e{};
+    e.type = static_cast<Uint8>(type);
+    e.key.type = static_cast<Uint8>(type);
+    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.sym = key;
+    ASSERT_EQ(SDL_PushEvent(&e), 0);
+}
+
+inline void push_quit() {
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    ASSERT_EQ(SDL_PushEvent(&e), 0);
+}
+
+// A fresh simulated run: virtual clock at 0, no injected stop, sound layer
+// and display counters reset, empty event queue.
+class runtime_fixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        open_display();
+        sound_layer::reset();
+        sound_layer::options o;
+        o.nosound = true;
+        sound_layer::configure(o);
+        clk::reset();
+        clk::set_simulated(true);
+        display::reset();
+        display::set_sink(nullptr);
+        trace::clear();
+        trace::enable(false);
+        drain_events();
+    }
+    void TearDown() override {
+        display::set_sink(nullptr);
+        display::set_control(nullptr);
+        clk::set_quit_at(0);
+        drain_events();
+    }
+};
+
+// The generated show data, when the build made it.
+inline std::filesystem::path data_dir() { return OSTRA_DATA_DIR; }
+inline bool have_data() {
+    return std::filesystem::exists(data_dir() / "sfx" / "demomusic.xm") &&
+           std::filesystem::exists(data_dir() / "gfx" / "nygris2.3D");
+}
+
+// A scratch folder removed at the end of the test.
+struct temp_dir {
+    std::filesystem::path path;
+    explicit temp_dir(const std::string& name) {
+        path = std::filesystem::temp_directory_path() /
+               (name + "-" + std::to_string(::getpid()) + "-" + std::to_string(std::rand()));
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
+    }
+    ~temp_dir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+}  // namespace rt_test
