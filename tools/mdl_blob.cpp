@@ -18,7 +18,7 @@ std::vector<mesh> build_blob() {
     std::vector<lump> lumps;
     for (int i = 0; i < 11; ++i) {
         vec3 d{r.range(-1, 1), r.range(-1, 1), r.range(-1, 1)};
-        lumps.push_back({normalize(d), r.range(-0.16, 0.30), r.range(0.35, 0.7)});
+        lumps.push_back({normalize(d), r.range(-0.22, 0.42), r.range(0.3, 0.6)});
     }
     const double pi = 3.14159265358979323846;
     for (size_t i = 0; i < m.verts.size(); ++i) {

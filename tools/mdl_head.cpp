@@ -35,15 +35,14 @@ double head_sdf(vec3 p) {
         d = smin(d, sd_ellipsoid(p, {side * 0.35, -0.07, 0.21}, {0.15, 0.11, 0.23}), 0.06);  // cheekbone
         // brow ridge, the inner end lower: an angry V
         vec3 q = rot_z(p - vec3{side * 0.20, 0.19, 0.42}, side * 0.28);
-        d = smin(d, sd_ellipsoid(q, {0, 0, 0}, {0.23, 0.065, 0.13}), 0.05);
-        // pointed ear, swept back and up
-        vec3 e = rot_z(p - vec3{side * 0.55, 0.12, -0.08}, side * -0.5);
-        d = smin(d, sd_ellipsoid(e, {0, 0, 0}, {0.05, 0.26, 0.11}), 0.06);
+        d = smin(d, sd_ellipsoid(q, {0, 0, 0}, {0.24, 0.075, 0.15}), 0.05);
+        // temple ridge running back from the brow
+        d = smin(d, sd_ellipsoid(p, {side * 0.42, 0.30, 0.05}, {0.12, 0.08, 0.34}), 0.08);
     }
     d = smin(d, sd_ellipsoid(p, {0, -0.08, 0.58}, {0.07, 0.13, 0.07}), 0.05);  // nose ridge
     // cuts: eye sockets, nostrils, the mouth
     for (int side = -1; side <= 1; side += 2) {
-        d = scut(d, sd_ellipsoid(p, {side * 0.205, 0.04, 0.52}, {0.15, 0.13, 0.14}), 0.03);
+        d = scut(d, sd_ellipsoid(p, {side * 0.205, 0.03, 0.53}, {0.15, 0.13, 0.17}), 0.03);
         d = scut(d, sd_ellipsoid(p, {side * 0.045, -0.17, 0.66}, {0.025, 0.035, 0.06}), 0.01);
     }
     d = scut(d, sd_ellipsoid(p, {0, -0.355, 0.60}, {0.25, 0.075, 0.22}), 0.03);
@@ -61,7 +60,7 @@ double surface_front(double x, double y) {
 // the face. Texture: a mirrored wrap around the vertical axis (front = -2,
 // back = +2) and the height.
 mesh build_head() {
-    mesh m = cube_sphere(15);
+    mesh m = cube_sphere(13);
     m.name = "head";
     for (size_t i = 0; i < m.verts.size(); ++i) {
         vec3 d0 = m.verts[i];
@@ -125,18 +124,21 @@ mesh fang(double x, double y, double len, double width, int dir, double flare) {
         return root + vec3{flare * t * t, dir * len * t, 0.05 * len * std::sin(pi * t)};
     };
     auto radius = [=](double t) { return width * (1.0 - t) * (1.0 - 0.35 * t) + 0.002; };
-    return lathe(spine, radius, 5, 7, {0, 0, 1});
+    return lathe(spine, radius, 4, 6, {0, 0, 1});
 }
 
 mesh build_eye(vec3 c) {
-    mesh m = cube_sphere(5);
+    mesh m = cube_sphere(4);
     for (size_t i = 0; i < m.verts.size(); ++i) {
         vec3 d = m.verts[i];
         // head space: cube +z forward; the pupil looks straight ahead
         m.verts[i] = c + d * eye_radius;
-        // planar projection from the front: the picture's centre is the pupil
-        m.u[i] = std::clamp(-d.x * 1.98, -2.0, 2.0);
-        m.v[i] = std::clamp(-d.y * 1.98, -2.0, 2.0);
+        // planar projection from the front: the picture's centre is the
+        // pupil; the iris (a circle in the middle of the eye picture) covers
+        // about two thirds of the eye, round on the ball (a texel row is 4/3
+        // of a column in these units: v steps 479/4, u steps 639/4)
+        m.u[i] = std::clamp(-d.x * 1.2, -2.0, 2.0);
+        m.v[i] = std::clamp(-d.y * 1.6, -2.0, 2.0);
     }
     return m;
 }
@@ -192,8 +194,8 @@ mesh build_gold() {
             vec3 top = o + dir * (r + h);
             double tu = -2.0 + 4.0 * t;
             for (int side = -1; side <= 1; side += 2) {
-                fin.add_vert(base + vec3{side * 0.018, 0, 0}, tu, 1.8);
-                fin.add_vert(top + vec3{side * 0.004, 0, 0}, tu, -1.8);
+                fin.add_vert(base + vec3{side * 0.035, 0, 0}, tu, 1.8);
+                fin.add_vert(top + vec3{side * 0.006, 0, 0}, tu, -1.8);
             }
         }
         // each station: 0 = left base, 1 = left top, 2 = right base, 3 = right top

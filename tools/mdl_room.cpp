@@ -28,7 +28,7 @@ mesh build_floor() {
     auto planar = [&](vec3 p) { return m.add_vert(p, clamp2(p.x / 150.0), clamp2(p.z / 150.0)); };
     int centre = planar({0, floor_y, 0});
     std::vector<int> prev;
-    const int rings = 4;
+    const int rings = 3;
     for (int j = 1; j <= rings; ++j) {
         double r = r_top * j / rings;
         std::vector<int> ring;
@@ -81,12 +81,66 @@ void add_wall(mesh& m, double r, double a0, double a1, double y0, double y1, int
     add_grid(m, w, cols, rows);
 }
 
+// One bay of wall between angles a0 and a1 with an arched window: rings of
+// vertices from the window's outline out to the bay's edges, along rays from
+// the window's centre, so the arch is round and the faces stay small.
+void add_arcade_bay(mesh& m, double r, double a0, double a1, double y0, double y1) {
+    const double wide = 0.30, sill = y0 + 40, spring = y0 + 135, rise = 55;
+    const double cy = 0.5 * (sill + spring + rise * 0.5);
+    auto in_window = [&](double s, double y) {
+        double q = (s - 0.5) / wide;
+        if (std::fabs(q) >= 1 || y <= sill) return false;
+        return y < spring + rise * std::sqrt(1 - q * q);
+    };
+    auto in_bay = [&](double s, double y) { return s >= 0 && s <= 1 && y >= y0 && y <= y1; };
+    // distance from the centre along a ray to the edge of a region: a
+    // scaled step search and a bisection (s in bay widths, y in units)
+    const double unit = (y1 - y0);
+    auto edge = [&](double dirs, double diry, auto inside) {
+        double lo = 0, hi = 0;
+        while (inside(0.5 + dirs * hi, cy + diry * hi * unit)) lo = hi, hi += 0.01;
+        for (int i = 0; i < 30; ++i) {
+            double mid = 0.5 * (lo + hi);
+            (inside(0.5 + dirs * mid, cy + diry * mid * unit) ? lo : hi) = mid;
+        }
+        return lo;
+    };
+    auto place = [&](double sv, double y) {
+        double a = a0 + (a1 - a0) * sv;
+        return m.add_vert({r * std::sin(a), y, r * std::cos(a)}, std::clamp(-1.95 + 3.9 * sv, -1.95, 1.95),
+                          std::clamp(1.95 - 3.9 * (y - y0) / (y1 - y0), -1.95, 1.95));
+    };
+    const int n = 24, layers = 2;
+    const double pi2 = 2 * pi;
+    std::vector<std::vector<int>> rings(layers + 1);
+    for (int i = 0; i < n; ++i) {
+        double th = pi2 * i / n;
+        // unit-ish direction in (bay widths, heights) so the corners are reached
+        double ds = std::cos(th) * 0.5, dy = std::sin(th) * 0.5 * (y1 - y0) / unit;
+        double tw = edge(ds, dy, in_window), tb = edge(ds, dy, in_bay);
+        for (int l = 0; l <= layers; ++l) {
+            double t = tw + (tb - tw) * l / layers;
+            rings[size_t(l)].push_back(place(0.5 + ds * t, cy + dy * t * unit));
+        }
+    }
+    for (int l = 0; l < layers; ++l)
+        for (int i = 0; i < n; ++i) {
+            int j = (i + 1) % n;
+            m.add_quad(rings[size_t(l)][size_t(i)], rings[size_t(l)][size_t(j)], rings[size_t(l + 1)][size_t(j)],
+                       rings[size_t(l + 1)][size_t(i)]);
+        }
+}
+
 mesh build_walls() {
     mesh m;
     m.name = "walls";
     const double bay = 2 * pi / bays;
-    // the apse: three bays of full-height wall behind the pillars
-    add_wall(m, 262, pi - 1.5 * bay, pi + 1.5 * bay, floor_y, beam_y + 12, 12, 4);
+    // the apse: three bays of full-height wall behind the pillars, each
+    // pierced by an arched window
+    for (int b = 0; b < 3; ++b) {
+        double a0 = pi - 1.5 * bay + b * bay;
+        add_arcade_bay(m, 262, a0, a0 + bay, floor_y, beam_y + 12);
+    }
     // a low parapet round the other five bays
     add_wall(m, 262, pi + 1.5 * bay, pi + 6.5 * bay, floor_y, floor_y + 45, 20, 1);
     return m;
@@ -185,7 +239,7 @@ mesh build_ceiling() {
                      double y = ring_y + (crown_y - ring_y) * std::sin(q);
                      return dir * r + vec3{0, y, 0};
                  },
-                 5, false, 8, 7);
+                 4, false, 8, 7);
     }
     // crown ring
     add_tube(m, [&](double t) { return vec3{crown_r * std::sin(2 * pi * t), crown_y, crown_r * std::cos(2 * pi * t)}; }, 8,
@@ -204,7 +258,7 @@ mesh build_centrepiece() {
         // the knot's plane stands upright (x, y)
         return vec3{k * rr * std::cos(2 * q), cy + k * rr * std::sin(2 * q), k * std::sin(3 * q)};
     };
-    const int segs = 48, sides = 6;
+    const int segs = 40, sides = 6;
     std::vector<std::vector<int>> rows;
     for (int i = 0; i < segs; ++i) {
         double t = double(i) / segs;

@@ -1,0 +1,20 @@
+# The generated models: determinism, loading through the show's readers, and
+# where each lands on screen under its scenes' placements.
+ostra_test(gen_models_tests
+  SOURCES test_gen_models.cpp
+    ${CMAKE_SOURCE_DIR}/tools/models.cpp
+    ${CMAKE_SOURCE_DIR}/tools/mdl_mesh.cpp
+    ${CMAKE_SOURCE_DIR}/tools/mdl_head.cpp
+    ${CMAKE_SOURCE_DIR}/tools/mdl_blob.cpp
+    ${CMAKE_SOURCE_DIR}/tools/mdl_room.cpp
+    ${CMAKE_SOURCE_DIR}/tools/mdl_corner.cpp
+  LIBS ostra_render3d)
+target_include_directories(gen_models_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools)
+# The models are read from the build's data folder.
+add_dependencies(gen_models_tests data)
+
+# A look at the models under the scenes' placements (PNG files), for people.
+add_executable(model_preview model_preview.cpp)
+target_link_libraries(model_preview PRIVATE PkgConfig::PNG)
+add_executable(model_shots model_shots.cpp)
+target_link_libraries(model_shots PRIVATE ostra_render3d PkgConfig::SDL_IMAGE PkgConfig::PNG)
