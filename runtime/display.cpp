@@ -9,6 +9,7 @@
 #include "clock.h"
 
 #include <chrono>
+#include <ctime>
 
 SDL_Surface* screen = nullptr;
 int fullscreen = 1;
@@ -19,6 +20,7 @@ const control* show_control = nullptr;
 long flips = 0;
 const char* scene_label = "";
 std::uint64_t work_start = 0;
+std::uint64_t work_start_cpu = 0;
 
 void after_flip() {
     if (active_sink) {
@@ -49,8 +51,18 @@ std::uint64_t now_ns() {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::steady_clock::now().time_since_epoch()).count());
 }
-void mark_work_start() { work_start = now_ns(); }
+std::uint64_t cpu_now_ns() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull +
+           static_cast<std::uint64_t>(ts.tv_nsec);
+}
+void mark_work_start() {
+    work_start = now_ns();
+    work_start_cpu = cpu_now_ns();
+}
 std::uint64_t work_start_ns() { return work_start; }
+std::uint64_t work_start_cpu_ns() { return work_start_cpu; }
 void reset() {
     flips = 0;
     scene_label = "";

@@ -44,8 +44,10 @@ const char* scene();
 // the end of the last wait or gate, or the last flip, whichever is latest.
 // The bench measures a frame's cost from here to its flip.
 void mark_work_start();
-std::uint64_t work_start_ns();
+std::uint64_t work_start_ns();      // wall time
+std::uint64_t work_start_cpu_ns();  // this thread's CPU time
 std::uint64_t now_ns();
+std::uint64_t cpu_now_ns();
 // Resets the frame counter and scene label (tests).
 void reset();
 }  // namespace display

@@ -139,7 +139,8 @@ void check_song(std::vector<data_problem>& out) {
     }
     FMUSIC_MODULE* song = FMUSIC_LoadSong(song_path);
     if (!song) {
-        out.push_back({song_path, "is not a module the sound layer can play"});
+        const std::string why = sound_layer::last_load_error();
+        out.push_back({song_path, why.empty() ? "is not a module the sound layer can play" : why});
         return;
     }
     FMUSIC_FreeSong(song);
