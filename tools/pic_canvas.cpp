@@ -31,8 +31,8 @@ image::image(int w_, int h_, rgb fill) : w(w_), h(h_), d(size_t(w_) * size_t(h_)
 }
 
 void over(image& dst, const mask& m, rgb colour, float k, int dx, int dy) {
-    for (int y = 0; y < dst.h; ++y)
-        for (int x = 0; x < dst.w; ++x) {
+    for (int y = std::max(0, dy); y < std::min(dst.h, dy + m.h); ++y)
+        for (int x = std::max(0, dx); x < std::min(dst.w, dx + m.w); ++x) {
             float a = m.get(x - dx, y - dy) * k;
             if (a <= 0.f) continue;
             if (a > 1.f) a = 1.f;
@@ -45,8 +45,8 @@ void over(image& dst, const mask& m, rgb colour, float k, int dx, int dy) {
 }
 
 void add(image& dst, const mask& m, rgb colour, float k, int dx, int dy) {
-    for (int y = 0; y < dst.h; ++y)
-        for (int x = 0; x < dst.w; ++x) {
+    for (int y = std::max(0, dy); y < std::min(dst.h, dy + m.h); ++y)
+        for (int x = std::max(0, dx); x < std::min(dst.w, dx + m.w); ++x) {
             float a = m.get(x - dx, y - dy) * k;
             if (a <= 0.f) continue;
             float* p = dst.at(x, y);
@@ -58,8 +58,8 @@ void add(image& dst, const mask& m, rgb colour, float k, int dx, int dy) {
 }
 
 void darken(image& dst, const mask& m, float k, int dx, int dy) {
-    for (int y = 0; y < dst.h; ++y)
-        for (int x = 0; x < dst.w; ++x) {
+    for (int y = std::max(0, dy); y < std::min(dst.h, dy + m.h); ++y)
+        for (int x = std::max(0, dx); x < std::min(dst.w, dx + m.w); ++x) {
             float a = clamp01(m.get(x - dx, y - dy) * k);
             float* p = dst.at(x, y);
             // out = d * (1 - a)
@@ -108,10 +108,27 @@ void unite(mask& dst, const mask& src) {
 }
 
 mask grow(const mask& m, int radius, float hardness) {
+    // Blur only the shape's bounds grown by the blur's reach.
+    int x0 = m.w, y0 = m.h, x1 = -1, y1 = -1;
+    for (int y = 0; y < m.h; ++y)
+        for (int x = 0; x < m.w; ++x)
+            if (m.a[size_t(y) * size_t(m.w) + size_t(x)] > 0.f)
+                x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
     mask g = m;
-    blur(g, radius, 2);
-    gain(g, hardness);
-    unite(g, m);
+    if (x1 < 0) return g;
+    int reach = radius * 2 + 2;
+    x0 = std::max(0, x0 - reach), y0 = std::max(0, y0 - reach);
+    x1 = std::min(m.w - 1, x1 + reach), y1 = std::min(m.h - 1, y1 + reach);
+    mask part(x1 - x0 + 1, y1 - y0 + 1);
+    for (int y = 0; y < part.h; ++y)
+        for (int x = 0; x < part.w; ++x) part.at(x, y) = m.a[size_t(y + y0) * size_t(m.w) + size_t(x + x0)];
+    blur(part, radius, 2);
+    gain(part, hardness);
+    for (int y = 0; y < part.h; ++y)
+        for (int x = 0; x < part.w; ++x) {
+            float& a = g.at(x + x0, y + y0);
+            a = std::max(a, part.at(x, y));  // out = max(shape, hard-edged blur)
+        }
     return g;
 }
 

@@ -290,14 +290,14 @@ picture make_greets1(typesetter& ts) {
     add(img, shafts, hex(0x2A6A8A), 0.45f);
     // Bubbles rising on both sides.
     rng r(0xB0BB1E);
+    mask bubbles(W, H);
     for (int i = 0; i < 46; ++i) {
         float x = (i & 1) ? r.range(20.f, 130.f) : r.range(510.f, 620.f), y = r.range(10.f, 470.f);
         float rad = r.range(1.5f, 6.f);
-        mask m(W, H);
-        ring(m, x, y, rad, 1.f);
-        add(img, m, hex(0x9AEAFF), 0.5f);
+        ring(bubbles, x, y, rad, 1.f);
         star(img, x - rad * 0.4f, y - rad * 0.4f, 0.6f, 0.f, hex(0xD8FFFF) * 0.6f);
     }
+    add(img, bubbles, hex(0x9AEAFF), 0.5f);
     // Glowing sea floor at the bottom.
     mask floor(W, H);
     for (int x = 0; x < W; ++x) {

@@ -9,16 +9,36 @@
 
 namespace pic {
 
+namespace {
+// The mask blurred by `radius`, computed only over the shape's bounds grown
+// by the blur's reach; (ox, oy) is where the returned plane's origin lies.
+mask blurred_part(const mask& m, int radius, int& ox, int& oy) {
+    box b = bounds(m);
+    if (b.x0 > b.x1) {
+        ox = oy = 0;
+        return mask(1, 1);
+    }
+    int reach = radius * 3 + 2;
+    ox = std::max(0, b.x0 - reach), oy = std::max(0, b.y0 - reach);
+    int x1 = std::min(m.w - 1, b.x1 + reach), y1 = std::min(m.h - 1, b.y1 + reach);
+    mask part(x1 - ox + 1, y1 - oy + 1);
+    for (int y = 0; y < part.h; ++y)
+        for (int x = 0; x < part.w; ++x) part.at(x, y) = m.a[size_t(y + oy) * size_t(m.w) + size_t(x + ox)];
+    blur(part, radius);
+    return part;
+}
+}  // namespace
+
 void glow(image& dst, const mask& m, rgb colour, int radius, float k) {
-    mask g = m;
-    blur(g, radius);
-    add(dst, g, colour, k);
+    int ox, oy;
+    mask g = blurred_part(m, radius, ox, oy);
+    add(dst, g, colour, k, ox, oy);
 }
 
 void shadow(image& dst, const mask& m, int dx, int dy, int radius, float k) {
-    mask g = m;
-    blur(g, radius);
-    darken(dst, g, k, dx, dy);
+    int ox, oy;
+    mask g = blurred_part(m, radius, ox, oy);
+    darken(dst, g, k, ox + dx, oy + dy);
 }
 
 rgb chrome(float v, float horizon) {
