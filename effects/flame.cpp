@@ -41,12 +41,21 @@ void flame::plot(int x, int y, int width, float height, float phase, float inten
     const long long half_end = static_cast<long long>(x) + (width >> 1);
     const int row_max = std::min(y, target_height - 1);  // lowest row inside the target
 
-    for (long long i = x; i < static_cast<long long>(x) + width; ++i) {
+    // Columns left of the target only advance g and phi; those right of it end the flame.
+    const long long i_start = std::max<long long>(x, 0);
+    const long long i_end = std::min<long long>(static_cast<long long>(x) + width, target_width);
+    if (i_start >= i_end) return;
+    const long long n_up = std::max<long long>(std::min(i_start, half_end) - x, 0);
+    g = repeated_add(g, dh, n_up);
+    g = repeated_add(g, -dh, i_start - x - n_up);
+    phi = repeated_add(phi, dphi, i_start - x);
+
+    for (long long i = i_start; i < i_end; ++i) {
         g = i < half_end ? g + dh : g - dh;
         // h = g + (g / 10) * sin(phase + phi), stored in single precision
         const float h = static_cast<float>(g + (g / 10.0f) * std::sin(static_cast<double>(phase + phi)));
         phi = phi + dphi;
-        if (!(h >= 1.0f) || i < 0 || i >= target_width) continue;  // H = trunc(h) <= 0, or off the target
+        if (!(h >= 1.0f)) continue;  // H = trunc(h) <= 0 draws nothing
         // H rows y, y-1, ..., y-H+1; never more than reach row 0.
         const long long H = h < 1e9f ? static_cast<long long>(h) : 1000000000LL;
         const float s = 200.0f / h;  // palette step
