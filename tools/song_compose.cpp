@@ -149,16 +149,17 @@ const char* const closing_tail = "E5 4 D5 2 C5 2 D5 4 E5 4  C5 6 A4 2 C5 4 F5 4 
 // The mix: how loud each instrument sits against the others, as a factor on
 // the volumes the parts ask for (the samples are all normalised alike).
 double mix_gain(int instrument) {
+    constexpr double master = 0.84;  // headroom: peaks near -4.5 dBFS in libopenmpt, -2 in libxmp
     switch (instrument) {
-    case synth::snare: return 1.35;
-    case synth::hat_closed: case synth::hat_open: return 1.5;
-    case synth::impact: return 0.9;
-    case synth::bass: return 0.6;
-    case synth::pad: return 0.75;
-    case synth::lead: return 1.4;
-    case synth::arp: return 0.75;
-    case synth::bell: return 0.9;
-    default: return 1.0;
+    case synth::snare: return master * 1.35;
+    case synth::hat_closed: case synth::hat_open: return master * 1.5;
+    case synth::impact: return master * 0.9;
+    case synth::bass: return master * 0.6;
+    case synth::pad: return master * 0.75;
+    case synth::lead: return master * 1.4;
+    case synth::arp: return master * 0.75;
+    case synth::bell: return master * 0.9;
+    default: return master;
     }
 }
 
@@ -227,7 +228,7 @@ void write_drums(score& s) {
             if (r == 4 || r == 12) s.note(ch_snare, g, 60, synth::snare, light ? 30 : 42);
             if (r % 2 == 0) {
                 const bool open = sec == closing && r % 4 == 2;
-                s.note(ch_hat, g, 60, open ? synth::hat_open : synth::hat_closed, open ? 20 : (r % 4 == 2 ? 30 : 22));
+                s.note(ch_hat, g, 60, open ? synth::hat_open : synth::hat_closed, open ? 20 : (r % 4 == 2 ? 34 : 26));
             }
             if (b % 4 == 3 && r == 14) s.note(ch_snare, g, 60, synth::snare, 22);
             break;
@@ -255,7 +256,7 @@ void write_drums(score& s) {
             }
             break;
         case heavy:
-            if (r == 0 || r == 6 || r == 10) s.note(ch_kick, g, 60, synth::kick, 58);
+            if (r == 0 || r == 6 || r == 10) s.note(ch_kick, g, 60, synth::kick, 64);
             if (r == 8) s.note(ch_snare, g, 60, synth::snare, 50);
             if (r % 2 == 0 && r != 8) s.note(ch_hat, g, 60, r == 14 ? synth::hat_open : synth::hat_closed, r == 14 ? 24 : 26);
             break;
@@ -372,12 +373,12 @@ void write_pads(score& s) {
         if (c == prev && sec == prev_sec) continue;
         int vol = 36;
         switch (sec) {
-        case intro: vol = 48; break;
+        case intro: vol = 42; break;
         case beat: vol = 34; break;
         case flame: case flashes: vol = 32; break;
-        case heavy: vol = 26; break;
+        case heavy: vol = 20; break;
         case drive: vol = 26; break;
-        case breakdown: vol = 38; break;
+        case breakdown: vol = 32; break;
         case closing: vol = 36; break;
         default: break;
         }
@@ -391,7 +392,7 @@ void write_pads(score& s) {
     }
     // The breakdown starts mid-pattern (118 s): re-voice there, higher and softer.
     const std::vector<int> v = voicing(*progression(g_breakdown / 16), 60);
-    for (int i = 0; i < 3; ++i) s.note(ch_pad1 + i, g_breakdown, v[size_t(i)], synth::pad, 38);
+    for (int i = 0; i < 3; ++i) s.note(ch_pad1 + i, g_breakdown, v[size_t(i)], synth::pad, 32);
     for (int i = 0; i < 3; ++i) s.off(ch_pad1 + i, music_end);
 }
 
@@ -410,12 +411,12 @@ void write_arpeggio(score& s) {
         bool every = true;
         switch (sec) {
         case intro: vol = 14 + (g - 64) / 12; every = false; break;
-        case beat: vol = 20; break;
+        case beat: vol = g >= 4 * 64 ? 20 : 0; break;  // the arpeggio returns in pattern 4
         case flame: vol = 24; break;
         case flashes: vol = (g % 64) < 24 ? 24 : 0; break;
         case heavy: vol = 16; every = false; break;
         case drive: vol = 24; break;
-        case breakdown: vol = 20; every = false; break;
+        case breakdown: vol = 17; every = false; break;
         case closing: vol = 22; break;
         default: break;
         }

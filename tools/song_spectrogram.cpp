@@ -16,7 +16,7 @@ namespace {
 
 constexpr int fft_size = 4096;
 constexpr int spec_h = 360, gap = 6, strip_h = 64, height = spec_h + gap + strip_h;
-constexpr double f_lo = 30.0, f_hi = 16000.0, floor_db = -96.0;
+constexpr double f_lo = 30.0, f_hi = 16000.0, floor_db = -110.0, top_db = -10.0;
 constexpr double column_seconds = 0.125;  // one song row per column
 
 struct rgb {
@@ -109,13 +109,13 @@ bool write_spectrogram(const rendering& r, const std::string& path, std::string&
             for (int b = lo_bin[size_t(y)]; b <= hi_bin[size_t(y)]; ++b) m = std::max(m, double(out[size_t(b)].r) * out[size_t(b)].r + double(out[size_t(b)].i) * out[size_t(b)].i);
             // dB relative to a full-scale sine: 20 log10(2 |X| / sum(w)).
             const double db = 10.0 * std::log10(m * 4.0 / (wsum * wsum) + 1e-30);
-            const rgb c = heat((db - floor_db) / -floor_db);
+            const rgb c = heat((db - floor_db) / (top_db - floor_db));
             uint8_t* p = &img[(size_t(y) * size_t(width) + size_t(x)) * 3];
             p[0] = c.r, p[1] = c.g, p[2] = c.b;
         }
-        // Level strip: RMS of the window's mono mix, -60..0 dBFS as bar height.
+        // Level strip: RMS of the window's mono mix, -45..-5 dBFS as bar height.
         const double rms_db = 10.0 * std::log10(power / fft_size + 1e-20);
-        const int bar = std::clamp(int((rms_db + 60.0) / 60.0 * strip_h), 0, strip_h);
+        const int bar = std::clamp(int((rms_db + 45.0) / 40.0 * strip_h), 0, strip_h);
         for (int y = 0; y < bar; ++y) {
             uint8_t* p = &img[(size_t(height - 1 - y) * size_t(width) + size_t(x)) * 3];
             p[0] = 60, p[1] = uint8_t(140 + 100 * y / strip_h), p[2] = 90;

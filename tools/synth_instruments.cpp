@@ -109,7 +109,7 @@ xm::instrument make_kick() {
 
 xm::instrument make_snare() {
     noise_source rnd(0x5A4Eu);
-    biquad hp(biquad::high, 1300, 0.7), bp(biquad::band, 4200, 0.8);
+    biquad hp(biquad::high, 1300, 0.7), bp(biquad::band, 4200, 0.8), lp(biquad::low, 9000, 0.7);
     std::vector<double> v(frames(0.45));
     double p1 = 0, p2 = 0;
     for (size_t n = 0; n < v.size(); ++n) {
@@ -118,7 +118,7 @@ xm::instrument make_snare() {
         p2 += two_pi * 331 / rate;
         const double body = 0.6 * std::sin(p1) * std::exp(-t / 0.07) + 0.3 * std::sin(p2) * std::exp(-t / 0.035);
         const double nz = hp.run(rnd.next());
-        const double noise = (0.7 * nz + 0.6 * bp.run(nz)) * std::exp(-t / 0.11);
+        const double noise = lp.run(0.7 * nz + 0.6 * bp.run(nz)) * std::exp(-t / 0.11);
         v[n] = std::tanh(1.4 * (body + noise) * std::min(1.0, t / 0.001));
     }
     fade_tail(v, 0.05);
@@ -126,10 +126,11 @@ xm::instrument make_snare() {
 }
 
 // Six detuned square oscillators and noise, high-passed: the metal of hats and cymbals.
-std::vector<double> metal(double len, double decay, double hp_fc, uint32_t seed, double attack = 0.0005) {
+std::vector<double> metal(double len, double decay, double hp_fc, double lp_fc, uint32_t seed, double attack = 0.0005) {
     static const double freqs[6] = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
     noise_source rnd(seed);
     biquad hp1(biquad::high, hp_fc, 0.7), hp2(biquad::high, hp_fc, 0.7), pk(biquad::band, hp_fc * 1.6, 1.2);
+    biquad lp1(biquad::low, lp_fc, 0.7), lp2(biquad::low, lp_fc * 1.3, 0.7);  // takes the hiss off the top octave
     std::vector<double> v(frames(len));
     double ph[6] = {};
     for (size_t n = 0; n < v.size(); ++n) {
@@ -142,15 +143,15 @@ std::vector<double> metal(double len, double decay, double hp_fc, uint32_t seed,
         }
         const double x = 0.12 * sq + 0.8 * rnd.next();
         const double y = hp2.run(hp1.run(x));
-        v[n] = (y + 0.5 * pk.run(y)) * std::exp(-t / decay) * std::min(1.0, t / attack);
+        v[n] = lp2.run(lp1.run(y + 0.5 * pk.run(y))) * std::exp(-t / decay) * std::min(1.0, t / attack);
     }
     fade_tail(v, std::min(0.3, len * 0.3));
     return v;
 }
 
-xm::instrument make_hat_closed() { return one_shot("hat closed", metal(0.14, 0.028, 7000, 0x4A7Cu), 150); }
-xm::instrument make_hat_open() { return one_shot("hat open", metal(0.7, 0.19, 6500, 0x4A70u), 150); }
-xm::instrument make_crash() { return one_shot("crash", metal(3.0, 0.85, 3200, 0xC2A5u, 0.002), 110); }
+xm::instrument make_hat_closed() { return one_shot("hat closed", metal(0.14, 0.028, 6500, 10000, 0x4A7Cu), 150); }
+xm::instrument make_hat_open() { return one_shot("hat open", metal(0.7, 0.19, 6000, 9500, 0x4A70u), 150); }
+xm::instrument make_crash() { return one_shot("crash", metal(3.0, 0.85, 3000, 8000, 0xC2A5u, 0.002), 110); }
 
 xm::instrument make_impact() {
     noise_source rnd(0x1A9Au);
