@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,24 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    // Extents per scene: union over every pose of the screen box and the
+    // nearest depth (Z < 0 is in front of the viewer).
+    std::map<std::string, scenes::extent> ext;
+    auto note = [&](const scenes::model& m) {
+        return [&ext, &m](const scenes::pose& p) { ext[p.scene].add(scenes::measure(m, p)); };
+    };
+    scenes::loading_poses(ny, [&](const scenes::pose& p) {
+        scenes::extent e = scenes::measure(ny, p);
+        ext[p.frame < 100 ? "loading 0..99" : "loading 100..399"].add(e);
+        if (p.frame == 0 || p.frame == 399) ext["loading frame " + std::to_string(p.frame)].add(e);
+    });
+    scenes::beat_nygris_poses(ny, note(ny));
+    scenes::backdrop_nygris_poses(ny, note(ny));
+    scenes::blob_poses(blob, note(blob));
+    scenes::final_room_poses(rom, note(rom));
+    for (const auto& [name, e] : ext)
+        std::printf("%-22s x %7.0f .. %-7.0f y %7.0f .. %-7.0f nearest Z %d\n", name.c_str(), e.x0, e.x1, e.y0, e.y1,
+                    e.z_max);
     canvas cv;
     auto shot = [&](const scenes::model& m, const scenes::pose& p, const std::string& name, bool wire = false) {
         draw(cv, m, p, wire);

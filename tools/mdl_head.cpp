@@ -60,7 +60,7 @@ double surface_front(double x, double y) {
 // the face. Texture: a mirrored wrap around the vertical axis (front = -2,
 // back = +2) and the height.
 mesh build_head() {
-    mesh m = cube_sphere(13);
+    mesh m = cube_sphere(12);  // even: a column of vertices on the midline, where the mirrored wrap folds
     m.name = "head";
     for (size_t i = 0; i < m.verts.size(); ++i) {
         vec3 d0 = m.verts[i];
@@ -76,8 +76,16 @@ mesh build_head() {
         double r = radial_surface(head_sdf, centre, w, 2.0);
         vec3 p = centre + w * r;
         double around = std::atan2(std::fabs(p.x), p.z);  // 0 front .. pi back
-        m.u[i] = -2.0 + 4.0 * around / pi;
-        m.v[i] = std::clamp(-p.y * 2.0, -2.0, 2.0);
+        double wrap_u = -2.0 + 4.0 * around / pi, wrap_v = -p.y * 2.0;
+        // Near the crown and under the neck the wrap's angle turns fast;
+        // there the texture is laid on from above (or below) instead, blended
+        // in so that every texture coordinate stays continuous.
+        double from_pole = std::acos(std::fabs(std::clamp(w.y, -1.0, 1.0)));  // angle to the nearer pole
+        double k = std::clamp((from_pole - 0.3) / 0.5, 0.0, 1.0);
+        k = k * k * (3 - 2 * k);
+        double cap_u = p.x * 2.0, cap_v = (p.y > 0 ? p.z : -p.z) * 2.0 + wrap_v;
+        m.u[i] = std::clamp(k * wrap_u + (1 - k) * cap_u, -2.0, 2.0);
+        m.v[i] = std::clamp(k * wrap_v + (1 - k) * cap_v, -2.0, 2.0);
         m.verts[i] = p;
     }
     return m;
