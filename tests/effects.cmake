@@ -4,4 +4,7 @@ ostra_test(effects_tests
     test_fx_fade.cpp
     test_fx_noise.cpp
     test_fx_flame.cpp
+    test_fx_scope.cpp
+    test_fx_light.cpp
+    test_fx_tga.cpp
   LIBS ostra_effects)
