@@ -3,6 +3,7 @@
 // and spans. Draws nothing.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -23,12 +24,24 @@ inline constexpr int fx_shift = 64;
 
 inline i128 fx_from_int(long long a) { return static_cast<i128>(a) * (static_cast<i128>(1) << fx_shift); }
 
+// A finite float as M * 2^E with an integer |M| < 2^24 (E = -149 for
+// subnormals); returns false for zero, infinities and NaN.
+inline bool float_parts(float s, long long& mant, int& e) {
+    const std::uint32_t b = std::bit_cast<std::uint32_t>(s);
+    const int eb = static_cast<int>((b >> 23) & 0xFF);
+    const std::uint32_t m = b & 0x7FFFFF;
+    if (eb == 255 || (eb == 0 && m == 0)) return false;
+    mant = eb == 0 ? m : (m | 0x800000);
+    e = eb == 0 ? -149 : eb - 150;
+    if (b >> 31) mant = -mant;
+    return true;
+}
+
 inline i128 fx_from_float(float s) {
-    if (s == 0.0f || !std::isfinite(s)) return 0;
+    long long mant = 0;
     int e = 0;
-    const float m = std::frexp(s, &e);                              // s = m * 2^e, 0.5 <= |m| < 1
-    const long long mant = static_cast<long long>(std::ldexp(m, 24));  // s = mant * 2^(e - 24)
-    int sh = e - 24 + fx_shift;
+    if (!float_parts(s, mant, e)) return 0;
+    int sh = e + fx_shift;
     if (sh > 100) sh = 100;  // beyond any step the walks form
     if (sh >= 0) return static_cast<i128>(mant) * (static_cast<i128>(1) << sh);
     // Below 2^-64: rounded toward zero (no walk forms such a step).

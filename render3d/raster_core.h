@@ -42,6 +42,20 @@ void sort_corners(O& o) {
     }
 }
 
+// Whether stepping `start` by `step` `steps` times in double precision is
+// exact (and stays inside +-2^30): then the double walk equals the exact one.
+// Every partial sum is a multiple of 2^min(E, 0), E the exponent of the
+// step's last bit, and a double holds such multiples exactly below 2^(53 + E).
+inline bool double_walk_exact(long long start, float step, long long steps) {
+    const double a = static_cast<double>(start < 0 ? -start : start);
+    long long mant = 0;
+    int e = 0;
+    if (!float_parts(step, mant, e)) return step == 0.0f && a < 1073741824.0;
+    const double bound = (a + static_cast<double>(steps) * std::fabs(static_cast<double>(step))) * (1 + 1e-9) + 1;
+    const int lim_exp = std::min(30, 53 + std::min(e, 0));
+    return lim_exp > 0 && bound < static_cast<double>(1LL << lim_exp);
+}
+
 // Row r of an edge: off the bottom clips y_bottom to 479, off the top clips
 // y_top to 0, otherwise x, trunc(u), trunc(v) go into the tables.
 template <class O>
@@ -54,6 +68,20 @@ inline void edge_row(O& o, int* tx, int* tu, int* tv, long long r, long long x, 
         tx[r] = static_cast<int>(x);
         tu[r] = static_cast<int>(fx_trunc(u));
         tv[r] = static_cast<int>(fx_trunc(v));
+    }
+}
+
+// The same with double accumulators (only where their sums are exact).
+template <class O>
+inline void edge_row_d(O& o, int* tx, int* tu, int* tv, long long r, long long x, double u, double v) {
+    if (r > rows - 1) {
+        o.y_bottom = rows - 1;
+    } else if (r < 0) {
+        o.y_top = 0;
+    } else {
+        tx[r] = static_cast<int>(x);
+        tu[r] = static_cast<int>(u);
+        tv[r] = static_cast<int>(v);
     }
 }
 
@@ -83,6 +111,18 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
         const long long count = (dx < 0 ? -dx : dx) + 1;
         const i128 mf = fx_from_float(m), suf = fx_from_float(su), svf = fx_from_float(sv);
         const i128 a0 = fx_from_int(r0), ua0 = fx_from_int(u0), va0 = fx_from_int(v0);
+        if (count <= short_edge && double_walk_exact(r0, m, count) &&
+            double_walk_exact(u0, su, count) && double_walk_exact(v0, sv, count)) {
+            // plain double sums are exact here
+            double a = static_cast<double>(r0), ua = static_cast<double>(u0), va = static_cast<double>(v0);
+            const double dm = m, dsu = su, dsv = sv;
+            for (long long j = 0; j < count; ++j) {
+                o.walk_y = static_cast<int>(a);
+                edge_row_d(o, tx, tu, tv, o.walk_y, xs + j, ua, va);
+                a += dm, ua += dsu, va += dsv;
+            }
+            return;
+        }
         if (count <= short_edge) {
             i128 a = a0, ua = ua0, va = va0;
             for (long long j = 0; j < count; ++j) {
@@ -131,6 +171,26 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
     if (y1 < 0) o.y_top = 0;
     const long long j0 = std::max<long long>(0, -y1);
     const long long j1 = std::min<long long>(dy, rows - 1 - y1);
+    if (j0 <= j1 && double_walk_exact(x1, n, j1 + 1) && double_walk_exact(us, su, j1 + 1) &&
+        double_walk_exact(vs, sv, j1 + 1)) {
+        // plain double sums are exact here: start at row y1 + j0 by j0 additions
+        // when few, otherwise by the exact product
+        double a, ua, va;
+        if (j0 == 0) {
+            a = static_cast<double>(x1), ua = static_cast<double>(us), va = static_cast<double>(vs);
+        } else {
+            a = fx_to_double(fx_from_int(x1) + static_cast<i128>(j0) * fx_from_float(n));
+            ua = fx_to_double(fx_from_int(us) + static_cast<i128>(j0) * fx_from_float(su));
+            va = fx_to_double(fx_from_int(vs) + static_cast<i128>(j0) * fx_from_float(sv));
+        }
+        const double dn = n, dsu = su, dsv = sv;
+        for (long long j = j0; j <= j1; ++j) {
+            o.walk_x = static_cast<int>(a);
+            edge_row_d(o, tx, tu, tv, y1 + j, o.walk_x, ua, va);
+            a += dn, ua += dsu, va += dsv;
+        }
+        return;
+    }
     const i128 nf = fx_from_float(n), suf = fx_from_float(su), svf = fx_from_float(sv);
     i128 a = fx_from_int(x1) + static_cast<i128>(j0) * nf;
     i128 ua = fx_from_int(us) + static_cast<i128>(j0) * suf;
@@ -171,17 +231,6 @@ void line(O& o, long ax1, long ay1, long ax2, long ay2, int w, int h) {
     const i128 a0 = fx_from_int(xs), nf = fx_from_float(n);
     const long long lo = std::max<long long>(ys, 0), hi = std::min<long long>(ye, h - 1);
     for (long long y = lo; y <= hi; ++y) plot(fx_trunc(a0 + static_cast<i128>(y - ys) * nf), y);
-}
-
-// Whether stepping `start` by `step` `steps` times in double precision is
-// exact (and stays inside +-2^30): then the double walk equals the exact one.
-inline bool double_walk_exact(long long start, float step, long long steps) {
-    const double a = static_cast<double>(start < 0 ? -start : start);
-    if (step == 0.0f) return a < 1073741824.0;
-    const int e = std::ilogb(step) - 23;  // step is a multiple of 2^e
-    const double bound = (a + static_cast<double>(steps) * std::fabs(static_cast<double>(step))) * (1 + 1e-9) + 1;
-    const double lim = std::min(1073741824.0, std::ldexp(1.0, 53 + std::min(e, 0)));
-    return bound < lim;
 }
 
 // Span pass: rows y_top .. y_bottom - 1 (kept inside 0..479), exchanging

@@ -1,0 +1,3 @@
+ostra_bench(bench_render3d
+  SOURCES bench_render3d.cpp
+  LIBS ostra_render3d)
