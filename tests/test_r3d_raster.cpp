@@ -3,6 +3,7 @@
 // cross-fade weights, dots, and the textured room's key and faint fade.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "globals.h"
@@ -269,4 +270,50 @@ TEST(R3dRaster, TexturedRoomKeyColourFaintFadeAndEdgeTexels) {
     clear_z_buffer();
     EXPECT_EQ(z_buffer[0], -1000000);
     EXPECT_EQ(z_buffer[z_buffer_size - 1], -1000000);
+}
+
+TEST(R3dRaster, HandWrittenCubeLoadsTurnsAndDraws) {
+    // A cube of 8 vertices and 12 faces, textured with a checker board,
+    // turned and drawn opaque, then its wire frame over it. Set R3D_PICTURE
+    // to a file name to keep the picture as BMP.
+    const std::string cube = r3d_temp_file(
+        "cube\n1\n---\nbox\n8 12\nvertices\n"
+        "-1 -1 -1\n1 -1 -1\n1 1 -1\n-1 1 -1\n-1 -1 1\n1 -1 1\n1 1 1\n-1 1 1\n"
+        "0 1 2\n0 2 3\n4 6 5\n4 7 6\n0 4 5\n0 5 1\n3 2 6\n3 6 7\n0 3 7\n0 7 4\n1 5 6\n1 6 2\n"
+        "8\n-2 -2 0\n2 -2 0\n2 2 0\n-2 2 0\n2 2 0\n-2 2 0\n-2 -2 0\n2 -2 0\n");
+    room r;
+    const load_result res = r.read_file(cube.c_str());
+    ASSERT_TRUE(res.ok) << res.message;
+    std::remove(cube.c_str());
+    object& o = r.objects[0];
+    SDL_Surface* t = o.tex.surface;
+    for (int v = 0; v < t->h; ++v)
+        for (int u = 0; u < t->w; ++u)
+            *r3d_pixel(t, u, v) = ((u / 80 + v / 60) & 1) ? px::pack(31, 20, 0) : px::pack(0, 10, 31);
+    SDL_Surface* dst = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
+    SDL_FillRect(dst, nullptr, 0);
+    dest_surface = dst;
+    world_x = world_y = world_z = 0;
+    o.scale(600, 600, 600, 0, 1);
+    o.rotate(1, 100, 1, 2);  // an eighth of a turn about x, then about y
+    o.rotate(2, 70, 2, 1);
+    clear_z_buffer();
+    o.show(3, 1, 0, 0, 0, 0, 0);
+    o.show(2, 1, 0, 0, 0, 0, 0);
+    // the cube sits in the middle of the picture: centre covered, corners empty
+    EXPECT_NE(*r3d_pixel(dst, 320, 240), 0);
+    EXPECT_EQ(*r3d_pixel(dst, 5, 5), 0);
+    EXPECT_EQ(*r3d_pixel(dst, 634, 474), 0);
+    int white = 0, coloured = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) {
+            const Uint16 p = *r3d_pixel(dst, x, y);
+            white += p == 0xFFFF;
+            coloured += p != 0 && p != 0xFFFF;
+        }
+    EXPECT_GT(white, 1000);
+    EXPECT_GT(coloured, 40000);
+    if (const char* keep = std::getenv("R3D_PICTURE")) SDL_SaveBMP(dst, keep);
+    dest_surface = nullptr;
+    SDL_FreeSurface(dst);
 }
