@@ -16,9 +16,13 @@ std::vector<mesh> build_blob() {
     };
     rng r(0x0B10B1);
     std::vector<lump> lumps;
-    for (int i = 0; i < 11; ++i) {
+    for (int i = 0; i < 11; ++i) {  // big soft swellings and dents
         vec3 d{r.range(-1, 1), r.range(-1, 1), r.range(-1, 1)};
         lumps.push_back({normalize(d), r.range(-0.22, 0.42), r.range(0.3, 0.6)});
+    }
+    for (int i = 0; i < 14; ++i) {  // smaller knobs
+        vec3 d{r.range(-1, 1), r.range(-1, 1), r.range(-1, 1)};
+        lumps.push_back({normalize(d), r.range(0.08, 0.2), r.range(0.15, 0.25)});
     }
     const double pi = 3.14159265358979323846;
     for (size_t i = 0; i < m.verts.size(); ++i) {
