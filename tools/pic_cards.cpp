@@ -242,7 +242,7 @@ picture make_title(typesetter& ts) {
     blur(core, 6);
     for (float& a : core.a) a = clamp01((a - 0.8f) * 5.f);
     for (size_t i = 0; i < core.a.size(); ++i) core.a[i] *= num.a[i];
-    darken(img, core, 0.45f);
+    darken(img, core, 0.3f);
 
     // The show's name in cold chrome across the digits' upper part.
     const std::string name = "OSTRAMERE";

@@ -89,7 +89,7 @@ void flare(image& img) {
         uint32_t colour;
     };
     const ghost ghosts[] = {{0.45f, 14.f, 0x60FF90}, {0.9f, 8.f, 0xFF70C0}, {1.45f, 22.f, 0x70A0FF},
-                            {1.9f, 11.f, 0xFFD060}, {2.3f, 30.f, 0xA070FF}};
+                            {1.8f, 11.f, 0xFFD060}, {2.1f, 22.f, 0xA070FF}};
     for (const ghost& g : ghosts) {
         float gx = sx + (-sx * 2.f) * g.t * 0.5f, gy = sy + (-sy * 2.f) * g.t * 0.5f;
         light_in(img, r, hex(g.colour), [&](float dx, float dy) {

@@ -23,16 +23,16 @@ picture make_tann(typesetter&) {
     picture p;
     p.name = "tann.png";
     paint(p.img, [](int x, int y) {
-        float broad = fbm(lat(x, 80), lat(y, 80), per_x(80), per_y(80), 4, 401u);
-        rgb c = mix(hex(0xF4EEDC), hex(0xDCC898), smoothstep(0.35f, 0.8f, broad));
-        // translucent, slightly blue enamel patches
-        float glass = fbm(lat(x, 40), lat(y, 40), per_x(40), per_y(40), 3, 402u);
-        c = mix(c, hex(0xD8E0EA), smoothstep(0.55f, 0.8f, glass) * 0.6f);
-        // fine vertical striations and horizontal growth lines
+        float broad = fbm(lat(x, 160), lat(y, 160), per_x(160), per_y(160), 4, 401u);
+        rgb c = mix(hex(0xF6F1E2), hex(0xE4D4AE), smoothstep(0.3f, 0.85f, broad));
+        // translucent, slightly blue-grey enamel where the tooth thins
+        float glass = fbm(lat(x, 160), lat(y, 160), per_x(160), per_y(160), 2, 402u);
+        c = mix(c, hex(0xDCE2EA), smoothstep(0.55f, 0.85f, glass) * 0.45f);
+        // fine vertical striations and faint horizontal growth lines
         float stri = fbm(float(x) / 4.f, float(y) / 40.f, 160, 12, 3, 403u);
         float lines = 0.5f + 0.5f * std::sin(2.f * pi * (float(y) / 480.f * 36.f) +
                                              2.f * fbm(lat(x, 80), lat(y, 80), per_x(80), per_y(80), 2, 404u));
-        c = c * (0.92f + 0.12f * stri) * (0.97f + 0.03f * lines);
+        c = c * (0.96f + 0.06f * stri) * (0.985f + 0.015f * lines);
         // a few bright flecks of sheen
         float fleck = hash01(x, y, 405u);
         if (fleck > 0.9985f) c = c + rgb{0.08f, 0.08f, 0.08f};
@@ -74,9 +74,10 @@ picture make_aug(typesetter&) {
         float a = std::atan2(dy, dx) / (2.f * pi) + 0.5f;  // 0..1 around the centre
         // sclera: warm white, pinker towards the edges, with branching veins
         rgb c = mix(hex(0xF2EADC), hex(0xD89A90), smoothstep(160.f, 330.f, d));
-        float vn = fbm_gradient(float(x) / 60.f, float(y) / 60.f, 0, 0, 5, 601u);
-        float vein = std::pow(clamp01(1.f - std::fabs(vn) * 14.f), 3.f) * smoothstep(140.f, 260.f, d);
-        c = mix(c, hex(0xA01818), vein * 0.8f);
+        float vn = fbm_gradient(float(x) / 110.f, float(y) / 110.f, 0, 0, 4, 601u);
+        float vein = std::pow(clamp01(1.f - std::fabs(vn) * 22.f), 2.f) * smoothstep(190.f, 320.f, d);
+        float fade_v = smoothstep(0.35f, 0.6f, fbm(float(x) / 90.f, float(y) / 90.f, 0, 0, 3, 603u));
+        c = mix(c, hex(0xB02020), vein * fade_v * 0.7f);
         if (d < iris_r + 3.f) {
             // iris: radial fibres, gold at the pupil to green at the rim
             float fib = fbm(a * 96.f, d / 10.f, 96, 0, 3, 602u);
@@ -117,9 +118,6 @@ picture make_gold(typesetter&) {
         rgb g = ramp({{0.f, hex(0x3A2006)}, {0.35f, hex(0x9A6418)}, {0.65f, hex(0xE0A838)}, {0.88f, hex(0xFFE08A)},
                       {1.f, hex(0xFFF8DC)}},
                      v);
-        // engraved wave band every 120 rows
-        float band = std::fabs(std::fmod(float(y) + 8.f * std::sin(float(x) * 2.f * pi / 80.f), 120.f) - 60.f);
-        g = g * (1.f - 0.35f * smoothstep(2.f, 0.f, std::fabs(band - 56.f)));
         return g;
     });
     return p;
@@ -142,8 +140,7 @@ picture make_bais(typesetter&) {
         cell_hit cl = cellular(lat(x, 40) + wx, lat(y, 40) + wy, 0, 0, 805u);
         float vein = std::pow(clamp01(1.f - (cl.f2 - cl.f1) * 9.f), 4.f);
         c = c + hex(0x30F0FF) * vein * 0.55f + hex(0xFF6A30) * vein * vein * 0.3f;
-        float pores = smoothstep(0.1f, 0.0f, cl.f1) * 0.5f;
-        return c * (1.f - pores);
+        return c;
     });
     return p;
 }
