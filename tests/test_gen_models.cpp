@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "generator.h"
 #include "mdl_mesh.h"
 #include "model_scenes.h"
@@ -23,6 +25,11 @@ namespace {
 
 const std::string gfx = std::string(OSTRA_DATA_DIR) + "/gfx/";
 const std::string corner_file = "b_kunhj\xF8rner.3D";
+
+// A temporary path of this process, so parallel test runs never share one.
+fs::path temp_path(const std::string& stem) {
+    return fs::temp_directory_path() / (stem + "_" + std::to_string(::getpid()));
+}
 
 std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -41,7 +48,7 @@ scenes::model load(const std::string& file, bool flat) {
 }  // namespace
 
 TEST(GenModels, TwoRunsWriteTheSameBytesAsTheBuild) {
-    fs::path a = fs::temp_directory_path() / "ostra_models_a", b = fs::temp_directory_path() / "ostra_models_b";
+    fs::path a = temp_path("ostra_models_a"), b = temp_path("ostra_models_b");
     for (const auto& d : {a, b}) {
         fs::remove_all(d);
         fs::create_directories(d / "gfx");
@@ -103,7 +110,7 @@ TEST(GenModels, EveryModelLoadsThroughTheShowsReaders) {
     SDL_Surface* pic = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
     SDL_Surface* target = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
     ASSERT_TRUE(pic && target);
-    fs::path bmp = fs::temp_directory_path() / "ostra_models_tex.bmp";
+    fs::path bmp = temp_path("ostra_models_tex") += ".bmp";
     ASSERT_EQ(SDL_SaveBMP(pic, bmp.string().c_str()), 0);
     {
         room_2D r;
