@@ -6,7 +6,7 @@
 using scene::each_object;
 
 void run_backdrop_cycle(show_objects& s) {
-    set_scene("backdrop");
+    scene::begin("backdrop");
     control& ctl = s.ctl;
 
     // Set-up. new1 goes into the overlay bitmap as the show always loaded

@@ -7,7 +7,7 @@ using scene::each_object;
 using scene::table_angle;
 
 void run_beat_scene(show_objects& s) {
-    set_scene("beat");
+    scene::begin("beat");
     control& ctl = s.ctl;
 
     // Set-up.

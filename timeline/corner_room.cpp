@@ -17,14 +17,16 @@ bool is_wire_row(int row) {
 }  // namespace
 
 void run_corner_room(show_objects& s) {
-    set_scene("corner");
+    scene::begin("corner");
     control& ctl = s.ctl;
 
     // Set-up.
     load_image(s.overlay, "./gfx/light.png");
     load_image(s.picture, "./gfx/new3.png");
+    trace::note("model", "./gfx/b_kunhj\xF8rner.3D");
     scene::report(s.corner_room.read_file("./gfx/b_kunhj\xF8rner.3D", "./gfx/bakgrunn7.png", s.work.surface));
     s.overlay_light.target = s.work.surface;
+    trace::note("set_sprite", "overlay_light");
     s.overlay_light.set_sprite(s.overlay.surface, 0, 0, 639, 479, 0, 1);
     ctl.scene_done = 0;
     // The beat scene's stretch-stop flag carries on as the blob flag: set

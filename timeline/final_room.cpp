@@ -6,11 +6,12 @@
 using scene::each_object;
 
 void run_final_room(show_objects& s) {
-    set_scene("final");
+    scene::begin("final");
     control& ctl = s.ctl;
 
     // Set-up. gold2 goes into objects 0..3 as the show always loaded it and
     // is replaced by bais at once, so it is never seen.
+    trace::note("model", "./gfx/rom2.3D");
     scene::report(s.rom2.read_file("./gfx/rom2.3D"));
     each_object(s.rom2, [](object& o) { load_image(o.tex, "./gfx/gold2.jpg"); }, 4);
     each_object(s.rom2, [](object& o) { load_image(o.tex, "./gfx/bais.png"); }, 4);

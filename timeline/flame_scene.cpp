@@ -22,15 +22,18 @@ void take_flame_palette(show_objects& s) {
 }  // namespace
 
 void run_flame_scene(show_objects& s) {
-    set_scene("flame");
+    scene::begin("flame");
     control& ctl = s.ctl;
 
     // Set-up: sheet lights 2 to 4, the flame, the scope.
     SDL_Surface* sheet = s.light_sheet.surface;
     for (int i = 1; i < 4; ++i)
         s.sheet_light[i].target = s.work.surface;
+    trace::note("set_sprite", "sheet_light[1]");
     s.sheet_light[1].set_sprite(sheet, 382, 1, 568, 230, 0, 1);
+    trace::note("set_sprite", "sheet_light[2]");
     s.sheet_light[2].set_sprite(sheet, 182, 240, 352, 479, 0, 1);
+    trace::note("set_sprite", "sheet_light[3]");
     s.sheet_light[3].set_sprite(sheet, 354, 240, 639, 479, 0, 1);
 
     s.flames.set_target(s.work.surface);
@@ -111,6 +114,7 @@ void run_flame_scene(show_objects& s) {
 
     // The scene always closes on a white frame; the blob's set 1 is rebuilt
     // from the file, dropping the stretch and spin of the beat scene.
+    trace::note("white frame");
     black_white::blink(s.work.surface, 0, 0, 639, 479, 0xFFFF);
     present(s.work);
     each_object(s.blob1, [](object& o) { o.scale(330, 330, 330, 0, 1); });

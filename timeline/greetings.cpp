@@ -4,11 +4,12 @@
 #include "scenes.h"
 
 void run_greetings(show_objects& s) {
-    set_scene("greetings");
+    scene::begin("greetings");
     control& ctl = s.ctl;
 
     // First card: the fade reads the work bitmap, maps starting all black.
     load_image(s.picture, "./gfx/greets1.png");
+    trace::note("set_area", "in");
     s.fader.set_area("in", s.work.surface, 0, 0, 640, 480);
 
     // Fade in, 32 frames: out = clamp(map[channel], 0, 31), every map +1 per
@@ -38,6 +39,7 @@ void run_greetings(show_objects& s) {
     // Second card: every pixel of x 1..637, y 1..477 that is not white.
     load_image(s.backdrop, "./gfx/greets2.png");
     s.overlay_light.target = s.work.surface;
+    trace::note("set_sprite", "overlay_light");
     s.overlay_light.set_sprite(s.backdrop.surface, 1, 1, 638, 478, 0xFFFF, 1);
     ctl.scene_done = 0;
     int card_y = 800;  // the sprite's centre row

@@ -7,6 +7,7 @@
 #include "globals.h"
 #include "load_image.h"
 #include "show_objects.h"
+#include "trace.h"
 
 void run_title(show_objects& s);
 void run_beat_scene(show_objects& s);
@@ -17,6 +18,12 @@ void run_greetings(show_objects& s);
 void run_final_room(show_objects& s);
 
 namespace scene {
+
+// Names the phase for capture and bench, and notes its start in the trace.
+inline void begin(const char* name) {
+    set_scene(name);
+    trace::note("scene", name);
+}
 
 // Blits src onto dst with SDL_UpperBlit through src's own source and
 // destination rectangles (a picture lands at its own size at the top left;

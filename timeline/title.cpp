@@ -77,6 +77,7 @@ struct title_state {
     void card(const char* path, int y, int h, int hold_amplitude, bool ramp_out, Uint32 gate_ms) {
         still(path);
         hold(y, h, hold_amplitude);
+        trace::note("set_area", "out");
         s.fader.set_area("out", s.work.surface, 0, 0, 640, 480);
         fade_out(y, h, ramp_out, 10);
         music_gate(s.ctl, gate_ms);
@@ -86,7 +87,7 @@ struct title_state {
 }  // namespace
 
 void run_title(show_objects& s) {
-    set_scene("title");
+    scene::begin("title");
     title_state title{s};
     s.ripple.key = 0;
     s.ripple.destination = s.work.surface;
@@ -94,6 +95,7 @@ void run_title(show_objects& s) {
     // Logo: fades in from black (maps start at k - 31 and end one level
     // above the picture), holds, and fades out from those maps.
     title.load_card("./gfx/logo3.png");
+    trace::note("set_area", "in");
     s.fader.set_area("in", s.work.surface, 0, 0, 640, 480);
     for (int i = 0; i < 32 && !s.ctl.quit; ++i)
         title.fade_frame(band_a_y, band_a_h, (20 + 2 * i) / 10, +1, 30);

@@ -1,0 +1,142 @@
+// Stop requests injected across the show: each run ends promptly (a polling
+// wait at once, a scene at its next poll, a music gate at its own time), no
+// frame loop runs after the stop, and every one-off step of every later
+// scene (loads, sprite and fade set-ups, title stills, the white frame) is
+// still made, in order, before the shutdown.
+#include "test_show_util.h"
+
+#include <algorithm>
+
+using show_test::frame_rec;
+
+namespace {
+
+// The one-off steps of a run, without the fullscreen settle-wait note.
+std::vector<std::string> one_offs(const std::vector<std::string>& trace) {
+    std::vector<std::string> out;
+    for (const auto& e : trace)
+        if (e != "settle wait")
+            out.push_back(e);
+    return out;
+}
+
+long find(const std::vector<std::string>& v, const std::string& e) {
+    const auto it = std::find(v.begin(), v.end(), e);
+    return it == v.end() ? -1 : static_cast<long>(it - v.begin());
+}
+
+// A stop at tick 1 of a fullscreen run (in the settle wait): every loop is
+// skipped, so its trace is the list of every one-off step of the show.
+const show_test::run_result& stopped_at_once() {
+    static const show_test::run_result r = show_test::run_show(1, true);
+    return r;
+}
+
+struct stop_case {
+    const char* name;
+    Uint32 tick;         // when the stop is injected
+    bool full_screen;
+    Uint32 allowed_ms;   // how long after the stop the show may still run
+    int title_stills;    // title stills presented after the stop
+};
+
+Uint32 at_music(Uint32 ms) { return show_test::song_start_tick + ms; }
+
+class show_stop : public ::testing::TestWithParam<stop_case> {};
+
+}  // namespace
+
+TEST(show_stop_reference, a_stop_in_the_settle_wait_passes_every_set_up) {
+    if (!show_test::have_data())
+        GTEST_SKIP() << "no generated data";
+    const auto& r = stopped_at_once();
+    const auto steps = one_offs(r.trace);
+    // Every scene is entered, its loads and set-ups made, in order.
+    long last = -1;
+    for (const char* e :
+         {"FMUSIC_PlaySong", "scene title", "image ./gfx/logo3.png", "set_area in",
+          "image ./gfx/credits.png", "set_area out", "image ./gfx/presents.png", "set_area out",
+          "image ./gfx/vormbrisk.png", "set_area out", "scene beat", "image ./gfx/bakgrunn5.png",
+          "image ./gfx/bais.png", "scene flame", "set_sprite sheet_light[3]", "white frame",
+          "scene corner", "model ./gfx/b_kunhj\xF8rner.3D", "set_sprite overlay_light",
+          "scene backdrop", "image ./gfx/new1.png", "image ./gfx/new2.png", "scene greetings",
+          "image ./gfx/greets1.png", "set_area in", "image ./gfx/greets2.png",
+          "set_sprite overlay_light", "scene final", "model ./gfx/rom2.3D",
+          "image ./gfx/gold2.jpg", "image ./gfx/metal_2.png", "FMUSIC_FreeSong", "FSOUND_Close",
+          "objects destroyed"}) {
+        const auto it = std::find(steps.begin() + (last + 1), steps.end(), std::string(e));
+        ASSERT_NE(it, steps.end()) << e << " after step " << last;
+        last = static_cast<long>(it - steps.begin());
+    }
+    EXPECT_EQ(last, static_cast<long>(steps.size()) - 1) << "the shutdown comes last";
+    // Frames: the three later title stills and the flame scene's white frame.
+    ASSERT_EQ(r.frames.size(), 4u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(r.frames[i].scene, "title");
+    EXPECT_EQ(r.frames[3].scene, "flame");
+    EXPECT_TRUE(r.frames[3].white_inside);
+    EXPECT_LT(r.end_tick, 10u);
+}
+
+TEST_P(show_stop, ends_promptly_with_every_one_off_step) {
+    if (!show_test::have_data())
+        GTEST_SKIP() << "no generated data";
+    const stop_case c = GetParam();
+    const auto reference = one_offs(stopped_at_once().trace);
+    const auto r = show_test::run_show(c.tick, c.full_screen);
+
+    EXPECT_EQ(one_offs(r.trace), reference) << "the same one-off steps in the same order";
+    EXPECT_GE(r.end_tick, c.tick) << "the stop was not seen before it was made";
+    EXPECT_LE(r.end_tick, c.tick + c.allowed_ms) << "the show ends promptly";
+    EXPECT_LT(find(r.trace, "FMUSIC_FreeSong"), find(r.trace, "FSOUND_Close"));
+
+    // After the stop only one-off frames follow the frame in progress (at
+    // most two loop frames, when the stop fell into a wait without a poll):
+    // the remaining title stills and the flame scene's closing white frame.
+    std::string in_progress = "none";
+    int after = 0, titles = 0, loop_frames = 0;
+    bool white_seen = false;
+    for (const frame_rec& f : r.frames) {
+        if (f.tick < c.tick) {
+            in_progress = f.scene;
+            continue;
+        }
+        ++after;
+        if (f.scene == "title")
+            ++titles;
+        else if (f.scene == "flame" && f.white_inside && &f == &r.frames.back())
+            white_seen = true;
+        else if (f.scene == in_progress)
+            ++loop_frames;
+        else
+            ADD_FAILURE() << "frame " << f.index << " of " << f.scene << " at tick " << f.tick
+                          << " after the stop at " << c.tick << " in " << in_progress;
+    }
+    if (in_progress == "title") {
+        loop_frames += titles - c.title_stills;
+        EXPECT_GE(titles, c.title_stills);
+    } else {
+        EXPECT_EQ(titles, c.title_stills);
+    }
+    EXPECT_LE(loop_frames, 2) << after << " frames after the stop";
+    EXPECT_EQ(white_seen, c.tick < at_music(79000)) << "the white frame is the last one shown";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    across_the_show, show_stop,
+    ::testing::Values(
+        // Fullscreen settle wait (polls: seen at once); loading screen (polls).
+        stop_case{"settle_wait", 1500, true, 2, 3},
+        stop_case{"loading", 6000, false, 2, 3},
+        // Logo hold: the 20 ms wait runs out, then the loops end.
+        stop_case{"title_hold", at_music(2000), false, 50, 3},
+        // Gate before the credits: it opens at 5000 ms; then three stills.
+        stop_case{"title_gate", at_music(4500), false, 560, 3},
+        stop_case{"beat", at_music(30000), false, 70, 0},
+        stop_case{"flame", at_music(60000), false, 70, 0},
+        stop_case{"corner", at_music(85000), false, 70, 0},
+        stop_case{"backdrop", at_music(110000), false, 70, 0},
+        // Greetings hold: its 30 ms wait has no quit test.
+        stop_case{"greetings_hold", at_music(119000), false, 70, 0},
+        stop_case{"greetings_rise", at_music(125000), false, 70, 0},
+        stop_case{"final_fade", at_music(150000), false, 40, 0}),
+    [](const ::testing::TestParamInfo<stop_case>& i) { return std::string(i.param.name); });
