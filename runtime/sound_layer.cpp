@@ -93,12 +93,11 @@ struct audio_lock {
 // buffer's worth). Without: everything rendered so far. Never goes back.
 // Call under the audio lock.
 int64_t audible_frame() {
-    int64_t a = st.engine.out_frame;
-    if (st.device) {
-        const int64_t since = frames_in(clk::ticks() - st.callback_tick);
-        a = st.engine.out_frame - 2 * int64_t{st.callback_frames} + std::min<int64_t>(since, st.callback_frames);
-    }
-    st.last_audible = std::max({a, st.last_audible, int64_t{0}});
+    if (st.device)
+        st.last_audible = sound_render::audible_estimate(st.engine.out_frame, st.callback_frames,
+                                                         clk::ticks() - st.callback_tick, st.last_audible);
+    else
+        st.last_audible = std::max(st.engine.out_frame, st.last_audible);
     return st.last_audible;
 }
 

@@ -77,7 +77,7 @@ inline constexpr int fft_size = 1024;
 
 struct options {
     bool nosound = false;       // never open a device (clock-driven path)
-    int device_frames = 1024;   // device buffer in frames (power of two)
+    int device_frames = 1024;   // device buffer in frames (256..8192, a power of two)
 };
 // Call before FSOUND_Init.
 void configure(const options& o);

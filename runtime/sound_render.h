@@ -58,4 +58,10 @@ struct renderer {
     void copy_history(int64_t end, float* dst, int n) const;
 };
 
+// The output frame being heard with a device: `handed` frames given to the
+// device so far, its last request `buffer` frames, `ms_since` ms since that
+// request. Heard = handed - 2 * buffer + the frames of ms_since (at most one
+// buffer: a late callback holds it), never below `last` nor 0.
+int64_t audible_estimate(int64_t handed, int buffer, uint32_t ms_since, int64_t last);
+
 }  // namespace sound_render

@@ -185,6 +185,26 @@ TEST_F(SoundLayer, DeviceSizedBlocksReportTheBlockEndState) {
     openmpt_module_destroy(m);
 }
 
+TEST(SoundRender, AudibleFrameLagsTwoBuffersAndNeverGoesBack) {
+    using sound_render::audible_estimate;
+    EXPECT_EQ(audible_estimate(0, 0, 5, 0), 0);          // before the first callback
+    EXPECT_EQ(audible_estimate(1024, 1024, 0, 0), 0);    // first buffer handed: nothing heard yet
+    EXPECT_EQ(audible_estimate(4096, 1024, 0, 0), 2048);
+    EXPECT_EQ(audible_estimate(4096, 1024, 10, 0), 2048 + 441);
+    EXPECT_EQ(audible_estimate(4096, 1024, 500, 0), 3072);  // a late callback holds it at one buffer
+    // Walk callbacks that come early and late: the estimate never goes back.
+    int64_t last = 0, handed = 0;
+    const uint32_t gaps[] = {0, 5, 40, 1, 23, 23, 60, 0, 0, 12};
+    for (int i = 0; i < 200; ++i) {
+        if (i % 3 == 0)
+            handed += 1024;
+        const int64_t now = audible_estimate(handed, 1024, gaps[i % 10], last);
+        ASSERT_GE(now, last);
+        ASSERT_LE(now, handed - 1024);
+        last = now;
+    }
+}
+
 TEST_F(SoundLayer, SampleSinkIsAlignedToTickZeroAndCarriesTheSong) {
     const test_xm::song s = position_song();
     FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("sink.xm", s).c_str());
