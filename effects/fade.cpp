@@ -2,6 +2,7 @@
 #include "fade.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "pixel.h"
 
@@ -28,6 +29,13 @@ int shifted(int v, int d) {
     return static_cast<int>(std::clamp<long long>(s, -(1LL << 30), 1LL << 30));
 }
 int clamp31(int v) { return v < 0 ? 0 : v > 31 ? 31 : v; }
+// True when map[k] = k + offset for every k.
+bool map_offset(const int* map, int& offset) {
+    offset = map[0];
+    for (int k = 1; k < 32; ++k)
+        if (map[k] != k + offset) return false;
+    return true;
+}
 }  // namespace
 
 void fade::add_RGB(int dr, int dg, int db) {
@@ -38,12 +46,16 @@ void fade::add_RGB(int dr, int dg, int db) {
     }
     if (!target || !source) return;
 
-    // Clamped maps, already in place: red and green together index a
-    // 1024-entry table by p >> 6, blue a 32-entry one by p & 31.
+    // Every map the fade builds itself is map[k] = k + offset; those are
+    // rendered with plain clamped additions, any other maps through tables.
+    int offset[3] = {0, 0, 0};
+    const bool shifted_maps = map_offset(red_map, offset[0]) && map_offset(green_map, offset[1]) &&
+                              map_offset(blue_map, offset[2]);
+    // Tables: red and green together are indexed by p >> 6, blue by p & 31.
     //   out = (clamp(R[p >> 11]) << 11) | (clamp(G[(p >> 6) & 31]) << 6) | clamp(B[p & 31])
     Uint16 rg[1024];
     Uint16 bl[32];
-    {
+    if (!shifted_maps) {
         Uint16 r[32], g[32];
         for (int k = 0; k < 32; ++k) {
             r[k] = static_cast<Uint16>(clamp31(red_map[k]) << 11);
@@ -65,12 +77,35 @@ void fade::add_RGB(int dr, int dg, int db) {
     const int cy0 = std::max(y0, 0);
     const int cx1 = std::min({x1, tl.width, sl.width});
     const int cy1 = std::min({y1, tl.height, sl.height});
-    for (int y = cy0; y < cy1; ++y) {
-        const Uint16* s = sl.row(y);
-        Uint16* d = tl.row(y);
-        for (int x = cx0; x < cx1; ++x) {
-            const Uint16 p = s[x];
-            d[x] = rg[p >> 6] | bl[p & 31];
+    if (shifted_maps) {
+        // Offsets beyond +-32 saturate every level alike.
+        const std::int16_t ro = static_cast<std::int16_t>(std::clamp(offset[0], -32, 32));
+        const std::int16_t go = static_cast<std::int16_t>(std::clamp(offset[1], -32, 32));
+        const std::int16_t bo = static_cast<std::int16_t>(std::clamp(offset[2], -32, 32));
+        for (int y = cy0; y < cy1; ++y) {
+            const Uint16* s = sl.row(y);
+            Uint16* d = tl.row(y);
+            // 16-bit lanes throughout, so the loop vectorises.
+            for (int x = cx0; x < cx1; ++x) {
+                // out.c = clamp(c + offset.c, 0, 31)
+                const Uint16 p = s[x];
+                std::int16_t r = static_cast<std::int16_t>((p >> 11) + ro);
+                std::int16_t g = static_cast<std::int16_t>(((p >> 6) & 31) + go);
+                std::int16_t b = static_cast<std::int16_t>((p & 31) + bo);
+                r = r < 0 ? 0 : r > 31 ? 31 : r;
+                g = g < 0 ? 0 : g > 31 ? 31 : g;
+                b = b < 0 ? 0 : b > 31 ? 31 : b;
+                d[x] = static_cast<Uint16>((r << 11) | (g << 6) | b);
+            }
+        }
+    } else {
+        for (int y = cy0; y < cy1; ++y) {
+            const Uint16* s = sl.row(y);
+            Uint16* d = tl.row(y);
+            for (int x = cx0; x < cx1; ++x) {
+                const Uint16 p = s[x];
+                d[x] = rg[p >> 6] | bl[p & 31];
+            }
         }
     }
     target_pixels = nullptr;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "float_steps.h"
 #include "pixel.h"
@@ -26,12 +27,20 @@ int capped_trunc(float v) {
 void flame::plot(int x, int y, int width, float height, float phase, float intensity) {
     if (width <= 0 || !target_pixels) return;
 
-    // Palette channels times the intensity, once per call.
-    for (int k = 0; k < 200; ++k) {
-        const Uint16 c = palette[k];
-        add_r_[k] = capped_trunc(px::red(c) * intensity);
-        add_g_[k] = capped_trunc(px::green(c) * intensity);
-        add_b_[k] = capped_trunc(px::blue(c) * intensity);
+    // Palette channels times the intensity, rebuilt when either changes.
+    if (!scaled_valid_ || std::memcmp(scaled_palette_, palette, sizeof palette) != 0 ||
+        std::memcmp(&scaled_intensity_, &intensity, sizeof intensity) != 0) {
+        for (int k = 0; k < 200; ++k) {
+            const Uint16 c = palette[k];
+            add_[k] = px::fields(capped_trunc(px::red(c) * intensity), capped_trunc(px::green(c) * intensity),
+                                 capped_trunc(px::blue(c) * intensity));
+        }
+        // The background's share: red and green whole, blue halved.
+        for (int k = 0; k < 1024; ++k) back_rg_[k] = px::fields(k >> 5, k & 31, 0);
+        for (int k = 0; k < 32; ++k) back_b_[k] = px::fields(0, 0, k >> 1);
+        std::memcpy(scaled_palette_, palette, sizeof palette);
+        scaled_intensity_ = intensity;
+        scaled_valid_ = true;
     }
 
     const float dphi = 20.0f / static_cast<float>(width);
@@ -67,11 +76,9 @@ void flame::plot(int x, int y, int width, float height, float phase, float inten
         for (long long j = row_max; j >= top; --j, d -= target_pitch) {
             const int k = std::min(static_cast<int>(p), 199);
             const Uint16 bg = *d;
-            // red = min(31, bg.r + pal.r*c), green likewise, blue = min(31, bg.b/2 + pal.b*c)
-            const int r = std::min(31, px::red(bg) + add_r_[k]);
-            const int gr = std::min(31, px::green(bg) + add_g_[k]);
-            const int b = std::min(31, (px::blue(bg) >> 1) + add_b_[k]);
-            *d = px::pack(r, gr, b);
+            // red = min(31, bg.r + trunc(pal.r*c)), green likewise,
+            // blue = min(31, trunc(bg.b*0.5) + trunc(pal.b*c))
+            *d = px::pack_capped(back_rg_[bg >> 6] + back_b_[bg & 31] + add_[k]);
             p = p + s;
         }
     }

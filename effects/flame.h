@@ -23,8 +23,13 @@ struct flame {
     void plot(int x, int y, int width, float height, float phase, float intensity);
 
 private:
-    // Palette channels scaled by the intensity of the current call, capped at 31.
-    int add_r_[200] = {};
-    int add_g_[200] = {};
-    int add_b_[200] = {};
+    // Palette channels scaled by the intensity, capped at 31, and the palette
+    // and intensity they were made from.
+    // Channels as px::fields words.
+    Uint32 add_[200] = {};
+    Uint32 back_rg_[1024] = {};  // background red and green, by p >> 6
+    Uint32 back_b_[32] = {};     // background blue halved, by p & 31
+    Uint16 scaled_palette_[200] = {};
+    float scaled_intensity_ = 0.0f;
+    bool scaled_valid_ = false;
 };

@@ -59,11 +59,11 @@ void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, i
         return;
     }
 
-    // The table rows a channel value reads for each weight, weights kept in
-    // 0..30: sr[c] = pre_RGB_tab[c*31 + sprite_r], br[c] = pre_RGB_tab[c*31 + back_r], ...
+    // The table entries each channel value reads, weights kept in 0..30:
+    // sr[c] = pre_RGB_tab[c*31 + sprite_r], br[c] = pre_RGB_tab[c*31 + back_r], ...
     auto column = [](int* out, int w) {
         w = std::clamp(w, 0, 30);
-        for (int c = 0; c < 32; ++c) out[c] = pre_RGB_tab[c * 31 + w];
+        for (int c = 0; c < 32; ++c) out[c] = std::min(pre_RGB_tab[c * 31 + w], 31);
     };
     int sr[32], sg[32], sb[32], br[32], bg[32], bb[32];
     column(sr, sprite_r);
@@ -72,6 +72,17 @@ void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, i
     column(br, back_r);
     column(bg, back_g);
     column(bb, back_b);
+    // Packed per call: red and green share one table indexed by p >> 6, with
+    // the channels in 10-bit fields (red bits 20.., green 10.., blue 0..), so
+    // both terms of all three channels add in one 32-bit sum.
+    for (int k = 0; k < 1024; ++k) {
+        sprite_rg_[k] = px::fields(sr[k >> 5], sg[k & 31], 0);
+        back_rg_[k] = px::fields(br[k >> 5], bg[k & 31], 0);
+    }
+    for (int k = 0; k < 32; ++k) {
+        sprite_b_[k] = static_cast<Uint32>(sb[k]);
+        back_b_[k] = static_cast<Uint32>(bb[k]);
+    }
 
     // Points land at (x + dx, y + dy) inside 0..639 x 0..479 and the surface.
     const long long w = std::min(640, lock.width);
@@ -90,11 +101,9 @@ void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, i
         Uint16* d = pixels + py * pitch + px_;
         const Uint16 c = cs[i];
         const Uint16 b = *d;
-        // out.c = min(31, tab[C.c*31 + s.c] + tab[D.c*31 + b.c])
-        const int r = std::min(31, sr[px::red(c)] + br[px::red(b)]);
-        const int g = std::min(31, sg[px::green(c)] + bg[px::green(b)]);
-        const int bl = std::min(31, sb[px::blue(c)] + bb[px::blue(b)]);
-        *d = px::pack(r, g, bl);
+        // out.c = min(31, tab[C.c*31 + s.c] + tab[D.c*31 + b.c]): each field of
+        // the sum is at most 62; a field of 32 or more (bit 5 set) becomes 31.
+        *d = px::pack_capped(sprite_rg_[c >> 6] + sprite_b_[c & 31] + back_rg_[b >> 6] + back_b_[b & 31]);
     }
     target_pixels = nullptr;
 }

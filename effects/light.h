@@ -35,4 +35,11 @@ struct light {
     //   out.c = min(31, pre_RGB_tab[C.c*31 + sprite_c] + pre_RGB_tab[D.c*31 + back_c])
     void plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, int back_r, int back_g,
                     int back_b);
+
+private:
+    // The weight table's entries for the current weights, per call.
+    Uint32 sprite_rg_[1024] = {};
+    Uint32 back_rg_[1024] = {};
+    Uint32 sprite_b_[32] = {};
+    Uint32 back_b_[32] = {};
 };

@@ -18,6 +18,22 @@ inline constexpr Uint16 pack(int r, int g, int b) {
     return static_cast<Uint16>((r << 11) | (g << 6) | b);
 }
 
+// Three channels side by side in one 32-bit word, in 10-bit fields (red at
+// bit 20, green at bit 10, blue at bit 0), so per-channel sums of two or three
+// terms take one addition. Effects sum such words and pack them back with the
+// per-channel cap of 31.
+inline constexpr std::uint32_t fields(int r, int g, int b) {
+    return static_cast<std::uint32_t>(r) << 20 | static_cast<std::uint32_t>(g) << 10 | static_cast<std::uint32_t>(b);
+}
+
+// out = (min(31, r) << 11) | (min(31, g) << 6) | min(31, b), for fields of at most 63:
+// a field with bit 5 set is 32 or more and becomes 31.
+inline constexpr Uint16 pack_capped(std::uint32_t sum) {
+    const std::uint32_t over = (sum >> 5) & 0x00100401u;
+    const std::uint32_t sat = sum | (over * 31u);
+    return static_cast<Uint16>(((sat >> 9) & 0xF800u) | ((sat >> 4) & 0x07C0u) | (sat & 31u));
+}
+
 }  // namespace px
 
 // Weight table: pre_RGB_tab[v * 31 + k] = trunc(v * k * 0.034), v = 0..255,
