@@ -155,7 +155,7 @@ double mix_gain(int instrument) {
     case synth::hat_closed: case synth::hat_open: return master * 1.5;
     case synth::impact: return master * 0.9;
     case synth::bass: return master * 0.6;
-    case synth::pad: return master * 0.75;
+    case synth::pad: case synth::pad_swell: return master * 0.75;
     case synth::lead: return master * 1.4;
     case synth::arp: return master * 0.75;
     case synth::bell: return master * 0.9;
@@ -258,7 +258,7 @@ void write_drums(score& s) {
         case heavy:
             if (r == 0 || r == 6 || r == 10) s.note(ch_kick, g, 60, synth::kick, 64);
             if (r == 8) s.note(ch_snare, g, 60, synth::snare, 50);
-            if (r % 2 == 0 && r != 8) s.note(ch_hat, g, 60, r == 14 ? synth::hat_open : synth::hat_closed, r == 14 ? 24 : 26);
+            if (r % 2 == 0 && r != 8) s.note(ch_hat, g, 60, synth::hat_closed, r == 14 ? 30 : 24);
             break;
         case drive:
             if (r % 4 == 0) s.note(ch_kick, g, 60, synth::kick, 56);
@@ -299,12 +299,14 @@ void write_accents(score& s) {
     // The white flashes: pattern 9, rows 24 and 28.
     accent(s, g_flashes + 24, 56, 56, false);
     accent(s, g_flashes + 28, 56, 56, false);
+    s.note(ch_stab, g_flashes + 24, 55, synth::stab, 48);  // on G, the bar's chord
+    s.note(ch_stab, g_flashes + 28, 55, synth::stab, 52);
     s.note(ch_fx, g_flashes + 46, 60, synth::riser, 34);  // ends on row 62, before the drop
     // Heavy section: hits on rows 0, 16, 32, 48, 56 and 62 of patterns 10 and 11.
     for (int p = 10; p <= 11; ++p)
         for (int r : {0, 16, 32, 48, 56, 62}) {
             const int g = p * 64 + r;
-            accent(s, g, r % 16 == 0 ? 56 : 44, r % 16 == 0 ? 64 : 56, false);
+            accent(s, g, r % 16 == 0 ? 64 : 52, r % 16 == 0 ? 64 : 56, false);
             const chord& c = *progression(g / 16);
             s.note(ch_stab, g, 57 + (c.root + 3) % 12, synth::stab, r % 16 == 0 ? 54 : 46);  // the root, A3..G#4
             s.note(ch_kick, g, 60, synth::kick, 60);
@@ -359,6 +361,9 @@ void write_bass(score& s) {
         last = g;
     }
     (void)last;
+    s.at(g_flashes + 62, ch_bass) = {};
+    s.at(g_flashes + 63, ch_bass) = {};
+    s.off(ch_bass, g_flashes + 62);  // a breath before the heavy section
     s.off(ch_bass, music_end);
 }
 
@@ -366,6 +371,7 @@ void write_pads(score& s) {
     const chord* prev = nullptr;
     section prev_sec = silent;
     static const uint8_t pans[3] = {0x58, 0x80, 0xA8};
+    int held[3] = {-1, -1, -1};
     for (int b = 0; b < music_end / 16; ++b) {
         const int g = b * 16;
         const section sec = section_of(g);
@@ -376,23 +382,23 @@ void write_pads(score& s) {
         case intro: vol = 42; break;
         case beat: vol = 34; break;
         case flame: case flashes: vol = 32; break;
-        case heavy: vol = 20; break;
+        case heavy: vol = 17; break;
         case drive: vol = 26; break;
         case breakdown: vol = 32; break;
         case closing: vol = 36; break;
         default: break;
         }
+        const bool swell = sec == intro || sec == breakdown;
         const std::vector<int> v = voicing(*c, 55);
         for (int i = 0; i < 3; ++i) {
-            s.note(ch_pad1 + i, g, v[size_t(i)], synth::pad, vol);
+            if (sec == prev_sec && v[size_t(i)] == held[i]) continue;  // a common tone keeps sounding
+            s.note(ch_pad1 + i, g, v[size_t(i)], swell ? synth::pad_swell : synth::pad, vol);
             s.effect(ch_pad1 + i, g, fx_panning, pans[i]);
+            held[i] = v[size_t(i)];
         }
         prev = c;
         prev_sec = sec;
     }
-    // The breakdown starts mid-pattern (118 s): re-voice there, higher and softer.
-    const std::vector<int> v = voicing(*progression(g_breakdown / 16), 60);
-    for (int i = 0; i < 3; ++i) s.note(ch_pad1 + i, g_breakdown, v[size_t(i)], synth::pad, 32);
     for (int i = 0; i < 3; ++i) s.off(ch_pad1 + i, music_end);
 }
 

@@ -223,6 +223,19 @@ std::vector<double> oscillator_loop(int period, int cycles, const std::vector<os
 int period_of(int midi) { return int(std::lround(rate / (440.0 * std::pow(2.0, (midi - 69) / 12.0)))); }
 
 xm::instrument looped(const char* name, std::vector<double> v, size_t loop_start, int period, int ref_midi, uint8_t pan) {
+    if (loop_start == 0) {
+        // A whole-sample loop may start anywhere in its cycle: turn it so that
+        // the sample begins on its quietest rising zero crossing, which keeps
+        // note starts free of a click and the loop seamless.
+        size_t best = 0;
+        double best_level = 1e30;
+        for (size_t n = 0; n + 1 < v.size(); ++n)
+            if (v[n] <= 0.0 && v[n + 1] > 0.0 && std::fabs(v[n]) + std::fabs(v[n + 1]) < best_level) {
+                best_level = std::fabs(v[n]) + std::fabs(v[n + 1]);
+                best = n + 1;
+            }
+        std::rotate(v.begin(), v.begin() + long(best), v.end());
+    }
     xm::instrument in;
     in.name = name;
     in.smp.name = name;
@@ -239,10 +252,18 @@ xm::instrument make_pad() {
     const std::vector<oscillator> osc = {
         {-2, 0.55, false, 1711}, {-1, 0.8, false, 9137}, {0, 1.0, false, 0}, {1, 0.8, false, 4421}, {2, 0.55, false, 13001}, {0, 0.5, true, 2203}};
     xm::instrument in = looped("pad", oscillator_loop(p, 160, osc, 1400, 9000), 0, p, ref, 128);
-    in.volume_env.points = {{0, 0}, {36, 64}, {80, 54}};
+    in.volume_env.points = {{0, 0}, {10, 64}, {60, 54}};
     in.volume_env.sustain = 2;
     in.fadeout = 520;  // about 1.3 s release
     return in;
+}
+
+// The same sound swelling in over about a second.
+xm::instrument make_pad_swell(xm::instrument pad_sound) {
+    pad_sound.name = "pad swell";
+    pad_sound.volume_env.points = {{0, 0}, {48, 64}, {110, 54}};
+    pad_sound.volume_env.sustain = 2;
+    return pad_sound;
 }
 
 xm::instrument make_stab() {
@@ -360,6 +381,7 @@ std::vector<xm::instrument> make_instruments() {
     v.push_back(make_bell());
     v.push_back(make_riser());
     v.push_back(make_stab());
+    v.push_back(make_pad_swell(v[pad - 1]));
     return v;
 }
 

@@ -24,7 +24,8 @@ enum id : int {
     bell,
     riser,
     stab,
-    count = stab
+    pad_swell,  // the pad with a slow swell, for the intro and the breakdown
+    count = pad_swell
 };
 
 // All instruments in id order (element i is instrument i + 1); same samples on every run.
