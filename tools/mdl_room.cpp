@@ -11,7 +11,10 @@ namespace {
 
 const double pi = 3.14159265358979323846;
 const int bays = 8;
-const double floor_y = -140, beam_y = 100, pillar_ring = 235;
+const double floor_y = -140, beam_y = 100, pillar_ring = 228;
+// The walls stand well clear of the pillar bases: depth is one value per face,
+// so surfaces that nearly touch would show through each other.
+const double wall_ring = 264;
 
 double clamp2(double t) { return std::clamp(t, -1.99, 1.99); }
 // Angle around the vertical axis, mirrored so that the wrap has no seam:
@@ -139,10 +142,10 @@ mesh build_walls() {
     // pierced by an arched window
     for (int b = 0; b < 3; ++b) {
         double a0 = pi - 1.5 * bay + b * bay;
-        add_arcade_bay(m, 262, a0, a0 + bay, floor_y, beam_y + 12);
+        add_arcade_bay(m, wall_ring, a0, a0 + bay, floor_y, beam_y + 12);
     }
     // a low parapet round the other five bays
-    add_wall(m, 262, pi + 1.5 * bay, pi + 6.5 * bay, floor_y, floor_y + 45, 20, 1);
+    add_wall(m, wall_ring, pi + 1.5 * bay, pi + 6.5 * bay, floor_y, floor_y + 45, 20, 1);
     return m;
 }
 
@@ -168,8 +171,8 @@ mesh build_pillars() {
     for (int b = 0; b < bays; ++b) {
         double a = 2 * pi * (b + 0.5) / bays;
         vec3 c{pillar_ring * std::sin(a), 0, pillar_ring * std::cos(a)};
-        add_box(m, c + vec3{0, floor_y + 9, 0}, {22, 9, 22});
-        add_box(m, c + vec3{0, beam_y - 8, 0}, {21, 8, 21});
+        add_box(m, c + vec3{0, floor_y + 9, 0}, {19, 9, 19});
+        add_box(m, c + vec3{0, beam_y - 8, 0}, {19, 8, 19});
         // hexagonal shaft in three drums, a little thinner at the top
         const int sides = 6, drums = 3;
         const double y0 = floor_y + 18, y1 = beam_y - 16;
