@@ -144,6 +144,60 @@ TEST_F(song_test, levels_hits_and_fade_follow_the_scenes) {
     for (int row : {0, 16, 32}) EXPECT_GT(onset(11, row), 3.0) << "pattern 11 row " << row;
 }
 
+// The writer's packed cells (all five fields, some, none, key off) and its
+// delta-encoded sample read back through libopenmpt cell by cell.
+TEST(song_xm_writer, cells_round_trip_through_libopenmpt) {
+    xm::module m;
+    m.channels = 4;
+    xm::instrument in;
+    in.name = "saw";
+    for (int i = 0; i < 400; ++i) in.smp.data.push_back(int16_t((i % 100) * 600 - 30000));  // wraps in the delta code
+    in.smp.loop_length = 100;
+    m.instruments = {in, in};
+    xm::pattern p(32, 4);
+    unsigned seed = 7;
+    for (xm::cell& c : p.cells) {
+        seed = seed * 1103515245u + 12345u;
+        const unsigned k = seed >> 16;
+        if (k & 1) c.note = uint8_t(1 + k % 96);
+        if (k & 2) c.instrument = uint8_t(1 + (k >> 3) % 2);
+        if (k & 4) c.volume = uint8_t(0x10 + (k >> 5) % 65);
+        if (k & 8) c.effect = 0x0C, c.param = uint8_t((k >> 7) % 65);  // Cxx: set volume
+    }
+    p.at(0, 0) = {49, 1, 0x50, 0x0C, 0x40};  // every field: written unpacked
+    p.at(1, 1) = {xm::key_off, 0, 0, 0, 0};
+    p.at(2, 2) = {};
+    m.patterns = {p};
+    m.orders = {0};
+    std::string error;
+    const std::vector<uint8_t> bytes = xm::write(m, error);
+    ASSERT_FALSE(bytes.empty()) << error;
+    std::ostringstream log;
+    openmpt::module mod(bytes, log);
+    ASSERT_EQ(mod.get_num_channels(), 4);
+    ASSERT_EQ(mod.get_pattern_num_rows(0), 32);
+    for (int r = 0; r < 32; ++r)
+        for (int ch = 0; ch < 4; ++ch) {
+            const xm::cell& c = p.at(r, ch);
+            // libopenmpt numbers notes one octave above XM's C-0 = 1 and keeps key off as 255.
+            const int note = c.note == xm::key_off ? 255 : (c.note ? c.note + 12 : 0);
+            EXPECT_EQ(mod.get_pattern_row_channel_command(0, r, ch, openmpt::module::command_note), note) << r << ":" << ch;
+            EXPECT_EQ(mod.get_pattern_row_channel_command(0, r, ch, openmpt::module::command_instrument), c.instrument) << r << ":" << ch;
+            EXPECT_EQ(mod.get_pattern_row_channel_command(0, r, ch, openmpt::module::command_volume), c.volume ? c.volume - 0x10 : 0) << r << ":" << ch;
+            EXPECT_EQ(mod.get_pattern_row_channel_command(0, r, ch, openmpt::module::command_parameter), c.param) << r << ":" << ch;
+        }
+    EXPECT_EQ(mod.get_num_samples(), 2);
+
+    // Out-of-range records are refused with a reason, not written.
+    m.orders = {1};
+    EXPECT_TRUE(xm::write(m, error).empty());
+    EXPECT_NE(error.find("order"), std::string::npos) << error;
+    m.orders = {0};
+    m.instruments[0].smp.loop_start = 350;
+    EXPECT_TRUE(xm::write(m, error).empty());
+    EXPECT_NE(error.find("loop"), std::string::npos) << error;
+}
+
 // One note of an instrument rendered alone; its strongest frequency near the
 // expected pitch, in cents off.
 double cents_off(int instrument, int midi) {
