@@ -81,6 +81,35 @@ bool jpeg_encode(FILE* f, int w, int h, const uint8_t* rgb, int quality) {
     return true;
 }
 
+bool jpeg_decode(FILE* f, int& w, int& h, std::vector<uint8_t>& out) {
+    jpeg_decompress_struct cinfo;
+    jpeg_fail err;
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = on_jpeg_error;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, f);
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    w = int(cinfo.output_width), h = int(cinfo.output_height);
+    if (cinfo.output_components != 3 || w <= 0 || h <= 0 || w > 8192 || h > 8192) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    out.resize(size_t(w) * size_t(h) * 3);  // sized before any row is read
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = out.data() + size_t(cinfo.output_scanline) * size_t(w) * 3;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
 template <class Encode>
 bool write_with(const std::string& path, int w, int h, const std::vector<uint8_t>& rgb_bytes, std::string& error,
                 Encode encode) {
@@ -114,6 +143,19 @@ bool write_jpeg(const std::string& path, int w, int h, const std::vector<uint8_t
                 std::string& error) {
     return write_with(path, w, h, rgb_bytes, error,
                       [&](FILE* f) { return jpeg_encode(f, w, h, rgb_bytes.data(), quality); });
+}
+
+bool read_jpeg(const std::string& path, int& w, int& h, std::vector<uint8_t>& rgb_bytes, std::string& error) {
+    file_ptr f(std::fopen(path.c_str(), "rb"));
+    if (!f) {
+        error = path + ": cannot open for reading";
+        return false;
+    }
+    if (!jpeg_decode(f.get(), w, h, rgb_bytes)) {
+        error = path + ": not a readable RGB JPEG";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace pic

@@ -49,7 +49,13 @@ bool generate_pictures(const std::string& data_dir) {
             std::fprintf(stderr, "ostragen: %s\n", error.c_str());
             return false;
         }
-        sheet.push_back({p.name, p.img.w, p.img.h, std::move(bytes)});
+        // The sheet shows JPEG pictures as decoded from the file, with their losses.
+        int w = p.img.w, h = p.img.h;
+        if (jpeg && !read_jpeg(path, w, h, bytes, error)) {
+            std::fprintf(stderr, "ostragen: %s\n", error.c_str());
+            return false;
+        }
+        sheet.push_back({p.name, w, h, std::move(bytes)});
     }
     const std::string sheet_path = data_dir + "/contact_sheet.png";
     if (!write_contact_sheet(sheet_path, sheet, ts, error)) {
