@@ -169,8 +169,8 @@ void object_2::show(int mode, int vertex_set, int tex_set) {
         }
     }
 
-    if (tex_surface) SDL_UnlockSurface(tex_surface);
     SDL_UnlockSurface(target);
+    if (tex_surface) SDL_UnlockSurface(tex_surface);
     dst_pixels = nullptr;
     tex_pixels = nullptr;
 }
