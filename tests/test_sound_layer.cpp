@@ -342,6 +342,26 @@ TEST_F(SoundLayer, NoDeviceLiveClockAdvancesAndNeverGoesBack) {
     FSOUND_Close();
 }
 
+TEST_F(SoundLayer, FailedInitFallsBackToTheLiveClock) {
+    clk::set_simulated(false);
+    const std::string before = std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "";
+    setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
+    testing::internal::CaptureStderr();
+    const bool opened = FSOUND_Init(44100, 32, 0);
+    const std::string said = testing::internal::GetCapturedStderr();
+    setenv("SDL_AUDIODRIVER", before.c_str(), 1);
+    ASSERT_FALSE(opened);
+    EXPECT_NE(said.find("keeps time without it"), std::string::npos);
+    FSOUND_Close();
+    EXPECT_FALSE(sound_layer::device_open());
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("fallback.xm", position_song()).c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_PlaySong(song);
+    SDL_Delay(120);
+    EXPECT_GE(FMUSIC_GetTime(song), 100u);
+    FMUSIC_FreeSong(song);
+}
+
 TEST_F(SoundLayer, DevicePathOrFallbackKeepsAMonotonicAdvancingClock) {
     // The dummy driver may or may not open a device; both paths must keep time.
     clk::set_simulated(false);
