@@ -19,6 +19,15 @@ struct light {
     std::unique_ptr<int[]> y_offsets;
     std::unique_ptr<Uint16[]> colours;
     int count = 0;
+    // The same list as runs of points on one row with consecutive x offsets,
+    // built with it by set_sprite; plot_light draws through them.
+    struct run {
+        int dx, dy;  // offsets of the run's first point
+        int first;   // its index in the point list
+        int length;
+    };
+    std::unique_ptr<run[]> runs;
+    int run_count = 0;
 
     light() = default;
     light(const light&) = delete;
@@ -37,6 +46,8 @@ struct light {
                     int back_b);
 
 private:
+    // Blends n consecutive points of colours c onto d through the tables below.
+    void blend_span(Uint16* d, const Uint16* c, int n) const;
     // The weight table's entries for the current weights, per call.
     Uint32 sprite_rg_[1024] = {};
     Uint32 back_rg_[1024] = {};

@@ -105,6 +105,28 @@ TEST(Fade, RectangleIsClippedToBothSurfaces) {
     EXPECT_EQ(at(dst.get(), 3, 3), px::pack(0, px::green(at(src.get(), 3, 3)), 31));
 }
 
+TEST(Fade, MapsSetByHandGoThroughTables) {
+    // Maps that are not a plain shift: inverted red, stepped green, blue as is.
+    auto src = make_surface(640, 480);
+    fill_random(src.get(), 4);
+    auto dst = make_surface(640, 480);
+    fade f;
+    f.target = dst.get();
+    f.set_area("out", src.get(), 0, 0, 640, 480);
+    for (int k = 0; k < 32; ++k) {
+        f.red_map[k] = 31 - k;
+        f.green_map[k] = k * 3 - 20;
+    }
+    f.add_RGB(0, 0, 1);
+    for (int y = 0; y < 480; y += 3)
+        for (int x = 0; x < 640; ++x) {
+            const Uint16 p = at(src.get(), x, y);
+            const Uint16 want = px::pack(31 - px::red(p), std::clamp(px::green(p) * 3 - 20, 0, 31),
+                                         std::min(px::blue(p) + 1, 31));
+            ASSERT_EQ(at(dst.get(), x, y), want) << x << "," << y;
+        }
+}
+
 TEST(BlackWhite, FillsWidthByHeightClippedToTheSurface) {
     auto s = make_surface(640, 480, 0x1111);
     black_white::blink(s.get(), 0, 0, 639, 479, 0xFFFF);
