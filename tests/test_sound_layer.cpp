@@ -317,6 +317,10 @@ TEST_F(SoundLayer, MissingOrBrokenSongStillGivesAnAdvancingClock) {
         ASSERT_EQ(FMUSIC_GetRow(nullptr), 0);
         ASSERT_EQ(FMUSIC_GetPattern(nullptr), 0);
     }
+    // A clock restarted behind the play tick neither hangs nor turns time back.
+    const Uint32 before = FMUSIC_GetTime(nullptr);
+    clk::reset();
+    EXPECT_EQ(FMUSIC_GetTime(nullptr), before);
     EXPECT_FALSE(FMUSIC_FreeSong(nullptr));
 }
 
