@@ -167,13 +167,9 @@ int main(int argc, char** argv) {
             }
     });
     scenes::beat_nygris_poses(ny, [&](const scenes::pose& p) {
-        if (p.scene == "beat nod" && (p.frame == 800 || p.frame == 850)) {
+        if (p.frame % 200 == 0 && p.scene != "beat nod") {
             cv.clear(60);
-            shot(ny, p, "beat_nod_" + std::to_string(p.frame));
-        }
-        if (p.scene == "beat roll" && (p.frame == 8000850 || p.frame == 8000750)) {
-            cv.clear(60);
-            shot(ny, p, "beat_roll_" + std::to_string(p.frame % 10000));
+            shot(ny, p, (p.scene == "beat roll" ? "beat_" : "flame_") + std::to_string(p.frame));
         }
     });
     scenes::backdrop_nygris_poses(ny, [&](const scenes::pose& p) {
