@@ -312,7 +312,7 @@ picture make_greets1(typesetter& ts) {
 
     // Heading.
     mask head(W, H);
-    ts.draw(head, serif_bi, 56, "greetings", 320.f, 84.f, align::centre);
+    ts.draw(head, serif_bi, 54, "greetings", 320.f, 72.f, align::centre);
     box hb = bounds(head);
     headline(
         img, head,
@@ -322,13 +322,13 @@ picture make_greets1(typesetter& ts) {
         },
         hex(0x140804), 2, hex(0xFFB040), 12, 0.45f);
     mask sub(W, H);
-    ts.draw(sub, serif_i, 18, "to the open-source projects this show stands on", 320.f, 116.f, align::centre);
+    ts.draw(sub, serif_i, 18, "to the open-source projects this show stands on", 320.f, 102.f, align::centre);
     over(img, sub, hex(0xA8DCE8));
 
     // The first half of the list, two columns.
     const char* names[] = {"SDL", "SDL_image", "libopenmpt", "kissfft", "FreeType", "DejaVu fonts", "libpng", "libjpeg"};
     for (int i = 0; i < 8; ++i) {
-        float x = i % 2 == 0 ? 190.f : 450.f, y = 170.f + float(i / 2) * 44.f;
+        float x = i % 2 == 0 ? 190.f : 450.f, y = 150.f + float(i / 2) * 36.f;
         mask t(W, H);
         ts.draw(t, sans_bold, 28, names[i], x, y, align::centre);
         box b = bounds(t);
@@ -340,7 +340,7 @@ picture make_greets1(typesetter& ts) {
             },
             hex(0x02101A), 2, hex(0x20B0D0), 8, 0.4f);
     }
-    diamond(img, 320.f, 236.f, 5.f, hex(0xFFB040));
+    diamond(img, 320.f, 195.f, 5.f, hex(0xFFB040));
     return p;
 }
 
@@ -353,7 +353,7 @@ picture make_greets2(typesetter& ts) {
 
     // The card is drawn centred at x 340, so it sits 21 columns right of
     // where it lies in the file: centre the panel on screen column 320.
-    const float cx = 299.f, x0 = cx - 270.f, x1 = cx + 270.f, y0 = 8.f, y1 = 244.f;
+    const float cx = 299.f, x0 = cx - 270.f, x1 = cx + 270.f, y0 = 40.f, y1 = 247.f;
     mask panel(W, H);
     rounded_rect(panel, x0, y0, x1, y1, 18.f, 1.f);
     for (float& a : panel.a) a = a >= 0.5f ? 1.f : 0.f;  // hard edge: no pale fringe
@@ -374,7 +374,7 @@ picture make_greets2(typesetter& ts) {
     over(body, frame, hex(0x70D8F0));
 
     mask head(W, H);
-    ts.draw(head, serif_bi, 34, "and greetings to", cx, 56.f, align::centre);
+    ts.draw(head, serif_bi, 32, "and greetings to", cx, 84.f, align::centre);
     box hb = bounds(head);
     headline(
         body, head,
@@ -385,14 +385,14 @@ picture make_greets2(typesetter& ts) {
         hex(0x100408), 2, hex(0xFF9A30), 8, 0.35f);
     const char* names[] = {"zlib", "GoogleTest", "Google Benchmark", "CLI11", "CMake", "GCC", "FFmpeg", "Debian"};
     for (int i = 0; i < 8; ++i) {
-        float x = i % 2 == 0 ? cx - 128.f : cx + 128.f, y = 100.f + float(i / 2) * 34.f;
+        float x = i % 2 == 0 ? cx - 128.f : cx + 128.f, y = 122.f + float(i / 2) * 30.f;
         mask t(W, H);
         ts.draw(t, sans_bold, 22, names[i], x, y, align::centre);
         glow(body, t, hex(0x2080E0), 6, 0.5f);
         over(body, t, hex(0xE8F0F0));
     }
     mask foot(W, H);
-    ts.draw(foot, serif_i, 16, "and everyone who shares their code", cx, 228.f, align::centre);
+    ts.draw(foot, serif_i, 16, "and everyone who shares their code", cx, 234.f, align::centre);
     over(body, foot, hex(0x90C8D8));
 
     // Panel over white; content colours stay below white so no panel pixel
