@@ -27,7 +27,7 @@ picture make_loadscreen(typesetter& ts) {
         float wx = fbm(fx, fy, 0, 0, 4, 11u) * 2.f, wy = fbm(fx + 5.2f, fy + 1.3f, 0, 0, 4, 12u) * 2.f;
         float n = fbm(fx + wx, fy + wy, 0, 0, 5, 13u);
         float m = fbm(fx * 1.7f - wy, fy * 1.7f + wx, 0, 0, 4, 14u);
-        rgb base = ramp({{0.f, hex(0x01030C)}, {0.6f, hex(0x050A22)}, {1.f, hex(0x0A0618)}}, float(y) / float(H));
+        rgb base = ramp({{0.f, hex(0x01030C)}, {0.6f, hex(0x050A22)}, {1.f, hex(0x0A0618)}}, float(y) / float(frame_h));
         float cloud = smoothstep(0.42f, 0.8f, n);
         rgb c = base + mix(hex(0x5A1A78), hex(0x127A8A), m) * cloud * 0.55f;
         return c + hex(0xC04A90) * std::pow(cloud, 3.f) * 0.25f;
@@ -35,26 +35,26 @@ picture make_loadscreen(typesetter& ts) {
     stars(img, 0x10AD, 420, 0.8f);
 
     // The portal the model flies out of: a bright ring with a dark heart.
-    mask inner(W, H);
+    mask inner(frame_w, frame_h);
     disc(inner, cx, cy, 150.f, 30.f);
     darken(img, inner, 0.55f);
-    mask ringm(W, H);
+    mask ringm(frame_w, frame_h);
     ring(ringm, cx, cy, 152.f, 3.f, 1.2f);
     glow(img, ringm, hex(0xFF3AA0), 24, 0.9f);
     glow(img, ringm, hex(0x40E0FF), 6, 1.0f);
     add(img, ringm, hex(0xD8FAFF));
-    mask ring2(W, H);
+    mask ring2(frame_w, frame_h);
     ring(ring2, cx, cy, 172.f, 1.2f, 1.f);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
+    for (int y = 0; y < frame_h; ++y)
+        for (int x = 0; x < frame_w; ++x) {
             float a = std::atan2(float(y) - cy, float(x) - cx);
             ring2.at(x, y) *= 0.5f + 0.5f * std::sin(a * 9.f);
         }
     add(img, ring2, hex(0x60B0FF), 0.7f);
     // Spiral arms inside the portal.
-    mask swirl(W, H);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
+    mask swirl(frame_w, frame_h);
+    for (int y = 0; y < frame_h; ++y)
+        for (int x = 0; x < frame_w; ++x) {
             float dx = float(x) - cx, dy = float(y) - cy, r = std::hypot(dx, dy);
             if (r > 150.f) continue;
             float a = std::atan2(dy, dx) + r * 0.03f;
@@ -64,11 +64,11 @@ picture make_loadscreen(typesetter& ts) {
     add(img, swirl, hex(0x3A80D0), 0.5f);
 
     // Caption.
-    mask t(W, H);
+    mask t(frame_w, frame_h);
     ts.draw(t, "DejaVuSans-Bold.ttf", 22, "OSTRAMERE 05", cx, 440.f, align::centre, 8.f);
     glow(img, t, hex(0xFF3AA0), 8, 0.8f);
     over(img, t, hex(0xF0F4FF));
-    mask s(W, H);
+    mask s(frame_w, frame_h);
     ts.draw(s, "DejaVuSans.ttf", 13, "rising from the deep", cx, 462.f, align::centre, 4.f);
     over(img, s, hex(0x8AB8E0));
     vignette(img, 0.45f);
@@ -123,7 +123,7 @@ picture make_bakgrunn6(typesetter&) {
     // Warm light around the two braziers, cool shade towards the floor.
     const float bx[2] = {65.f, 575.f};
     for (float x0 : bx) {
-        mask m(W, H);
+        mask m(frame_w, frame_h);
         disc(m, x0, 90.f, 8.f, 2.f);
         blur(m, 60);
         gain(m, 60.f);
@@ -131,11 +131,11 @@ picture make_bakgrunn6(typesetter&) {
     }
     paint(img, [&](int x, int y) {
         rgb c = img.get(x, y);
-        float v = float(y) / float(H);
+        float v = float(y) / float(frame_h);
         return c * (1.f - 0.65f * smoothstep(0.45f, 1.f, v));
     });
     // Engraved circle in the middle of the wall.
-    mask emblem(W, H);
+    mask emblem(frame_w, frame_h);
     ring(emblem, 320.f, 220.f, 120.f, 3.f, 1.f);
     ring(emblem, 320.f, 220.f, 104.f, 1.5f, 1.f);
     for (int k = 0; k < 12; ++k) {
@@ -148,7 +148,7 @@ picture make_bakgrunn6(typesetter&) {
 
     // Braziers: bowls whose rims sit at row 96, just under the flames' base.
     for (float x0 : bx) {
-        mask bowl(W, H), stem(W, H);
+        mask bowl(frame_w, frame_h), stem(frame_w, frame_h);
         for (int y = 96; y <= 122; ++y) {
             float t = float(y - 96) / 26.f;
             float half = 24.f - 18.f * t * t;
@@ -165,7 +165,7 @@ picture make_bakgrunn6(typesetter&) {
             return metal;
         });
         // Glowing coals in the rim.
-        mask coals(W, H);
+        mask coals(frame_w, frame_h);
         rect(coals, x0 - 22.f, 95.f, x0 + 22.f, 99.f, 1.f);
         for (int x = int(x0) - 22; x <= int(x0) + 22; ++x)
             for (int y = 95; y <= 99; ++y) coals.at(x, y) *= 0.5f + 0.5f * hash01(x, y, 63u);
@@ -173,11 +173,11 @@ picture make_bakgrunn6(typesetter&) {
         over(img, coals, hex(0xFFC040));
     }
     // Floor: a darker band with a faint reflection line.
-    mask fl(W, H);
-    rect(fl, 0.f, 420.f, float(W), float(H), 1.f);
+    mask fl(frame_w, frame_h);
+    rect(fl, 0.f, 420.f, float(frame_w), float(frame_h), 1.f);
     darken(img, fl, 0.5f);
-    mask edge(W, H);
-    line(edge, 0.f, 420.f, float(W), 420.f, 1.f);
+    mask edge(frame_w, frame_h);
+    line(edge, 0.f, 420.f, float(frame_w), 420.f, 1.f);
     add(img, edge, hex(0x2A3A6A), 0.8f);
     return p;
 }
@@ -188,13 +188,13 @@ picture make_bakgrunn7(typesetter&) {
     // Art-deco lattice: 80-pixel tiles, each a diamond pane of the key colour
     // (transparent in the corner room) in a bevelled gold frame, with enamel
     // between the frames and gold studs where four tiles meet.
-    auto pane = std::make_shared<std::vector<uint8_t>>(size_t(W) * size_t(H), 0);
+    auto pane = std::make_shared<std::vector<uint8_t>>(size_t(frame_w) * size_t(frame_h), 0);
     paint(p.img, [&](int x, int y) {
         float u = float(x % 80) - 39.5f, v = float(y % 80) - 39.5f;
         float su = u < 0.f ? -1.f : 1.f, sv = v < 0.f ? -1.f : 1.f;
         float d = std::fabs(u) + std::fabs(v);
         if (d < 26.f) {
-            (*pane)[size_t(y) * size_t(W) + size_t(x)] = 1;
+            (*pane)[size_t(y) * size_t(frame_w) + size_t(x)] = 1;
             return rgb{0.f, 0.f, 160.f / 255.f};
         }
         // light from the top left, L = (-1, -1) / sqrt 2
@@ -299,9 +299,9 @@ picture make_new3(typesetter&) {
             float v = fy / horizon;
             return ramp({{0.f, hex(0x020414)}, {0.6f, hex(0x0E0E3A)}, {1.f, hex(0x4A1E5A)}}, v);
         }
-        float v = (fy - horizon) / (float(H) - horizon);
+        float v = (fy - horizon) / (float(frame_h) - horizon);
         rgb c = ramp({{0.f, hex(0x1A1040)}, {1.f, hex(0x020818)}}, v);
-        float depth = (fy - horizon) / (float(H) - horizon);
+        float depth = (fy - horizon) / (float(frame_h) - horizon);
         float wave = fbm(float(x) / (14.f + 40.f * depth), (fy - horizon) * (fy - horizon) / 500.f, 0, 0, 4, 81u);
         c = c * (0.7f + 0.6f * wave);
         // moon path: glitter where wave crests meet the column under the moon
@@ -311,7 +311,7 @@ picture make_new3(typesetter&) {
     });
     stars(img, 0x5EA, 260, 0.9f, [&](int, int y) { return float(y) < horizon - 40.f; });
     // Moon with craters and a wide halo.
-    mask moon(W, H);
+    mask moon(frame_w, frame_h);
     disc(moon, mx, my, mr, 1.5f);
     glow(img, moon, hex(0x8A7AC0), 40, 0.8f);
     over_paint(img, moon, [&](int x, int y) {
@@ -321,8 +321,8 @@ picture make_new3(typesetter&) {
     });
     // Two ranges of hills on the horizon.
     for (int layer = 0; layer < 2; ++layer) {
-        mask hills(W, H);
-        for (int x = 0; x < W; ++x) {
+        mask hills(frame_w, frame_h);
+        for (int x = 0; x < frame_w; ++x) {
             float hgt = horizon - (layer ? 18.f : 38.f) * fbm(float(x) / (layer ? 60.f : 110.f), float(layer) * 7.f, 0,
                                                                0, 5, 83u + uint32_t(layer)) -
                         (layer ? 2.f : 10.f);
@@ -330,8 +330,8 @@ picture make_new3(typesetter&) {
         }
         over(img, hills, layer ? hex(0x0A0620) : hex(0x1A1238));
     }
-    mask hz(W, H);
-    line(hz, 0.f, horizon, float(W), horizon, 1.f);
+    mask hz(frame_w, frame_h);
+    line(hz, 0.f, horizon, float(frame_w), horizon, 1.f);
     add(img, hz, hex(0x8A5AA0), 0.6f);
     return p;
 }

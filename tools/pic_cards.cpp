@@ -31,13 +31,13 @@ void headline(image& img, const mask& t, F fill, rgb outline, int outline_px, rg
 
 // A thin horizontal rule fading out at both ends, centred on cx.
 void rule(image& img, float cx, float y, float half, rgb colour, float k = 1.f) {
-    mask m(W, H);
+    mask m(frame_w, frame_h);
     line(m, cx - half, y, cx + half, y, 1.2f);
-    for (int x = 0; x < W; ++x) {
+    for (int x = 0; x < frame_w; ++x) {
         float f = 1.f - std::fabs(float(x) - cx) / half;
         f = clamp01(f * 2.5f);
         for (int yy = int(y) - 2; yy <= int(y) + 2; ++yy)
-            if (yy >= 0 && yy < H) m.at(x, yy) *= f;
+            if (yy >= 0 && yy < frame_h) m.at(x, yy) *= f;
     }
     glow(img, m, colour, 3, 0.8f * k);
     add(img, m, colour, k);
@@ -45,10 +45,10 @@ void rule(image& img, float cx, float y, float half, rgb colour, float k = 1.f) 
 
 // Small diamond ornament.
 void diamond(image& img, float cx, float cy, float r, rgb colour) {
-    mask m(W, H);
+    mask m(frame_w, frame_h);
     for (int y = int(cy - r - 1); y <= int(cy + r + 1); ++y)
         for (int x = int(cx - r - 1); x <= int(cx + r + 1); ++x) {
-            if (x < 0 || y < 0 || x >= W || y >= H) continue;
+            if (x < 0 || y < 0 || x >= frame_w || y >= frame_h) continue;
             float d = std::fabs(float(x) + 0.5f - cx) + std::fabs(float(y) + 0.5f - cy) - r;
             m.at(x, y) = clamp01(0.5f - d);
         }
@@ -57,9 +57,9 @@ void diamond(image& img, float cx, float cy, float r, rgb colour) {
 }
 
 void clear_outside_rows(image& img, int y0, int y1) {
-    for (int y = 0; y < H; ++y)
+    for (int y = 0; y < frame_h; ++y)
         if (y < y0 || y > y1)
-            for (int x = 0; x < W; ++x) img.set(x, y, {});
+            for (int x = 0; x < frame_w; ++x) img.set(x, y, {});
 }
 }  // namespace
 
@@ -70,13 +70,13 @@ picture make_logo(typesetter& ts) {
 
     // A striped sunset disc behind the name: out = mix(sun ramp) by coverage.
     const float cx = 320.f, cy = 244.f, r = 90.f;
-    mask sun(W, H);
+    mask sun(frame_w, frame_h);
     disc(sun, cx, cy, r, 1.5f);
-    for (int y = int(cy) + 4; y < H; ++y) {
+    for (int y = int(cy) + 4; y < frame_h; ++y) {
         int k = y - int(cy) - 4;
         int gap = 1 + k / 14;  // slits widen towards the bottom
         if (k % 13 < gap)
-            for (int x = 0; x < W; ++x) sun.at(x, y) = 0.f;
+            for (int x = 0; x < frame_w; ++x) sun.at(x, y) = 0.f;
     }
     glow(img, sun, hex(0xFF2F7A), 22, 0.55f);
     over_paint(img, sun, [&](int, int y) {
@@ -90,7 +90,7 @@ picture make_logo(typesetter& ts) {
     // The name in chrome.
     const std::string name = "OSTRAMERE";
     int size = fit_size(ts, sans_bold, name, 600.f, 96, 3.f);
-    mask t(W, H);
+    mask t(frame_w, frame_h);
     ts.draw(t, sans_bold, size, name, cx, 278.f, align::centre, 3.f);
     box b = bounds(t);
     float top = float(b.y0), height = float(std::max(1, b.y1 - b.y0));
@@ -103,7 +103,7 @@ picture make_logo(typesetter& ts) {
     star(img, cx + 10.f, top + 1.f, 1.2f, 12.f, hex(0xFFF0E0));
 
     // "crew" under the horizon, letter-spaced.
-    mask sub(W, H);
+    mask sub(frame_w, frame_h);
     ts.draw(sub, sans, 17, "C R E W", cx, 330.f, align::centre, 5.f);
     glow(img, sub, hex(0x2090FF), 5, 0.8f);
     over(img, sub, hex(0xCFEFFF));
@@ -123,7 +123,7 @@ picture make_credits(typesetter& ts) {
     // Faint stars inside the shown band only.
     stars(img, 0xC0FFEE, 140, 0.45f, [](int, int y) { return y > 14 && y < 455; });
 
-    mask head(W, H);
+    mask head(frame_w, frame_h);
     ts.draw(head, serif_bi, 50, "credits", cx, 78.f, align::centre);
     box hb = bounds(head);
     headline(
@@ -145,7 +145,7 @@ picture make_credits(typesetter& ts) {
                           {"MODELS", "the Ostramere vertex works"}};
     float y = 146.f;
     for (const role& r : roles) {
-        mask label(W, H), who(W, H);
+        mask label(frame_w, frame_h), who(frame_w, frame_h);
         ts.draw(label, sans_bold, 16, r.what, cx, y, align::centre, 7.f);
         glow(img, label, hex(0x20A8FF), 6, 0.7f);
         over(img, label, hex(0x7FDBFF));
@@ -164,7 +164,7 @@ picture make_credits(typesetter& ts) {
             hex(0x060A22), 2, hex(0x3050FF), 9, 0.5f);
         y += 72.f;
     }
-    mask foot(W, H);
+    mask foot(frame_w, frame_h);
     ts.draw(foot, serif_i, 16, "every pixel, vertex and note made by our own code", cx, 448.f, align::centre);
     over(img, foot, hex(0x9A8FB8));
     clear_outside_rows(img, 10, 459);
@@ -177,7 +177,7 @@ picture make_presents(typesetter& ts) {
     image& img = p.img;
     const float cx = 320.f;
 
-    mask crew(W, H);
+    mask crew(frame_w, frame_h);
     ts.draw(crew, sans_light, 26, "the Ostramere crew", cx, 200.f, align::centre, 2.f);
     glow(img, crew, hex(0x2A9AFF), 6, 0.9f);
     over(img, crew, hex(0xDDF2FF));
@@ -185,17 +185,17 @@ picture make_presents(typesetter& ts) {
     rule(img, cx - cw * 0.5f - 70.f, 192.f, 50.f, hex(0x40C8FF));
     rule(img, cx + cw * 0.5f + 70.f, 192.f, 50.f, hex(0x40C8FF));
 
-    mask t(W, H);
+    mask t(frame_w, frame_h);
     ts.draw(t, serif_bi, 84, "presents", cx, 300.f, align::centre, 1.f);
     box b = bounds(t);
     // A warm reflection of the word below it, fading downwards.
-    mask refl(W, H);
+    mask refl(frame_w, frame_h);
     for (int y = b.y1 + 1; y < 349; ++y) {
         int src = 2 * b.y1 - y + 2;
         if (src < b.y0) break;
         float f = 0.3f * (1.f - float(y - b.y1) / 30.f);
         if (f <= 0.f) break;
-        for (int x = 0; x < W; ++x) refl.at(x, y) = t.get(x, src) * f;
+        for (int x = 0; x < frame_w; ++x) refl.at(x, y) = t.get(x, src) * f;
     }
     add(img, refl, hex(0xFF8A3A));
     headline(
@@ -227,7 +227,7 @@ picture make_title(typesetter& ts) {
     }
 
     // "05" in fire, large, behind and below the name.
-    mask num(W, H);
+    mask num(frame_w, frame_h);
     ts.draw(num, sans_bold, 146, "05", cx, 334.f, align::centre, -4.f);
     box nb = bounds(num);
     glow(img, num, hex(0xFF3A08), 24, 0.9f);
@@ -247,7 +247,7 @@ picture make_title(typesetter& ts) {
     // The show's name in cold chrome across the digits' upper part.
     const std::string name = "OSTRAMERE";
     int size = fit_size(ts, serif_bi, name, 590.f, 80, 2.f);
-    mask t(W, H);
+    mask t(frame_w, frame_h);
     ts.draw(t, serif_bi, size, name, cx, 230.f, align::centre, 2.f);
     box b = bounds(t);
     float top = float(b.y0), height = float(std::max(1, b.y1 - b.y0));
@@ -270,7 +270,7 @@ picture make_greets1(typesetter& ts) {
 
     // Deep water: dark at the top, teal at the sea floor, with caustics.
     paint(img, [](int x, int y) {
-        float v = float(y) / float(H);
+        float v = float(y) / float(frame_h);
         rgb base = ramp({{0.f, hex(0x020816)}, {0.55f, hex(0x06283E)}, {1.f, hex(0x0B4A52)}}, v);
         float wx = float(x) / 40.f + 0.6f * fbm(float(x) / 70.f, float(y) / 70.f, 0, 0, 3, 905u);
         cell_hit c = cellular(wx, float(y) / 26.f, 0, 0, 901u);
@@ -280,17 +280,17 @@ picture make_greets1(typesetter& ts) {
         return base + hex(0x3AD8E0) * caustic + hex(0x0A2A40) * (haze - 0.5f);
     });
     // Light shafts from the surface.
-    mask shafts(W, H);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
+    mask shafts(frame_w, frame_h);
+    for (int y = 0; y < frame_h; ++y)
+        for (int x = 0; x < frame_w; ++x) {
             float s = float(x) + float(y) * 0.35f;
             float v = 0.5f + 0.5f * std::sin(s * 0.045f) * std::sin(s * 0.017f + 1.3f);
-            shafts.at(x, y) = std::pow(v, 4.f) * (1.f - float(y) / float(H));
+            shafts.at(x, y) = std::pow(v, 4.f) * (1.f - float(y) / float(frame_h));
         }
     add(img, shafts, hex(0x2A6A8A), 0.45f);
     // Bubbles rising on both sides.
     rng r(0xB0BB1E);
-    mask bubbles(W, H);
+    mask bubbles(frame_w, frame_h);
     for (int i = 0; i < 46; ++i) {
         float x = (i & 1) ? r.range(20.f, 130.f) : r.range(510.f, 620.f), y = r.range(10.f, 470.f);
         float rad = r.range(1.5f, 6.f);
@@ -299,10 +299,10 @@ picture make_greets1(typesetter& ts) {
     }
     add(img, bubbles, hex(0x9AEAFF), 0.5f);
     // Glowing sea floor at the bottom.
-    mask floor(W, H);
-    for (int x = 0; x < W; ++x) {
+    mask floor(frame_w, frame_h);
+    for (int x = 0; x < frame_w; ++x) {
         float hgt = 400.f + 26.f * fbm(float(x) / 70.f, 0.5f, 0, 0, 4, 903u) + 10.f * std::sin(float(x) * 0.03f);
-        for (int y = int(hgt); y < H; ++y) floor.at(x, y) = 1.f;
+        for (int y = int(hgt); y < frame_h; ++y) floor.at(x, y) = 1.f;
     }
     blur(floor, 1, 1);
     over_paint(img, floor, [](int x, int y) {
@@ -311,7 +311,7 @@ picture make_greets1(typesetter& ts) {
     });
 
     // Heading.
-    mask head(W, H);
+    mask head(frame_w, frame_h);
     ts.draw(head, serif_bi, 54, "greetings", 320.f, 72.f, align::centre);
     box hb = bounds(head);
     headline(
@@ -321,7 +321,7 @@ picture make_greets1(typesetter& ts) {
             return ramp({{0.f, hex(0xFFF6CC)}, {0.5f, hex(0xFFC040)}, {1.f, hex(0xB0601C)}}, v);
         },
         hex(0x140804), 2, hex(0xFFB040), 12, 0.45f);
-    mask sub(W, H);
+    mask sub(frame_w, frame_h);
     ts.draw(sub, serif_i, 18, "to the open-source projects this show stands on", 320.f, 102.f, align::centre);
     over(img, sub, hex(0xA8DCE8));
 
@@ -329,7 +329,7 @@ picture make_greets1(typesetter& ts) {
     const char* names[] = {"SDL", "SDL_image", "libopenmpt", "kissfft", "FreeType", "DejaVu fonts", "libpng", "libjpeg"};
     for (int i = 0; i < 8; ++i) {
         float x = i % 2 == 0 ? 190.f : 450.f, y = 150.f + float(i / 2) * 36.f;
-        mask t(W, H);
+        mask t(frame_w, frame_h);
         ts.draw(t, sans_bold, 28, names[i], x, y, align::centre);
         box b = bounds(t);
         headline(
@@ -354,10 +354,10 @@ picture make_greets2(typesetter& ts) {
     // The card is drawn centred at x 340, so it sits 21 columns right of
     // where it lies in the file: centre the panel on screen column 320.
     const float cx = 299.f, x0 = cx - 270.f, x1 = cx + 270.f, y0 = 40.f, y1 = 247.f;
-    mask panel(W, H);
+    mask panel(frame_w, frame_h);
     rounded_rect(panel, x0, y0, x1, y1, 18.f, 1.f);
     for (float& a : panel.a) a = a >= 0.5f ? 1.f : 0.f;  // hard edge: no pale fringe
-    image body(W, H);
+    image body(frame_w, frame_h);
     paint(body, [&](int x, int y) {
         float v = (float(y) - y0) / (y1 - y0);
         rgb base = ramp({{0.f, hex(0x241050)}, {0.5f, hex(0x10183C)}, {1.f, hex(0x062A3A)}}, v);
@@ -365,15 +365,15 @@ picture make_greets2(typesetter& ts) {
         return base + hex(0x181040) * (n - 0.5f);
     });
     // Frame line inside the panel edge.
-    mask frame(W, H);
+    mask frame(frame_w, frame_h);
     rounded_rect(frame, x0 + 6.f, y0 + 6.f, x1 - 6.f, y1 - 6.f, 13.f, 1.f);
-    mask inner(W, H);
+    mask inner(frame_w, frame_h);
     rounded_rect(inner, x0 + 8.f, y0 + 8.f, x1 - 8.f, y1 - 8.f, 11.f, 1.f);
     for (size_t i = 0; i < frame.a.size(); ++i) frame.a[i] = clamp01(frame.a[i] - inner.a[i]);
     glow(body, frame, hex(0x30C0FF), 4, 0.6f);
     over(body, frame, hex(0x70D8F0));
 
-    mask head(W, H);
+    mask head(frame_w, frame_h);
     ts.draw(head, serif_bi, 32, "and greetings to", cx, 84.f, align::centre);
     box hb = bounds(head);
     headline(
@@ -386,12 +386,12 @@ picture make_greets2(typesetter& ts) {
     const char* names[] = {"zlib", "GoogleTest", "Google Benchmark", "CLI11", "CMake", "GCC", "FFmpeg", "Debian"};
     for (int i = 0; i < 8; ++i) {
         float x = i % 2 == 0 ? cx - 128.f : cx + 128.f, y = 122.f + float(i / 2) * 30.f;
-        mask t(W, H);
+        mask t(frame_w, frame_h);
         ts.draw(t, sans_bold, 22, names[i], x, y, align::centre);
         glow(body, t, hex(0x2080E0), 6, 0.5f);
         over(body, t, hex(0xE8F0F0));
     }
-    mask foot(W, H);
+    mask foot(frame_w, frame_h);
     ts.draw(foot, serif_i, 16, "and everyone who shares their code", cx, 234.f, align::centre);
     over(body, foot, hex(0x90C8D8));
 

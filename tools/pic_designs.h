@@ -13,11 +13,11 @@
 
 namespace pic {
 
-inline constexpr int W = 640, H = 480;
+inline constexpr int frame_w = 640, frame_h = 480;
 
 struct picture {
     std::string name;    // file name under gfx/ (.png or .jpg)
-    image img{W, H};
+    image img{frame_w, frame_h};
     bool dither = true;  // ordered dither to RGB565 levels (PNG pictures)
     // Last touch on the 8-bit bytes: exact key colours, palette columns.
     std::function<void(std::vector<uint8_t>&)> finish;

@@ -171,7 +171,7 @@ picture make_lights(typesetter&) {
     p.finish = [](std::vector<uint8_t>& bytes) {
         for (int k = 0; k < 200; ++k) {
             rgb c = flame_colour(k);
-            uint8_t* px = &bytes[(size_t(479 - k) * size_t(W) + 15) * 3];
+            uint8_t* px = &bytes[(size_t(479 - k) * size_t(frame_w) + 15) * 3];
             px[0] = uint8_t(std::lround(clamp01(c.r) * 255.f));
             px[1] = uint8_t(std::lround(clamp01(c.g) * 255.f));
             px[2] = uint8_t(std::lround(clamp01(c.b) * 255.f));
@@ -190,9 +190,9 @@ picture make_texmex(typesetter&) {
         float x_top, x_bottom, w_top, w_bottom;
     };
     const beam_def beams[] = {{250.f, 120.f, 26.f, 120.f}, {320.f, 330.f, 30.f, 140.f}, {390.f, 540.f, 26.f, 120.f}};
-    image light(W, H);
+    image light(frame_w, frame_h);
     paint(light, [&](int x, int y) {
-        float fy = float(y) / float(H);
+        float fy = float(y) / float(frame_h);
         float v = 0.f;
         for (const beam_def& b : beams) {
             float cx = b.x_top + (b.x_bottom - b.x_top) * fy, half = (b.w_top + (b.w_bottom - b.w_top) * fy) * 0.5f;
@@ -204,7 +204,7 @@ picture make_texmex(typesetter&) {
         v *= 0.8f + 0.2f * fbm(float(x) / 14.f, float(y) / 40.f, 0, 0, 3, 301u);
         return hex(0xFFE6B8) * clamp01(v * 0.22f);
     });
-    screen_door(light, 0, 0, W - 1, H - 1, 0.85f, 302u);
+    screen_door(light, 0, 0, frame_w - 1, frame_h - 1, 0.85f, 302u);
     img = light;
     // Dust motes in the beams.
     rng r(0xD057);
@@ -212,26 +212,26 @@ picture make_texmex(typesetter&) {
         const beam_def& b = beams[i % 3];
         float fy = r.range(0.05f, 0.8f);
         float cx = b.x_top + (b.x_bottom - b.x_top) * fy, half = (b.w_top + (b.w_bottom - b.w_top) * fy) * 0.5f;
-        float x = cx + r.range(-half, half), y = fy * float(H);
-        img.set(std::clamp(int(x), 0, W - 1), std::clamp(int(y), 0, H - 1), hex(0xFFF4D8));
+        float x = cx + r.range(-half, half), y = fy * float(frame_h);
+        img.set(std::clamp(int(x), 0, frame_w - 1), std::clamp(int(y), 0, frame_h - 1), hex(0xFFF4D8));
     }
     // The frame: a bevelled bronze border with corner ornaments.
-    mask frame(W, H), hole(W, H);
-    rect(frame, 0.f, 0.f, float(W), float(H), 0.5f);
-    rounded_rect(hole, 14.f, 14.f, float(W) - 14.f, float(H) - 14.f, 10.f, 1.f);
+    mask frame(frame_w, frame_h), hole(frame_w, frame_h);
+    rect(frame, 0.f, 0.f, float(frame_w), float(frame_h), 0.5f);
+    rounded_rect(hole, 14.f, 14.f, float(frame_w) - 14.f, float(frame_h) - 14.f, 10.f, 1.f);
     for (size_t i = 0; i < frame.a.size(); ++i) frame.a[i] = clamp01(frame.a[i] - hole.a[i]);
-    for (float cx : {14.f, float(W) - 14.f})
-        for (float cy : {14.f, float(H) - 14.f}) {
+    for (float cx : {14.f, float(frame_w) - 14.f})
+        for (float cy : {14.f, float(frame_h) - 14.f}) {
             ring(frame, cx, cy, 22.f, 3.f, 1.f);
             disc(frame, cx, cy, 9.f, 1.f);
         }
-    mask inner_line(W, H);
-    rounded_rect(inner_line, 19.f, 19.f, float(W) - 19.f, float(H) - 19.f, 8.f, 1.f);
-    mask inner_hole(W, H);
-    rounded_rect(inner_hole, 20.5f, 20.5f, float(W) - 20.5f, float(H) - 20.5f, 7.f, 1.f);
+    mask inner_line(frame_w, frame_h);
+    rounded_rect(inner_line, 19.f, 19.f, float(frame_w) - 19.f, float(frame_h) - 19.f, 8.f, 1.f);
+    mask inner_hole(frame_w, frame_h);
+    rounded_rect(inner_hole, 20.5f, 20.5f, float(frame_w) - 20.5f, float(frame_h) - 20.5f, 7.f, 1.f);
     for (size_t i = 0; i < inner_line.a.size(); ++i) inner_line.a[i] = clamp01(inner_line.a[i] - inner_hole.a[i]);
     over_paint(img, frame, [](int x, int y) {
-        float e = float(std::min({x, y, W - 1 - x, H - 1 - y}));
+        float e = float(std::min({x, y, frame_w - 1 - x, frame_h - 1 - y}));
         float bevel = 0.5f + 0.5f * std::cos(e * 0.45f);
         float n = fbm(float(x) / 5.f, float(y) / 5.f, 0, 0, 3, 303u);
         return ramp({{0.f, hex(0x2A1808)}, {0.6f, hex(0x8A5A24)}, {1.f, hex(0xE8B870)}}, clamp01(bevel * 0.85f + n * 0.3f));

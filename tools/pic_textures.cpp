@@ -15,8 +15,8 @@ constexpr float pi = 3.14159265f;
 // Lattice coordinates for a repeating pattern of `cell`-pixel cells
 // (cell divides 640 and 480: 20, 40, 80, 160).
 inline float lat(int v, int cell) { return float(v) / float(cell); }
-inline int per_x(int cell) { return W / cell; }
-inline int per_y(int cell) { return H / cell; }
+inline int per_x(int cell) { return frame_w / cell; }
+inline int per_y(int cell) { return frame_h / cell; }
 }  // namespace
 
 picture make_tann(typesetter&) {
