@@ -7,6 +7,19 @@
 #include "float_steps.h"
 #include "pixel.h"
 
+namespace {
+// d = s unless s is the key colour; built for AVX2 as well, picked at load time.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+[[gnu::target_clones("avx2", "default")]]
+#endif
+void copy_keyed(Uint16* d, const Uint16* s, int n, Uint16 key) {
+    for (int x = 0; x < n; ++x) {
+        const Uint16 p = s[x];
+        d[x] = p != key ? p : d[x];
+    }
+}
+}  // namespace
+
 void noise::wave(int x, int y, int w, int h, float phase, float step, int amplitude) {
     if (!source || !destination) return;
     surface_lock sl(source);
@@ -37,14 +50,7 @@ void noise::wave(int x, int y, int w, int h, float phase, float step, int amplit
         shift = std::isfinite(sv) ? static_cast<int>(sv * amplitude) : 0;
         const long long src_row = static_cast<long long>(yy) + shift;
         if (yy < dy1 && src_row >= 0 && src_row < sl.height) {
-            const Uint16* s = sl.row(static_cast<int>(src_row));
-            Uint16* d = dl.row(yy);
-            const Uint16 k = key;
-            // d = s unless s is the key colour
-            for (int xx = sx0; xx < cx1; ++xx) {
-                const Uint16 p = s[xx];
-                d[xx] = p != k ? p : d[xx];
-            }
+            if (cx1 > sx0) copy_keyed(dl.row(yy) + sx0, sl.row(static_cast<int>(src_row)) + sx0, cx1 - sx0, key);
         }
         // phase = phase + step, once per screen column, single precision
         phase = repeated_add(phase, step, steps_per_row);
