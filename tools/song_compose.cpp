@@ -291,7 +291,7 @@ void write_accents(score& s) {
     for (double t : {5.0, 10.0, 15.0}) {
         const int g = row_at(t);
         accent(s, g, 18, 30, t > 5.0);
-        s.note(ch_echo, g, 84, synth::bell, 30);  // a high chime on each change
+        s.note(ch_echo, g, voicing(*progression(g / 16), 79)[2], synth::bell, 30);  // a high chime: the chord's top tone
     }
     accent(s, g_beat, 40, 48, true);
     accent(s, g_flame, 38, 40, false);
