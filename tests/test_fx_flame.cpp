@@ -123,6 +123,7 @@ TEST(Flame, NeverWritesOutsideTheTarget) {
     // Absurd arguments finish quickly and stay inside.
     f.plot(0, 2000000000, 30, 3e9f, 0.0f, 0.4f);
     f.plot(-2000000000, 40, 2000000000, 85.0f, 0.0f, 1e30f);
+    f.plot(-1500000000, 45, 2000000000, 85.0f, 0.0f, 0.4f);  // 1.5e9 columns left of the target
     f.plot(10, 40, 30, INFINITY, 0.0f, 0.4f);
     f.plot(10, 40, 30, NAN, NAN, -5.0f);
     flame unset;  // no target given: draws nothing

@@ -138,6 +138,21 @@ TEST(FloatSteps, JumpEqualsRepeatedAddition) {
         const float got = repeated_add(a0, s, n);
         ASSERT_EQ(std::memcmp(&a, &got, sizeof a), 0) << a0 << " + " << n << " x " << s << ": " << a << " vs " << got;
     }
+    // Opposite signs, crossing zero, and vanishing steps on the way down.
+    const float pairs[][2] = {{-3.0f, 0.001f}, {2.5f, -0.0007f}, {0.75f, -1e-9f}, {1.0f, -3e-8f},
+                              {-1.0f, 2.9802322e-8f}, {1e-3f, -1e-7f}};
+    for (const auto& p : pairs) {
+        float a = p[0];
+        for (int i = 0; i < 20000; ++i) {
+            a = a + p[1];
+            if (i % 997 == 0 || i == 19999) {
+                const float got = repeated_add(p[0], p[1], i + 1);
+                ASSERT_EQ(std::memcmp(&a, &got, sizeof a), 0) << p[0] << " + " << i + 1 << " x " << p[1];
+            }
+        }
+    }
+    // Huge counts return at once where the sum settles.
     EXPECT_EQ(repeated_add(1.0f, 0.0f, 1000000000000LL), 1.0f);
+    EXPECT_EQ(repeated_add(1.5f, -1e-9f, 1000000000000LL), 1.5f);
     EXPECT_TRUE(std::isnan(repeated_add(NAN, 1.0f, 5)));
 }
