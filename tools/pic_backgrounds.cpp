@@ -80,7 +80,10 @@ picture make_bakgrunn5(typesetter&) {
     p.name = "bakgrunn5.png";
     const float cx = 320.f, cy = 240.f;
     // Sunburst of twisted rays in hot pink and orange, a hot centre and
-    // halftone dots growing outward: the bright half of the beat pair.
+    // halftone dots growing outward: the warm half of the beat pair. It
+    // alternates with bakgrunn6 four times a second, so it contrasts in hue
+    // more than in brightness: a full-screen bright/dark strobe at that rate
+    // is hard on the eyes.
     paint(p.img, [&](int x, int y) {
         float dx = float(x) - cx, dy = float(y) - cy, r = std::hypot(dx, dy);
         float a = std::atan2(dy, dx) + r * 0.0016f;
@@ -88,14 +91,14 @@ picture make_bakgrunn5(typesetter&) {
         rgb c = mix(hex(0xE0206E), hex(0xFF8A1E), ray);
         float rr = r / 400.f;
         c = mix(c, hex(0x5A0A5A), smoothstep(0.3f, 1.1f, rr));
-        c = c + hex(0xFFE8A0) * std::exp(-r * r / (2.f * 70.f * 70.f)) * 0.9f;
+        c = c * 0.6f + hex(0xFFD890) * std::exp(-r * r / (2.f * 60.f * 60.f)) * 0.55f;
         // halftone: dots on a 12-pixel grid, radius grows with distance
         float gx = std::fmod(float(x) + 6.f, 12.f) - 6.f, gy = std::fmod(float(y) + 6.f, 12.f) - 6.f;
         float dot = clamp01(rr * 5.5f - std::hypot(gx, gy) + 0.5f) * clamp01(rr * 1.4f);
         c = mix(c, c * 0.55f, dot * 0.8f);
         // concentric rings
         float ring = std::pow(0.5f + 0.5f * std::cos(r * 0.09f), 24.f);
-        return c + rgb{1.f, 0.9f, 0.7f} * ring * 0.18f;
+        return c + rgb{1.f, 0.9f, 0.7f} * ring * 0.1f;
     });
     return p;
 }
