@@ -279,6 +279,16 @@ void write_drums(score& s) {
     }
 }
 
+// Tom fills: the kick played higher, falling over the last rows before a change.
+void write_fills(score& s) {
+    static const int toms[4] = {76, 72, 69, 64};
+    for (int g_end : {g_flame, g_lead, g_flashes, g_heavy + 64 + 40, g_closing + 64}) {
+        for (int k = 0; k < 4; ++k) s.note(ch_kick, g_end - 4 + k, toms[k], synth::kick, 36 + 4 * k);
+        s.note(ch_snare, g_end - 3, 60, synth::snare, 26);
+        s.note(ch_snare, g_end - 1, 60, synth::snare, 34);
+    }
+}
+
 // Accents: crash and impact together; a riser leads into the larger ones.
 void accent(score& s, int g, int crash_vol, int impact_vol, bool with_riser) {
     if (crash_vol) s.note(ch_crash, g, 60, synth::crash, crash_vol);
@@ -490,6 +500,7 @@ void write_fade(score& s) {
 xm::module compose() {
     score s;
     write_drums(s);
+    write_fills(s);
     write_accents(s);
     write_bass(s);
     write_pads(s);
