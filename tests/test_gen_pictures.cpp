@@ -85,6 +85,16 @@ TEST_F(GenPictures, SameBytesOnEveryRun) {
     fs::remove_all(dir);
 }
 
+TEST_F(GenPictures, AFolderThatCannotBeWrittenIsReportedNotIgnored) {
+    fs::path dir = fs::temp_directory_path() / ("ostra_pictures_missing_" + std::to_string(::getpid()));
+    fs::remove_all(dir);  // no gfx/ folder inside: the first picture cannot be written
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(gen::generate_pictures(dir.string()));
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find((dir / "gfx").string()), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(dir));
+}
+
 TEST_F(GenPictures, EveryPictureLoadsAt640x480AndConvertsTo16Bits) {
     for (const char* name : picture_names) {
         surface_ptr s = load(name);
