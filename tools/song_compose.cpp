@@ -329,7 +329,6 @@ void write_accents(score& s) {
 }
 
 void write_bass(score& s) {
-    int last = -1;
     for (int g = 0; g < music_end; ++g) {
         const section sec = section_of(g);
         const int r = g % 16;
@@ -368,9 +367,7 @@ void write_bass(score& s) {
         default:
             break;
         }
-        last = g;
     }
-    (void)last;
     s.at(g_flashes + 62, ch_bass) = {};
     s.at(g_flashes + 63, ch_bass) = {};
     s.off(ch_bass, g_flashes + 62);  // a breath before the heavy section
@@ -476,6 +473,18 @@ void write_bells(score& s) {
     s.melody(ch_echo, g_breakdown + 3, breakdown_bells, synth::bell, 16, false, 0xC0, g_closing);
 }
 
+// Beat scene: a plucked 3-3-2 riff over the chord until the arpeggio returns.
+void write_riff(score& s) {
+    struct hit {
+        int row, tone, octave;
+    };
+    static const hit riff[6] = {{0, 2, 12}, {3, 0, 12}, {6, 1, 12}, {8, 2, 12}, {11, 0, 12}, {14, 1, 0}};
+    for (int g = g_beat; g < 4 * 64; g += 16) {
+        const std::vector<int> t = voicing(*progression(g / 16), 60);
+        for (const hit& h : riff) s.note(ch_bell, g + h.row, t[size_t(h.tone)] + h.octave, synth::arp, h.row % 8 == 0 ? 30 : 24);
+    }
+}
+
 // Driving section: an offbeat stab on the chord's third.
 void write_stabs(score& s) {
     for (int g = g_drive + 24; g < g_breakdown; ++g) {
@@ -507,6 +516,7 @@ xm::module compose() {
     write_arpeggio(s);
     write_lead(s);
     write_bells(s);
+    write_riff(s);
     write_stabs(s);
     write_fade(s);
 

@@ -3,9 +3,6 @@
 // Validates every count against the format's limits before writing.
 #include "xm_writer.h"
 
-#include <algorithm>
-#include <cstring>
-
 namespace xm {
 namespace {
 
