@@ -77,6 +77,39 @@ void fade_tail(std::vector<double>& v, double len) {
     for (size_t i = 0; i < n; ++i) v[v.size() - 1 - i] *= double(i) / double(n);
 }
 
+// A small room baked into a one-shot: the sound is lengthened by `tail`
+// seconds and a Schroeder reverb (four damped combs into two all-passes) is
+// mixed in: out = dry + wet * allpass2(allpass1(sum of combs(dry))).
+void add_room(std::vector<double>& v, double tail, double wet, double feedback = 0.78) {
+    v.resize(v.size() + frames(tail), 0.0);
+    static const size_t comb_len[4] = {1116, 1188, 1277, 1356};
+    static const size_t pass_len[2] = {556, 441};
+    std::vector<double> comb[4], pass[2];
+    for (int i = 0; i < 4; ++i) comb[i].assign(comb_len[i], 0.0);
+    for (int i = 0; i < 2; ++i) pass[i].assign(pass_len[i], 0.0);
+    size_t ci[4] = {}, pi[2] = {};
+    double damp[4] = {};
+    for (double& x : v) {
+        double sum = 0;
+        for (int i = 0; i < 4; ++i) {
+            const double y = comb[i][ci[i]];
+            damp[i] = 0.7 * y + 0.3 * damp[i];  // one-pole damping in the loop: d = 0.7 y + 0.3 d
+            comb[i][ci[i]] = x + feedback * damp[i];
+            ci[i] = (ci[i] + 1) % comb_len[i];
+            sum += y;
+        }
+        for (int i = 0; i < 2; ++i) {  // all-pass: y = b - s, b' = s + 0.5 b
+            const double b = pass[i][pi[i]];
+            const double y = b - sum;
+            pass[i][pi[i]] = sum + 0.5 * b;
+            pi[i] = (pi[i] + 1) % pass_len[i];
+            sum = y;
+        }
+        x += wet * 0.25 * sum;
+    }
+    fade_tail(v, tail * 0.5);
+}
+
 xm::instrument one_shot(const char* name, std::vector<double> v, uint8_t pan, int ref_midi = 60, double f0 = 0) {
     xm::instrument in;
     in.name = name;
@@ -122,6 +155,7 @@ xm::instrument make_snare() {
         v[n] = std::tanh(1.4 * (body + noise) * std::min(1.0, t / 0.001));
     }
     fade_tail(v, 0.05);
+    add_room(v, 0.45, 0.35);
     return one_shot("snare", v, 124);
 }
 
@@ -166,6 +200,7 @@ xm::instrument make_impact() {
         v[n] = std::tanh(1.5 * (boom + rumble) * std::min(1.0, t / 0.002));
     }
     fade_tail(v, 0.3);
+    add_room(v, 0.6, 0.3);
     return one_shot("impact", v, 128);
 }
 
@@ -349,6 +384,7 @@ xm::instrument make_bell() {
         v[n] = x * std::min(1.0, t / 0.001);
     }
     fade_tail(v, 0.2);
+    add_room(v, 0.8, 0.4, 0.82);
     return one_shot("bell", v, 100, 72, f0);
 }
 
