@@ -72,14 +72,17 @@ void flame::plot(int x, int y, int width, float height, float phase, float inten
         const long long skipped = std::min<long long>(static_cast<long long>(y) - row_max, H);
         float p = repeated_add(0.0f, s, skipped);
         const long long top = std::max<long long>(static_cast<long long>(y) - H + 1, 0);
+        if (top > row_max) continue;
         Uint16* d = target_pixels + static_cast<std::ptrdiff_t>(row_max) * target_pitch + i;
-        for (long long j = row_max; j >= top; --j, d -= target_pitch) {
+        for (long long n = row_max - top + 1;;) {
             const int k = std::min(static_cast<int>(p), 199);
             const Uint16 bg = *d;
             // red = min(31, bg.r + trunc(pal.r*c)), green likewise,
             // blue = min(31, trunc(bg.b*0.5) + trunc(pal.b*c))
             *d = px::pack_capped(back_rg_[bg >> 6] + back_b_[bg & 31] + add_[k]);
             p = p + s;
+            if (--n == 0) break;
+            d -= target_pitch;  // one row up
         }
     }
 }

@@ -3,9 +3,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "pixel.h"
 #include "sound_layer.h"
+
+namespace {
+// One row of bars: d[i] = colour where the bar of column i reaches row j.
+// 16-bit lanes, built for AVX2 as well, picked at load time.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+[[gnu::target_clones("avx2", "default")]]
+#endif
+void fill_bars(Uint16* d, const std::int16_t* tops, int n, std::int16_t j, Uint16 colour) {
+    for (int i = 0; i < n; ++i) d[i] = tops[i] <= j ? colour : d[i];
+}
+}  // namespace
 
 void scope::plot(int r, int g, int b) {
     colour_r = r;
@@ -31,7 +43,7 @@ void scope::plot(int r, int g, int b) {
         std::min<long long>(static_cast<long long>(last_column) + 1,
                             static_cast<long long>(lock.width) - column_offset),
         i0, 640));
-    const int base = std::min(base_row, rows - 1);
+    const int base = std::clamp(base_row, -1, rows - 1);  // -1: no row to draw
     int highest = base + 1;  // smallest top row of any bar
     const double step = index_step;
     for (int i = i0; i < i1; ++i) {
@@ -43,15 +55,16 @@ void scope::plot(int r, int g, int b) {
         bar_height = bar >= 1.0f ? static_cast<int>(std::min(bar, 2.0e9f)) : 0;
         // rows base_row .. base_row - bar_height + 1
         const long long top = static_cast<long long>(base_row) - bar_height + 1;
-        top_[i] = bar_height > 0 ? static_cast<int>(std::max<long long>(top, 0)) : base + 1;
-        highest = std::min(highest, top_[i]);
+        // kept in 0..base + 1, where base + 1 draws nothing
+        const long long shown = bar_height > 0 ? std::clamp<long long>(top, 0, base + 1LL) : base + 1LL;
+        top_[i] = static_cast<std::int16_t>(shown);
+        highest = std::min<int>(highest, top_[i]);
     }
     // Row by row: pixel (i + column_offset, j) takes the colour when j is at or
     // below the top of bar i.
-    for (int j = std::max(highest, 0); j <= base; ++j) {
-        Uint16* d = lock.row(j) + column_offset;
-        const Uint16 c = colour;
-        for (int i = i0; i < i1; ++i) d[i] = top_[i] <= j ? c : d[i];
+    if (i1 > i0) {
+        for (int j = std::max(highest, 0); j <= base; ++j)  // surface column of i0 is inside the row
+            fill_bars(lock.row(j) + (column_offset + i0), top_ + i0, i1 - i0, static_cast<std::int16_t>(j), colour);
     }
     target_pixels = nullptr;
 }

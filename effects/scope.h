@@ -5,6 +5,8 @@
 
 #include <SDL.h>
 
+#include <cstdint>
+
 struct scope {
     SDL_Surface* target = nullptr;   // drawn into
     Uint16* target_pixels = nullptr; // valid while locked
@@ -25,5 +27,5 @@ struct scope {
     void plot(int r, int g, int b);
 
 private:
-    int top_[640] = {};  // per screen column: the highest row of its bar
+    std::int16_t top_[640] = {};  // per screen column: the highest row of its bar (0..480)
 };

@@ -108,4 +108,24 @@ TEST(Scope, OffsetShiftsBarsAndBaseRowLiftsThem) {
     EXPECT_EQ(bar_at(s.get(), 109, 300, c), static_cast<int>(static_cast<int>(99 * 0.80125195) * 0.9 + 1.25));
     EXPECT_EQ(at(s.get(), 110, 300), 0);  // past the last column
     EXPECT_EQ(at(s.get(), 50, 301), 0);   // below the base row
+
+    // A base row below the screen shows only the bars' upper parts; one far
+    // below shows nothing.
+    auto t = make_surface(640, 480);
+    sc.target = t.get();
+    sc.column_offset = 0;
+    sc.base_row = 500;
+    sc.last_column = 639;
+    sc.plot(31, 0, 31);
+    const int tall = static_cast<int>(511 * 0.9 + 1.25);
+    EXPECT_EQ(bar_at(t.get(), 639, 479, c), tall - 21);
+    EXPECT_EQ(at(t.get(), 0, 479), 0);  // bin 0's single pixel stands on row 500
+    auto u = make_surface(640, 480);
+    sc.target = u.get();
+    sc.base_row = 1000000000;
+    sc.plot(31, 0, 31);
+    sc.base_row = -2000000000;
+    sc.plot(31, 0, 31);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) ASSERT_EQ(at(u.get(), x, y), 0) << x << "," << y;
 }
