@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -241,6 +242,24 @@ TEST(song_instruments, tonal_instruments_play_in_tune) {
     EXPECT_NEAR(cents_off(synth::pad, 64), 0.0, 12.0) << "pad E4";
     EXPECT_NEAR(cents_off(synth::arp, 81), 0.0, 10.0) << "arpeggio A5";
     EXPECT_NEAR(cents_off(synth::bell, 72), 0.0, 10.0) << "bell C5";
+}
+
+// A note starts on a quiet sample (no click), and a loop's seam is no bigger a
+// step than the steps inside the loop (no click on each pass).
+TEST(song_instruments, samples_start_quietly_and_loop_seamlessly) {
+    const std::vector<xm::instrument> all = synth::make_instruments();
+    ASSERT_EQ(all.size(), size_t(synth::count));
+    for (const xm::instrument& in : all) {
+        const xm::sample& s = in.smp;
+        ASSERT_FALSE(s.data.empty()) << in.name;
+        EXPECT_LT(std::abs(int(s.data[0])), 1200) << in.name << " starts with a click";
+        if (!s.loop_length) continue;
+        const size_t a = s.loop_start, b = s.loop_start + s.loop_length;
+        ASSERT_LE(b, s.data.size()) << in.name;
+        int largest_step = 0;
+        for (size_t i = a + 1; i < b; ++i) largest_step = std::max(largest_step, std::abs(int(s.data[i]) - int(s.data[i - 1])));
+        EXPECT_LE(std::abs(int(s.data[a]) - int(s.data[b - 1])), largest_step) << in.name << " loop seam";
+    }
 }
 
 TEST(song_generator, writes_the_same_bytes_on_every_run) {
