@@ -47,7 +47,7 @@ void noise::wave(int x, int y, int w, int h, float phase, float step, int amplit
     for (int yy = sy0; yy < sy1; ++yy) {
         // shift = trunc(sin(phase) * amplitude), in double precision; |shift| <= |amplitude|
         const double sv = std::sin(static_cast<double>(phase));
-        shift = std::isfinite(sv) ? static_cast<int>(sv * amplitude) : 0;
+        shift = std::isfinite(sv) ? static_cast<int>(std::clamp(sv * amplitude, -2147483647.0, 2147483647.0)) : 0;
         const long long src_row = static_cast<long long>(yy) + shift;
         if (yy < dy1 && src_row >= 0 && src_row < sl.height) {
             if (cx1 > sx0) copy_keyed(dl.row(yy) + sx0, sl.row(static_cast<int>(src_row)) + sx0, cx1 - sx0, key);

@@ -121,6 +121,7 @@ TEST(Noise, SourceRowsAndSurfacesAreClipped) {
     n.destination = dst.get();
     n.wave(0, 0, 640, 480, INFINITY, 1.0f, 29);
     n.wave(0, 0, 640, 480, NAN, 1.0f, 29);
+    n.wave(0, 0, 640, 480, -1.5707964f, 0.0f, -2147483647 - 1);  // sin = -1 times INT_MIN
 }
 
 TEST(FloatSteps, JumpEqualsRepeatedAddition) {
