@@ -1,4 +1,5 @@
 // black_white: a plain rectangle fill, clipped to the surface.
+// Touches no pixel outside the given rectangle and surface.
 #include "black_white.h"
 
 #include <algorithm>

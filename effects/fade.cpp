@@ -1,4 +1,5 @@
 // fade: level-mapped copy of a source rectangle into the target.
+// Writes only the target rectangle clipped to both surfaces; reads the source only.
 #include "fade.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 // flame: additive tent-shaped flame, one column at a time.
+// Writes only inside target_width x target_height; never locks.
 #include "flame.h"
 
 #include <algorithm>

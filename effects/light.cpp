@@ -1,4 +1,5 @@
 // light: sprite point lists and their weighted blend onto the target.
+// Owns the point list; reads the source only in set_sprite, writes only the target.
 #include "light.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 // noise: the sine-shifted band copy of the title cards.
+// Reads only inside the source, writes only inside the destination.
 #include "noise.h"
 
 #include <algorithm>

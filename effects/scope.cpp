@@ -1,4 +1,5 @@
 // scope: spectrum bars, drawn row by row from per-column bar tops.
+// Weights the sound layer's spectrum array in place; writes only inside the target.
 #include "scope.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 // read_TGA: the 640 x 480 x 24-bit TGA loader, checked before the surface is touched.
+// Owns its read buffer for the call only.
 #include "tga.h"
 
 #include <fstream>

@@ -1,4 +1,5 @@
-// fade runs in and out, the mode letter, clipping; black_white fills.
+// fade runs in and out, the mode letter, hand-set maps, clipping;
+// black_white fills.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,4 +1,5 @@
-// Light sprites: point lists, centre offsets, keys, weights, clipping.
+// Light sprites: point lists, centre offsets, keys, weights, clipping,
+// against the point-by-point blend rule.
 #include <gtest/gtest.h>
 
 #include <algorithm>

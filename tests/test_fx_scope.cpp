@@ -1,4 +1,5 @@
-// The spectrum scope: column-to-bin mapping, weighting, silence, clipping.
+// The spectrum scope: column-to-bin mapping, weighting, silence, clipping,
+// base rows and column offsets.
 #include <gtest/gtest.h>
 
 #include <cmath>

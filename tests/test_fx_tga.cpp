@@ -1,4 +1,5 @@
-// read_TGA: byte order, row order and files it must refuse.
+// read_TGA: byte order, row order and files it must refuse, each
+// refusal naming the file and leaving the surface untouched.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -1,4 +1,5 @@
-// Helpers shared by the effect tests: owned surfaces and pixel access.
+// Helpers shared by the effect tests: owned surfaces, pixel access,
+// random fills and snapshots.
 #pragma once
 
 #include <SDL.h>
