@@ -83,20 +83,27 @@ struct room_px {
     Uint16* drow = nullptr;
 
     void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
-    void pixel(int x, int tu, int tv) {
-        tu = std::clamp(tu, 0, umax);
-        tv = std::clamp(tv, 0, vmax);
-        const Uint16 s = o.tex_pixels[static_cast<std::ptrdiff_t>(tv) * o.tex_pitch + tu];
-        if (s == key) return;
-        if (k == 0) {
-            drow[x] = s;
-            return;
+    template <class Next>
+    void span(int xa, int xb, Next next) {
+        Uint16* const dr = drow;
+        const Uint16* const tex = o.tex_pixels;
+        const std::ptrdiff_t pitch = o.tex_pitch;
+        const int* const ws = pre_RGB_tab + k;       // texel weight k
+        const int* const wd = pre_RGB_tab + 30 - k;  // target weight 30 - k
+        for (int x = xa; x < xb; ++x) {
+            const raster::coord c = next();
+            const Uint16 s = tex[std::clamp(c.v, 0, vmax) * pitch + std::clamp(c.u, 0, umax)];
+            if (s == key) continue;
+            if (k == 0) {
+                dr[x] = s;
+                continue;
+            }
+            const Uint16 d = dr[x];
+            const int r = ws[px::red(s) * 31] + wd[px::red(d) * 31];
+            const int g = ws[px::green(s) * 31] + wd[px::green(d) * 31];
+            const int b = ws[px::blue(s) * 31] + wd[px::blue(d) * 31];
+            dr[x] = static_cast<Uint16>((r << 11) + (g << 6) + b);
         }
-        const Uint16 d = drow[x];
-        const int r = pre_RGB_tab[px::red(s) * 31 + k] + pre_RGB_tab[px::red(d) * 31 + 30 - k];
-        const int g = pre_RGB_tab[px::green(s) * 31 + k] + pre_RGB_tab[px::green(d) * 31 + 30 - k];
-        const int b = pre_RGB_tab[px::blue(s) * 31 + k] + pre_RGB_tab[px::blue(d) * 31 + 30 - k];
-        drow[x] = static_cast<Uint16>((r << 11) + (g << 6) + b);
     }
 };
 

@@ -13,6 +13,10 @@
 
 namespace raster {
 
+struct coord {
+    int u, v;  // texel column and row
+};
+
 inline constexpr int rows = 480;
 inline constexpr int cols = 640;
 // Edge-walk arguments are kept within +-2^30 so their differences fit an int.
@@ -54,6 +58,24 @@ inline bool double_walk_exact(long long start, float step, long long steps) {
     const double bound = (a + static_cast<double>(steps) * std::fabs(static_cast<double>(step))) * (1 + 1e-9) + 1;
     const int lim_exp = std::min(30, 53 + std::min(e, 0));
     return lim_exp > 0 && bound < static_cast<double>(1LL << lim_exp);
+}
+
+// Whether the walk from `start` by `step` can run in 32.32 fixed point:
+// the step's last bit is at least 2^-32 (so the step is exact there) and
+// every partial sum stays inside +-2^30.
+inline bool fixed32_walk_exact(long long start, float step, long long steps, std::int64_t& step_fx) {
+    const double a = static_cast<double>(start < 0 ? -start : start);
+    long long mant = 0;
+    int e = 0;
+    if (!float_parts(step, mant, e)) {
+        step_fx = 0;
+        return step == 0.0f && a < 1073741824.0;
+    }
+    if (e < -32 || e > 6) return false;
+    const double bound = (a + static_cast<double>(steps) * std::fabs(static_cast<double>(step))) * (1 + 1e-9) + 1;
+    if (!(bound < 1073741824.0)) return false;
+    step_fx = static_cast<std::int64_t>(mant) * (static_cast<std::int64_t>(1) << (e + 32));
+    return true;
 }
 
 // Row r of an edge: off the bottom clips y_bottom to 479, off the top clips
@@ -238,8 +260,8 @@ void line(O& o, long ax1, long ay1, long ax2, long ay2, int w, int h) {
 // end (the exchange persists), then columns span_x0 .. span_x1 - 1 of each
 // row clipped to 0..w-1 (rows past h draw nothing), with u, v stepped by du, dv from the left end:
 //   du = (right_u - left_u) / ((span_x1 - span_x0) + span_bias) as a float.
-// `px` gets row(y), then for each column either the double or the exact
-// accumulators: pixel(x, trunc(u), trunc(v)).
+// `px` gets row(y), then span(xa, xb, next) where next() yields trunc(u),
+// trunc(v) of each column in turn (from fixed, double or exact sums).
 template <class O, class Px>
 void spans(O& o, double span_bias, int w, int h, Px& px) {
     const int y0 = std::max(o.y_top, 0);
@@ -264,27 +286,43 @@ void spans(O& o, double span_bias, int w, int h, Px& px) {
         const long long skip = xa - o.span_x0;
         const long long steps = xb - 1 - o.span_x0;
         px.row(y);
+        std::int64_t du_fx = 0, dv_fx = 0;
+        if (fixed32_walk_exact(lu, du, steps, du_fx) && fixed32_walk_exact(lv, dv, steps, dv_fx)) {
+            // 32.32 fixed point holds every sum exactly; with u and v never
+            // negative on this span, the shift truncates toward zero
+            const std::int64_t u0 = static_cast<std::int64_t>(lu) * (static_cast<std::int64_t>(1) << 32) + skip * du_fx;
+            const std::int64_t v0 = static_cast<std::int64_t>(lv) * (static_cast<std::int64_t>(1) << 32) + skip * dv_fx;
+            const std::int64_t n = xb - 1 - xa;
+            if (u0 >= 0 && v0 >= 0 && u0 + n * du_fx >= 0 && v0 + n * dv_fx >= 0) {
+                px.span(static_cast<int>(xa), static_cast<int>(xb), [u = u0, v = v0, du_fx, dv_fx]() mutable {
+                    const coord c{static_cast<int>(u >> 32), static_cast<int>(v >> 32)};
+                    u += du_fx, v += dv_fx;
+                    return c;
+                });
+                o.span_x = static_cast<int>(xb);
+                continue;
+            }
+        }
         if (double_walk_exact(lu, du, steps) && double_walk_exact(lv, dv, steps)) {
             double u = static_cast<double>(lu), v = static_cast<double>(lv);
             if (skip > 0) {
                 u = fx_to_double(fx_from_int(lu) + static_cast<i128>(skip) * fx_from_float(du));
                 v = fx_to_double(fx_from_int(lv) + static_cast<i128>(skip) * fx_from_float(dv));
             }
-            const double ddu = du, ddv = dv;
-            for (int x = static_cast<int>(xa); x < static_cast<int>(xb); ++x) {
-                px.pixel(x, static_cast<int>(u), static_cast<int>(v));
-                u += ddu;
-                v += ddv;
-            }
+            px.span(static_cast<int>(xa), static_cast<int>(xb), [u, v, ddu = static_cast<double>(du), ddv = static_cast<double>(dv)]() mutable {
+                const coord c{static_cast<int>(u), static_cast<int>(v)};
+                u += ddu, v += ddv;
+                return c;
+            });
         } else {
             const i128 duf = fx_from_float(du), dvf = fx_from_float(dv);
-            i128 u = fx_from_int(lu) + static_cast<i128>(skip) * duf;
-            i128 v = fx_from_int(lv) + static_cast<i128>(skip) * dvf;
-            for (int x = static_cast<int>(xa); x < static_cast<int>(xb); ++x) {
-                px.pixel(x, static_cast<int>(fx_trunc(u)), static_cast<int>(fx_trunc(v)));
-                u += duf;
-                v += dvf;
-            }
+            const i128 u0 = fx_from_int(lu) + static_cast<i128>(skip) * duf;
+            const i128 v0 = fx_from_int(lv) + static_cast<i128>(skip) * dvf;
+            px.span(static_cast<int>(xa), static_cast<int>(xb), [u = u0, v = v0, duf, dvf]() mutable {
+                const coord c{static_cast<int>(fx_trunc(u)), static_cast<int>(fx_trunc(v))};
+                u += duf, v += dvf;
+                return c;
+            });
         }
         o.span_x = static_cast<int>(xb);
     }

@@ -23,10 +23,21 @@ struct opaque_px {
         drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch;
         zrow = z_buffer + y * z_buffer_width;
     }
-    void pixel(int x, int tu, int tv) {
-        if (depth > zrow[x] && static_cast<unsigned>(tu) <= umax && static_cast<unsigned>(tv) <= vmax) {
-            drow[x] = o.tex_pixels[static_cast<std::ptrdiff_t>(tv) * o.tex_pitch + tu];
-            zrow[x] = depth;
+    // Locals, not fields, inside the loop: the stores must not force reloads.
+    template <class Next>
+    void span(int xa, int xb, Next next) {
+        Uint16* const d = drow;
+        int* const z = zrow;
+        const Uint16* const tex = o.tex_pixels;
+        const std::ptrdiff_t pitch = o.tex_pitch;
+        const int dep = depth;
+        const unsigned um = umax, vm = vmax;
+        for (int x = xa; x < xb; ++x) {
+            const raster::coord c = next();
+            if (dep > z[x] && static_cast<unsigned>(c.u) <= um && static_cast<unsigned>(c.v) <= vm) {
+                d[x] = tex[c.v * pitch + c.u];
+                z[x] = dep;
+            }
         }
     }
 };
@@ -46,14 +57,24 @@ struct fade_px {
     Uint16* drow = nullptr;
 
     void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
-    void pixel(int x, int tu, int tv) {
-        if (static_cast<unsigned>(tu) > umax || static_cast<unsigned>(tv) > vmax) return;
-        const Uint16 s = o.tex_pixels[static_cast<std::ptrdiff_t>(tv) * o.tex_pitch + tu];
-        const Uint16 d = drow[x];
-        const int r = ws_r[px::red(s) * 31] + wd_r[px::red(d) * 31];
-        const int g = ws_g[px::green(s) * 31] + wd_g[px::green(d) * 31];
-        const int b = ws_b[px::blue(s) * 31] + wd_b[px::blue(d) * 31];
-        drow[x] = static_cast<Uint16>((r << 11) + (g << 6) + b);
+    template <class Next>
+    void span(int xa, int xb, Next next) {
+        Uint16* const dr = drow;
+        const Uint16* const tex = o.tex_pixels;
+        const std::ptrdiff_t pitch = o.tex_pitch;
+        const int *const sr = ws_r, *const sg = ws_g, *const sb = ws_b;
+        const int *const dr_r = wd_r, *const dr_g = wd_g, *const dr_b = wd_b;
+        const unsigned um = umax, vm = vmax;
+        for (int x = xa; x < xb; ++x) {
+            const raster::coord c = next();
+            if (static_cast<unsigned>(c.u) > um || static_cast<unsigned>(c.v) > vm) continue;
+            const Uint16 s = tex[c.v * pitch + c.u];
+            const Uint16 d = dr[x];
+            const int r = sr[px::red(s) * 31] + dr_r[px::red(d) * 31];
+            const int g = sg[px::green(s) * 31] + dr_g[px::green(d) * 31];
+            const int b = sb[px::blue(s) * 31] + dr_b[px::blue(d) * 31];
+            dr[x] = static_cast<Uint16>((r << 11) + (g << 6) + b);
+        }
     }
 };
 
