@@ -250,8 +250,9 @@ picture make_texmex(typesetter&) {
 picture make_light(typesetter&) {
     picture p;
     p.name = "light.png";
-    // A large soft glow, added over the corner room: warm white core, rose
-    // and violet towards its edge, faint rays and a halo ring.
+    // A large soft glow, added over the corner room: a rose core turning
+    // violet towards its edge (at a third of full strength a yellow core
+    // reads as olive), faint rays and a halo ring.
     paint(p.img, [](int x, int y) {
         float dx = float(x) - 320.f, dy = float(y) - 240.f, d = std::hypot(dx, dy), a = std::atan2(dy, dx);
         float body = std::exp(-d / 70.f) + 0.5f * std::exp(-d * d / (2.f * 150.f * 150.f));
@@ -259,9 +260,11 @@ picture make_light(typesetter&) {
         float halo = 0.35f * std::exp(-std::pow((d - 185.f) / 10.f, 2.f));
         float v = body * rays + halo;
         v *= clamp01((300.f - d) / 60.f);
-        rgb c = ramp({{0.f, hex(0xFFF8E8)}, {0.2f, hex(0xFFC890)}, {0.5f, hex(0xF06AA0)}, {1.f, hex(0x6A3AD0)}},
+        rgb c = ramp({{0.f, hex(0xFFA8D0)}, {0.25f, hex(0xF070B0)}, {0.5f, hex(0xC050D0)}, {1.f, hex(0x6A3AD0)}},
                      clamp01(d / 260.f));
-        return v < 0.02f ? rgb{} : c * clamp01(v);
+        // The show adds it at a third of its strength (weight 10 of 30), so
+        // the inner glow runs at full colour.
+        return v < 0.02f ? rgb{} : c * clamp01(v * 1.25f);
     });
     return p;
 }
