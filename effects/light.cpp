@@ -67,18 +67,45 @@ void light::set_sprite(SDL_Surface* source, int x0, int y0, int x1, int y1, unsi
     source_pixels = nullptr;
 }
 
-// Table lookups do not vectorise on this target: GCC would emulate gathers
-// lane by lane, three times slower than the plain loop.
-#if defined(__GNUC__) && !defined(__clang__)
-[[gnu::optimize("no-tree-vectorize")]]
-#endif
-void light::blend_span(Uint16* d, const Uint16* c, int n) const {
+namespace {
+// Blends n consecutive points of colours c onto d:
+//   out.c = min(31, tab[C.c*31 + s.c] + tab[D.c*31 + b.c]), all three channels in one sum
+// through the per-call tables (red and green by p >> 6, blue by p & 31).
+inline void blend_points(Uint16* d, const Uint16* c, int n, const Uint32* srg, const Uint32* sb, const Uint32* brg,
+                         const Uint32* bb) {
     for (int j = 0; j < n; ++j) {
         const Uint16 sc = c[j];
         const Uint16 bc = d[j];
-        // out.c = min(31, tab[C.c*31 + s.c] + tab[D.c*31 + b.c]), all three channels in one sum
-        d[j] = px::pack_capped(sprite_rg_[sc >> 6] + sprite_b_[sc & 31] + back_rg_[bc >> 6] + back_b_[bc & 31]);
+        d[j] = px::pack_capped(srg[sc >> 6] + sb[sc & 31] + brg[bc >> 6] + bb[bc & 31]);
     }
+}
+
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#define OSTRA_LIGHT_AVX2 1
+// With AVX2 the loop vectorises eight points at a time (about 1.3x faster);
+// with SSE2 alone GCC's emulated gathers are slower than the plain loop.
+[[gnu::target("avx2")]] void blend_points_avx2(Uint16* d, const Uint16* c, int n, const Uint32* srg,
+                                               const Uint32* sb, const Uint32* brg, const Uint32* bb) {
+    blend_points(d, c, n, srg, sb, brg, bb);
+}
+[[gnu::optimize("no-tree-vectorize")]] void blend_points_plain(Uint16* d, const Uint16* c, int n,
+                                                               const Uint32* srg, const Uint32* sb,
+                                                               const Uint32* brg, const Uint32* bb) {
+    blend_points(d, c, n, srg, sb, brg, bb);
+}
+const bool has_avx2 = __builtin_cpu_supports("avx2");
+#endif
+}  // namespace
+
+void light::blend_span(Uint16* d, const Uint16* c, int n) const {
+#ifdef OSTRA_LIGHT_AVX2
+    if (has_avx2)
+        blend_points_avx2(d, c, n, sprite_rg_, sprite_b_, back_rg_, back_b_);
+    else
+        blend_points_plain(d, c, n, sprite_rg_, sprite_b_, back_rg_, back_b_);
+#else
+    blend_points(d, c, n, sprite_rg_, sprite_b_, back_rg_, back_b_);
+#endif
 }
 
 void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, int back_r, int back_g,
