@@ -38,6 +38,7 @@ struct stop_case {
     bool full_screen;
     Uint32 allowed_ms;   // how long after the stop the show may still run
     int title_stills;    // title stills presented after the stop
+    const char* scene;   // the phase the stop falls into ("none": before any frame)
 };
 
 Uint32 at_music(Uint32 ms) { return show_test::song_start_tick + ms; }
@@ -111,6 +112,7 @@ TEST_P(show_stop, ends_promptly_with_every_one_off_step) {
             ADD_FAILURE() << "frame " << f.index << " of " << f.scene << " at tick " << f.tick
                           << " after the stop at " << c.tick << " in " << in_progress;
     }
+    EXPECT_EQ(in_progress, c.scene) << "the stop falls where it was meant to";
     if (in_progress == "title") {
         loop_frames += titles - c.title_stills;
         EXPECT_GE(titles, c.title_stills);
@@ -125,18 +127,19 @@ INSTANTIATE_TEST_SUITE_P(
     across_the_show, show_stop,
     ::testing::Values(
         // Fullscreen settle wait (polls: seen at once); loading screen (polls).
-        stop_case{"settle_wait", 1500, true, 2, 3},
-        stop_case{"loading", 6000, false, 2, 3},
+        stop_case{"settle_wait", 1500, true, 2, 3, "none"},
+        stop_case{"loading", 6000, false, 2, 3, "loading"},
         // Logo hold: the 20 ms wait runs out, then the loops end.
-        stop_case{"title_hold", at_music(2000), false, 50, 3},
+        stop_case{"title_hold", at_music(2000), false, 50, 3, "title"},
         // Gate before the credits: it opens at 5000 ms; then three stills.
-        stop_case{"title_gate", at_music(4500), false, 560, 3},
-        stop_case{"beat", at_music(30000), false, 70, 0},
-        stop_case{"flame", at_music(60000), false, 70, 0},
-        stop_case{"corner", at_music(85000), false, 70, 0},
-        stop_case{"backdrop", at_music(110000), false, 70, 0},
+        stop_case{"title_gate", at_music(4500), false, 560, 3, "title"},
+        // Early in each scene, to keep the runs short.
+        stop_case{"beat", at_music(21000), false, 70, 0, "beat"},
+        stop_case{"flame", at_music(41000), false, 70, 0, "flame"},
+        stop_case{"corner", at_music(80500), false, 70, 0, "corner"},
+        stop_case{"backdrop", at_music(94000), false, 70, 0, "backdrop"},
         // Greetings hold: its 30 ms wait has no quit test.
-        stop_case{"greetings_hold", at_music(119000), false, 70, 0},
-        stop_case{"greetings_rise", at_music(125000), false, 70, 0},
-        stop_case{"final_fade", at_music(150000), false, 40, 0}),
+        stop_case{"greetings_hold", at_music(119000), false, 70, 0, "greetings"},
+        // Final scene, after its fade began (its wait polls).
+        stop_case{"final_fade", at_music(148500), false, 40, 0, "final"}),
     [](const ::testing::TestParamInfo<stop_case>& i) { return std::string(i.param.name); });
