@@ -93,7 +93,11 @@ inline void blend_points(Uint16* d, const Uint16* c, int n, const Uint32* srg, c
                                                                const Uint32* brg, const Uint32* bb) {
     blend_points(d, c, n, srg, sb, brg, bb);
 }
-const bool has_avx2 = __builtin_cpu_supports("avx2");
+// Static initialisation may run before libgcc's own CPU probe: probe first.
+const bool has_avx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
 #endif
 }  // namespace
 
