@@ -70,7 +70,7 @@ struct backdrop_refs {
 TEST(show_timeline, whole_show_keeps_its_music_times_frames_and_determinism) {
     if (!show_test::have_data())
         GTEST_SKIP() << "no generated data in " << show_test::data_dir();
-    SDL_Init(SDL_INIT_NOPARACHUTE);
+    show_test::open_display();
     backdrop_refs refs;
     std::map<long, int> picked;  // frame index -> picture of the backdrop cycle
     const auto run = show_test::run_show(0, false, [&](SDL_Surface* shown, const frame_rec& r) {

@@ -103,18 +103,31 @@ struct run_result {
     Uint32 end_tick = 0;
 };
 
+// Opens the dummy display once per test program and keeps it open: SDL
+// leaks a little on every SDL_Init/SDL_Quit cycle of the video subsystem.
+inline void open_display() {
+    static bool opened = false;
+    if (opened)
+        return;
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    screen = SDL_SetVideoMode(640, 480, 16, SDL_HWSURFACE | SDL_DOUBLEBUF);
+    ASSERT_NE(screen, nullptr) << SDL_GetError();
+    opened = true;
+}
+
 // Runs the show once: windowed (no settle wait) unless `full_screen`, with a
 // stop injected at clock tick `quit_at` (0: none).
 inline run_result run_show(Uint32 quit_at, bool full_screen = false,
                            std::function<void(SDL_Surface*, const frame_rec&)> inspect = {}) {
     run_result out;
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    open_display();
+    SDL_Event pending;
+    while (SDL_PollEvent(&pending)) {
+    }
     const auto old_dir = std::filesystem::current_path();
     std::filesystem::current_path(data_dir());
-    EXPECT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    screen = SDL_SetVideoMode(640, 480, 16, SDL_HWSURFACE | SDL_DOUBLEBUF);
-    EXPECT_NE(screen, nullptr) << SDL_GetError();
     sound_layer::reset();
     sound_layer::options o;
     o.nosound = true;
@@ -137,7 +150,6 @@ inline run_result run_show(Uint32 quit_at, bool full_screen = false,
     out.trace = trace::entries();
     display::set_sink(nullptr);
     clk::set_quit_at(0);
-    SDL_Quit();
     std::filesystem::current_path(old_dir);
     out.frames = std::move(rec.frames);
     return out;
