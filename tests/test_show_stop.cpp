@@ -6,6 +6,7 @@
 #include "test_show_util.h"
 
 #include <algorithm>
+#include <ostream>
 
 using show_test::frame_rec;
 
@@ -40,6 +41,9 @@ struct stop_case {
     int title_stills;    // title stills presented after the stop
     const char* scene;   // the phase the stop falls into ("none": before any frame)
 };
+
+// Names the case in test listings.
+void PrintTo(const stop_case& c, std::ostream* os) { *os << c.name << " at tick " << c.tick; }
 
 Uint32 at_music(Uint32 ms) { return show_test::song_start_tick + ms; }
 
