@@ -33,6 +33,11 @@ int SDL_main(int argc, char** argv) {
         return status;
     for (const auto& a : opt.ignored)
         std::fprintf(stderr, "ostramere: ignoring argument '%s'\n", a.c_str());
+    if (opt.bench && !opt.capture.empty()) {
+        std::fprintf(stderr, "ostramere: --bench is ignored while capturing (PNG and video "
+                             "encoding would count as frame cost)\n");
+        opt.bench = false;
+    }
 
     // A capture target named relative to where the program was started.
     if (!opt.capture.empty())
