@@ -19,6 +19,7 @@ frame_sink* active_sink = nullptr;
 const control* show_control = nullptr;
 long flips = 0;
 const char* scene_label = "";
+bool headless_display = false;
 std::uint64_t work_start = 0;
 std::uint64_t work_start_cpu = 0;
 
@@ -45,6 +46,7 @@ void after_flip() {
 namespace display {
 void set_sink(frame_sink* sink) { active_sink = sink; }
 void set_control(const control* c) { show_control = c; }
+void set_headless(bool headless) { headless_display = headless; }
 long frames_shown() { return flips; }
 const char* scene() { return scene_label; }
 std::uint64_t now_ns() {
@@ -73,12 +75,14 @@ void set_scene(const char* name) { scene_label = name ? name : ""; }
 
 void present(bitmap& b) {
     SDL_UpperBlit(b.surface, &b.src_rect, screen, &b.dst_rect);
-    SDL_UpdateRects(screen, 1, &b.dst_rect);
-    SDL_Flip(screen);
+    if (!headless_display) {
+        SDL_UpdateRects(screen, 1, &b.dst_rect);
+        SDL_Flip(screen);
+    }
     after_flip();
 }
 
 void flip_screen() {
-    SDL_Flip(screen);
+    if (!headless_display) SDL_Flip(screen);
     after_flip();
 }

@@ -48,6 +48,10 @@ std::uint64_t work_start_ns();      // wall time
 std::uint64_t work_start_cpu_ns();  // this thread's CPU time
 std::uint64_t now_ns();
 std::uint64_t cpu_now_ns();
+// Headless runs (capture, bench) draw into the screen surface but skip
+// SDL_UpdateRects and SDL_Flip: the dummy display shows nothing, and the
+// sinks read the screen surface itself.
+void set_headless(bool headless);
 // Resets the frame counter and scene label (tests).
 void reset();
 }  // namespace display

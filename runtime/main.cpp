@@ -107,6 +107,7 @@ int SDL_main(int argc, char** argv) {
         return 1;
     }
     SDL_WM_SetCaption("Ostramere 05", nullptr);
+    display::set_headless(opt.simulated());
 
     intro();
 
