@@ -83,7 +83,9 @@ struct room_px {
     Uint16* drow = nullptr;
 
     void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
-    template <class Next>
+    // Whether texels up to (mu, mv), both >= 0, need no clamping.
+    bool inside(int mu, int mv) const { return mu <= umax && mv <= vmax; }
+    template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
         Uint16* const dr = drow;
         const Uint16* const tex = o.tex_pixels;
@@ -92,7 +94,8 @@ struct room_px {
         const int* const wd = pre_RGB_tab + 30 - k;  // target weight 30 - k
         for (int x = xa; x < xb; ++x) {
             const raster::coord c = next();
-            const Uint16 s = tex[std::clamp(c.v, 0, vmax) * pitch + std::clamp(c.u, 0, umax)];
+            const Uint16 s = Inside ? tex[c.v * pitch + c.u]
+                                    : tex[std::clamp(c.v, 0, vmax) * pitch + std::clamp(c.u, 0, umax)];
             if (s == key) continue;
             if (k == 0) {
                 dr[x] = s;

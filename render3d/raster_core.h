@@ -26,6 +26,18 @@ inline constexpr long long short_edge = 4096;
 
 inline long long clamp_arg(long a) { return std::clamp(a, -arg_limit, arg_limit); }
 
+// Edges and spans whose ends, rows and texture coordinates all lie within
+// +-small_arg (every on-screen face with texture coordinates near the
+// texture) walk exactly in plain doubles, with no further checks: every
+// float step s is 0 or has 2^-14 <= |s| < 2^14 (differences are at most
+// 2^13, divisors at least 0.9999; a flat edge with dx = 0 writes one column
+// before any step is added), so its last bit is at least 2^-37 and
+// 2^(e - 23) for an exponent e, while the partial sums stay below 2^15 for
+// |s| < 2 and below 2^(e + 15) + 2^12 otherwise: inside the 53 bits of a double.
+inline constexpr long small_arg = 4096;
+
+inline bool is_small(long a) { return a >= -small_arg && a <= small_arg; }
+
 // Orders the corners by y; x, y, z and the texture coordinates travel together.
 template <class O>
 void sort_corners(O& o) {
@@ -118,6 +130,8 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
     const long long us = clamp_arg(aus), vs = clamp_arg(avs), ue = clamp_arg(aue),
                     ve = clamp_arg(ave);
     const long long dx = x2 - x1, dy = y2 - y1;
+    const bool small = is_small(ax1) && is_small(ay1) && is_small(ax2) && is_small(ay2) &&
+                       is_small(aus) && is_small(avs) && is_small(aue) && is_small(ave);
     // m = dy / (dx + 0.00001) as a float
     const float m = static_cast<float>(static_cast<double>(dy) / (static_cast<double>(dx) + 0.00001));
     if (m >= -1.0f && m <= 1.0f) {
@@ -131,10 +145,8 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
             xs = x2, r0 = y2, u0 = ue, v0 = ve;
         }
         const long long count = (dx < 0 ? -dx : dx) + 1;
-        const i128 mf = fx_from_float(m), suf = fx_from_float(su), svf = fx_from_float(sv);
-        const i128 a0 = fx_from_int(r0), ua0 = fx_from_int(u0), va0 = fx_from_int(v0);
-        if (count <= short_edge && double_walk_exact(r0, m, count) &&
-            double_walk_exact(u0, su, count) && double_walk_exact(v0, sv, count)) {
+        if (small || (count <= short_edge && double_walk_exact(r0, m, count) &&
+                      double_walk_exact(u0, su, count) && double_walk_exact(v0, sv, count))) {
             // plain double sums are exact here
             double a = static_cast<double>(r0), ua = static_cast<double>(u0), va = static_cast<double>(v0);
             const double dm = m, dsu = su, dsv = sv;
@@ -145,6 +157,8 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
             }
             return;
         }
+        const i128 mf = fx_from_float(m), suf = fx_from_float(su), svf = fx_from_float(sv);
+        const i128 a0 = fx_from_int(r0), ua0 = fx_from_int(u0), va0 = fx_from_int(v0);
         if (count <= short_edge) {
             i128 a = a0, ua = ua0, va = va0;
             for (long long j = 0; j < count; ++j) {
@@ -193,13 +207,19 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
     if (y1 < 0) o.y_top = 0;
     const long long j0 = std::max<long long>(0, -y1);
     const long long j1 = std::min<long long>(dy, rows - 1 - y1);
-    if (j0 <= j1 && double_walk_exact(x1, n, j1 + 1) && double_walk_exact(us, su, j1 + 1) &&
-        double_walk_exact(vs, sv, j1 + 1)) {
+    if (j0 <= j1 && (small || (double_walk_exact(x1, n, j1 + 1) && double_walk_exact(us, su, j1 + 1) &&
+                               double_walk_exact(vs, sv, j1 + 1)))) {
         // plain double sums are exact here: start at row y1 + j0 by j0 additions
-        // when few, otherwise by the exact product
+        // when few, otherwise by the exact product (in doubles for small
+        // edges: j0 * step has at most 13 + 24 bits and the sum is a partial sum)
         double a, ua, va;
         if (j0 == 0) {
             a = static_cast<double>(x1), ua = static_cast<double>(us), va = static_cast<double>(vs);
+        } else if (small) {
+            const double k = static_cast<double>(j0);
+            a = static_cast<double>(x1) + k * static_cast<double>(n);
+            ua = static_cast<double>(us) + k * static_cast<double>(su);
+            va = static_cast<double>(vs) + k * static_cast<double>(sv);
         } else {
             a = fx_to_double(fx_from_int(x1) + static_cast<i128>(j0) * fx_from_float(n));
             ua = fx_to_double(fx_from_int(us) + static_cast<i128>(j0) * fx_from_float(su));
@@ -261,7 +281,9 @@ void line(O& o, long ax1, long ay1, long ax2, long ay2, int w, int h) {
 // row clipped to 0..w-1 (rows past h draw nothing), with u, v stepped by du, dv from the left end:
 //   du = (right_u - left_u) / ((span_x1 - span_x0) + span_bias) as a float.
 // `px` gets row(y), then span(xa, xb, next) where next() yields trunc(u),
-// trunc(v) of each column in turn (from fixed, double or exact sums).
+// trunc(v) of each column in turn (from fixed, double or exact sums);
+// span<true> is used only where px.inside(umax, vmax) said that every
+// texel read lies inside the texture (u and v are never negative there).
 template <class O, class Px>
 void spans(O& o, double span_bias, int w, int h, Px& px) {
     const int y0 = std::max(o.y_top, 0);
@@ -286,6 +308,35 @@ void spans(O& o, double span_bias, int w, int h, Px& px) {
         const long long skip = xa - o.span_x0;
         const long long steps = xb - 1 - o.span_x0;
         px.row(y);
+        if (o.span_x0 >= 0 && o.span_x1 <= cols && is_small(o.left_u[y]) && is_small(o.right_u[y]) &&
+            is_small(o.left_v[y]) && is_small(o.right_v[y])) {
+            // The span starts on the screen and is 1..640 wide with texture
+            // coordinates within +-2^12: du and dv are 0 or within
+            // [2^-10, 2^13.001], so their last bit is at least 2^-33, and
+            // every sum stays below 4096 + 639 * 8193 < 2^23. 24.40 fixed
+            // point holds them all exactly; with u and v never negative on
+            // the span (they move linearly, so the ends decide) the shift
+            // truncates toward zero.
+            const std::int64_t du_fx = static_cast<std::int64_t>(static_cast<double>(du) * 0x1p40);
+            const std::int64_t dv_fx = static_cast<std::int64_t>(static_cast<double>(dv) * 0x1p40);
+            const std::int64_t u0 = static_cast<std::int64_t>(lu) * (static_cast<std::int64_t>(1) << 40);
+            const std::int64_t v0 = static_cast<std::int64_t>(lv) * (static_cast<std::int64_t>(1) << 40);
+            const std::int64_t n = xb - 1 - xa;
+            const std::int64_t u1 = u0 + n * du_fx, v1 = v0 + n * dv_fx;
+            if (u0 >= 0 && v0 >= 0 && u1 >= 0 && v1 >= 0) {
+                auto next = [u = u0, v = v0, du_fx, dv_fx]() mutable {
+                    const coord c{static_cast<int>(u >> 40), static_cast<int>(v >> 40)};
+                    u += du_fx, v += dv_fx;
+                    return c;
+                };
+                if (px.inside(static_cast<int>(std::max(u0, u1) >> 40), static_cast<int>(std::max(v0, v1) >> 40)))
+                    px.template span<true>(static_cast<int>(xa), static_cast<int>(xb), next);
+                else
+                    px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), next);
+                o.span_x = static_cast<int>(xb);
+                continue;
+            }
+        }
         std::int64_t du_fx = 0, dv_fx = 0;
         if (fixed32_walk_exact(lu, du, steps, du_fx) && fixed32_walk_exact(lv, dv, steps, dv_fx)) {
             // 32.32 fixed point holds every sum exactly; with u and v never
@@ -294,7 +345,7 @@ void spans(O& o, double span_bias, int w, int h, Px& px) {
             const std::int64_t v0 = static_cast<std::int64_t>(lv) * (static_cast<std::int64_t>(1) << 32) + skip * dv_fx;
             const std::int64_t n = xb - 1 - xa;
             if (u0 >= 0 && v0 >= 0 && u0 + n * du_fx >= 0 && v0 + n * dv_fx >= 0) {
-                px.span(static_cast<int>(xa), static_cast<int>(xb), [u = u0, v = v0, du_fx, dv_fx]() mutable {
+                px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [u = u0, v = v0, du_fx, dv_fx]() mutable {
                     const coord c{static_cast<int>(u >> 32), static_cast<int>(v >> 32)};
                     u += du_fx, v += dv_fx;
                     return c;
@@ -309,7 +360,7 @@ void spans(O& o, double span_bias, int w, int h, Px& px) {
                 u = fx_to_double(fx_from_int(lu) + static_cast<i128>(skip) * fx_from_float(du));
                 v = fx_to_double(fx_from_int(lv) + static_cast<i128>(skip) * fx_from_float(dv));
             }
-            px.span(static_cast<int>(xa), static_cast<int>(xb), [u, v, ddu = static_cast<double>(du), ddv = static_cast<double>(dv)]() mutable {
+            px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [u, v, ddu = static_cast<double>(du), ddv = static_cast<double>(dv)]() mutable {
                 const coord c{static_cast<int>(u), static_cast<int>(v)};
                 u += ddu, v += ddv;
                 return c;
@@ -318,7 +369,7 @@ void spans(O& o, double span_bias, int w, int h, Px& px) {
             const i128 duf = fx_from_float(du), dvf = fx_from_float(dv);
             const i128 u0 = fx_from_int(lu) + static_cast<i128>(skip) * duf;
             const i128 v0 = fx_from_int(lv) + static_cast<i128>(skip) * dvf;
-            px.span(static_cast<int>(xa), static_cast<int>(xb), [u = u0, v = v0, duf, dvf]() mutable {
+            px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [u = u0, v = v0, duf, dvf]() mutable {
                 const coord c{static_cast<int>(fx_trunc(u)), static_cast<int>(fx_trunc(v))};
                 u += duf, v += dvf;
                 return c;

@@ -23,8 +23,11 @@ struct opaque_px {
         drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch;
         zrow = z_buffer + y * z_buffer_width;
     }
+    // Whether texels up to (mu, mv), both >= 0, lie inside the texture.
+    bool inside(int mu, int mv) const { return static_cast<unsigned>(mu) <= umax && static_cast<unsigned>(mv) <= vmax; }
     // Locals, not fields, inside the loop: the stores must not force reloads.
-    template <class Next>
+    // Inside: every texel read is known to lie in the texture.
+    template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
         Uint16* const d = drow;
         int* const z = zrow;
@@ -34,7 +37,7 @@ struct opaque_px {
         const unsigned um = umax, vm = vmax;
         for (int x = xa; x < xb; ++x) {
             const raster::coord c = next();
-            if (dep > z[x] && static_cast<unsigned>(c.u) <= um && static_cast<unsigned>(c.v) <= vm) {
+            if (dep > z[x] && (Inside || (static_cast<unsigned>(c.u) <= um && static_cast<unsigned>(c.v) <= vm))) {
                 d[x] = tex[c.v * pitch + c.u];
                 z[x] = dep;
             }
@@ -57,7 +60,8 @@ struct fade_px {
     Uint16* drow = nullptr;
 
     void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
-    template <class Next>
+    bool inside(int mu, int mv) const { return static_cast<unsigned>(mu) <= umax && static_cast<unsigned>(mv) <= vmax; }
+    template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
         Uint16* const dr = drow;
         const Uint16* const tex = o.tex_pixels;
@@ -67,7 +71,7 @@ struct fade_px {
         const unsigned um = umax, vm = vmax;
         for (int x = xa; x < xb; ++x) {
             const raster::coord c = next();
-            if (static_cast<unsigned>(c.u) > um || static_cast<unsigned>(c.v) > vm) continue;
+            if (!Inside && (static_cast<unsigned>(c.u) > um || static_cast<unsigned>(c.v) > vm)) continue;
             const Uint16 s = tex[c.v * pitch + c.u];
             const Uint16 d = dr[x];
             const int r = sr[px::red(s) * 31] + dr_r[px::red(d) * 31];
