@@ -39,6 +39,8 @@ void object::free_arrays() {
     }
     delete[] faces;
     faces = nullptr;
+    delete[] proj_;
+    proj_ = nullptr;
     nr_verts = nr_faces = nr_tex = 0;
 }
 
@@ -50,6 +52,7 @@ void object::allocate(int v, int f, int t) {
     // Work sets and texture set 1 start zeroed rather than undefined.
     for (auto& s : verts) s = new vertex[static_cast<size_t>(v)]();
     faces = new face[static_cast<size_t>(f)]();
+    proj_ = new screen_point[static_cast<size_t>(v)]();
     for (auto& s : tex_coords) s = new tex_coord[static_cast<size_t>(t)]();
     nr_verts = v;
     nr_faces = f;

@@ -101,5 +101,6 @@ public:
 
 private:
     int* tables_ = nullptr;  // storage of the six scan-line tables
+    screen_point* proj_ = nullptr;  // per vertex: its projection during show
     void free_arrays();
 };

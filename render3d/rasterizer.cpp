@@ -143,11 +143,15 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
                  static_cast<unsigned>(tw - 1), static_cast<unsigned>(th - 1)};
     opaque_px opaque{*this, 0, static_cast<unsigned>(tw - 1), static_cast<unsigned>(th - 1)};
 
+    // The projection is a function of the vertex alone (the offsets do not
+    // change while drawing): each vertex is projected once, not once per corner.
+    for (int k = 0; k < nr_verts; ++k) proj_[k] = project(vs[k]);
+
     for (cur_face = 0; cur_face < nr_faces; ++cur_face) {
         const face& f = faces[cur_face];
-        p0 = project(vs[f.v[0]]);
-        p1 = project(vs[f.v[1]]);
-        p2 = project(vs[f.v[2]]);
+        p0 = proj_[f.v[0]];
+        p1 = proj_[f.v[1]];
+        p2 = proj_[f.v[2]];
         if (mode == 1) {
             dot(p0.x, p0.y, 0xF800);
             dot(p1.x, p1.y, 0xF800);
