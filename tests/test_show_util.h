@@ -136,6 +136,7 @@ inline run_result run_show(Uint32 quit_at, bool full_screen = false,
     clk::set_simulated(true);
     clk::set_quit_at(quit_at);
     display::reset();
+    display::set_headless(true);  // as capture runs: the sink reads the screen surface
     recorder rec;
     rec.inspect = std::move(inspect);
     display::set_sink(&rec);
