@@ -134,7 +134,14 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
                        is_small(aus) && is_small(avs) && is_small(aue) && is_small(ave);
     // m = dy / (dx + 0.00001) as a float
     const float m = static_cast<float>(static_cast<double>(dy) / (static_cast<double>(dx) + 0.00001));
-    if (m >= -1.0f && m <= 1.0f) {
+    // Flat where -1 <= m <= 1. On small edges with |dy| != |dx| the integers
+    // decide without waiting for the division: |dy| < |dx| makes the quotient
+    // smaller than 1 in size, and |dy| > |dx| makes it at least
+    // (|dx| + 1) / (|dx| + 0.00001) > 1 + 2^-14 (|dx| <= 2^13), well above
+    // the float next to 1.
+    const long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    const bool flat = small && adx != ady ? ady < adx : (m >= -1.0f && m <= 1.0f);
+    if (flat) {
         // flat: by columns; su = (ue - us) / (dx - 0.0001) as a float
         const float su = static_cast<float>(static_cast<double>(ue - us) / (static_cast<double>(dx) - 0.0001));
         const float sv = static_cast<float>(static_cast<double>(ve - vs) / (static_cast<double>(dx) - 0.0001));
