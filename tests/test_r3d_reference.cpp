@@ -340,6 +340,40 @@ TEST(R3dReference, FarSliversWithNearlyEqualTextureCoordinatesMatch) {
         [&gen] { return tex_coord{300 + gen.uni(0, 1), 200 + gen.uni(0, 1)}; });
 }
 
+TEST(R3dReference, CoordinatesAroundTheSmallEdgeLimitMatch) {
+    // Corners and texture coordinates on both sides of +-4096, where edges
+    // and spans switch between plain and checked arithmetic, and long spans
+    // whose texture steps are just above 2^-10.
+    tri_gen gen(2024);
+    auto near_limit = [&gen] {
+        const int k = gen.uni(0, 3);
+        const int v = k == 0 ? gen.uni(4090, 4102) : k == 1 ? gen.uni(0, 639) : gen.uni(-200, 4200);
+        return gen.uni(0, 4) == 0 ? -v : v;
+    };
+    compare_object_runs(
+        gen, 120, 25,
+        [&gen] {
+            corner_set c{};
+            c[0] = {gen.uni(0, 639), gen.uni(0, 479)};
+            const int kind = gen.uni(0, 2);
+            for (int k = 1; k < 3; ++k) {
+                if (kind == 0) {  // wide and flat, on screen
+                    c[k] = {gen.uni(0, 639), std::clamp<long long>(c[0][1] + gen.uni(-3, 3), 0, 479)};
+                } else {  // reaching just inside or just past 4096
+                    const int far = gen.uni(4080, 4110) * (gen.uni(0, 1) ? 1 : -1);
+                    c[k] = gen.uni(0, 1) ? std::array<long long, 2>{far, gen.uni(-50, 530)}
+                                         : std::array<long long, 2>{gen.uni(-50, 690), far};
+                }
+            }
+            std::shuffle(c.begin(), c.end(), gen.rng);
+            return c;
+        },
+        [&gen, near_limit] {
+            if (gen.uni(0, 2) == 0) return tex_coord{gen.uni(300, 301), gen.uni(200, 201)};
+            return tex_coord{near_limit(), near_limit()};
+        });
+}
+
 TEST(R3dReference, ExactAccumulatorsEqualDoubleOnesOnScreen) {
     // On triangles inside the screen, walking with plain doubles and with
     // exact sums gives the same picture; so does the renderer.
