@@ -31,7 +31,8 @@ void FSOUND_Close();
 FSOUND_DSPUNIT* FSOUND_DSP_GetFFTUnit();
 bool FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, bool active);
 // 512 magnitudes (bin k = k * 44100 / 1024 Hz) of the 1024 mono samples that
-// end at the audible frame, Hann-windowed; a full-scale sine gives about 1.0.
+// end at the audible frame, Hann-windowed; a sine of amplitude a reads about
+// a * sound_spectrum::gain (16) at its bin.
 // The array is writable by the caller and refilled on every call (zeros while
 // the FFT unit is off).
 float* FSOUND_DSP_GetSpectrum();

@@ -1,5 +1,5 @@
 // The sound layer's spectrum analysis: Hann window, kissfft real FFT,
-// magnitudes scaled so a full-scale sine reads 1.0. No audio, no device.
+// magnitudes scaled so a full-scale sine reads `gain`. No audio, no device.
 #include "sound_spectrum.h"
 
 #include <cmath>
@@ -15,7 +15,7 @@ analyser::analyser() {
         window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / size));
         sum += window[i];
     }
-    scale = static_cast<float>(2.0 / sum);
+    scale = static_cast<float>(gain * 2.0 / sum);
 }
 
 analyser::~analyser() { kiss_fftr_free(plan); }
