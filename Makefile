@@ -4,7 +4,7 @@ BUILD      ?= build
 BUILD_ASAN ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build data show test bench asan-test clean
+.PHONY: all deps configure build data show test bench sheet asan-test clean
 
 all: build
 
@@ -28,6 +28,10 @@ test: data
 
 bench: data
 	@scripts/run-bench.sh $(BUILD)
+
+# docs/show_sheet.png: one captured frame per scene
+sheet: data
+	@scripts/show-sheet.sh $(BUILD)
 
 asan-test: deps
 	@cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTRA_SANITIZE=ON -DOSTRA_BENCH=OFF

@@ -1,6 +1,6 @@
-// Contact sheet: four thumbnails per row, each the picture reduced by area
-// averaging after the RGB565 truncation the show's loader applies, with its
-// file name below.
+// Contact sheet: a grid of thumbnails (four per row for the pictures), each
+// the picture reduced by area averaging after the RGB565 truncation the
+// show's loader applies, with its name below.
 #include "pic_sheet.h"
 
 #include <algorithm>
@@ -11,15 +11,15 @@
 namespace pic {
 
 bool write_contact_sheet(const std::string& path, const std::vector<sheet_entry>& entries, typesetter& ts,
-                         std::string& error) {
-    const int cols = 4, tw = 200, th = 150, pad = 12, label = 22, head = 44;
+                         std::string& error, const sheet_layout& layout) {
+    const int cols = std::max(1, layout.cols), tw = std::max(1, layout.thumb_w), th = std::max(1, layout.thumb_h);
+    const int pad = 12, label = 22, head = 44;
     const int rows = (int(entries.size()) + cols - 1) / cols;
     const int sw = cols * tw + (cols + 1) * pad, sh = head + rows * (th + label + pad) + pad;
     image sheet(sw, sh, hex(0x16161C));
 
     mask title(sw, sh);
-    ts.draw(title, "DejaVuSans-Bold.ttf", 20, "Ostramere 05 - pictures (as converted to RGB565)", float(pad), 30.f,
-            align::left);
+    ts.draw(title, "DejaVuSans-Bold.ttf", 20, layout.title, float(pad), 30.f, align::left);
     over(sheet, title, hex(0xE8E4D8));
 
     mask names(sw, sh);

@@ -17,7 +17,13 @@ struct sheet_entry {
     std::vector<uint8_t> rgb;  // 8-bit RGB bytes as written
 };
 
+// Grid and heading of a sheet; the defaults make the pictures' sheet.
+struct sheet_layout {
+    std::string title = "Ostramere 05 - pictures (as converted to RGB565)";
+    int cols = 4, thumb_w = 200, thumb_h = 150;
+};
+
 bool write_contact_sheet(const std::string& path, const std::vector<sheet_entry>& entries, typesetter& ts,
-                         std::string& error);
+                         std::string& error, const sheet_layout& layout = {});
 
 }  // namespace pic
