@@ -139,8 +139,8 @@ bool bench_sink::report(const std::string& json_path, Uint32 show_ticks,
         << "\" font-family=\"sans-serif\" font-size=\"11\">\n"
         << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     svg << "<line x1=\"" << L << "\" y1=\"" << py(30) << "\" x2=\"" << W - R << "\" y2=\"" << py(30)
-        << "\" stroke=\"#c00\" stroke-dasharray=\"4 3\"/><text x=\"" << W - R + 4 << "\" y=\""
-        << py(30) + 4 << "\" fill=\"#c00\">30 ms frame</text>\n";
+        << "\" stroke=\"#c00\" stroke-dasharray=\"4 3\"/><text x=\"" << W - R - 4 << "\" y=\""
+        << py(30) - 4 << "\" text-anchor=\"end\" fill=\"#c00\">30 ms frame</text>\n";
     for (double y = 0; y <= y_max; y += y_max > 100 ? 20 : 5)
         svg << "<text x=\"" << L - 6 << "\" y=\"" << py(y) + 4 << "\" text-anchor=\"end\">" << y
             << "</text>\n";
