@@ -91,31 +91,21 @@ inline bool fixed32_walk_exact(long long start, float step, long long steps, std
 }
 
 // Row r of an edge: off the bottom clips y_bottom to 479, off the top clips
-// y_top to 0, otherwise x, trunc(u), trunc(v) go into the tables.
-template <class O>
-inline void edge_row(O& o, int* tx, int* tu, int* tv, long long r, long long x, i128 u, i128 v) {
-    if (r > rows - 1) {
-        o.y_bottom = rows - 1;
-    } else if (r < 0) {
-        o.y_top = 0;
-    } else {
-        tx[r] = static_cast<int>(x);
-        tu[r] = static_cast<int>(fx_trunc(u));
-        tv[r] = static_cast<int>(fx_trunc(v));
-    }
-}
+// y_top to 0, otherwise x, trunc(u), trunc(v) go into the tables. The
+// accumulators are exact 64.64 sums, or doubles where their sums are exact.
+inline long long acc_trunc(i128 a) { return fx_trunc(a); }
+inline long long acc_trunc(double a) { return static_cast<long long>(a); }
 
-// The same with double accumulators (only where their sums are exact).
-template <class O>
-inline void edge_row_d(O& o, int* tx, int* tu, int* tv, long long r, long long x, double u, double v) {
+template <class O, class Acc>
+inline void edge_row(O& o, int* tx, int* tu, int* tv, long long r, long long x, Acc u, Acc v) {
     if (r > rows - 1) {
         o.y_bottom = rows - 1;
     } else if (r < 0) {
         o.y_top = 0;
     } else {
         tx[r] = static_cast<int>(x);
-        tu[r] = static_cast<int>(u);
-        tv[r] = static_cast<int>(v);
+        tu[r] = static_cast<int>(acc_trunc(u));
+        tv[r] = static_cast<int>(acc_trunc(v));
     }
 }
 
@@ -159,7 +149,7 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
             const double dm = m, dsu = su, dsv = sv;
             for (long long j = 0; j < count; ++j) {
                 o.walk_y = static_cast<int>(a);
-                edge_row_d(o, tx, tu, tv, o.walk_y, xs + j, ua, va);
+                edge_row(o, tx, tu, tv, o.walk_y, xs + j, ua, va);
                 a += dm, ua += dsu, va += dsv;
             }
             return;
@@ -235,7 +225,7 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
         const double dn = n, dsu = su, dsv = sv;
         for (long long j = j0; j <= j1; ++j) {
             o.walk_x = static_cast<int>(a);
-            edge_row_d(o, tx, tu, tv, y1 + j, o.walk_x, ua, va);
+            edge_row(o, tx, tu, tv, y1 + j, o.walk_x, ua, va);
             a += dn, ua += dsu, va += dsv;
         }
         return;
@@ -254,6 +244,29 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
 // White line (x1, y1) -> (x2, y2) into o.dst_pixels, clipped to w x h. The
 // start column (or row) of a flat line is not plotted and its row lags the
 // exact line by one column. Only on-screen columns or rows are visited.
+// Mode 1 of a face: its corners p0..p2 in red (0xF800), then the texture
+// coordinates of its vertices v[0..2] as points in 0x003F; dot() clips.
+template <class O, class Dot, class Tex>
+void corner_dots(O& o, const int* v, Dot dot, Tex tex_at) {
+    dot(o.p0.x, o.p0.y, 0xF800);
+    dot(o.p1.x, o.p1.y, 0xF800);
+    dot(o.p2.x, o.p2.y, 0xF800);
+    o.t0 = tex_at(v[0]);
+    o.t1 = tex_at(v[1]);
+    o.t2 = tex_at(v[2]);
+    dot(o.t0.u, o.t0.v, 0x003F);
+    dot(o.t1.u, o.t1.v, 0x003F);
+    dot(o.t2.u, o.t2.v, 0x003F);
+}
+
+// Mode 2 of a face: the lines p0-p1, p0-p2, p1-p2 in white.
+template <class O>
+void wire_edges(O& o) {
+    o.plot_wire(o.p0.x, o.p0.y, o.p1.x, o.p1.y);
+    o.plot_wire(o.p0.x, o.p0.y, o.p2.x, o.p2.y);
+    o.plot_wire(o.p1.x, o.p1.y, o.p2.x, o.p2.y);
+}
+
 template <class O>
 void line(O& o, long ax1, long ay1, long ax2, long ay2, int w, int h) {
     const long long x1 = clamp_arg(ax1), y1 = clamp_arg(ay1), x2 = clamp_arg(ax2),

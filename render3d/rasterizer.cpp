@@ -153,20 +153,9 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
         p1 = proj_[f.v[1]];
         p2 = proj_[f.v[2]];
         if (mode == 1) {
-            dot(p0.x, p0.y, 0xF800);
-            dot(p1.x, p1.y, 0xF800);
-            dot(p2.x, p2.y, 0xF800);
-            t0 = tex_at(f.v[0]);
-            t1 = tex_at(f.v[1]);
-            t2 = tex_at(f.v[2]);
-            // texture coordinates shown as points, inside the destination only
-            dot(t0.u, t0.v, 0x003F);
-            dot(t1.u, t1.v, 0x003F);
-            dot(t2.u, t2.v, 0x003F);
+            raster::corner_dots(*this, f.v, dot, tex_at);
         } else if (mode == 2) {
-            plot_wire(p0.x, p0.y, p1.x, p1.y);
-            plot_wire(p0.x, p0.y, p2.x, p2.y);
-            plot_wire(p1.x, p1.y, p2.x, p2.y);
+            raster::wire_edges(*this);
         } else if (mode == 3) {
             // a face with no corner on the screen is skipped
             if (!on_screen(p0) && !on_screen(p1) && !on_screen(p2)) continue;
