@@ -6,6 +6,7 @@
 #include "globals.h"
 #include "loading.h"
 #include "pixel.h"
+#include "platform.h"
 #include "png_write.h"
 #include "show_objects.h"
 
@@ -25,9 +26,15 @@ show_objects* loaded_show() {
     if (show)
         return show.get();
     setenv("SDL_VIDEODRIVER", "dummy", 1);
-    if (SDL_Init(SDL_INIT_VIDEO) < 0)
+    std::string error;
+    platform::screen_request r;
+    r.fullscreen = false;
+    r.headless = true;
+    if (!platform::init_video(r, error))
         return nullptr;
-    screen = SDL_SetVideoMode(640, 480, 16, 0);
+    screen = platform::open_screen(r, error);
+    if (!screen)
+        return nullptr;
     const auto old = std::filesystem::current_path();
     std::error_code ec;
     std::filesystem::current_path(OSTRA_DATA_DIR, ec);

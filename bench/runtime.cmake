@@ -2,5 +2,5 @@
 # capture's PNG encoding.
 ostra_bench(bench_runtime
   SOURCES bench_runtime.cpp
-  LIBS ostra_show)
+  LIBS ostra_app)
 target_compile_definitions(bench_runtime PRIVATE OSTRA_DATA_DIR="${OSTRA_DATA_DIR}")

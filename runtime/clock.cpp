@@ -3,6 +3,8 @@
 // stop request. Atomics: the audio callback thread reads ticks() too.
 #include "clock.h"
 
+#include "sound_layer.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -15,9 +17,13 @@ std::atomic<Uint32> quit_at{0};
 std::atomic<bool> quit_delivered{false};
 
 void restart_live() { live_base.store(SDL_GetTicks()); }
+
+// The sound layer keeps time by this clock, whichever way it runs.
+void install_in_sound_layer() { sound_layer::set_clock({ticks, simulated}); }
 }  // namespace
 
 void set_simulated(bool simulated) {
+    install_in_sound_layer();
     sim.store(simulated);
     virtual_now.store(0);
     if (!simulated)
@@ -61,6 +67,7 @@ bool take_injected_quit() {
 }
 
 void reset() {
+    install_in_sound_layer();
     virtual_now.store(0);
     quit_at.store(0);
     quit_delivered.store(false);

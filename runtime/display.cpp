@@ -5,6 +5,7 @@
 
 #include "bitmap.h"
 #include "frame.h"
+#include "platform.h"
 #include "sound_layer.h"
 #include "clock.h"
 
@@ -75,14 +76,13 @@ void set_scene(const char* name) { scene_label = name ? name : ""; }
 
 void present(bitmap& b) {
     SDL_UpperBlit(b.surface, &b.src_rect, screen, &b.dst_rect);
-    if (!headless_display) {
-        SDL_UpdateRects(screen, 1, &b.dst_rect);
-        SDL_Flip(screen);
-    }
+    if (!headless_display)
+        platform::present_rect(screen, b.dst_rect);
     after_flip();
 }
 
 void flip_screen() {
-    if (!headless_display) SDL_Flip(screen);
+    if (!headless_display)
+        platform::present(screen);
     after_flip();
 }

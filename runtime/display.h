@@ -9,7 +9,7 @@
 
 struct control;
 
-extern SDL_Surface* screen;  // the display surface from SDL_SetVideoMode
+extern SDL_Surface* screen;  // the display surface the platform opened
 extern int fullscreen;       // 1 = fullscreen (default), 0 = windowed ("-w")
 
 // What a frame sink learns about each flip.
@@ -49,7 +49,7 @@ std::uint64_t work_start_cpu_ns();  // this thread's CPU time
 std::uint64_t now_ns();
 std::uint64_t cpu_now_ns();
 // Headless runs (capture, bench) draw into the screen surface but skip
-// SDL_UpdateRects and SDL_Flip: the dummy display shows nothing, and the
+// presenting: the dummy display shows nothing, and the
 // sinks read the screen surface itself.
 void set_headless(bool headless);
 // Resets the frame counter and scene label (tests).

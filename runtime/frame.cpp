@@ -5,6 +5,7 @@
 
 #include "clock.h"
 #include "display.h"
+#include "platform.h"
 #include "sound_layer.h"
 #include "tools.h"
 
@@ -44,7 +45,7 @@ void pace(control& c, Uint32 from, Uint32 n, ends_on rule, bool polls) {
         if (clk::simulated())
             clk::advance_to(polls ? clk::ticks() + 1 : from + n);
         else if (remaining > spin_margin)
-            SDL_Delay(1);
+            platform::sleep_ms(1);
     }
     display::mark_work_start();
 }
@@ -91,7 +92,7 @@ void music_gate(control& c, Uint32 n) {
         if (clk::simulated())
             clk::advance_to(clk::ticks() + remaining);  // music follows the virtual clock
         else if (remaining > spin_margin)
-            SDL_Delay(1);
+            platform::sleep_ms(1);
     }
     display::mark_work_start();
 }

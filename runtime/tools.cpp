@@ -3,16 +3,14 @@
 #include "tools.h"
 
 #include "clock.h"
+#include "platform.h"
 
 SDL_Event event{};
 
 bool are_done(SDL_Event e) {
-    if (clk::take_injected_quit()) {
-        SDL_Event q{};
-        q.type = SDL_QUIT;
-        SDL_PushEvent(&q);
-    }
-    while (SDL_PollEvent(&e)) {
+    if (clk::take_injected_quit())
+        platform::push_quit();
+    while (platform::poll_event(e)) {
         if (e.type == SDL_QUIT)
             return true;
         if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE)

@@ -6,6 +6,6 @@ build=${1:-build}
 for b in "$build"/bench/bench_*; do
   [ -x "$b" ] && "$b"
 done
-if [ -x "$build/runtime/ostramere" ]; then
-  "$build/runtime/ostramere" --data "$build/data" --bench "$build/bench-report.json"
+if [ -x "$build/ostramere" ]; then
+  "$build/ostramere" --data "$build/data" --bench "$build/bench-report.json"
 fi

@@ -4,7 +4,7 @@
 # file instead and says where it is.
 set -euo pipefail
 build=${1:-build}
-bin="$build/runtime/ostramere"
+bin="$build/ostramere"
 data="$build/data"
 
 if [ ! -x "$bin" ]; then

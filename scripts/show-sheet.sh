@@ -6,8 +6,8 @@
 set -euo pipefail
 build=${1:-build}
 repo="$(cd "$(dirname "$0")/.." && pwd)"
-bin="$build/runtime/ostramere"
-gen="$build/tools/ostragen"
+bin="$build/ostramere"
+gen="$build/ostragen"
 data="$build/data"
 out="${SHEET_OUT:-$repo/docs/show_sheet.png}"
 

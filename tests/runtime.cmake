@@ -3,6 +3,10 @@
 # capture determinism (through the built program on the generated data).
 ostra_test(runtime_tests
   SOURCES test_rt_options.cpp test_rt_events.cpp test_rt_frame.cpp test_rt_show.cpp
-  LIBS ostra_show)
+  LIBS ostra_app)
 target_compile_definitions(runtime_tests PRIVATE OSTRA_SHOW_BIN="$<TARGET_FILE:ostramere>")
 add_dependencies(runtime_tests ostramere data)
+# Recording: the frame hash that captures list and platforms are held to.
+ostra_test(record_tests
+  SOURCES test_record_hash.cpp
+  LIBS ostra_record)

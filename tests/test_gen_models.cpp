@@ -13,8 +13,8 @@
 
 #include <unistd.h>
 
-#include "generator.h"
-#include "mdl_mesh.h"
+#include "models/generate.h"
+#include "models/mesh.h"
 #include "model_scenes.h"
 #include "room.h"
 #include "room_2D.h"

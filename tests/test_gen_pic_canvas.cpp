@@ -5,10 +5,10 @@
 
 #include <cmath>
 
-#include "pic_canvas.h"
-#include "pic_fx.h"
-#include "pic_noise.h"
-#include "pic_text.h"
+#include "common/canvas.h"
+#include "pictures/fx.h"
+#include "common/noise.h"
+#include "common/text.h"
 
 using namespace pic;
 

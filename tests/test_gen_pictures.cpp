@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "generator.h"
+#include "pictures/generate.h"
 
 namespace fs = std::filesystem;
 

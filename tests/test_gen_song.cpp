@@ -16,9 +16,9 @@
 
 #include <unistd.h>
 
-#include "song_render.h"
-#include "synth_instruments.h"
-#include "xm_writer.h"
+#include "song/render.h"
+#include "song/synth_instruments.h"
+#include "song/xm_writer.h"
 
 namespace {
 

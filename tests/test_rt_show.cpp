@@ -225,11 +225,17 @@ TEST_F(rt_show, two_captures_give_identical_frames_and_the_model_moves) {
     std::istringstream csv(read_file(dir.path / "a" / "frames.csv"));
     std::string line;
     std::getline(csv, line);
-    EXPECT_EQ(line, "frame,tick_ms,music_ms,order,pattern,row,scene");
+    EXPECT_EQ(line, "frame,tick_ms,music_ms,order,pattern,row,scene,hash");
     std::getline(csv, line);
-    EXPECT_EQ(line, "0,0,,,,,loading");
+    EXPECT_TRUE(line.starts_with("0,0,,,,,loading,")) << line;
+    const std::string first_hash = line.substr(line.rfind(',') + 1);
+    EXPECT_EQ(first_hash.size(), 16u) << line;
+    EXPECT_EQ(first_hash.find_first_not_of("0123456789abcdef"), std::string::npos) << line;
     std::getline(csv, line);
-    EXPECT_EQ(line, "1,30,,,,,loading");
+    EXPECT_TRUE(line.starts_with("1,30,,,,,loading,")) << line;
+    for (int i = 2; i <= 20; ++i)
+        std::getline(csv, line);
+    EXPECT_NE(line.substr(line.rfind(',') + 1), first_hash) << "frame 20 differs from frame 0";
     // audio.wav covers the run from tick 0: about 1.5 s of 16-bit stereo.
     const auto wav = fs::file_size(dir.path / "a" / "audio.wav");
     EXPECT_GE(wav, 44u + 1500u * 441 / 10 * 4);

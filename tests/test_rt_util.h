@@ -5,6 +5,7 @@
 
 #include "clock.h"
 #include "display.h"
+#include "platform.h"
 #include "sound_layer.h"
 #include "trace.h"
 
@@ -25,9 +26,13 @@ inline void open_display() {
         return;
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    screen = SDL_SetVideoMode(640, 480, 16, SDL_HWSURFACE | SDL_DOUBLEBUF);
-    ASSERT_NE(screen, nullptr) << SDL_GetError();
+    std::string error;
+    platform::screen_request r;
+    r.fullscreen = false;
+    r.headless = true;
+    ASSERT_TRUE(platform::init_video(r, error)) << error;
+    screen = platform::open_screen(r, error);
+    ASSERT_NE(screen, nullptr) << error;
     opened = true;
 }
 

@@ -3,5 +3,5 @@
 # across the whole run.
 ostra_test(show_tests
   SOURCES test_show_timeline.cpp test_show_stop.cpp
-  LIBS ostra_show)
+  LIBS ostra_app)
 add_dependencies(show_tests data)

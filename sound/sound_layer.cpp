@@ -1,0 +1,336 @@
+// The sound layer's calls: the audio device and its callback, the song
+// clock (audible frame with a device, clock-driven frame without), position
+// and spectrum read-outs. The callback thread touches only `engine` and the
+// callback stamps, always under the audio lock; everything else is main-thread.
+#include "sound_layer.h"
+
+#include "sound_render.h"
+#include "sound_spectrum.h"
+
+#include <libopenmpt/libopenmpt.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+struct FMUSIC_MODULE {
+    openmpt_module* module = nullptr;
+};
+struct FSOUND_DSPUNIT {
+    bool active = false;
+};
+
+namespace sound_layer {
+// Clock-driven path: renders up to tick `now`.
+void pump_to(Uint32 now);
+}  // namespace sound_layer
+
+namespace {
+
+struct layer_state {
+    sound_layer::options opts;
+    bool device = false;             // a device is open and its callback renders
+    sound_render::renderer engine;   // with a device: under the audio lock
+    Uint32 callback_tick = 0;        // now_ticks() at the end of the last callback
+    int callback_frames = 0;         // frames the device asked for last time
+
+    // Main thread only.
+    bool play_requested = false;     // PlaySong was called: the song clock runs
+    FMUSIC_MODULE* playing = nullptr;
+    Uint32 play_tick = 0;            // now_ticks() at PlaySong
+    int64_t last_audible = 0;        // output frame last reported (never goes back)
+    sound_layer::sample_sink sink;
+    FSOUND_DSPUNIT fft_unit;
+    bool use_test_spectrum = false;
+};
+
+std::atomic<Uint32 (*)()> clock_ticks{nullptr};
+std::atomic<bool (*)()> clock_simulated{nullptr};
+
+// The installed clock, or SDL's timer counted from the first reading.
+Uint32 now_ticks() {
+    if (Uint32 (*f)() = clock_ticks.load())
+        return f();
+    static const Uint32 base = SDL_GetTicks();
+    return SDL_GetTicks() - base;
+}
+bool simulated_clock() {
+    bool (*f)() = clock_simulated.load();
+    return f && f();
+}
+
+layer_state st;
+sound_spectrum::analyser analyser;
+std::array<float, sound_layer::spectrum_size> spectrum_out{};
+std::array<float, sound_layer::spectrum_size> test_spectrum{};
+std::array<float, sound_layer::fft_size> spectrum_in{};
+std::array<int16_t, 4096 * 2> pump_buffer{};
+std::string load_error;                                  // why the last LoadSong failed
+constexpr std::uintmax_t max_song_bytes = 256u << 20;    // far beyond any module
+
+// Frames in d ms: floor(d * 44.1).
+int64_t frames_in(Uint32 d) { return static_cast<int64_t>(d) * 441 / 10; }
+
+// ms of f frames, to the nearest: with f = floor(d * 44.1) this gives d back.
+unsigned ms_of(int64_t f) { return static_cast<unsigned>((f * 1000 + sound_layer::rate / 2) / sound_layer::rate); }
+
+// Runs under the audio lock (SDL holds it around the callback).
+void audio_callback(void*, Uint8* stream, int len) {
+    const int frames = len / 4;  // 16-bit stereo
+    st.engine.render(reinterpret_cast<int16_t*>(stream), frames);
+    st.callback_tick = now_ticks();
+    st.callback_frames = frames;
+}
+
+struct audio_lock {
+    audio_lock() {
+        if (st.device)
+            SDL_LockAudio();
+    }
+    ~audio_lock() {
+        if (st.device)
+            SDL_UnlockAudio();
+    }
+    audio_lock(const audio_lock&) = delete;
+    audio_lock& operator=(const audio_lock&) = delete;
+};
+
+// The output frame being heard now. With a device: frames handed over minus
+// two device buffers, plus the ticks since the last callback (at most one
+// buffer's worth). Without: everything rendered so far. Never goes back.
+// Call under the audio lock.
+int64_t audible_frame() {
+    if (st.device)
+        st.last_audible = sound_render::audible_estimate(st.engine.out_frame, st.callback_frames,
+                                                         now_ticks() - st.callback_tick, st.last_audible);
+    else
+        st.last_audible = std::max(st.engine.out_frame, st.last_audible);
+    return st.last_audible;
+}
+
+struct reading {
+    int64_t song_frames = 0;
+    sound_render::position pos;
+};
+
+// The song's position at the audible frame; also the spectrum input when asked.
+reading read_now(float* history) {
+    sound_layer::pump();
+    const audio_lock lock;
+    const int64_t a = audible_frame();
+    reading r;
+    if (st.engine.song_start >= 0)
+        r.song_frames = std::max<int64_t>(0, a - st.engine.song_start);
+    r.pos = st.engine.at(r.song_frames);
+    if (history)
+        st.engine.copy_history(a, history, sound_layer::fft_size);
+    return r;
+}
+
+// The song clock answers for the playing song and for null (a failed load).
+bool clock_for(const FMUSIC_MODULE* song) { return st.play_requested && (!song || song == st.playing); }
+
+}  // namespace
+
+bool FSOUND_SetOutput(int) { return true; }
+bool FSOUND_SetDriver(int) { return true; }
+
+bool FSOUND_Init(int, int, unsigned) {
+    if (st.device || st.opts.nosound || simulated_clock())
+        return true;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) {
+        std::fprintf(stderr, "sound: no audio (%s); the show keeps time without it\n", SDL_GetError());
+        return false;
+    }
+    SDL_AudioSpec want{};
+    want.freq = sound_layer::rate;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = static_cast<Uint16>(std::clamp(st.opts.device_frames, 256, 8192));
+    want.callback = audio_callback;
+    // Stamps first: the callback thread exists once SDL_OpenAudio returns.
+    st.callback_tick = now_ticks();
+    st.callback_frames = 0;
+    // No `obtained`: SDL converts to the device's own format behind the callback.
+    if (SDL_OpenAudio(&want, nullptr) < 0) {
+        std::fprintf(stderr, "sound: cannot open an audio device (%s); the show keeps time without it\n",
+                     SDL_GetError());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    st.device = true;  // main-thread flag; the callback never reads it
+    SDL_PauseAudio(0);
+    return true;
+}
+
+void FSOUND_Close() {
+    if (!st.device)
+        return;
+    SDL_CloseAudio();  // the callback thread has ended when this returns
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    st.device = false;
+}
+
+FSOUND_DSPUNIT* FSOUND_DSP_GetFFTUnit() { return &st.fft_unit; }
+
+bool FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, bool active) {
+    if (!unit)
+        return false;
+    unit->active = active;
+    return true;
+}
+
+float* FSOUND_DSP_GetSpectrum() {
+    if (st.use_test_spectrum) {
+        spectrum_out = test_spectrum;
+    } else if (!st.fft_unit.active) {
+        spectrum_out.fill(0.0f);
+    } else {
+        read_now(spectrum_in.data());
+        analyser.run(spectrum_in.data(), spectrum_out.data());
+    }
+    return spectrum_out.data();
+}
+
+FMUSIC_MODULE* FMUSIC_LoadSong(const char* path) {
+    auto fail = [&](const std::string& why) -> FMUSIC_MODULE* {
+        load_error = why;
+        std::fprintf(stderr, "sound: %s: %s\n", path ? path : "(no path)", why.c_str());
+        return nullptr;
+    };
+    if (!path)
+        return fail("no song path given");
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status))
+        return fail("cannot open (no such file)");
+    if (!std::filesystem::is_regular_file(status))
+        return fail("not a regular file");
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return fail("cannot read its size (" + ec.message() + ")");
+    if (size == 0)
+        return fail("empty file");
+    if (size > max_song_bytes)
+        return fail("too large for a module (" + std::to_string(size) + " bytes)");
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return fail(std::string("cannot open (") + std::strerror(errno) + ")");
+    std::vector<char> bytes(static_cast<size_t>(size));
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(size)))
+        return fail("read error");
+    int error = 0;
+    const char* message = nullptr;
+    openmpt_module* m = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
+                                                           nullptr, nullptr, nullptr, &error, &message, nullptr);
+    if (!m) {
+        const std::string why = std::string("not a playable module (") +
+                                (message && *message ? message : "unrecognised format") + ")";
+        openmpt_free_string(message);
+        return fail(why);
+    }
+    openmpt_free_string(message);
+    load_error.clear();
+    openmpt_module_set_repeat_count(m, -1);  // loops forever
+    // No dither: libopenmpt's dither noise would make the samples depend on
+    // how the stream is cut into blocks and on its random seed; undithered,
+    // every run (and every capture) renders the same samples.
+    openmpt_module_ctl_set_integer(m, "dither", 0);
+    auto* song = new FMUSIC_MODULE;
+    song->module = m;
+    return song;
+}
+
+bool FMUSIC_PlaySong(FMUSIC_MODULE* song) {
+    const Uint32 now = now_ticks();
+    sound_layer::pump_to(now);  // silence up to now
+    {
+        const audio_lock lock;
+        st.engine.start(song ? song->module : nullptr);
+    }
+    st.play_requested = true;
+    st.playing = song;
+    st.play_tick = now;
+    return song != nullptr;
+}
+
+bool FMUSIC_FreeSong(FMUSIC_MODULE* song) {
+    if (!song)
+        return false;
+    if (song == st.playing) {
+        sound_layer::pump();  // the song's frames up to now
+        const audio_lock lock;
+        st.engine.stop();
+        st.playing = nullptr;
+    }
+    openmpt_module_destroy(song->module);
+    delete song;
+    return true;
+}
+
+unsigned FMUSIC_GetTime(FMUSIC_MODULE* song) { return clock_for(song) ? ms_of(read_now(nullptr).song_frames) : 0; }
+int FMUSIC_GetOrder(FMUSIC_MODULE* song) { return clock_for(song) ? read_now(nullptr).pos.order : 0; }
+int FMUSIC_GetPattern(FMUSIC_MODULE* song) { return clock_for(song) ? read_now(nullptr).pos.pattern : 0; }
+int FMUSIC_GetRow(FMUSIC_MODULE* song) { return clock_for(song) ? read_now(nullptr).pos.row : 0; }
+
+namespace sound_layer {
+
+void configure(const options& o) { st.opts = o; }
+void set_clock(clock_source c) {
+    clock_ticks.store(c.ticks);
+    clock_simulated.store(c.simulated);
+}
+const std::string& last_load_error() { return load_error; }
+const options& current_options() { return st.opts; }
+bool device_open() { return st.device; }
+bool playing(const FMUSIC_MODULE* song) { return song && song == st.playing; }
+void set_sample_sink(sample_sink sink) { st.sink = std::move(sink); }
+
+void pump() { pump_to(now_ticks()); }
+
+void pump_to(Uint32 now) {
+    if (st.device)
+        return;
+    // A clock restarted behind the play tick (tests) reads as no time since
+    // play, not as a 49-day jump: ticks since play = max(0, now - play_tick).
+    const Uint32 since_play = static_cast<int32_t>(now - st.play_tick) < 0 ? 0 : now - st.play_tick;
+    const int64_t target = st.engine.song_start >= 0 ? st.engine.song_start + frames_in(since_play)
+                                                     : frames_in(now);
+    while (st.engine.out_frame < target) {
+        const int n = static_cast<int>(std::min<int64_t>(target - st.engine.out_frame, pump_buffer.size() / 2));
+        st.engine.render(pump_buffer.data(), n);
+        if (st.sink)
+            st.sink(pump_buffer.data(), n);
+    }
+}
+
+void set_test_spectrum(const float* values, int n) {
+    test_spectrum.fill(0.0f);
+    std::copy_n(values, std::clamp(n, 0, spectrum_size), test_spectrum.begin());
+    st.use_test_spectrum = true;
+}
+void clear_test_spectrum() { st.use_test_spectrum = false; }
+
+void reset() {
+    FSOUND_Close();
+    st.engine = sound_render::renderer{};
+    st.callback_tick = 0;
+    st.callback_frames = 0;
+    st.play_requested = false;
+    st.playing = nullptr;
+    st.play_tick = 0;
+    st.last_audible = 0;
+    st.sink = nullptr;
+    st.opts = options{};
+    st.fft_unit.active = false;
+    st.use_test_spectrum = false;
+}
+
+}  // namespace sound_layer

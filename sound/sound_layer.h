@@ -1,0 +1,123 @@
+// The sound layer: the calls the show makes into the sound system (init,
+// song load/play/free, song time, order, pattern, row, spectrum), written
+// over libopenmpt, SDL audio and kissfft. Owns the audio device, the songs'
+// modules, the position ring and the spectrum array; reads time only through
+// the clock the runtime installs (set_clock).
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// A loaded song (opaque). Null when the load failed; every call accepts null.
+struct FMUSIC_MODULE;
+// The FFT unit handed out by FSOUND_DSP_GetFFTUnit (opaque).
+struct FSOUND_DSPUNIT;
+
+// Output type and driver: recorded only; SDL picks the device (SDL_AUDIODRIVER).
+bool FSOUND_SetOutput(int output);
+bool FSOUND_SetDriver(int driver);
+
+// Opens the audio device (44100 Hz stereo, whatever mixrate is asked; the
+// channel count and flags are recorded only). False when no device opens;
+// the layer then keeps time by the clock (below). With options::nosound or the
+// simulated clock no device is opened and the result is true.
+bool FSOUND_Init(int mixrate, int maxchannels, unsigned flags);
+// Closes the device. Later calls run on the clock-driven path.
+void FSOUND_Close();
+
+// The FFT unit: the spectrum is computed only while it is active.
+FSOUND_DSPUNIT* FSOUND_DSP_GetFFTUnit();
+bool FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, bool active);
+// 512 magnitudes (bin k = k * 44100 / 1024 Hz) of the 1024 mono samples that
+// end at the audible frame, Hann-windowed; a sine of amplitude a reads about
+// a * sound_spectrum::gain (16) at its bin.
+// The array is writable by the caller and refilled on every call (zeros while
+// the FFT unit is off).
+float* FSOUND_DSP_GetSpectrum();
+
+// Loads an XM (or any module libopenmpt reads). Null on a missing or
+// unreadable file, with "sound: PATH: reason" on stderr (the reason also in
+// sound_layer::last_load_error()). The song loops forever.
+FMUSIC_MODULE* FMUSIC_LoadSong(const char* path);
+// Starts the song from its beginning; song time counts from this call.
+// A null song still starts a silent song clock (ticks since this call), so
+// music gates always end. Only one song plays at a time.
+bool FMUSIC_PlaySong(FMUSIC_MODULE* song);
+// Stops the song if it plays and frees it. Null is ignored.
+bool FMUSIC_FreeSong(FMUSIC_MODULE* song);
+
+// Song time in ms of the audible frame; 0 before PlaySong; keeps counting
+// across the song's loop; never goes backwards.
+unsigned FMUSIC_GetTime(FMUSIC_MODULE* song);
+// Order-list position, pattern number and row of the audible frame, as
+// libopenmpt reports them; 0 before PlaySong and for a null song.
+int FMUSIC_GetOrder(FMUSIC_MODULE* song);
+int FMUSIC_GetPattern(FMUSIC_MODULE* song);
+int FMUSIC_GetRow(FMUSIC_MODULE* song);
+
+// Timing model:
+//  - Device path (FSOUND_Init opened a device, live clock): the audio callback
+//    renders; the audible frame is the frames handed to the device minus two
+//    device buffers, advanced between callbacks by the clock's ticks, never back.
+//  - Clock-driven path (no device: nosound, failed init, simulated clock):
+//    the main thread renders, in lockstep with the clock's ticks, whenever a call
+//    above (or pump) runs. Song frame at tick t = floor((t - P) * 44.1) for
+//    play tick P, so FMUSIC_GetTime == ticks - P exactly, and every
+//    reading is an exact function of the ticks.
+//  - Rendering is in blocks of at most 256 frames. Order, pattern and row at
+//    audible frame A are what libopenmpt reports after rendering the block
+//    that holds frame A - 1: exactly its report after A frames whenever A is
+//    a block end, otherwise at most 255 frames (5.8 ms) early.
+namespace sound_layer {
+inline constexpr int rate = 44100;
+inline constexpr int block_frames = 256;
+inline constexpr int spectrum_size = 512;
+inline constexpr int fft_size = 1024;
+
+struct options {
+    bool nosound = false;       // never open a device (clock-driven path)
+    int device_frames = 1024;   // device buffer in frames (256..8192, a power of two)
+};
+// Call before FSOUND_Init.
+void configure(const options& o);
+
+// The show's clock as the layer reads it: milliseconds, and whether they are
+// simulated (no device is opened then). The runtime's clock installs itself
+// here; until it does, the layer counts SDL_GetTicks and never simulates.
+// Install before FSOUND_Init: the audio callback reads the tick source.
+struct clock_source {
+    Uint32 (*ticks)() = nullptr;
+    bool (*simulated)() = nullptr;
+};
+void set_clock(clock_source c);
+const options& current_options();
+// Why the last FMUSIC_LoadSong failed ("empty file", "not a playable
+// module (...)", ...); empty after a successful load.
+const std::string& last_load_error();
+
+// True while a device is open (the callback renders).
+bool device_open();
+// True once PlaySong was called for this song (and it was not freed).
+bool playing(const FMUSIC_MODULE* song);
+
+// Clock-driven path: every rendered frame, interleaved stereo 16-bit at
+// 44100 Hz, in order, from the clock's tick 0 (silence before the song and
+// after it is freed). Frame i belongs to tick i / 44.1. Empty = discard.
+using sample_sink = std::function<void(const int16_t* interleaved, int frames)>;
+void set_sample_sink(sample_sink sink);
+// Clock-driven path: renders up to the current tick (the calls above do it
+// themselves; capture calls it before closing its WAV). No-op with a device.
+void pump();
+
+// Test hook: the next FSOUND_DSP_GetSpectrum calls refill the array with
+// these n values (the rest zero) instead of the engine's analysis.
+void set_test_spectrum(const float* values, int n);
+void clear_test_spectrum();
+
+// Back to the start state (tests): closes the device, forgets the playing
+// song (it stays loaded), drops the sink, options and frame counters.
+void reset();
+}  // namespace sound_layer

@@ -1,0 +1,5 @@
+# The sound layer over libopenmpt (device and clock-driven paths, rows,
+# spectrum) and the clock it keeps time by.
+ostra_test(sound_tests
+  SOURCES test_sound_layer.cpp test_clock.cpp
+  LIBS ostra_runtime)
