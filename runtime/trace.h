@@ -1,5 +1,6 @@
 // A log of the show's one-off steps (loads, song calls, shutdown) that tests
-// read to check their order. Off unless a test switches it on; owns only the
+// read to check their order, and of the few per-frame states they follow
+// (the flame scene's swing). Off unless a test switches it on; owns only the
 // log itself.
 #pragma once
 

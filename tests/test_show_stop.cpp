@@ -12,11 +12,12 @@ using show_test::frame_rec;
 
 namespace {
 
-// The one-off steps of a run, without the fullscreen settle-wait note.
+// The one-off steps of a run, without the fullscreen settle-wait note and
+// the flame scene's per-frame swing notes.
 std::vector<std::string> one_offs(const std::vector<std::string>& trace) {
     std::vector<std::string> out;
     for (const auto& e : trace)
-        if (e != "settle wait")
+        if (e != "settle wait" && e.rfind("swing ", 0) != 0)
             out.push_back(e);
     return out;
 }

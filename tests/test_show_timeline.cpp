@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <set>
 
 using show_test::frame_rec;
 
@@ -64,6 +65,53 @@ struct backdrop_refs {
         return best_count > 640 * 40 / 2 ? best : -1;
     }
 };
+
+// The flame scene notes "swing <angle> <direction>" once per loop frame
+// (every frame but the closing white one). The beat reverses the swing on
+// the first frame of every odd row of every pattern, and on every frame of
+// row 63, where the swing restarts at 800; row 0 of a new pattern and the
+// even rows leave it alone.
+void check_flame_swing(const std::vector<frame_rec>& f, const scene_span& flame,
+                       const std::vector<std::string>& trace) {
+    std::vector<std::pair<int, int>> swings;  // (angle, direction) per loop frame
+    for (const auto& e : trace) {
+        int angle = 0, dir = 0;
+        if (std::sscanf(e.c_str(), "swing %d %d", &angle, &dir) == 2)
+            swings.emplace_back(angle, dir);
+    }
+    ASSERT_EQ(static_cast<long>(swings.size()), flame.last - flame.first)
+        << "one swing note per loop frame";
+    int prev_angle = 800, prev_dir = 0;  // the scene's start values
+    // Beat rows of each pass through a pattern, in order of play.
+    std::vector<std::set<int>> passes;
+    for (long k = 0; k < static_cast<long>(swings.size()); ++k) {
+        const frame_rec& fr = f[flame.first + k];
+        const auto [angle, dir] = swings[static_cast<size_t>(k)];
+        const frame_rec* before = k > 0 ? &f[flame.first + k - 1] : nullptr;
+        const bool new_pattern = !before || fr.pattern != before->pattern || fr.row < before->row;
+        const bool new_row = new_pattern || fr.row != before->row;
+        const bool beat = fr.row % 2 == 1 && (new_row || fr.row == 63);
+        ASSERT_EQ(dir != prev_dir, beat) << "frame " << fr.index << " pattern " << fr.pattern
+                                         << " row " << fr.row << (new_row ? " (new row)" : "");
+        if (fr.row == 63)
+            ASSERT_EQ(angle, 800) << "row 63 restarts the swing, frame " << fr.index;
+        else
+            ASSERT_EQ(angle, prev_angle + (prev_dir == 1 ? -6 : 6))
+                << "the swing steps by 6 the old way before the beat, frame " << fr.index;
+        if (new_pattern)
+            passes.emplace_back();
+        if (beat)
+            passes.back().insert(fr.row);
+        prev_angle = angle;
+        prev_dir = dir;
+    }
+    // The scene starts with a pattern and plays several through to their end
+    // (the last pass is cut short by the scene's end at pattern 10).
+    EXPECT_EQ(f[flame.first].row, 0);
+    ASSERT_GE(passes.size(), 5u) << "the scene spans several patterns";
+    for (size_t i = 0; i + 1 < passes.size(); ++i)
+        EXPECT_EQ(passes[i].size(), 32u) << "pass " << i << " beats on every odd row";
+}
 
 }  // namespace
 
@@ -141,6 +189,7 @@ TEST(show_timeline, whole_show_keeps_its_music_times_frames_and_determinism) {
         }
     }
     EXPECT_GE(flashes, 2) << "the song passes rows 24 and 28 of pattern 9";
+    check_flame_swing(f, flame, run.trace);
 
     // Corner room until 93300; backdrop cycle until 118000.
     const auto& corner = spans["corner"];

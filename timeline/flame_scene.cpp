@@ -4,6 +4,8 @@
 #include "pixel.h"
 #include "scenes.h"
 
+#include <cstdio>
+
 using scene::each_object;
 using scene::table_angle;
 
@@ -48,7 +50,10 @@ void run_flame_scene(show_objects& s) {
 
     int swing = 800;
     int direction = 0;  // 0: swing grows by 6; 1: falls by 6
-    ctl.next_row = 0;
+    // The cursor starts at 1 so the beat falls on odd rows from the first
+    // pattern on: rows 1, 3, .. 63, then the wrap restarts it at 1. (From 0
+    // it would walk the even rows to 64 and never fire again.)
+    ctl.next_row = 1;
     float t = 0.0f;        // flame wobble phase
     int flame_height = 0;  // the peak is flame_height >> 2 pixels
     int sweep_x = -200;    // drives the four sheet lights
@@ -60,12 +65,17 @@ void run_flame_scene(show_objects& s) {
         s.spectrum.plot(17, 17, 0);
 
         swing += direction == 1 ? -6 : 6;
-        // Beat on odd rows once the cursor has wrapped: the swing reverses;
-        // rows above 62 restart the cursor at 1 and the swing at 800.
+        // Beat on odd rows: the swing reverses; rows above 62 restart the
+        // cursor at 1 and the swing at 800.
         if (beat_trigger(ctl, 62, 1)) {
             direction = direction == 1 ? 0 : 1;
             if (ctl.next_row == 1)  // the cursor only returns to 1 by the wrap
                 swing = 800;
+        }
+        if (trace::enabled()) {  // the swing each frame, for the show tests
+            char state[32];
+            std::snprintf(state, sizeof state, "%d %d", swing, direction);
+            trace::note("swing", state);
         }
 
         if (music_time(ctl) > 44999 && flame_height <= 339)
