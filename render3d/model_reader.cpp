@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <new>
 #include <sstream>
+
+#include <unistd.h>
 
 #include "exact.h"
 
@@ -88,6 +90,8 @@ public:
     }
 
     bool failed() const { return failed_; }
+    // Bytes not read yet.
+    long long remaining() const { return static_cast<long long>(s_.size() - pos_); }
     const std::string& why() const { return why_; }
     int line() const { return line_; }
 
@@ -130,10 +134,9 @@ struct parser {
 
     load_result error(const std::string& what) const {
         std::ostringstream m;
-        m << path << ": ";
         if (obj >= 0) m << "object " << obj << " '" << obj_name << "': ";
         m << what;
-        return load_result{false, m.str()};
+        return load_result::failure(path, m.str());
     }
     load_result read_error(const char* reading) const {
         std::ostringstream m;
@@ -141,14 +144,24 @@ struct parser {
         return error(m.str());
     }
 
-    bool count(int& n, int limit, const char* what, load_result& r) {
+    // Reads a count of records that take at least min_bytes(n) bytes of the
+    // rest of the text; a count the text cannot hold is refused at once.
+    bool count(int& n, long long (*min_bytes)(long long), const char* what, const char* records,
+               load_result& r) {
         if (!in.read_int(n)) {
             r = read_error(what);
             return false;
         }
-        if (n < 0 || n > limit) {
+        if (n < 0) {
+            r = error(std::string(what) + " " + std::to_string(n) + " is negative");
+            return false;
+        }
+        const long long need = min_bytes(n);
+        if (need > in.remaining()) {
             std::ostringstream m;
-            m << what << " " << n << " is outside 0.." << limit;
+            m << what << " " << n << " is more than the rest of the file can hold (" << n << " "
+              << records << " take at least " << need << " bytes; " << in.remaining()
+              << " remain)";
             r = error(m.str());
             return false;
         }
@@ -156,7 +169,46 @@ struct parser {
     }
 };
 
+long long object_text_bytes(long long n) { return n * min_object_bytes; }
+long long textured_object_text_bytes(long long n) { return n * min_textured_object_bytes; }
+
+// "640 KB", "158 MB", "24.0 GB".
+std::string memory_text(double bytes) {
+    char buf[32];
+    if (bytes >= 1024.0 * 1024 * 1024)
+        std::snprintf(buf, sizeof buf, "%.1f GB", bytes / (1024.0 * 1024 * 1024));
+    else if (bytes >= 1024.0 * 1024)
+        std::snprintf(buf, sizeof buf, "%.0f MB", bytes / (1024.0 * 1024));
+    else
+        std::snprintf(buf, sizeof buf, "%.0f KB", bytes / 1024.0);
+    return buf;
+}
+
+// Refuses n objects of fmt.object_bytes each when they would not fit in the
+// memory limit (this machine's memory unless the format names one).
+bool fits_in_memory(long long n, const model_format& fmt, const parser& p, load_result& r) {
+    const unsigned long long limit = fmt.memory_limit ? fmt.memory_limit : physical_memory();
+    if (n == 0 || limit == 0 || fmt.object_bytes == 0) return true;
+    const auto count = static_cast<unsigned long long>(n);
+    if (count <= limit / fmt.object_bytes) return true;  // n * object_bytes <= limit, no overflow
+    std::ostringstream m;
+    m << n << " objects need " << memory_text(static_cast<double>(count) * fmt.object_bytes)
+      << " of memory, more than the " << memory_text(static_cast<double>(limit)) << " there is";
+    r = p.error(m.str());
+    return false;
+}
+
 }  // namespace
+
+unsigned long long physical_memory() {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long size = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && size > 0)
+        return static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(size);
+#endif
+    return 0;
+}
 
 int room_tex_coord(float u, int size) {
     // U = trunc((u + 2) * 639 * 0.25), sum and products in floating point
@@ -178,7 +230,10 @@ load_result parse_model(std::string_view text, const std::string& path, const mo
 
     if (!p.in.read_line(m.name)) return p.read_error("the room name");
     int n = 0;
-    if (!p.count(n, max_model_objects, "the object count", r)) return r;
+    if (!p.count(n, fmt.tex_faces ? textured_object_text_bytes : object_text_bytes,
+                 "the object count", "objects", r))
+        return r;
+    if (!fits_in_memory(n, fmt, p, r)) return r;
     m.objects.resize(static_cast<size_t>(n));
 
     for (p.obj = 0; p.obj < n; ++p.obj) {
@@ -191,20 +246,20 @@ load_result parse_model(std::string_view text, const std::string& path, const mo
         p.obj_name = o.name;
 
         int nv = 0, nf = 0, nt = 0;
-        if (!p.count(nv, max_model_count, "the vertex count", r)) return r;
-        if (!p.count(nf, max_model_count, "the face count", r)) return r;
+        if (!p.count(nv, min_record_bytes, "the vertex count", "vertices", r)) return r;
+        if (!p.count(nf, min_record_bytes, "the face count", "faces", r)) return r;
         // the rest of the face-count line, then a heading line
         if (!p.in.read_line(p.scratch) || !p.in.read_line(p.scratch))
             return p.read_error("the lines after the face count");
 
-        o.verts.reserve(static_cast<size_t>(std::min(nv, 65536)));
+        o.verts.reserve(static_cast<size_t>(nv));
         for (int i = 0; i < nv; ++i) {
             vertex v{0, 0, 0, 0};
             if (!p.in.read_float(v.x) || !p.in.read_float(v.y) || !p.in.read_float(v.z))
                 return p.read_error(("vertex " + std::to_string(i)).c_str());
             o.verts.push_back(v);
         }
-        o.faces.reserve(static_cast<size_t>(std::min(nf, 65536)));
+        o.faces.reserve(static_cast<size_t>(nf));
         for (int i = 0; i < nf; ++i) {
             face f{{0, 0, 0}, {0, 0}};
             for (int k = 0; k < 3; ++k) {
@@ -218,13 +273,15 @@ load_result parse_model(std::string_view text, const std::string& path, const mo
             }
             o.faces.push_back(f);
         }
-        if (!p.count(nt, max_model_count, "the texture-coordinate count", r)) return r;
+        if (!p.count(nt, min_record_bytes, "the texture-coordinate count",
+                     "texture coordinates", r))
+            return r;
         if (nf > 0 && nt < nv) {
             std::ostringstream e;
             e << nt << " texture coordinates for " << nv << " vertices";
             return p.error(e.str());
         }
-        o.tex.reserve(static_cast<size_t>(std::min(nt, 65536)));
+        o.tex.reserve(static_cast<size_t>(nt));
         for (int i = 0; i < nt; ++i) {
             float u = 0, v = 0, w = 0;  // w is read and dropped
             if (!p.in.read_float(u) || !p.in.read_float(v) || !p.in.read_float(w))
@@ -236,8 +293,9 @@ load_result parse_model(std::string_view text, const std::string& path, const mo
         }
         if (fmt.tex_faces) {
             int ng = 0;
-            if (!p.count(ng, max_model_count, "the texture-face count", r)) return r;
-            o.tex_faces.reserve(static_cast<size_t>(std::min(ng, 65536)));
+            if (!p.count(ng, min_record_bytes, "the texture-face count", "texture faces", r))
+                return r;
+            o.tex_faces.reserve(static_cast<size_t>(ng));
             for (int i = 0; i < ng; ++i) {
                 std::array<int, 3> t{};
                 for (int k = 0; k < 3; ++k)
@@ -254,20 +312,22 @@ load_result parse_model(std::string_view text, const std::string& path, const mo
 load_result read_model(const char* path, const model_format& fmt, parsed_model& out) {
     const std::string p = path ? path : "";
     std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
-    if (!f) return load_result{false, p + ": cannot open: " + std::strerror(errno)};
+    if (!f) return load_result::failure(p, std::string("cannot open: ") + std::strerror(errno));
     std::string text;
-    char buf[65536];
-    size_t got = 0;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) {
-        text.append(buf, got);
-        if (static_cast<long>(text.size()) > max_model_file_bytes) {
-            std::fclose(f);
-            return load_result{false, p + ": larger than " +
-                                          std::to_string(max_model_file_bytes >> 20) + " MB"};
-        }
+    try {
+        char buf[65536];
+        size_t got = 0;
+        while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, got);
+    } catch (const std::bad_alloc&) {
+        std::fclose(f);
+        return load_result::failure(p, "not enough memory to read it");
     }
     const bool bad = std::ferror(f) != 0;
     std::fclose(f);
-    if (bad) return load_result{false, p + ": read error"};
-    return parse_model(text, p, fmt, out);
+    if (bad) return load_result::failure(p, "read error");
+    try {
+        return parse_model(text, p, fmt, out);
+    } catch (const std::bad_alloc&) {
+        return load_result::failure(p, "not enough memory for its records");
+    }
 }

@@ -17,7 +17,7 @@ namespace {
 void read_model(room& r, const char* path) {
     trace::note("model", path);
     if (const load_result res = r.read_file(path); !res)
-        std::fprintf(stderr, "ostramere: %s\n", res.message.c_str());
+        std::fprintf(stderr, "ostramere: %s\n", res.message().c_str());
 }
 
 // Texture of nygris2 object i; objects beyond the model's count are skipped

@@ -102,7 +102,7 @@ void check_model(const model_use& m, std::vector<data_problem>& out) {
     room r;
     const load_result res = r.read_file(m.path);
     if (!res) {
-        out.push_back({m.path, res.message});
+        out.push_back({res.path, res.reason});
         return;
     }
     if (r.nr_objects < m.min_objects)
@@ -127,7 +127,7 @@ void check_corner_room(std::vector<data_problem>& out) {
         room_2D r;
         const load_result res = r.read_file(corner_room_model, corner_room_texture, target);
         if (!res)
-            out.push_back({corner_room_model, res.message});
+            out.push_back({res.path, res.reason});
     }
     SDL_FreeSurface(target);
 }

@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     for (auto [r, file] : {std::pair{&ny, "nygris2.3D"}, std::pair{&blob, "blob1.3D"}, std::pair{&rom, "rom2.3D"}}) {
         load_result res = r->read_file((gfx + file).c_str());
         if (!res.ok) {
-            std::fprintf(stderr, "model_shots: %s\n", res.message.c_str());
+            std::fprintf(stderr, "model_shots: %s\n", res.message().c_str());
             return 1;
         }
     }
@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
         room_2D corner;
         load_result res = corner.read_file((gfx + "b_kunhj\xF8rner.3D").c_str(), (gfx + "bakgrunn7.png").c_str(),
                                            work.surface);
-        if (!res.ok) std::fprintf(stderr, "model_shots: %s\n", res.message.c_str());
+        if (!res.ok) std::fprintf(stderr, "model_shots: %s\n", res.message().c_str());
         each(blob, [](object& o) { o.scale(330, 330, 330, 0, 1); });
         for (int t : {1, 0}) {
             work.blank(0);

@@ -89,7 +89,7 @@ TEST(GenModels, EveryModelLoadsThroughTheShowsReaders) {
                           want{"rom2.3D", 5, 500, 2100}}) {
         room r;
         load_result res = r.read_file((gfx + w.file).c_str());
-        ASSERT_TRUE(res.ok) << res.message;
+        ASSERT_TRUE(res.ok) << res.message();
         EXPECT_GE(r.nr_objects, w.min_objects) << w.file;
         int faces = 0;
         for (int i = 0; i < r.nr_objects; ++i) {
@@ -115,7 +115,7 @@ TEST(GenModels, EveryModelLoadsThroughTheShowsReaders) {
     {
         room_2D r;
         load_result res = r.read_file((gfx + corner_file).c_str(), bmp.string().c_str(), target);
-        ASSERT_TRUE(res.ok) << res.message;
+        ASSERT_TRUE(res.ok) << res.message();
         EXPECT_GE(r.nr_objects, 1);
         for (int i = 0; i < r.nr_objects; ++i) {
             const object_2& o = r.objects[i];

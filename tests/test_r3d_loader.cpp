@@ -54,7 +54,7 @@ TEST(R3dLoader, ReadsWellFormedFilesByTheStreamRules) {
         room r;
         const std::string path = r3d_temp_file(text);
         const load_result res = r.read_file(path.c_str());
-        ASSERT_TRUE(res.ok) << res.message;
+        ASSERT_TRUE(res.ok) << res.message();
         EXPECT_STREQ(r.name, "test room");
         ASSERT_EQ(r.nr_objects, 2);
         EXPECT_EQ(r.obj_index, 2);
@@ -99,7 +99,7 @@ TEST(R3dLoader, DiscardedLinesConsumeTheRestOfTheCountLineAndOneMore) {
         "0 0 0 1 1 1 2 2 2 0 1 2 3 0 0 0 0 0 0 0 0 0\n";
     parsed_model m;
     const load_result res = parse_model(text, "x.3D", model_format{}, m);
-    ASSERT_TRUE(res.ok) << res.message;
+    ASSERT_TRUE(res.ok) << res.message();
     ASSERT_EQ(m.objects.size(), 1u);
     EXPECT_EQ(m.objects[0].verts.size(), 3u);
     EXPECT_FLOAT_EQ(m.objects[0].verts[2].y, 2.0f);
@@ -119,7 +119,7 @@ TEST(R3dLoader, DiscardedLinesConsumeTheRestOfTheCountLineAndOneMore) {
     EXPECT_TRUE(parse_model(std::string(199, 'r') + "\n0\n", "x", model_format{}, m).ok);
     const load_result too_long = parse_model(std::string(200, 'r') + "\n0\n", "x", model_format{}, m);
     EXPECT_FALSE(too_long.ok);
-    EXPECT_NE(too_long.message.find("199"), std::string::npos) << too_long.message;
+    EXPECT_NE(too_long.message().find("199"), std::string::npos) << too_long.message();
 }
 
 TEST(R3dLoader, RefusesMalformedFilesAndKeepsTheRoom) {
@@ -130,11 +130,11 @@ TEST(R3dLoader, RefusesMalformedFilesAndKeepsTheRoom) {
         {"", "ends early"},
         {"r\n", "object count"},
         {"r\nx\n", "bad number"},
-        {"r\n-1\n", "outside 0..256"},
-        {"r\n100000\n", "outside 0..256"},
+        {"r\n-1\n", "the object count -1 is negative"},
+        {"r\n100000\n", "the object count 100000 is more than the rest of the file can hold"},
         {"r\n99999999999\n", "too large"},
         {"r\n1\n\nobj\n-3 0\n", "'obj': the vertex count -3"},
-        {"r\n1\n\nobj\n3 2000000\n", "face count 2000000"},
+        {"r\n1\n\nobj\n0 2000000\n", "face count 2000000"},
         {"r\n1\n\nobj\n2 1\n\n\n0 0 0 1 1 1\n0 1 2\n", "face 0 names vertex 2, outside 0..1"},
         {"r\n1\n\nobj\n2 1\n\n\n0 0 0 1 1 1\n0 -1 1\n", "names vertex -1"},
         {"r\n1\n\nobj\n2 1\n\n\n0 0 0 1 1 1\n0 1 1\n1\n0 0 0\n", "1 texture coordinates for 2 vertices"},
@@ -142,9 +142,9 @@ TEST(R3dLoader, RefusesMalformedFilesAndKeepsTheRoom) {
         {"r\n1\n\nobj\n1 0\n\n\n0 0 zero\n", "bad number"},
         {"r\n1\n\nobj\n1 0\n\n\n0 0 1e\n", "exponent"},
         {"r\n1\n\nobj\n1 0\n\n\n0 0 1e99\n", "float range"},
-        {"r\n1\n\nobj\n1 0\n\n\n0 0 0\n1\n0 0", "texture coordinate 0"},
-        {"r\n2\n\nobj\n0 0\n\n\n0\n", "lines before the object name"},
-        {"r\n1\n\nobj\n", "vertex count"},
+        {"r\n1\n\nobj\n1 0\n\n\n0 0 0\n1\n0 0\n", "texture coordinate 0"},
+        {"r\n2\n\nobject name\n0 0\n\n\n0\n", "lines before the object name"},
+        {"r\n1\n\nlong object name\n", "ends early while reading the vertex count"},
     };
     room r;
     const std::string good = r3d_temp_file(two_objects);
@@ -154,8 +154,8 @@ TEST(R3dLoader, RefusesMalformedFilesAndKeepsTheRoom) {
         const std::string path = r3d_temp_file(c.text, "bad");
         const load_result res = r.read_file(path.c_str());
         EXPECT_FALSE(res.ok) << c.text;
-        EXPECT_NE(res.message.find(path), std::string::npos) << res.message;
-        EXPECT_NE(res.message.find(c.expect), std::string::npos) << res.message << " / " << c.expect;
+        EXPECT_NE(res.message().find(path), std::string::npos) << res.message();
+        EXPECT_NE(res.message().find(c.expect), std::string::npos) << res.message() << " / " << c.expect;
         std::remove(path.c_str());
     }
     // the refused files left the earlier model in place
@@ -163,8 +163,98 @@ TEST(R3dLoader, RefusesMalformedFilesAndKeepsTheRoom) {
     EXPECT_EQ(r.nr_objects, 2);
     const load_result missing = r.read_file("/nonexistent/dir/model.3D");
     EXPECT_FALSE(missing.ok);
-    EXPECT_NE(missing.message.find("/nonexistent/dir/model.3D: cannot open"), std::string::npos);
+    EXPECT_NE(missing.message().find("/nonexistent/dir/model.3D: cannot open"), std::string::npos);
     std::remove(good.c_str());
+}
+
+namespace {
+
+// n objects written as tightly as the format allows: "\n\n\n0 0\n\n0" each
+// (" 0" more with texture faces).
+std::string tightest_objects(int count, int n, bool tex_faces) {
+    std::string t = "r\n" + std::to_string(count);
+    for (int i = 0; i < n; ++i) t += tex_faces ? "\n\n\n0 0\n\n0 0" : "\n\n\n0 0\n\n0";
+    return t;
+}
+
+}  // namespace
+
+TEST(R3dLoader, CountsAreLimitedByTheFileAndMemoryNotByFixedCaps) {
+    // A well-formed room of 257 triangles loads, the last one intact.
+    std::string text = "many\n257\n";
+    for (int i = 0; i < 257; ++i)
+        text += "---\nobj" + std::to_string(i) + "\n3 1\nvertices\n0 0 0\n" + std::to_string(i) +
+                " 1 0\n0 0 1\n0 1 2\n3\n0 0 0\n1 1 0\n2 2 0\n";
+    room big;
+    const std::string path = r3d_temp_file(text, "big");
+    const load_result ok = big.read_file(path.c_str());
+    ASSERT_TRUE(ok.ok) << ok.message();
+    ASSERT_EQ(big.nr_objects, 257);
+    EXPECT_STREQ(big.objects[256].name, "obj256");
+    EXPECT_FLOAT_EQ(big.objects[256].verts[0][1].x, 256.0f);
+    ASSERT_NE(big.objects[256].tex.surface, nullptr);
+    std::remove(path.c_str());
+
+    // Objects and records written as tightly as the format allows load; one
+    // object more than the text holds is refused at its count, not by
+    // running out of text half-way.
+    parsed_model m;
+    for (bool tex_faces : {false, true}) {
+        model_format fmt;
+        fmt.tex_faces = tex_faces;
+        const load_result tight = parse_model(tightest_objects(3000, 3000, tex_faces), "t.3D", fmt, m);
+        ASSERT_TRUE(tight.ok) << tight.message();
+        EXPECT_EQ(m.objects.size(), 3000u);
+        const load_result lying = parse_model(tightest_objects(3001, 3000, tex_faces), "t.3D", fmt, m);
+        EXPECT_FALSE(lying.ok);
+        EXPECT_EQ(lying.path, "t.3D");
+        EXPECT_NE(lying.reason.find("the object count 3001 is more than the rest of the file can "
+                                    "hold"),
+                  std::string::npos)
+            << lying.reason;
+    }
+    const load_result compact =
+        parse_model("r\n1\n\no\n2 1\n\n0 0 0 0 0 0 0 1 1 2 0 0 0 0 0 0", "c.3D", model_format{}, m);
+    ASSERT_TRUE(compact.ok) << compact.message();
+    EXPECT_EQ(m.objects[0].tex.size(), 2u);
+
+    // Lying record counts: refused at the count when the text is too short,
+    // at the first missing record otherwise.
+    const struct {
+        const char* text;
+        const char* expect;
+    } lies[] = {
+        {"r\n1\n\no\n1000 0\n\n\n0 0 0\n0\n", "the vertex count 1000 is more than"},
+        {"r\n1\n\no\n3 2147483647\n\n\n0 0 0\n", "the face count 2147483647 is more than"},
+        {"r\n1\n\no\n1 0\n\n\n0 0 0\n9999\n0 0 0\n", "texture-coordinate count 9999 is more"},
+        {"r\n1\n\no\n3 0\n\n\n0 0 0 1 1 1 2 2\n", "the file ends early while reading vertex 2"},
+    };
+    for (const auto& c : lies) {
+        const load_result res = parse_model(c.text, "l.3D", model_format{}, m);
+        EXPECT_FALSE(res.ok) << c.text;
+        EXPECT_NE(res.reason.find(c.expect), std::string::npos) << res.reason << " / " << c.expect;
+    }
+
+    // Memory: objects that would not fit are refused before any is built.
+    model_format small;
+    small.object_bytes = 1000;
+    small.memory_limit = 10000;
+    EXPECT_TRUE(parse_model(tightest_objects(10, 10, false), "m.3D", small, m).ok);
+    const load_result too_many = parse_model(tightest_objects(11, 11, false), "m.3D", small, m);
+    EXPECT_FALSE(too_many.ok);
+    EXPECT_NE(too_many.reason.find("11 objects need 11 KB of memory, more than the 10 KB"),
+              std::string::npos)
+        << too_many.reason;
+    // A room's objects carry a 640 x 480 texture each: two million of them
+    // are more than any machine here holds, and the room stays as it was.
+    if (physical_memory() == 0)
+        GTEST_SKIP() << "this system does not report its memory";
+    const std::string huge = r3d_temp_file(tightest_objects(2000000, 2000000, false), "huge");
+    const load_result refused = big.read_file(huge.c_str());
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.reason.find("2000000 objects need"), std::string::npos) << refused.reason;
+    EXPECT_EQ(big.nr_objects, 257);
+    std::remove(huge.c_str());
 }
 
 TEST(R3dLoader, TexturedRoomScalesUnitCoordinatesAndConsumesTextureFaces) {
@@ -180,7 +270,7 @@ TEST(R3dLoader, TexturedRoomScalesUnitCoordinatesAndConsumesTextureFaces) {
         "2\n0 1 2\n2 1 0\n");
     room_2D r;
     const load_result res = r.read_file(model.c_str(), tex_path.c_str(), target);
-    ASSERT_TRUE(res.ok) << res.message;
+    ASSERT_TRUE(res.ok) << res.message();
     ASSERT_EQ(r.nr_objects, 1);
     const object_2& o = r.objects[0];
     EXPECT_EQ(o.target, target);
@@ -196,10 +286,10 @@ TEST(R3dLoader, TexturedRoomScalesUnitCoordinatesAndConsumesTextureFaces) {
     room_2D r2;
     const load_result e1 = r2.read_file(bad.c_str(), tex_path.c_str(), target);
     EXPECT_FALSE(e1.ok);
-    EXPECT_NE(e1.message.find("texture-face count"), std::string::npos) << e1.message;
+    EXPECT_NE(e1.message().find("texture-face count"), std::string::npos) << e1.message();
     const load_result e2 = r2.read_file(model.c_str(), "/nonexistent.png", target);
     EXPECT_FALSE(e2.ok);
-    EXPECT_NE(e2.message.find("/nonexistent.png"), std::string::npos) << e2.message;
+    EXPECT_NE(e2.message().find("/nonexistent.png"), std::string::npos) << e2.message();
     EXPECT_EQ(r2.objects, nullptr);
     std::remove(bad.c_str());
     std::remove(model.c_str());

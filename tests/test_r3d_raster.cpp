@@ -283,7 +283,7 @@ TEST(R3dRaster, HandWrittenCubeLoadsTurnsAndDraws) {
         "8\n-2 -2 0\n2 -2 0\n2 2 0\n-2 2 0\n2 2 0\n-2 2 0\n-2 -2 0\n2 -2 0\n");
     room r;
     const load_result res = r.read_file(cube.c_str());
-    ASSERT_TRUE(res.ok) << res.message;
+    ASSERT_TRUE(res.ok) << res.message();
     std::remove(cube.c_str());
     object& o = r.objects[0];
     SDL_Surface* t = o.tex.surface;

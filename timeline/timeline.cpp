@@ -27,7 +27,7 @@ void blit_onto(const bitmap& src, bitmap& dst) {
 
 void report(const load_result& r) {
     if (!r)
-        std::fprintf(stderr, "ostramere: %s\n", r.message.c_str());
+        std::fprintf(stderr, "ostramere: %s\n", r.message().c_str());
 }
 
 }  // namespace scene
