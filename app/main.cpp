@@ -39,6 +39,11 @@ int SDL_main(int argc, char** argv) {
                              "encoding would count as frame cost)\n");
         opt.bench = false;
     }
+    if (opt.av_offset_ms != 0 && (opt.simulated() || opt.nosound)) {
+        std::fprintf(stderr, "ostramere: --av-offset is ignored without a sound device (captures "
+                             "and --bench keep pictures and sound in step by construction)\n");
+        opt.av_offset_ms = 0;
+    }
 
     // A capture target named relative to where the program was started.
     if (!opt.capture.empty())
@@ -66,6 +71,7 @@ int SDL_main(int argc, char** argv) {
     clk::set_quit_at(opt.quit_at);
     sound_layer::options so;
     so.nosound = opt.nosound;
+    so.av_offset_ms = opt.av_offset_ms;
     sound_layer::configure(so);
 
     std::unique_ptr<capture_sink> capture;

@@ -18,6 +18,7 @@ struct run_options {
     bool bench = false;        // --bench [FILE.json]
     std::string bench_file;    // JSON report; the chart goes beside it as .svg
     bool nosound = false;      // --nosound: no sound device, the clock still runs
+    int av_offset_ms = 0;      // --av-offset MS: pictures this much later than the sound
     unsigned quit_at = 0;      // --quit-at MS: inject a stop request at tick MS (0: off)
     int scale = 0;             // --scale N: window scaling (0: leave as is)
     bool check = false;        // --check: preflight only
@@ -27,6 +28,17 @@ struct run_options {
     bool capture_video() const;  // capture target ends in .mp4
 };
 
+// Exit status of a refused command line (an unknown --word, a bad value).
+inline constexpr int bad_option_status = 2;
+
 // Parses argv. Returns -1 to go on, or the exit status to leave with (0
-// after --help or --version, 1 after a bad option, printed on stderr).
+// after --help or --version; bad_option_status after an unknown long option
+// or a bad value, printed on stderr with the closest option).
 int parse_options(int argc, char** argv, run_options& out);
+
+// The known option closest to a mistyped "--word" (or "--word=value"), or
+// "" when none is near enough to be a typo.
+std::string closest_option(const std::string& word, const std::vector<std::string>& options);
+
+// "ostramere 05 <version> (<build type>)" and the linked SDL and libopenmpt.
+std::string version_text();

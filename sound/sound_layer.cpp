@@ -102,14 +102,32 @@ struct audio_lock {
     audio_lock& operator=(const audio_lock&) = delete;
 };
 
+// The user's picture offset in output frames (positive: the sound is heard
+// later than the device says), within the range the layer can serve.
+int64_t offset_frames() {
+    const int ms = std::clamp(st.opts.av_offset_ms, sound_layer::min_av_offset_ms, sound_layer::max_av_offset_ms);
+    return static_cast<int64_t>(ms) * 441 / 10;
+}
+
+// Device buffer in frames: as configured, but at least what a negative
+// offset reads ahead of the audible frame (a power of two, 256..8192).
+int device_buffer_frames() {
+    int frames = std::clamp(st.opts.device_frames, 256, 8192);
+    while (frames < 8192 && frames < -offset_frames())
+        frames *= 2;
+    return frames;
+}
+
 // The output frame being heard now. With a device: frames handed over minus
 // two device buffers, plus the ticks since the last callback (at most one
-// buffer's worth). Without: everything rendered so far. Never goes back.
+// buffer's worth), less the user's offset. Without: everything rendered so
+// far. Never goes back.
 // Call under the audio lock.
 int64_t audible_frame() {
     if (st.device)
         st.last_audible = sound_render::audible_estimate(st.engine.out_frame, st.callback_frames,
-                                                         now_ticks() - st.callback_tick, st.last_audible);
+                                                         now_ticks() - st.callback_tick, st.last_audible,
+                                                         offset_frames());
     else
         st.last_audible = std::max(st.engine.out_frame, st.last_audible);
     return st.last_audible;
@@ -153,7 +171,7 @@ bool FSOUND_Init(int, int, unsigned) {
     want.freq = sound_layer::rate;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = static_cast<Uint16>(std::clamp(st.opts.device_frames, 256, 8192));
+    want.samples = static_cast<Uint16>(device_buffer_frames());
     want.callback = audio_callback;
     // Stamps first: the callback thread exists once SDL_OpenAudio returns.
     st.callback_tick = now_ticks();
@@ -288,6 +306,12 @@ void set_clock(clock_source c) {
     clock_simulated.store(c.simulated);
 }
 const std::string& last_load_error() { return load_error; }
+std::string library_version() {
+    // (major << 24) + (minor << 16) + patch
+    const uint32_t v = openmpt_get_library_version();
+    return "libopenmpt " + std::to_string(v >> 24) + "." + std::to_string((v >> 16) & 0xFF) + "." +
+           std::to_string(v & 0xFFFF);
+}
 const options& current_options() { return st.opts; }
 bool device_open() { return st.device; }
 bool playing(const FMUSIC_MODULE* song) { return song && song == st.playing; }

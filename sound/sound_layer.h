@@ -77,9 +77,19 @@ inline constexpr int block_frames = 256;
 inline constexpr int spectrum_size = 512;
 inline constexpr int fft_size = 1024;
 
+// Picture offsets the device path accepts, in ms: positive = the sound is
+// heard that much later than the device reports; negative = earlier, which
+// the layer can only serve from its device buffers (at most 8192 frames).
+inline constexpr int min_av_offset_ms = -180;
+inline constexpr int max_av_offset_ms = 1000;
+
 struct options {
     bool nosound = false;       // never open a device (clock-driven path)
     int device_frames = 1024;   // device buffer in frames (256..8192, a power of two)
+    // Device path only (the clock-driven path, and so every capture, ignores
+    // it): time, order, pattern, row and spectrum are read this many ms
+    // behind the audible frame; clamped to min/max_av_offset_ms.
+    int av_offset_ms = 0;
 };
 // Call before FSOUND_Init.
 void configure(const options& o);
@@ -94,6 +104,8 @@ struct clock_source {
 };
 void set_clock(clock_source c);
 const options& current_options();
+// "libopenmpt 0.6.9": the module player's version as linked.
+std::string library_version();
 // Why the last FMUSIC_LoadSong failed ("empty file", "not a playable
 // module (...)", ...); empty after a successful load.
 const std::string& last_load_error();

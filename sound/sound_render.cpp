@@ -82,10 +82,10 @@ void renderer::copy_history(int64_t end, float* dst, int n) const {
     }
 }
 
-int64_t audible_estimate(int64_t handed, int buffer, uint32_t ms_since, int64_t last) {
+int64_t audible_estimate(int64_t handed, int buffer, uint32_t ms_since, int64_t last, int64_t delay) {
     const int64_t since = static_cast<int64_t>(ms_since) * rate / 1000;  // floor(ms * 44.1)
-    const int64_t heard = handed - 2 * int64_t{buffer} + std::min<int64_t>(since, buffer);
-    return std::max({heard, last, int64_t{0}});
+    const int64_t heard = handed - 2 * int64_t{buffer} + std::min<int64_t>(since, buffer) - delay;
+    return std::max({std::min(heard, handed), last, int64_t{0}});
 }
 
 }  // namespace sound_render

@@ -61,7 +61,10 @@ struct renderer {
 // The output frame being heard with a device: `handed` frames given to the
 // device so far, its last request `buffer` frames, `ms_since` ms since that
 // request. Heard = handed - 2 * buffer + the frames of ms_since (at most one
-// buffer: a late callback holds it), never below `last` nor 0.
-int64_t audible_estimate(int64_t handed, int buffer, uint32_t ms_since, int64_t last);
+// buffer: a late callback holds it) - `delay`, never beyond `handed`, below
+// `last` nor 0. `delay` is latency the device does not report (the user's
+// picture offset, in frames; negative when the pictures should lead).
+int64_t audible_estimate(int64_t handed, int buffer, uint32_t ms_since, int64_t last,
+                         int64_t delay = 0);
 
 }  // namespace sound_render

@@ -6,6 +6,7 @@ ostra_test(runtime_tests
   LIBS ostra_app)
 target_compile_definitions(runtime_tests PRIVATE OSTRA_SHOW_BIN="$<TARGET_FILE:ostramere>")
 add_dependencies(runtime_tests ostramere data)
+target_compile_definitions(runtime_tests PRIVATE OSTRA_BUILD_TYPE_FOR_TESTS="${CMAKE_BUILD_TYPE}")
 # Recording: the frame hash that captures list and platforms are held to.
 ostra_test(record_tests
   SOURCES test_record_hash.cpp

@@ -190,9 +190,11 @@ TEST_F(rt_show, a_stop_in_the_settle_wait_still_loads_everything_and_shuts_down_
 }
 
 namespace {
-// Runs the built program; returns its exit status.
-int run_show(const std::string& args) {
-    const std::string cmd = std::string(OSTRA_SHOW_BIN) + " " + args + " >/dev/null 2>&1";
+// Runs the built program (for at most five minutes); returns its exit
+// status. Its standard error goes to `err` when named.
+int run_show(const std::string& args, const std::string& err = "/dev/null") {
+    const std::string cmd =
+        "timeout 300 " + std::string(OSTRA_SHOW_BIN) + " " + args + " >/dev/null 2>'" + err + "'";
     const int status = std::system(cmd.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -239,6 +241,26 @@ TEST_F(rt_show, two_captures_give_identical_frames_and_the_model_moves) {
     // audio.wav covers the run from tick 0: about 1.5 s of 16-bit stereo.
     const auto wav = fs::file_size(dir.path / "a" / "audio.wav");
     EXPECT_GE(wav, 44u + 1500u * 441 / 10 * 4);
+}
+
+TEST_F(rt_show, a_refused_command_line_stops_before_the_data_check) {
+    // An empty data folder: a run that got as far as the data check would
+    // report 27 missing files; a refused command line never gets there (nor
+    // to the display or the sound device, which open after it).
+    rt_test::temp_dir dir("rt-typo");
+    const std::string err = (dir.path / "err.txt").string();
+    for (const auto& [args, says] :
+         {std::pair{"--nosund", "unknown option --nosund; did you mean --nosound?"},
+          {"--fps 0", "--fps"},
+          {"--av-offset -500", "--av-offset"}}) {
+        const int status = run_show(std::string("-w ") + args + " --data '" + dir.path.string() +
+                                        "'",
+                                    err);
+        EXPECT_EQ(status, 2) << args;
+        const std::string printed = read_file(err);
+        EXPECT_NE(printed.find(says), std::string::npos) << printed;
+        EXPECT_EQ(printed.find("problem"), std::string::npos) << printed;
+    }
 }
 
 TEST_F(rt_show, check_mode_exits_with_status_2_on_broken_data) {

@@ -205,6 +205,81 @@ TEST(SoundRender, AudibleFrameLagsTwoBuffersAndNeverGoesBack) {
     }
 }
 
+TEST(SoundRender, PictureOffsetShiftsTheAudibleFrameWithinWhatWasRendered) {
+    using sound_render::audible_estimate;
+    // Sound heard 10 ms late: the audible frame is 441 frames further back.
+    EXPECT_EQ(audible_estimate(4096, 1024, 10, 0, 441), 2048);
+    EXPECT_EQ(audible_estimate(4096, 1024, 0, 0, 2048), 0);
+    EXPECT_EQ(audible_estimate(4096, 1024, 0, 0, 2049), 0) << "never before the first frame";
+    EXPECT_EQ(audible_estimate(4096, 1024, 0, 1500, 2000), 1500) << "never back";
+    // Pictures ahead of the device's estimate, but never beyond the frames
+    // handed over (no position or sample exists there yet).
+    EXPECT_EQ(audible_estimate(4096, 1024, 0, 0, -1024), 3072);
+    EXPECT_EQ(audible_estimate(4096, 1024, 0, 0, -2048), 4096);
+    EXPECT_EQ(audible_estimate(4096, 1024, 23, 0, -2048), 4096);
+}
+
+TEST_F(SoundLayer, PictureOffsetIsIgnoredOnTheClockDrivenPath) {
+    // Captures and --nosound runs render in step with the clock: the offset
+    // would only put pictures and the written sound out of step.
+    sound_layer::options o;
+    o.av_offset_ms = 300;
+    sound_layer::configure(o);
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    EXPECT_FALSE(sound_layer::device_open());
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("offset_sim.xm", position_song()).c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_PlaySong(song);
+    clk::advance_to(clk::ticks() + 1000);
+    EXPECT_EQ(FMUSIC_GetTime(song), 1000u);
+    FMUSIC_FreeSong(song);
+}
+
+TEST_F(SoundLayer, PictureOffsetDelaysTimeRowAndSpectrumTogetherOnTheDevicePath) {
+    clk::set_simulated(false);
+    sound_layer::options o;
+    o.av_offset_ms = 250;
+    sound_layer::configure(o);
+    if (!FSOUND_Init(44100, 32, 0) || !sound_layer::device_open())
+        GTEST_SKIP() << "no audio device opens here";
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), true);
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("offset_dev.xm", position_song()).c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_PlaySong(song);
+    const Uint32 t0 = clk::ticks();
+    unsigned last = 0;
+    int silent_at_zero = 0, loud_at_zero = 0;
+    float loudest = 0.0f;
+    while (clk::ticks() - t0 < 700) {
+        SDL_Delay(2);
+        // time, row and spectrum all read the same (delayed) frame: while
+        // the time says the song has not begun, the spectrum is silent and
+        // the row is the song's first
+        const unsigned now = FMUSIC_GetTime(song);
+        const int row = FMUSIC_GetRow(song);
+        const float* sp = FSOUND_DSP_GetSpectrum();
+        const float peak = *std::max_element(sp, sp + 512);
+        const unsigned after = FMUSIC_GetTime(song);
+        ASSERT_GE(now, last);
+        last = after;
+        if (after == 0) {  // at most 22 song frames (0.5 ms), at the window's faded edge
+            EXPECT_EQ(row, 0);
+            (peak < 0.05f ? silent_at_zero : loud_at_zero) += 1;
+        }
+        loudest = std::max(loudest, peak);
+    }
+    const Uint32 elapsed = clk::ticks() - t0;
+    EXPECT_GT(silent_at_zero, 50) << "the song stays unheard for the offset";
+    EXPECT_EQ(loud_at_zero, 0);
+    // 250 ms behind the ticks, and at most two device buffers (46 ms) and a
+    // late callback more.
+    EXPECT_LE(last, elapsed - 250 + 5);
+    EXPECT_GE(last + 250 + 46 + 100, elapsed);
+    EXPECT_GT(loudest, 1.0f) << "the song is heard once the offset has passed";
+    FMUSIC_FreeSong(song);
+    FSOUND_Close();
+}
+
 TEST_F(SoundLayer, SampleSinkIsAlignedToTickZeroAndCarriesTheSong) {
     const test_xm::song s = position_song();
     FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("sink.xm", s).c_str());
