@@ -9,6 +9,7 @@
 #include "options.h"
 #include "platform.h"
 #include "preflight.h"
+#include "printable.h"
 #include "sound_layer.h"
 
 #include <SDL.h>
@@ -33,7 +34,7 @@ int SDL_main(int argc, char** argv) {
     if (const int status = parse_options(argc, argv, opt); status >= 0)
         return status;
     for (const auto& a : opt.ignored)
-        std::fprintf(stderr, "ostramere: ignoring argument '%s'\n", a.c_str());
+        std::fprintf(stderr, "ostramere: ignoring argument '%s'\n", printable(a).c_str());
     if (opt.bench && !opt.capture.empty()) {
         std::fprintf(stderr, "ostramere: --bench is ignored while capturing (PNG and video "
                              "encoding would count as frame cost)\n");
@@ -52,7 +53,7 @@ int SDL_main(int argc, char** argv) {
         opt.bench_file = std::filesystem::absolute(opt.bench_file).string();
     if (!opt.data_dir.empty() && chdir(opt.data_dir.c_str()) != 0) {
         std::fprintf(stderr, "ostramere: cannot enter the data folder %s: %s\n",
-                     opt.data_dir.c_str(), std::strerror(errno));
+                     printable(opt.data_dir).c_str(), std::strerror(errno));
         return 1;
     }
     if (opt.simulated()) {
@@ -81,7 +82,7 @@ int SDL_main(int argc, char** argv) {
                                                  opt.png_every, expected_ticks(opt.fullscreen));
         std::string error;
         if (!capture->open(error)) {
-            std::fprintf(stderr, "ostramere: %s\n", error.c_str());
+            std::fprintf(stderr, "ostramere: %s\n", printable(error).c_str());
             return 1;
         }
         display::set_sink(capture.get());
@@ -99,12 +100,12 @@ int SDL_main(int argc, char** argv) {
     request.scale = opt.scale;
     std::string error;
     if (!platform::init_video(request, error)) {
-        std::fprintf(stderr, "ostramere: %s\n", error.c_str());
+        std::fprintf(stderr, "ostramere: %s\n", printable(error).c_str());
         return 1;
     }
     screen = platform::open_screen(request, error);
     if (!screen) {
-        std::fprintf(stderr, "ostramere: %s\n", error.c_str());
+        std::fprintf(stderr, "ostramere: %s\n", printable(error).c_str());
         platform::quit();
         return 1;
     }
@@ -120,15 +121,15 @@ int SDL_main(int argc, char** argv) {
     display::set_sink(nullptr);
     if (capture) {
         if (!capture->finish(end_tick, error)) {
-            std::fprintf(stderr, "ostramere: %s\n", error.c_str());
+            std::fprintf(stderr, "ostramere: %s\n", printable(error).c_str());
             status = 1;
         } else {
             std::fprintf(stderr, "ostramere: captured %ld frames (%u ms) to %s\n",
-                         display::frames_shown(), end_tick, opt.capture.c_str());
+                         display::frames_shown(), end_tick, printable(opt.capture).c_str());
         }
     }
     if (bench && !bench->report(opt.bench_file, end_tick, error)) {
-        std::fprintf(stderr, "ostramere: %s\n", error.c_str());
+        std::fprintf(stderr, "ostramere: %s\n", printable(error).c_str());
         status = 1;
     }
     platform::quit();

@@ -3,6 +3,7 @@
 #include "load_image.h"
 
 #include "bitmap.h"
+#include "printable.h"
 #include "trace.h"
 
 #include <SDL_image.h>
@@ -13,12 +14,14 @@ void load_image(bitmap& b, const char* path) {
     trace::note("image", path);
     SDL_Surface* img = IMG_Load(path);
     if (!img) {
-        std::fprintf(stderr, "ostramere: cannot load picture %s: %s\n", path, IMG_GetError());
+        std::fprintf(stderr, "ostramere: cannot load picture %s: %s\n", printable(path).c_str(),
+                     printable(IMG_GetError()).c_str());
         return;
     }
     SDL_Surface* converted = new_surface16(img->w, img->h);
     if (!converted) {
-        std::fprintf(stderr, "ostramere: no surface for picture %s (%dx%d): %s\n", path, img->w,
+        std::fprintf(stderr, "ostramere: no surface for picture %s (%dx%d): %s\n",
+                     printable(path).c_str(), img->w,
                      img->h, SDL_GetError());
         SDL_FreeSurface(img);
         return;

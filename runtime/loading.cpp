@@ -6,6 +6,7 @@
 #include "frame.h"
 #include "globals.h"
 #include "load_image.h"
+#include "printable.h"
 #include "show_objects.h"
 #include "trace.h"
 
@@ -17,7 +18,7 @@ namespace {
 void read_model(room& r, const char* path) {
     trace::note("model", path);
     if (const load_result res = r.read_file(path); !res)
-        std::fprintf(stderr, "ostramere: %s\n", res.message().c_str());
+        std::fprintf(stderr, "ostramere: %s\n", printable(res.message()).c_str());
 }
 
 // Texture of nygris2 object i; objects beyond the model's count are skipped

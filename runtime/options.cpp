@@ -5,6 +5,7 @@
 // rule always did.
 #include "options.h"
 
+#include "printable.h"
 #include "sound_layer.h"
 
 #include <CLI/CLI.hpp>
@@ -136,7 +137,7 @@ int parse_options(int argc, char** argv, run_options& out) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "ostramere: %s (see --help)\n", e.what());
+        std::fprintf(stderr, "ostramere: %s (see --help)\n", printable(e.what()).c_str());
         return bad_option_status;
     }
 
@@ -148,7 +149,7 @@ int parse_options(int argc, char** argv, run_options& out) {
     for (const auto& word : app.remaining()) {
         if (word.size() > 2 && word.compare(0, 2, "--") == 0) {
             const std::string near = closest_option(word, names);
-            std::fprintf(stderr, "ostramere: unknown option %s", word.c_str());
+            std::fprintf(stderr, "ostramere: unknown option %s", printable(word).c_str());
             if (!near.empty())
                 std::fprintf(stderr, "; did you mean %s?", near.c_str());
             std::fprintf(stderr, " (see --help)\n");

@@ -3,6 +3,7 @@
 // the show never fails half-way on a missing or broken file.
 #include "preflight.h"
 
+#include "printable.h"
 #include "room.h"
 #include "room_2D.h"
 #include "sound_layer.h"
@@ -164,8 +165,8 @@ bool preflight(std::FILE* out) {
     std::error_code ec;
     const auto here = std::filesystem::current_path(ec);
     std::fprintf(out, "ostramere: %zu problem%s with the show's data in %s:\n", problems.size(),
-                 problems.size() == 1 ? "" : "s", here.string().c_str());
+                 problems.size() == 1 ? "" : "s", printable(here.string()).c_str());
     for (const auto& p : problems)
-        std::fprintf(out, "  %s: %s\n", p.path.c_str(), p.reason.c_str());
+        std::fprintf(out, "  %s: %s\n", printable(p.path).c_str(), printable(p.reason).c_str());
     return false;
 }

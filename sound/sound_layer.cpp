@@ -219,8 +219,7 @@ float* FSOUND_DSP_GetSpectrum() {
 
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* path) {
     auto fail = [&](const std::string& why) -> FMUSIC_MODULE* {
-        load_error = why;
-        std::fprintf(stderr, "sound: %s: %s\n", path ? path : "(no path)", why.c_str());
+        load_error = why;  // the caller reports it, with the path
         return nullptr;
     };
     if (!path)

@@ -39,8 +39,8 @@ bool FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, bool active);
 float* FSOUND_DSP_GetSpectrum();
 
 // Loads an XM (or any module libopenmpt reads). Null on a missing or
-// unreadable file, with "sound: PATH: reason" on stderr (the reason also in
-// sound_layer::last_load_error()). The song loops forever.
+// unreadable file; sound_layer::last_load_error() then says why (nothing is
+// printed: the caller reports it once, with the path). The song loops forever.
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* path);
 // Starts the song from its beginning; song time counts from this call.
 // A null song still starts a silent song clock (ticks since this call), so

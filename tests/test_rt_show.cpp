@@ -6,6 +6,7 @@
 #include "load_image.h"
 #include "png_write.h"
 #include "preflight.h"
+#include "printable.h"
 #include "test_rt_util.h"
 
 #include <unistd.h>
@@ -119,10 +120,16 @@ TEST_F(rt_show, preflight_names_each_broken_file_and_its_fault) {
     write_file("gfx/nygris2.3D", "garbage\n");
     write_file("sfx/demomusic.xm", "Extended Module: but nothing else");
 
+    const std::string corner = "gfx/b_kunhj\xF8rner.3D";
+    write_file(corner, "room\n1\n");  // a count with nothing after it
+
+    testing::internal::CaptureStderr();
     const auto problems = check_show_data();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the check itself prints nothing";
     std::map<std::string, std::string> by_path;
     for (const auto& p : problems) by_path[p.path] = p.reason;
-    EXPECT_EQ(by_path.size(), 6u);
+    EXPECT_EQ(by_path.size(), 7u);
+    EXPECT_NE(by_path["./" + corner].find("object count 1"), std::string::npos);
     EXPECT_NE(by_path["./gfx/texmex.png"].find("missing"), std::string::npos);
     EXPECT_NE(by_path["./gfx/skin.jpg"].find("decode"), std::string::npos);
     EXPECT_NE(by_path["./gfx/loadscreen.png"].find("320x240"), std::string::npos);
@@ -133,8 +140,34 @@ TEST_F(rt_show, preflight_names_each_broken_file_and_its_fault) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(preflight(stderr));
     const std::string printed = testing::internal::GetCapturedStderr();
-    for (const auto& [path, reason] : by_path)
-        EXPECT_NE(printed.find(path + ": " + reason), std::string::npos) << path;
+    for (const auto& [path, reason] : by_path) {
+        const std::string shown = printable(path);
+        EXPECT_NE(printed.find(shown + ": " + printable(reason)), std::string::npos) << shown;
+        EXPECT_EQ(printed.find(shown), printed.rfind(shown)) << "named once: " << shown;
+    }
+    // The corner room's Latin-1 name shows as an escape, not a raw byte.
+    EXPECT_NE(printed.find("  ./gfx/b_kunhj\\xF8rner.3D: the object count 1"), std::string::npos)
+        << printed;
+    EXPECT_EQ(printed.find('\xF8'), std::string::npos);
+}
+
+TEST(rt_printable, valid_utf8_passes_and_every_other_byte_is_escaped) {
+    EXPECT_EQ(printable("./gfx/b_kunhj\xF8rner.3D"), "./gfx/b_kunhj\\xF8rner.3D");
+    EXPECT_EQ(printable("kunhj\xC3\xB8rner \xE2\x82\xAC \xF0\x9F\x8E\xB5"),
+              "kunhj\xC3\xB8rner \xE2\x82\xAC \xF0\x9F\x8E\xB5")
+        << "2, 3 and 4-byte characters stay";
+    EXPECT_EQ(printable("a\nb\tc\x7F"), "a\\x0Ab\\x09c\\x7F") << "control characters";
+    EXPECT_EQ(printable("end\xC3"), "end\\xC3") << "a sequence cut short";
+    EXPECT_EQ(printable("\xC3(x"), "\\xC3(x") << "a lead byte without its continuation";
+    EXPECT_EQ(printable("\xB8"), "\\xB8") << "a lone continuation byte";
+    EXPECT_EQ(printable("\xC0\xAF"), "\\xC0\\xAF") << "overlong";
+    EXPECT_EQ(printable("\xE0\x9F\xBF"), "\\xE0\\x9F\\xBF") << "overlong";
+    EXPECT_EQ(printable("\xED\xA0\x80"), "\\xED\\xA0\\x80") << "surrogate";
+    EXPECT_EQ(printable("\xED\x9F\xBF"), "\xED\x9F\xBF") << "the last character before them";
+    EXPECT_EQ(printable("\xF4\x8F\xBF\xBF"), "\xF4\x8F\xBF\xBF") << "U+10FFFF";
+    EXPECT_EQ(printable("\xF4\x90\x80\x80"), "\\xF4\\x90\\x80\\x80") << "beyond U+10FFFF";
+    EXPECT_EQ(printable(std::string("a\0b", 3)), "a\\x00b");
+    EXPECT_EQ(printable(""), "");
 }
 
 namespace {
@@ -187,6 +220,24 @@ TEST_F(rt_show, a_stop_in_the_settle_wait_still_loads_everything_and_shuts_down_
     EXPECT_EQ(std::count(frames.scenes.begin(), frames.scenes.end(), "loading"), 0)
         << "the loading loop is skipped";
     EXPECT_LT(clk::ticks(), 3000u) << "no wait ran to its end after the stop";
+}
+
+TEST_F(rt_show, a_song_that_broke_after_the_check_is_reported_once_and_the_show_goes_on) {
+    if (!rt_test::have_data())
+        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
+    rt_test::temp_dir dir("rt-song");
+    fs::copy(rt_test::data_dir(), dir.path, fs::copy_options::recursive);
+    cwd_guard in(dir.path);
+    write_file("sfx/demomusic.xm", "Extended Module: but nothing else");
+    fullscreen = 1;
+    rt_test::push_key(SDL_KEYDOWN, SDLK_ESCAPE);  // stop in the settle wait
+    testing::internal::CaptureStderr();
+    intro();
+    const std::string printed = testing::internal::GetCapturedStderr();
+    const std::string path = "./sfx/demomusic.xm";
+    ASSERT_NE(printed.find(path + ": not a playable module"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find(path), printed.rfind(path)) << "named once: " << printed;
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
 }
 
 namespace {

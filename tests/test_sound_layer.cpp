@@ -362,9 +362,12 @@ TEST_F(SoundLayer, SineModuleSpectrumPeaksAtItsBinAndIsRefilledEachCall) {
 
 TEST_F(SoundLayer, MissingOrBrokenSongStillGivesAnAdvancingClock) {
     const std::string missing = ::testing::TempDir() + "no_such_song.xm";
+    // A failed load says why through last_load_error and prints nothing:
+    // the caller names the path, once.
     testing::internal::CaptureStderr();
     EXPECT_EQ(FMUSIC_LoadSong(missing.c_str()), nullptr);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find(missing), std::string::npos);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_NE(sound_layer::last_load_error().find("no such file"), std::string::npos);
 
     const std::string broken = ::testing::TempDir() + "broken.xm";
     std::vector<uint8_t> bytes = test_xm::build(position_song());
@@ -372,7 +375,7 @@ TEST_F(SoundLayer, MissingOrBrokenSongStillGivesAnAdvancingClock) {
     std::ofstream(broken, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 40);
     testing::internal::CaptureStderr();
     EXPECT_EQ(FMUSIC_LoadSong(broken.c_str()), nullptr);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find(broken), std::string::npos);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_NE(sound_layer::last_load_error().find("not a playable module"), std::string::npos);
 
     testing::internal::CaptureStderr();

@@ -3,6 +3,7 @@
 // request; its frame loops are then skipped at their entry tests.
 #include "timeline.h"
 
+#include "printable.h"
 #include "scenes.h"
 
 #include <cstdio>
@@ -27,7 +28,7 @@ void blit_onto(const bitmap& src, bitmap& dst) {
 
 void report(const load_result& r) {
     if (!r)
-        std::fprintf(stderr, "ostramere: %s\n", r.message().c_str());
+        std::fprintf(stderr, "ostramere: %s\n", printable(r.message()).c_str());
 }
 
 }  // namespace scene
