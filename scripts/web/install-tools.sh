@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the browser build and its tests need, when any
+# is missing: emscripten, the source-package tools, stb_image, chromium.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/env.sh"
+
+packages=(emscripten dpkg-dev ninja-build cmake pkg-config libstb-dev chromium python3 nodejs)
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+# Node and npm may come from elsewhere than Debian: accept any on the PATH.
+if command -v node >/dev/null 2>&1; then
+  missing=("${missing[@]/nodejs}")
+fi
+missing=($(printf '%s\n' "${missing[@]}" | grep -v '^$' || true))
+if ! command -v npm >/dev/null 2>&1; then missing+=(npm); fi
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "[web-tools] installing Debian packages: ${missing[*]}" >&2
+  apt_update_once
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 \
+    install -y -q --no-install-recommends "${missing[@]}" >&2
+fi
+ensure_em_cache
