@@ -3,14 +3,13 @@
 // the room as it was. Owns the objects and the texture surface.
 #include "room_2D.h"
 
-#include <SDL_image.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
 
 #include "bitmap.h"
+#include "decode_image.h"
 #include "model_reader.h"
 
 room_2D::~room_2D() {
@@ -21,9 +20,10 @@ room_2D::~room_2D() {
 load_result room_2D::read_file(const char* model_path, const char* texture_path,
                                SDL_Surface* target) {
     const std::string tpath = texture_path ? texture_path : "";
-    SDL_Surface* img = texture_path ? IMG_Load(texture_path) : nullptr;
+    std::string why = "no texture path given";
+    SDL_Surface* img = texture_path ? decode_image(texture_path, why) : nullptr;
     if (!img)
-        return load_result::failure(tpath, std::string("cannot load the texture image: ") + SDL_GetError());
+        return load_result::failure(tpath, "cannot load the texture image: " + why);
     SDL_Surface* tex = new_surface16(img->w, img->h);
     if (!tex) {
         SDL_FreeSurface(img);

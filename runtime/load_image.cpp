@@ -1,4 +1,4 @@
-// Decodes a picture with SDL_image and converts it into a bitmap's own
+// Decodes a picture (decode_image) and converts it into a bitmap's own
 // 16-bit surface by one blit. Owns nothing after it returns.
 #include "load_image.h"
 
@@ -6,16 +6,19 @@
 #include "printable.h"
 #include "trace.h"
 
-#include <SDL_image.h>
+#include "decode_image.h"
 
 #include <cstdio>
+#include <string>
 
 void load_image(bitmap& b, const char* path) {
     trace::note("image", path);
-    SDL_Surface* img = IMG_Load(path);
+    std::string error;
+    SDL_Surface* img = decode_image(path, error);
     if (!img) {
-        std::fprintf(stderr, "ostramere: cannot load picture %s: %s\n", printable(path).c_str(),
-                     printable(IMG_GetError()).c_str());
+        std::fprintf(stderr, "ostramere: cannot load picture %s: %s
+", printable(path).c_str(),
+                     error.c_str());
         return;
     }
     SDL_Surface* converted = new_surface16(img->w, img->h);

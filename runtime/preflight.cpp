@@ -8,7 +8,7 @@
 #include "room_2D.h"
 #include "sound_layer.h"
 
-#include <SDL_image.h>
+#include "decode_image.h"
 
 #include <filesystem>
 #include <system_error>
@@ -84,9 +84,10 @@ void check_picture(const picture_use& p, std::vector<data_problem>& out) {
         out.push_back({p.path, why + " (" + p.role + ")"});
         return;
     }
-    SDL_Surface* img = IMG_Load(p.path);
+    std::string error;
+    SDL_Surface* img = decode_image(p.path, error);
     if (!img) {
-        out.push_back({p.path, std::string("does not decode as PNG or JPEG: ") + IMG_GetError()});
+        out.push_back({p.path, "does not decode as PNG or JPEG: " + error});
         return;
     }
     if (img->w != picture_w || img->h != picture_h)

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsdl1.2-compat-dev libsdl-image1.2-dev
+  libsdl1.2-compat-dev libsdl2-dev libstb-dev
   libopenmpt-dev libkissfft-dev
   libpng-dev zlib1g-dev libjpeg-dev
   libfreetype-dev fonts-dejavu-core

@@ -3,7 +3,6 @@
 // the scenes' backgrounds, written as PNG files for looking at. A
 // development aid; the show never runs it.
 #include <SDL.h>
-#include <SDL_image.h>
 #include <png.h>
 
 #include <cmath>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "bitmap.h"
+#include "decode_image.h"
 #include "globals.h"
 #include "pixel.h"
 #include "room.h"
@@ -24,9 +24,10 @@ std::string gfx;
 // Loads a picture into a bitmap as a 16-bit surface of its own size; a
 // missing picture leaves the bitmap as it was.
 void load_pic(bitmap& b, const std::string& file) {
-    SDL_Surface* img = IMG_Load((gfx + file).c_str());
+    std::string error;
+    SDL_Surface* img = decode_image((gfx + file).c_str(), error);
     if (!img) {
-        std::fprintf(stderr, "model_shots: no %s (%s)\n", file.c_str(), IMG_GetError());
+        std::fprintf(stderr, "model_shots: no %s (%s)\n", file.c_str(), error.c_str());
         return;
     }
     SDL_Surface* s = new_surface16(img->w, img->h);

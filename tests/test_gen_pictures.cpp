@@ -2,7 +2,6 @@
 // 16 bits as the show loads it, and the colour rules the show reads hold
 // (light-sheet rectangles and flame palette, key colours, card bands).
 #include <SDL.h>
-#include <SDL_image.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "decode_image.h"
 #include "pictures/generate.h"
 
 namespace fs = std::filesystem;
@@ -34,10 +34,11 @@ struct surface_free {
 };
 using surface_ptr = std::unique_ptr<SDL_Surface, surface_free>;
 
-// As the show loads a picture: IMG_Load, then a blit into a new 16-bit
+// As the show loads a picture: decode_image, then a blit into a new 16-bit
 // surface of the image's size (default masks, RGB565).
 surface_ptr load16(const std::string& path) {
-    surface_ptr img(IMG_Load(path.c_str()));
+    std::string error;
+    surface_ptr img(decode_image(path.c_str(), error));
     if (!img) return nullptr;
     surface_ptr s(SDL_CreateRGBSurface(0, img->w, img->h, 16, 0, 0, 0, 0));
     if (!s) return nullptr;

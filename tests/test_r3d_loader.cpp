@@ -259,7 +259,7 @@ TEST(R3dLoader, CountsAreLimitedByTheFileAndMemoryNotByFixedCaps) {
 
 TEST(R3dLoader, TexturedRoomScalesUnitCoordinatesAndConsumesTextureFaces) {
     SDL_Surface* target = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
-    // a 64 x 32 texture written as BMP (IMG_Load reads it like PNG)
+    // a 64 x 32 texture written as BMP (decoded like PNG)
     SDL_Surface* img = SDL_CreateRGBSurface(0, 64, 32, 16, 0, 0, 0, 0);
     const std::string tex_path = "/tmp/r3d_test_" + std::to_string(getpid()) + "_tex.bmp";
     ASSERT_EQ(SDL_SaveBMP(img, tex_path.c_str()), 0);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the C libraries that the browser build links (SDL2, libopenmpt,
-# kissfft) with emscripten from Debian's source packages, into a cache folder
+# kissfft, libjpeg-turbo) with emscripten from Debian's source packages, into a cache folder
 # outside the clone. Installs the Debian tools it needs first. A library whose
 # stamp is present is reused; a missing one is rebuilt.
 #   OSTRA_WEB_CACHE  cache folder (default ${XDG_CACHE_HOME:-$HOME/.cache}/ostramere-web)
@@ -120,7 +120,7 @@ build_openmpt() {
   touch "$prefix/.stamp-openmpt"
 }
 
-if [ ! -f "$prefix/.stamp-kissfft" ] || [ ! -f "$prefix/.stamp-sdl2" ] || [ ! -f "$prefix/.stamp-openmpt" ]; then
+if [ ! -f "$prefix/.stamp-kissfft" ] || [ ! -f "$prefix/.stamp-sdl2" ] || [ ! -f "$prefix/.stamp-openmpt" ] || [ ! -f "$prefix/.stamp-jpeg" ]; then
   if ! have_deb_src; then
     log "adding a deb-src entry for Debian's archive"
     add_deb_src
@@ -129,7 +129,27 @@ if [ ! -f "$prefix/.stamp-kissfft" ] || [ ! -f "$prefix/.stamp-sdl2" ] || [ ! -f
   apt_update_once force
 fi
 
+build_jpeg() {
+  [ -f "$prefix/.stamp-jpeg" ] && return
+  local src b=$OSTRA_WEB_CACHE/build/jpeg
+  src=$(fetch_source libjpeg-turbo)
+  log "building libjpeg-turbo from $src"
+  rm -rf "$b"
+  # The C code paths decode bit for bit as the desktop's SIMD ones do.
+  emcmake cmake -S "$src" -B "$b" "${gen[@]}" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
+    -DWITH_JAVA=OFF -DWITH_ARITH_ENC=OFF -DWITH_ARITH_DEC=ON >&2
+  cmake --build "$b" -j"$OSTRA_WEB_JOBS" --target jpeg-static >&2
+  mkdir -p "$prefix/lib" "$prefix/include"
+  cp -f "$b/libjpeg.a" "$prefix/lib/"
+  for h in jpeglib.h jmorecfg.h jerror.h; do cp -f "$src/$h" "$prefix/include/"; done
+  cp -f "$b/jconfig.h" "$prefix/include/"
+  touch "$prefix/.stamp-jpeg"
+}
+
 build_kissfft
+build_jpeg
 build_sdl2
 build_openmpt
 log "libraries ready in $prefix"
