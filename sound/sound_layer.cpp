@@ -40,6 +40,7 @@ struct layer_state {
     sound_render::renderer engine;   // with a device: under the audio lock
     Uint32 callback_tick = 0;        // now_ticks() at the end of the last callback
     int callback_frames = 0;         // frames the device asked for last time
+    int latency_frames = 0;          // the output's own latency at the last callback
 
     // Main thread only.
     bool play_requested = false;     // PlaySong was called: the song clock runs
@@ -87,6 +88,8 @@ void audio_callback(void*, Uint8* stream, int len) {
     st.engine.render(reinterpret_cast<int16_t*>(stream), frames);
     st.callback_tick = now_ticks();
     st.callback_frames = frames;
+    if (st.opts.output_latency_frames)
+        st.latency_frames = std::max(0, st.opts.output_latency_frames());
 }
 
 struct audio_lock {
@@ -125,9 +128,9 @@ int device_buffer_frames() {
 // Call under the audio lock.
 int64_t audible_frame() {
     if (st.device)
-        st.last_audible = sound_render::audible_estimate(st.engine.out_frame, st.callback_frames,
-                                                         now_ticks() - st.callback_tick, st.last_audible,
-                                                         offset_frames());
+        st.last_audible = sound_render::audible_estimate(st.engine.out_frame - st.latency_frames,
+                                                         st.callback_frames, now_ticks() - st.callback_tick,
+                                                         st.last_audible, offset_frames());
     else
         st.last_audible = std::max(st.engine.out_frame, st.last_audible);
     return st.last_audible;
@@ -176,6 +179,7 @@ bool FSOUND_Init(int, int, unsigned) {
     // Stamps first: the callback thread exists once SDL_OpenAudio returns.
     st.callback_tick = now_ticks();
     st.callback_frames = 0;
+    st.latency_frames = 0;
     // No `obtained`: SDL converts to the device's own format behind the callback.
     if (SDL_OpenAudio(&want, nullptr) < 0) {
         std::fprintf(stderr, "sound: cannot open an audio device (%s); the show keeps time without it\n",
@@ -346,6 +350,7 @@ void reset() {
     st.engine = sound_render::renderer{};
     st.callback_tick = 0;
     st.callback_frames = 0;
+    st.latency_frames = 0;
     st.play_requested = false;
     st.playing = nullptr;
     st.play_tick = 0;

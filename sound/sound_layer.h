@@ -90,6 +90,10 @@ struct options {
     // it): time, order, pattern, row and spectrum are read this many ms
     // behind the audible frame; clamped to min/max_av_offset_ms.
     int av_offset_ms = 0;
+    // Latency the output adds after the device's own buffers, in frames (a
+    // browser reports it for its audio output); asked on every callback.
+    // Null: none. The audible frame moves back by it.
+    int (*output_latency_frames)() = nullptr;
 };
 // Call before FSOUND_Init.
 void configure(const options& o);

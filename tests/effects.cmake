@@ -7,4 +7,5 @@ ostra_test(effects_tests
     test_fx_scope.cpp
     test_fx_light.cpp
     test_fx_tga.cpp
-  LIBS ostra_effects)
+    test_fx_decode_image.cpp
+  LIBS ostra_effects PkgConfig::PNG PkgConfig::JPEG)

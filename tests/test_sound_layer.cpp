@@ -481,4 +481,37 @@ TEST_F(SoundLayer, DevicePathOrFallbackKeepsAMonotonicAdvancingClock) {
     std::printf("audio path: %s\n", opened ? "device (callback)" : "no device (clock-driven)");
 }
 
+int latency_probe_calls = 0;
+int half_second_latency() {
+    ++latency_probe_calls;
+    return 22050;
+}
+
+TEST_F(SoundLayer, ReportedOutputLatencyHoldsTheHeardPositionBack) {
+    clk::set_simulated(false);
+    sound_layer::options o;
+    o.output_latency_frames = half_second_latency;
+    sound_layer::configure(o);
+    latency_probe_calls = 0;
+    if (!FSOUND_Init(44100, 32, 0) || !sound_layer::device_open()) {
+        FSOUND_Close();
+        GTEST_SKIP() << "no audio device opens here";
+    }
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("latency.xm", position_song()).c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_PlaySong(song);
+    const Uint32 t0 = clk::ticks();
+    while (clk::ticks() - t0 < 900)
+        SDL_Delay(5);
+    const unsigned heard = FMUSIC_GetTime(song);
+    const Uint32 elapsed = clk::ticks() - t0;
+    EXPECT_GT(latency_probe_calls, 0);
+    // 900 ms played, half a second of it still in the output: about 350 ms
+    // heard (less the device's two buffers); without the latency about 850.
+    EXPECT_LE(heard + 450, elapsed) << "heard " << heard << " ms after " << elapsed << " ms";
+    EXPECT_GE(heard + 700, elapsed) << "heard " << heard << " ms after " << elapsed << " ms";
+    FMUSIC_FreeSong(song);
+    FSOUND_Close();
+}
+
 }  // namespace

@@ -1,0 +1,51 @@
+# The browser build's libraries: WebAssembly builds of SDL2, libopenmpt,
+# kissfft and libjpeg from Debian's source packages, made by
+# scripts/web/build-libs.sh under OSTRA_WEB_PREFIX; stb_image and CLI11 are
+# header-only and come from Debian's own packages on this machine.
+set(OSTRA_WEB_PREFIX "" CACHE PATH "Prefix of the WebAssembly library builds")
+foreach(lib libSDL2.a libopenmpt.a libkissfft-float.a libjpeg.a)
+  if(NOT EXISTS "${OSTRA_WEB_PREFIX}/lib/${lib}")
+    message(FATAL_ERROR "${OSTRA_WEB_PREFIX}/lib/${lib} is missing: run scripts/web/build-libs.sh "
+                        "and pass its prefix as -DOSTRA_WEB_PREFIX=...")
+  endif()
+endforeach()
+
+# Header-only packages: link their folders into one include folder of our
+# own, so the compiler never sees the host's /usr/include as a whole.
+set(web_include "${CMAKE_BINARY_DIR}/web-include")
+file(MAKE_DIRECTORY "${web_include}")
+foreach(pair "CLI;/usr/include/CLI" "stb_image.h;/usr/include/stb/stb_image.h")
+  list(GET pair 0 name)
+  list(GET pair 1 target)
+  if(NOT EXISTS "${target}")
+    message(FATAL_ERROR "${target} is missing: install Debian's libcli11-dev and libstb-dev")
+  endif()
+  file(CREATE_LINK "${target}" "${web_include}/${name}" SYMBOLIC)
+endforeach()
+
+function(ostra_web_import name)
+  cmake_parse_arguments(W "" "" "INCLUDES;LIBS" ${ARGN})
+  add_library(${name} INTERFACE IMPORTED GLOBAL)
+  set_target_properties(${name} PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES "${W_INCLUDES}"
+    INTERFACE_LINK_LIBRARIES "${W_LIBS}")
+endfunction()
+
+ostra_web_import(PkgConfig::SDL INCLUDES "${OSTRA_WEB_PREFIX}/include/SDL2"
+  LIBS "${OSTRA_WEB_PREFIX}/lib/libSDL2.a")
+ostra_web_import(PkgConfig::OPENMPT INCLUDES "${OSTRA_WEB_PREFIX}/include"
+  LIBS "${OSTRA_WEB_PREFIX}/lib/libopenmpt.a")
+ostra_web_import(PkgConfig::KISSFFT INCLUDES "${OSTRA_WEB_PREFIX}/include/kissfft"
+  LIBS "${OSTRA_WEB_PREFIX}/lib/libkissfft-float.a")
+ostra_web_import(PkgConfig::JPEG INCLUDES "${OSTRA_WEB_PREFIX}/include"
+  LIBS "${OSTRA_WEB_PREFIX}/lib/libjpeg.a")
+ostra_web_import(PkgConfig::STB INCLUDES "${web_include}")
+ostra_web_import(CLI11::CLI11 INCLUDES "${web_include}")
+ostra_web_import(Threads::Threads)
+
+# Every object: wasm SIMD where the compiler finds it (frames stay the same:
+# no fast-math, no fused multiply-add in wasm).
+set(OSTRA_WEB_SIMD ON CACHE BOOL "Compile with -msimd128")
+if(OSTRA_WEB_SIMD)
+  add_compile_options(-msimd128)
+endif()

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# make web: the show as a static web site in build-web/site/ — the page
+# (web/), the program as WebAssembly (ostramere.js + .wasm), and the data the
+# native generator makes, packed into one file with its index (site.json).
+#   scripts/web/build.sh [NATIVE_BUILD_DIR] [WEB_BUILD_DIR]
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+native="${1:-build}"
+web="${2:-build-web}"
+source "$here/env.sh"
+cd "$root"
+
+"$here/build-libs.sh"
+
+# The data: made by the native generator, the same bytes as the desktop's.
+"$root/scripts/install-deps.sh"
+if [ ! -f "$native/CMakeCache.txt" ]; then
+  cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$native" --target data -j"$OSTRA_WEB_JOBS"
+
+# The program.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+if [ ! -f "$web/wasm/CMakeCache.txt" ]; then
+  emcmake cmake -S . -B "$web/wasm" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DOSTRA_WEB_PREFIX="$OSTRA_WEB_PREFIX" "${launcher[@]}" >/dev/null
+fi
+cmake --build "$web/wasm" -j"$OSTRA_WEB_JOBS"
+
+# The site.
+site="$web/site"
+rm -rf "$site.new"
+mkdir -p "$site.new"
+cp web/index.html web/style.css web/page.js "$site.new/"
+cp "$web/wasm/ostramere.js" "$web/wasm/ostramere.wasm" "$site.new/"
+python3 "$here/pack-data.py" "$native/data" "$site.new"
+rm -rf "$site"
+mv "$site.new" "$site"
+bytes=$(du -sb "$site" | cut -f1)
+echo "web site: $site ($(( (bytes + 524288) / 1048576 )) MB; serve it with make web-serve)"

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# make web-test: builds the site, captures the native reference (the desktop
+# program's frames.csv of the first SIM_MS ms, simulated clock, no -w), then
+# drives headless Chromium over the site (tests/web/browser_test.js).
+#   scripts/web/test.sh [NATIVE_BUILD_DIR] [WEB_BUILD_DIR]
+# OSTRA_WEB_BENCH=1 also runs the page's bench and keeps its table beside.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+native="${1:-build}"
+web="${2:-build-web}"
+sim_ms="${OSTRA_WEB_SIM_MS:-45000}"
+source "$here/env.sh"
+cd "$root"
+
+timeout 3600 "$here/build.sh" "$native" "$web"
+
+# The desktop program for the reference.
+cmake --build "$native" --target ostramere -j"$OSTRA_WEB_JOBS"
+ref="$web/reference"
+rm -rf "$ref"
+echo "[web-test] native reference: $sim_ms ms on the simulated clock"
+SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 900 \
+  "$native/ostramere" --data "$native/data" --capture "$ref" --png-every 1000000 --quit-at "$sim_ms" >/dev/null
+
+# The browser driver: puppeteer-core 24 (runs on Node 20), never a browser download.
+node_dir="$web/node"
+if [ ! -d "$node_dir/node_modules/puppeteer-core" ]; then
+  mkdir -p "$node_dir"
+  (cd "$node_dir" && PUPPETEER_SKIP_DOWNLOAD=1 timeout 300 npm install --no-audit --no-fund --silent \
+     --prefix . puppeteer-core@24 >/dev/null)
+fi
+
+extra=()
+if [ "${OSTRA_WEB_BENCH:-0}" = 1 ]; then extra+=(--bench "$web/bench.json"); fi
+if [ -n "${OSTRA_WEB_SCREENSHOT:-}" ]; then extra+=(--screenshot "$OSTRA_WEB_SCREENSHOT"); fi
+NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 2400 \
+  node tests/web/browser_test.js "$web/site" "$ref/frames.csv" "$sim_ms" "${extra[@]}"
