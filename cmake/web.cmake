@@ -49,3 +49,7 @@ set(OSTRA_WEB_SIMD ON CACHE BOOL "Compile with -msimd128")
 if(OSTRA_WEB_SIMD)
   add_compile_options(-msimd128)
 endif()
+
+# Our library folders come before the compiler's own: emscripten's sysroot
+# carries an SDL 1.2 <SDL.h> of its own, which must not win over SDL2's.
+set(CMAKE_NO_SYSTEM_FROM_IMPORTED ON)

@@ -3,9 +3,9 @@
 // and spans. Draws nothing.
 #pragma once
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 using i128 = __int128;
 
@@ -27,7 +27,8 @@ inline i128 fx_from_int(long long a) { return static_cast<i128>(a) * (static_cas
 // A finite float as M * 2^E with an integer |M| < 2^24 (E = -149 for
 // subnormals); returns false for zero, infinities and NaN.
 inline bool float_parts(float s, long long& mant, int& e) {
-    const std::uint32_t b = std::bit_cast<std::uint32_t>(s);
+    std::uint32_t b = 0;
+    std::memcpy(&b, &s, sizeof b);  // the float's bits (older C++ libraries lack std::bit_cast)
     const int eb = static_cast<int>((b >> 23) & 0xFF);
     const std::uint32_t m = b & 0x7FFFFF;
     if (eb == 255 || (eb == 0 && m == 0)) return false;

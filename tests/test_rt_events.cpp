@@ -5,6 +5,7 @@
 
 using rt_test::push_key;
 using rt_test::push_quit;
+using rt_test::pushed;
 
 class rt_events : public rt_test::runtime_fixture {};
 
@@ -17,7 +18,7 @@ TEST_F(rt_events, other_events_are_consumed_without_effect) {
     mouse.type = SDL_MOUSEBUTTONDOWN;
     mouse.button.type = SDL_MOUSEBUTTONDOWN;
     mouse.button.button = SDL_BUTTON_LEFT;
-    ASSERT_EQ(SDL_PushEvent(&mouse), 0);
+    ASSERT_EQ(SDL_PushEvent(&mouse), pushed);
     EXPECT_FALSE(are_done(event));
     SDL_Event left;
     EXPECT_EQ(SDL_PollEvent(&left), 0) << "every non-stop event is taken off the queue";

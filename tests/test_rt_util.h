@@ -42,19 +42,26 @@ inline void drain_events() {
     }
 }
 
-inline void push_key(int type, SDLKey key) {
+// SDL_PushEvent's success value: 0 in SDL 1.2, 1 in SDL2.
+#ifdef OSTRA_SDL2
+inline constexpr int pushed = 1;
+#else
+inline constexpr int pushed = 0;
+#endif
+
+inline void push_key(int type, decltype(SDL_Event{}.key.keysym.sym) key) {
     SDL_Event e{};
-    e.type = static_cast<Uint8>(type);
-    e.key.type = static_cast<Uint8>(type);
+    e.type = static_cast<decltype(e.type)>(type);
+    e.key.type = static_cast<decltype(e.key.type)>(type);
     e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     e.key.keysym.sym = key;
-    ASSERT_EQ(SDL_PushEvent(&e), 0);
+    ASSERT_EQ(SDL_PushEvent(&e), pushed);
 }
 
 inline void push_quit() {
     SDL_Event e{};
     e.type = SDL_QUIT;
-    ASSERT_EQ(SDL_PushEvent(&e), 0);
+    ASSERT_EQ(SDL_PushEvent(&e), pushed);
 }
 
 // A fresh simulated run: virtual clock at 0, no injected stop, sound layer

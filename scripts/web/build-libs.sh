@@ -136,7 +136,9 @@ build_jpeg() {
   log "building libjpeg-turbo from $src"
   rm -rf "$b"
   # The C code paths decode bit for bit as the desktop's SIMD ones do.
+  # CMake's type-size probe misreads wasm objects: give wasm32's sizes.
   emcmake cmake -S "$src" -B "$b" "${gen[@]}" -DCMAKE_BUILD_TYPE=Release \
+    -DHAVE_SIZE_T=TRUE -DSIZE_T=4 -DHAVE_UNSIGNED_LONG=TRUE -DUNSIGNED_LONG=4 \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
     -DWITH_JAVA=OFF -DWITH_ARITH_ENC=OFF -DWITH_ARITH_DEC=ON >&2

@@ -21,7 +21,7 @@ ref="$web/reference"
 rm -rf "$ref"
 echo "[web-test] native reference: $sim_ms ms on the simulated clock"
 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 900 \
-  "$native/ostramere" --data "$native/data" --capture "$ref" --png-every 1000000 --quit-at "$sim_ms" >/dev/null
+  "$native/ostramere" --data "$native/data" --capture "$ref" --png-every 100000 --quit-at "$sim_ms" >/dev/null
 
 # The browser driver: puppeteer-core 24 (runs on Node 20), never a browser download.
 node_dir="$web/node"
