@@ -16,8 +16,7 @@ void load_image(bitmap& b, const char* path) {
     std::string error;
     SDL_Surface* img = decode_image(path, error);
     if (!img) {
-        std::fprintf(stderr, "ostramere: cannot load picture %s: %s
-", printable(path).c_str(),
+        std::fprintf(stderr, "ostramere: cannot load picture %s: %s\n", printable(path).c_str(),
                      error.c_str());
         return;
     }
