@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 namespace clk {
 namespace {
@@ -15,6 +17,7 @@ std::atomic<Uint32> virtual_now{0};
 std::atomic<int64_t> live_base{-1};  // SDL_GetTicks at the clock's start; -1 = not started
 std::atomic<Uint32> quit_at{0};
 std::atomic<bool> quit_delivered{false};
+unsigned stalled_calls = 0;  // advance_to calls in a row that left the clock where it was (main thread)
 
 void restart_live() { live_base.store(SDL_GetTicks()); }
 
@@ -26,6 +29,7 @@ void set_simulated(bool simulated) {
     install_in_sound_layer();
     sim.store(simulated);
     virtual_now.store(0);
+    stalled_calls = 0;
     if (!simulated)
         restart_live();
 }
@@ -49,6 +53,16 @@ void advance_to(Uint32 t) {
     if (!sim.load())
         return;
     Uint32 now = virtual_now.load();
+    if (t <= now) {
+        if (++stalled_calls >= stall_limit) {
+            stalled_calls = 0;
+            throw std::logic_error("simulated clock stuck at tick " + std::to_string(now) +
+                                   ": a wait keeps asking for tick " + std::to_string(t) +
+                                   " and can never reach its end");
+        }
+        return;
+    }
+    stalled_calls = 0;
     while (t > now && !virtual_now.compare_exchange_weak(now, t)) {
     }
 }
@@ -69,6 +83,7 @@ bool take_injected_quit() {
 void reset() {
     install_in_sound_layer();
     virtual_now.store(0);
+    stalled_calls = 0;
     quit_at.store(0);
     quit_delivered.store(false);
     restart_live();

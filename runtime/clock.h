@@ -19,8 +19,12 @@ bool simulated();
 Uint32 ticks();
 
 // Simulated clock: moves the virtual counter forward to tick t (never back).
-// Live clock: does nothing.
+// Live clock: does nothing. A simulated wait that keeps asking for a tick the
+// clock has already reached can never end: after stall_limit such calls in a
+// row, advance_to throws std::logic_error naming the tick instead of letting
+// the wait spin forever.
 void advance_to(Uint32 t);
+inline constexpr unsigned stall_limit = 1u << 20;
 
 // Stop-request injection (--quit-at MS): once ticks() reaches ms, the next
 // stop poll sees a window-close request. 0 disables it.

@@ -2,7 +2,8 @@
 # where each lands on screen under its scenes' placements.
 ostra_test(gen_models_tests
   SOURCES test_gen_models.cpp
-  LIBS ostragen_models ostra_render3d)
+  LIBS ostragen_models ostra_render3d
+  TIMEOUT 300)
 # The models are read from the build's data folder.
 add_dependencies(gen_models_tests data)
 

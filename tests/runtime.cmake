@@ -3,7 +3,8 @@
 # capture determinism (through the built program on the generated data).
 ostra_test(runtime_tests
   SOURCES test_rt_options.cpp test_rt_events.cpp test_rt_frame.cpp test_rt_show.cpp
-  LIBS ostra_app)
+  LIBS ostra_app
+  TIMEOUT 300)
 target_compile_definitions(runtime_tests PRIVATE OSTRA_SHOW_BIN="$<TARGET_FILE:ostramere>")
 add_dependencies(runtime_tests ostramere data)
 target_compile_definitions(runtime_tests PRIVATE OSTRA_BUILD_TYPE_FOR_TESTS="${CMAKE_BUILD_TYPE}")

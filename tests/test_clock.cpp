@@ -4,6 +4,8 @@
 
 #include "clock.h"
 
+#include <stdexcept>
+
 namespace {
 
 TEST(Clock, SimulatedStartsAtZeroAndOnlyMovesForward) {
@@ -54,6 +56,35 @@ TEST(Clock, InjectedStopIsDeliveredOnceWhenDue) {
     EXPECT_FALSE(clk::take_injected_quit());
     clk::set_quit_at(0);
     clk::reset();
+    clk::set_simulated(false);
+}
+
+TEST(Clock, SimulatedWaitThatCannotMoveTheClockFailsInsteadOfSpinning) {
+    clk::set_simulated(true);
+    clk::advance_to(40);
+    // Calls that ask for the tick the clock stands at (or one behind it)
+    // throw on the stall_limit-th call in a row, not before.
+    auto calls_until_throw = [](Uint32 t) {
+        for (unsigned n = 1; n <= 2 * clk::stall_limit; ++n) {
+            try {
+                clk::advance_to(t);
+            } catch (const std::logic_error& e) {
+                EXPECT_NE(std::string(e.what()).find("stuck at tick 40"), std::string::npos) << e.what();
+                return n;
+            }
+        }
+        return 0u;
+    };
+    EXPECT_EQ(calls_until_throw(40), clk::stall_limit);
+    EXPECT_EQ(calls_until_throw(39), clk::stall_limit);
+    // A call that moves the clock starts the count again.
+    for (unsigned n = 1; n < clk::stall_limit; ++n) clk::advance_to(40);
+    clk::advance_to(41);
+    EXPECT_EQ(clk::ticks(), 41u);
+    for (unsigned n = 1; n < clk::stall_limit; ++n) clk::advance_to(41);
+    clk::reset();  // so does a reset
+    clk::advance_to(0);
+    EXPECT_EQ(clk::ticks(), 0u);
     clk::set_simulated(false);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "black_white.h"
 #include "fade.h"
@@ -126,6 +127,43 @@ TEST(Fade, MapsSetByHandGoThroughTables) {
                                          std::min(px::blue(p) + 1, 31));
             ASSERT_EQ(at(dst.get(), x, y), want) << x << "," << y;
         }
+}
+
+TEST(Fade, EachChannelFollowsItsOwnMap) {
+    // Shifts that differ per channel, small and past the saturation at
+    // +-32, over rectangles of many widths, then maps that are no longer
+    // plain shifts: every pixel is its channels through their own maps.
+    auto src = make_surface(640, 480);
+    fill_random(src.get(), 5);
+    auto dst = make_surface(640, 480);
+    fade f;
+    f.target = dst.get();
+    std::mt19937 rng(6);
+    auto uni = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int step = 0; step < 60; ++step) {
+        const int x0 = uni(0, 300), y0 = uni(0, 400), x1 = x0 + uni(1, 340), y1 = y0 + uni(1, 20);
+        f.set_area(step % 3 == 0 ? "in" : step % 3 == 1 ? "out" : "white", src.get(), x0, y0, x1, y1);
+        const int big = step % 5 == 4 ? 40 : 0;
+        const int d[3] = {uni(-9, 9) - big, uni(-9, 9) + big, uni(-9, 9)};
+        if (step >= 40)  // one entry off the shift: the maps go through tables
+            f.green_map[uni(0, 31)] += uni(1, 9);
+        int maps[3][32];
+        for (int k = 0; k < 32; ++k) {
+            maps[0][k] = f.red_map[k] + d[0];
+            maps[1][k] = f.green_map[k] + d[1];
+            maps[2][k] = f.blue_map[k] + d[2];
+        }
+        f.add_RGB(d[0], d[1], d[2]);
+        auto level = [&maps](int c, int v) { return std::clamp(maps[c][v], 0, 31); };
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < std::min(x1, 640); ++x) {
+                const Uint16 p = at(src.get(), x, y);
+                const Uint16 want =
+                    px::pack(level(0, px::red(p)), level(1, px::green(p)), level(2, px::blue(p)));
+                ASSERT_EQ(at(dst.get(), x, y), want)
+                    << "step " << step << " at " << x << "," << y << " shifts " << d[0] << " " << d[1] << " " << d[2];
+            }
+    }
 }
 
 TEST(BlackWhite, FillsWidthByHeightClippedToTheSurface) {

@@ -112,14 +112,19 @@ TEST(R3dLoader, DiscardedLinesConsumeTheRestOfTheCountLineAndOneMore) {
     std::remove(p.c_str());
 
     // A long object name line is cut to 99 characters; a 199-character line
-    // is allowed, 200 fails.
+    // is allowed, 200 fails, whichever line end follows (the CR of a CR LF
+    // is not part of the line).
     const std::string name150(150, 'n');
     ASSERT_TRUE(parse_model("r\n1\n\n" + name150 + "\n0 0\n\n\n0\n", "x", model_format{}, m).ok);
     EXPECT_EQ(m.objects[0].name, std::string(99, 'n'));
-    EXPECT_TRUE(parse_model(std::string(199, 'r') + "\n0\n", "x", model_format{}, m).ok);
-    const load_result too_long = parse_model(std::string(200, 'r') + "\n0\n", "x", model_format{}, m);
-    EXPECT_FALSE(too_long.ok);
-    EXPECT_NE(too_long.message().find("199"), std::string::npos) << too_long.message();
+    for (const std::string eol : {"\n", "\r\n"}) {
+        SCOPED_TRACE(eol.size() == 2 ? "CR LF" : "LF");
+        const load_result longest = parse_model(std::string(199, 'r') + eol + "0" + eol, "x", model_format{}, m);
+        EXPECT_TRUE(longest.ok) << longest.message();
+        const load_result too_long = parse_model(std::string(200, 'r') + eol + "0" + eol, "x", model_format{}, m);
+        EXPECT_FALSE(too_long.ok);
+        EXPECT_NE(too_long.message().find("199"), std::string::npos) << too_long.message();
+    }
 }
 
 TEST(R3dLoader, RefusesMalformedFilesAndKeepsTheRoom) {

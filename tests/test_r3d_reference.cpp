@@ -153,6 +153,36 @@ struct reference {
         }
     }
 
+    // White line: a flat one plots the columns after its left end, row
+    // trunc(y_left + k * m) at the k-th; a steep one the rows from its top
+    // end, column trunc(x_top + k * n). Only on-screen pixels are visited.
+    void line(const ref_point& a, const ref_point& b) {
+        const long long dx = b.x - a.x, dy = b.y - a.y;
+        const float m = static_cast<float>(dy / (dx + 0.00001));
+        if (m >= -1 && m <= 1) {
+            const ref_point& s = a.x < b.x ? a : b;
+            const long long x_end = a.x < b.x ? b.x : a.x;
+            for (long long x = std::max(s.x + 1, 0LL); x <= std::min(x_end, 639LL); ++x) {
+                const auto y = static_cast<long long>(s.y + static_cast<double>(x - s.x - 1) * m);
+                if (y >= 0 && y <= 479) dst[y * 640 + x] = 0xFFFF;
+            }
+            return;
+        }
+        const float n = static_cast<float>(dx / (dy + 0.00001));
+        const ref_point& s = a.y < b.y ? a : b;
+        const long long y_end = a.y < b.y ? b.y : a.y;
+        for (long long y = std::max(s.y, 0LL); y <= std::min(y_end, 479LL); ++y) {
+            const auto x = static_cast<long long>(s.x + static_cast<double>(y - s.y) * n);
+            if (x >= 0 && x <= 639) dst[y * 640 + x] = 0xFFFF;
+        }
+    }
+
+    void wire(const ref_point p[3]) {
+        line(p[0], p[1]);
+        line(p[0], p[2]);
+        line(p[1], p[2]);
+    }
+
     void face(ref_point p[3], int blend, const int w[3]) {
         auto on = [](const ref_point& q) { return q.x >= 0 && q.x <= 639 && q.y >= 0 && q.y <= 479; };
         if (!room_variant && !on(p[0]) && !on(p[1]) && !on(p[2])) return;
@@ -188,11 +218,12 @@ struct reference {
     }
 };
 
-// Projection as the drawing rules state it (offsets all 0 here).
-ref_point project(const vertex& v, const tex_coord& t) {
-    const long long z = static_cast<long long>(std::trunc(0 + (v.z + 0.0))) - 10000;
-    const long long x = static_cast<long long>((0 + (v.x + 0.0)) / (z + 0.001) * 3000) + 320;
-    const long long y = static_cast<long long>((0 + (v.y + 0.0)) / (z + 0.001) * 3000) + 240;
+// Projection as the drawing rules state it: world offset plus (vertex plus
+// the object's position), Z shifted back by 10000.
+ref_point project(const object& o, const vertex& v, const tex_coord& t) {
+    const long long z = static_cast<long long>(std::trunc(world_z + (v.z + static_cast<double>(o.pos_z)))) - 10000;
+    const long long x = static_cast<long long>((world_x + (v.x + static_cast<double>(o.pos_x))) / (z + 0.001) * 3000) + 320;
+    const long long y = static_cast<long long>((world_y + (v.y + static_cast<double>(o.pos_y))) / (z + 0.001) * 3000) + 240;
     return ref_point{x, y, z, t.u, t.v};
 }
 
@@ -260,13 +291,14 @@ bool same_frame(SDL_Surface* dst, const std::vector<Uint16>& ref) {
 using corner_set = std::array<std::array<long long, 2>, 3>;
 
 // Draws `batches` meshes of `batch` faces through object::show and the
-// reference, comparing every pixel and depth value after each mesh. The
-// scan-line tables (and their exchanges) carry over from mesh to mesh.
+// reference, comparing every pixel and depth value after each mesh; every
+// fourth mesh is then drawn again as a wire frame over the picture. Half the
+// meshes stand at non-zero world and object offsets. The scan-line tables
+// (and their exchanges) carry over from mesh to mesh.
 void compare_object_runs(tri_gen& gen, int batches, int batch,
                          const std::function<corner_set()>& corners,
                          const std::function<tex_coord()>& tc) {
     fill_pre_RGB_tab();
-    world_x = world_y = world_z = 0;
     SDL_Surface* dst = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
     SDL_FillRect(dst, nullptr, 0);
     dest_surface = dst;
@@ -280,15 +312,24 @@ void compare_object_runs(tri_gen& gen, int batches, int batch,
 
     const int depths[] = {-12000, -9000, -6000, -3000, -1200, -600};
     for (int b = 0; b < batches; ++b) {
+        // The vertices are placed so that the corners land where asked
+        // whatever the offsets; the reference projects them with the offsets.
+        const bool offset = b % 2 == 1;
+        world_x = offset ? gen.uni(-900, 900) : 0;
+        world_y = offset ? gen.uni(-900, 900) : 0;
+        world_z = offset ? gen.uni(-3000, 3000) : 0;
+        o.pos_x = offset ? gen.uni(-900, 900) : 0;
+        o.pos_y = offset ? gen.uni(-900, 900) : 0;
+        o.pos_z = offset ? gen.uni(-3000, 3000) : 0;
         o.allocate(3 * batch, batch, 3 * batch);
         for (int i = 0; i < batch; ++i) {
             const corner_set c = corners();
             for (int k = 0; k < 3; ++k) {
                 const int zz = depths[gen.uni(0, 5)] + gen.uni(0, 2) * gen.uni(0, 200);
                 const double d = zz + 0.001;
-                o.verts[0][3 * i + k] = vertex{static_cast<float>((c[k][0] - 320) * d / 3000.0),
-                                               static_cast<float>((c[k][1] - 240) * d / 3000.0),
-                                               static_cast<float>(zz + 10000), 0};
+                o.verts[0][3 * i + k] = vertex{static_cast<float>((c[k][0] - 320) * d / 3000.0 - world_x - o.pos_x),
+                                               static_cast<float>((c[k][1] - 240) * d / 3000.0 - world_y - o.pos_y),
+                                               static_cast<float>(zz + 10000 - world_z - o.pos_z), 0};
                 o.tex_coords[0][3 * i + k] = tc();
             }
             o.faces[i] = face{{3 * i, 3 * i + 1, 3 * i + 2}, {0, 0}};
@@ -297,13 +338,20 @@ void compare_object_runs(tri_gen& gen, int batches, int batch,
         const int w[3] = {gen.uni(0, 30), gen.uni(0, 30), gen.uni(0, 30)};
         o.show(3, 0, 0, blend, static_cast<unsigned short>(w[0]), static_cast<unsigned short>(w[1]),
                static_cast<unsigned short>(w[2]));
+        std::vector<std::array<ref_point, 3>> projected(static_cast<size_t>(batch));
         for (int i = 0; i < batch; ++i) {
-            ref_point p[3];
-            for (int k = 0; k < 3; ++k) p[k] = project(o.verts[0][3 * i + k], o.tex_coords[0][3 * i + k]);
-            ref.face(p, blend, w);
+            auto& p = projected[static_cast<size_t>(i)];
+            for (int k = 0; k < 3; ++k) p[k] = project(o, o.verts[0][3 * i + k], o.tex_coords[0][3 * i + k]);
+            auto q = p;  // the face sorts its own copy
+            ref.face(q.data(), blend, w);
         }
         ASSERT_TRUE(same_frame(dst, ref.dst)) << "batch " << b;
         ASSERT_EQ(std::memcmp(z_buffer, ref.z.data(), sizeof z_buffer), 0) << "batch " << b;
+        if (b % 4 == 3) {
+            o.show(2, 0, 0, 0, 0, 0, 0);
+            for (const auto& p : projected) ref.wire(p.data());
+            ASSERT_TRUE(same_frame(dst, ref.dst)) << "wire frame, batch " << b;
+        }
         if (b % 40 == 39) {  // start a fresh frame now and then
             SDL_FillRect(dst, nullptr, 0);
             clear_z_buffer();
@@ -311,6 +359,7 @@ void compare_object_runs(tri_gen& gen, int batches, int batch,
             std::fill(ref.z.begin(), ref.z.end(), -1000000);
         }
     }
+    world_x = world_y = world_z = 0;
     dest_surface = nullptr;
     SDL_FreeSurface(dst);
 }
@@ -433,8 +482,9 @@ TEST(R3dReference, TexturedRoomMatchesTheReference) {
             o.faces[i] = face_2{{3 * i, 3 * i + 1, 3 * i + 2}, {0, 0, 0, 0}};
         }
         o.show(3, 0, 0);
+        std::vector<std::array<ref_point, 3>> placed(static_cast<size_t>(batch));
         for (int i = 0; i < batch; ++i) {
-            ref_point p[3];
+            auto& p = placed[static_cast<size_t>(i)];
             for (int k = 0; k < 3; ++k) {
                 const vertex& v = o.verts[0][3 * i + k];
                 p[k] = ref_point{static_cast<long long>(v.x) + 320, static_cast<long long>(v.y) + 240,
@@ -442,9 +492,15 @@ TEST(R3dReference, TexturedRoomMatchesTheReference) {
                                  o.tex_coords[0][3 * i + k].v};
             }
             const int none[3] = {0, 0, 0};
-            ref.face(p, 0, none);
+            auto q = p;
+            ref.face(q.data(), 0, none);
         }
         ASSERT_TRUE(same_frame(dst, ref.dst)) << "batch " << b;
+        if (b % 4 == 3) {  // and as a wire frame over it
+            o.show(2, 0, 0);
+            for (const auto& p : placed) ref.wire(p.data());
+            ASSERT_TRUE(same_frame(dst, ref.dst)) << "wire frame, batch " << b;
+        }
     }
     transp = 0;
     transp_col = 0;

@@ -69,6 +69,32 @@ TEST_F(rt_frame, pacing_forms_end_on_their_own_conditions) {
     EXPECT_EQ(clk::ticks(), 190u);
 }
 
+TEST_F(rt_frame, waits_and_gates_entered_at_n_minus_1_n_and_n_plus_1) {
+    // Entered with n - 1 ms gone, every form waits one more ms; at n or
+    // later it returns at once.
+    control c;
+    void (*forms[])(control&, Uint32) = {wait_polling, wait_quit_or_done, wait_quit, wait_fixed};
+    for (Uint32 gone : {29u, 30u, 31u}) {
+        for (auto* form : forms) {
+            begin_frame(c);
+            clk::advance_to(c.frame_start + gone);
+            form(c, 30);
+            EXPECT_EQ(clk::ticks() - c.frame_start, std::max(gone, 30u)) << gone << " ms gone";
+        }
+    }
+    // Music gates on the silent song clock (no module): at N - 1 the gate
+    // waits 1 ms, at N and N + 1 it passes.
+    ASSERT_FALSE(FMUSIC_PlaySong(nullptr));
+    clk::advance_to(clk::ticks() + 6000);
+    for (Uint32 at : {4999u, 5000u, 5001u}) {
+        c.music_start = FMUSIC_GetTime(nullptr) - at;
+        const Uint32 before = clk::ticks();
+        music_gate(c, 5000);
+        EXPECT_EQ(music_time(c), std::max(at, 5000u)) << "entered at " << at;
+        EXPECT_EQ(clk::ticks() - before, at < 5000 ? 1u : 0u) << "entered at " << at;
+    }
+}
+
 TEST_F(rt_frame, settle_wait_counts_from_its_own_start_and_polls) {
     control c;
     c.frame_start = 0;
@@ -210,5 +236,38 @@ TEST_F(rt_frame, beat_trigger_fires_once_a_beat_and_every_frame_above_the_wrap_r
                 EXPECT_EQ(fires[key], 0) << "no beat on row " << row;
         }
     }
+    FMUSIC_FreeSong(c.song);
+}
+
+TEST_F(rt_frame, rows_from_128_read_as_negative_bytes_and_never_fire_the_beat) {
+    // One 256-row pattern at speed 1, 150 BPM: 16.7 ms a row.
+    rt_test::temp_dir dir("rt-rows");
+    test_xm::song s;
+    s.speed = 1;
+    s.bpm = 150;
+    s.orders = {0};
+    s.patterns.resize(1);
+    s.patterns[0].rows.resize(256);
+    const std::string path = (dir.path / "long.xm").string();
+    ASSERT_TRUE(test_xm::write(path, s));
+    control c;
+    c.song = FMUSIC_LoadSong(path.c_str());
+    ASSERT_NE(c.song, nullptr);
+    FMUSIC_PlaySong(c.song);
+    c.music_start = FMUSIC_GetTime(c.song);
+    c.next_row = 0;
+    std::set<int> seen;
+    while (music_time(c) < 256 * 50 / 3 - 10) {
+        const int raw = FMUSIC_GetRow(c.song);
+        seen.insert(raw);
+        ASSERT_EQ(row_byte(c), raw < 128 ? raw : raw - 256) << "row " << raw;
+        const bool fired = beat_trigger(c, 61, 0);
+        if (raw >= 128)
+            ASSERT_FALSE(fired) << "row " << raw << " is below the cursor as a signed byte";
+        else if (raw > 61)
+            ASSERT_TRUE(fired) << "row " << raw << " fires every frame above the wrap row";
+        clk::advance_to(clk::ticks() + 5);
+    }
+    EXPECT_TRUE(seen.count(128) && seen.count(255)) << "the song reached rows 128 and 255";
     FMUSIC_FreeSong(c.song);
 }

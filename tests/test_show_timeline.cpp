@@ -4,7 +4,13 @@
 // the final fade) are right, and a second run gives the same frames.
 #include "test_show_util.h"
 
+#include "loading.h"
+#include "pixel.h"
+#include "scenes.h"
+#include "show_objects.h"
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -239,4 +245,65 @@ TEST(show_timeline, whole_show_keeps_its_music_times_frames_and_determinism) {
         ASSERT_EQ(again.frames[i].tick, f[i].tick) << "frame " << i;
         ASSERT_EQ(again.frames[i].hash, f[i].hash) << "frame " << i << " (" << f[i].scene << ")";
     }
+}
+
+TEST(show_timeline, scenes_end_on_the_first_frame_at_or_after_their_end_time) {
+    // Scene frames are 30 ms apart and each reads its end time right after
+    // showing the frame: started 60 frames before N - 1, N or N + 1, a scene
+    // meets its end test exactly there (the whole show's frames never do).
+    if (!show_test::have_data())
+        GTEST_SKIP() << "no generated data in " << show_test::data_dir();
+    show_test::open_display();
+    const auto old_dir = std::filesystem::current_path();
+    std::filesystem::current_path(show_test::data_dir());
+    sound_layer::reset();
+    sound_layer::options o;
+    o.nosound = true;
+    sound_layer::configure(o);
+    clk::reset();
+    clk::set_simulated(true);
+    display::reset();
+    display::set_headless(true);
+    show_test::recorder rec;
+    display::set_sink(&rec);
+    fullscreen = 0;
+
+    auto s = std::make_unique<show_objects>();
+    s->fader.target = screen;
+    for (int i = 0; i < 1600; ++i) {
+        s->sin_l[i] = static_cast<float>(std::sin(i / 127.33));
+        s->cos_l[i] = static_cast<float>(std::cos(i / 127.33));
+    }
+    fill_pre_RGB_tab();
+    control& c = s->ctl;
+    c.song = FMUSIC_LoadSong("./sfx/demomusic.xm");
+    ASSERT_NE(c.song, nullptr);
+    display::set_control(&c);
+    load_assets(*s);
+
+    struct scene_end {
+        void (*run)(show_objects&);
+        Uint32 end_ms;
+    } const ends[] = {{run_beat_scene, 40000},     {run_corner_room, 93300}, {run_backdrop_cycle, 118000},
+                      {run_greetings, 130000},     {run_final_room, 160000}};
+    for (int delta : {-1, 0, 1}) {
+        FMUSIC_PlaySong(c.song);
+        c.music_start = FMUSIC_GetTime(c.song);
+        for (const auto& e : ends) {
+            const Uint32 land = e.end_ms + delta;
+            clk::advance_to(clk::ticks() + (land - 60 * 30 - music_time(c)));
+            c.quit = 0;
+            rec.frames.clear();
+            e.run(*s);
+            ASSERT_GE(rec.frames.size(), 2u);
+            const Uint32 want = delta < 0 ? land + 30 : land;
+            EXPECT_EQ(rec.frames.back().music_ms, want) << rec.frames.back().scene << " landing on " << land;
+            EXPECT_LT(rec.frames[rec.frames.size() - 2].music_ms, e.end_ms) << rec.frames.back().scene;
+        }
+    }
+    display::set_control(nullptr);
+    display::set_sink(nullptr);
+    FMUSIC_FreeSong(c.song);
+    s.reset();
+    std::filesystem::current_path(old_dir);
 }

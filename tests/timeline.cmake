@@ -3,5 +3,6 @@
 # across the whole run.
 ostra_test(show_tests
   SOURCES test_show_timeline.cpp test_show_stop.cpp
-  LIBS ostra_app)
+  LIBS ostra_app
+  TIMEOUT 600)
 add_dependencies(show_tests data)
