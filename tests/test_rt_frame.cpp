@@ -262,10 +262,11 @@ TEST_F(rt_frame, rows_from_128_read_as_negative_bytes_and_never_fire_the_beat) {
         seen.insert(raw);
         ASSERT_EQ(row_byte(c), raw < 128 ? raw : raw - 256) << "row " << raw;
         const bool fired = beat_trigger(c, 61, 0);
-        if (raw >= 128)
+        if (raw >= 128) {
             ASSERT_FALSE(fired) << "row " << raw << " is below the cursor as a signed byte";
-        else if (raw > 61)
+        } else if (raw > 61) {
             ASSERT_TRUE(fired) << "row " << raw << " fires every frame above the wrap row";
+        }
         clk::advance_to(clk::ticks() + 5);
     }
     EXPECT_TRUE(seen.count(128) && seen.count(255)) << "the song reached rows 128 and 255";
