@@ -37,6 +37,7 @@ namespace {
 struct layer_state {
     sound_layer::options opts;
     bool device = false;             // a device is open and its callback renders
+    bool sdl_device = false;         // that device is SDL's (not the tests' stand-in)
     sound_render::renderer engine;   // with a device: under the audio lock
     Uint32 callback_tick = 0;        // now_ticks() at the end of the last callback
     int callback_frames = 0;         // frames the device asked for last time
@@ -94,11 +95,11 @@ void audio_callback(void*, Uint8* stream, int len) {
 
 struct audio_lock {
     audio_lock() {
-        if (st.device)
+        if (st.sdl_device)
             SDL_LockAudio();
     }
     ~audio_lock() {
-        if (st.device)
+        if (st.sdl_device)
             SDL_UnlockAudio();
     }
     audio_lock(const audio_lock&) = delete;
@@ -187,7 +188,7 @@ bool FSOUND_Init(int, int, unsigned) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
-    st.device = true;  // main-thread flag; the callback never reads it
+    st.device = st.sdl_device = true;  // main-thread flags; the callback never reads them
     SDL_PauseAudio(0);
     return true;
 }
@@ -195,9 +196,11 @@ bool FSOUND_Init(int, int, unsigned) {
 void FSOUND_Close() {
     if (!st.device)
         return;
-    SDL_CloseAudio();  // the callback thread has ended when this returns
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    st.device = false;
+    if (st.sdl_device) {
+        SDL_CloseAudio();  // the callback thread has ended when this returns
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    st.device = st.sdl_device = false;
 }
 
 FSOUND_DSPUNIT* FSOUND_DSP_GetFFTUnit() { return &st.fft_unit; }
@@ -344,6 +347,20 @@ void set_test_spectrum(const float* values, int n) {
     st.use_test_spectrum = true;
 }
 void clear_test_spectrum() { st.use_test_spectrum = false; }
+
+void attach_test_device() {
+    FSOUND_Close();
+    st.device = true;
+    st.callback_tick = now_ticks();
+    st.callback_frames = 0;
+}
+
+void feed_test_device(int frames) {
+    if (!st.device || st.sdl_device || frames <= 0)
+        return;
+    std::vector<Uint8> buffer(static_cast<size_t>(frames) * 4);
+    audio_callback(nullptr, buffer.data(), static_cast<int>(buffer.size()));
+}
 
 void reset() {
     FSOUND_Close();

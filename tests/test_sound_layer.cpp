@@ -187,6 +187,51 @@ TEST_F(SoundLayer, DeviceSizedBlocksReportTheBlockEndState) {
     openmpt_module_destroy(m);
 }
 
+TEST_F(SoundLayer, DevicePathReportsLibopenmptsPositionAtTheAudibleFrame) {
+    // A stand-in device asks for 1024 frames every 23 ms. What is heard lags
+    // two buffers behind what was handed over, plus the ms since the last
+    // request: time is that frame's, and order, pattern and row are
+    // libopenmpt's after the 256-frame block that ends at or after it (the
+    // frame itself right after a request, where it is a block end).
+    const test_xm::song s = position_song();
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("device_path.xm", s).c_str());
+    ASSERT_NE(song, nullptr);
+    sound_layer::attach_test_device();
+    ASSERT_TRUE(sound_layer::device_open());
+    clk::advance_to(1000);
+    FMUSIC_PlaySong(song);
+    reference ref(s);
+    constexpr int buffer = 1024;
+    int64_t handed = 0;
+    int row_changes = 0, last_row = 0;
+    for (int call = 0; call < 300; ++call) {
+        const Uint32 request = 1000 + 23 * static_cast<Uint32>(call);
+        clk::advance_to(request);
+        sound_layer::feed_test_device(buffer);
+        handed += buffer;
+        for (Uint32 ms = 0; ms < 23; ms += call % 3 == 0 ? 1 : 11) {
+            clk::advance_to(request + ms);
+            const int64_t heard = handed - 2 * buffer + frames_in(ms);
+            if (heard < 0) {
+                ASSERT_EQ(FMUSIC_GetTime(song), 0u);
+                continue;
+            }
+            ASSERT_NEAR(FMUSIC_GetTime(song), heard / 44.1, 0.5) << "call " << call << " + " << ms << " ms";
+            ref.read_to((heard + 255) / 256 * 256);
+            const int row = FMUSIC_GetRow(song);
+            ASSERT_EQ(FMUSIC_GetOrder(song), ref.order()) << "frame " << heard;
+            ASSERT_EQ(FMUSIC_GetPattern(song), ref.pattern()) << "frame " << heard;
+            ASSERT_EQ(row, ref.row()) << "frame " << heard;
+            row_changes += row != last_row;
+            last_row = row;
+        }
+    }
+    EXPECT_GT(row_changes, 100);
+    FSOUND_Close();
+    EXPECT_FALSE(sound_layer::device_open());
+    FMUSIC_FreeSong(song);
+}
+
 TEST(SoundRender, AudibleFrameLagsTwoBuffersAndNeverGoesBack) {
     using sound_render::audible_estimate;
     EXPECT_EQ(audible_estimate(0, 0, 5, 0), 0);          // before the first callback
