@@ -10,6 +10,7 @@ that breaks the build is not counted. Not part of `make test`.
 
     scripts/mutants.py runtime/frame.cpp effects/fade.cpp --count 20
     scripts/mutants.py render3d/raster_core.h --tests 'R3d' --count 10 --seed 3
+    scripts/mutants.py runtime/frame.cpp --targets runtime_tests --tests rt_frame
 """
 import argparse
 import os
@@ -70,6 +71,7 @@ def main():
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--tests", default="", help="ctest -R regex (default: every test)")
     ap.add_argument("--timeout", type=int, default=600, help="seconds per test run")
+    ap.add_argument("--targets", nargs="*", default=[], help="build only these CMake targets (default: all and data)")
     ap.add_argument("--scratch", default="", help="scratch folder to reuse (default: a new one in /tmp)")
     args = ap.parse_args()
 
@@ -81,8 +83,9 @@ def main():
     run(["rsync", "-a", "--delete", "--exclude", "/build*", "--exclude", ".git", root + "/", src + "/"], root)
     cfg = ["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DOSTRA_BENCH=OFF",
            "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
-    if run(cfg, src)[0] != 0 or run(["cmake", "--build", build, "-j2"], src)[0] != 0 \
-            or run(["cmake", "--build", build, "--target", "data"], src)[0] != 0:
+    make = ["cmake", "--build", build, "-j2"] + (["--target", *args.targets] if args.targets else [])
+    if run(cfg, src)[0] != 0 or run(make, src)[0] != 0 \
+            or (not args.targets and run(["cmake", "--build", build, "--target", "data"], src)[0] != 0):
         sys.exit("the unmodified scratch copy does not build")
 
     pool = []
@@ -106,7 +109,7 @@ def main():
         with open(path, "w", encoding="utf-8") as f:
             f.write("\n".join(lines))
         try:
-            if run(["cmake", "--build", build, "-j2"], src)[0] != 0:
+            if run(make, src)[0] != 0:
                 broken += 1
                 print(f"  no build  {where}")
                 continue
@@ -124,7 +127,6 @@ def main():
         finally:
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original)
-    run(["cmake", "--build", build, "-j2"], src)
     total = caught + survived
     print(f"\n{caught} of {total} mutants caught ({broken} did not build)")
     for s in survivors:
