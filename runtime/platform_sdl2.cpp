@@ -26,6 +26,11 @@ void close_window() {
 }  // namespace
 
 bool init_video(const screen_request&, std::string& error) {
+    // SDL2 ends each round of polling at a sentinel it queues itself, so an
+    // event pushed after a poll that stopped early (on a stop request) would
+    // wait one extra poll; the show's stop test expects every queued event
+    // to be seen, as on the desktop.
+    SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         error = std::string("SDL_Init failed: ") + SDL_GetError();
         return false;
