@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -114,7 +115,16 @@ int SDL_main(int argc, char** argv) {
     platform::set_caption("Ostramere 05");
     display::set_headless(opt.simulated());
 
-    intro();
+    try {
+        intro();
+    } catch (const std::exception& e) {
+        // Only a fault of the show's own gets here (a simulated wait that can
+        // never end): say so and stop instead of aborting.
+        std::fprintf(stderr, "ostramere: internal error: %s\n", e.what());
+        display::set_sink(nullptr);
+        platform::quit();
+        return 1;
+    }
 
     int status = 0;
     const Uint32 end_tick = clk::ticks();

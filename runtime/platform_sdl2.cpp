@@ -112,7 +112,7 @@ std::string describe() {
     SDL_version v;
     SDL_GetVersion(&v);
     char text[48];
-    std::snprintf(text, sizeof text, "SDL2 %d.%d.%d", v.major, v.minor, v.patch);
+    std::snprintf(text, sizeof text, "SDL %d.%d.%d", v.major, v.minor, v.patch);
     return text;
 }
 
