@@ -283,45 +283,54 @@ TEST_F(SoundLayer, PictureOffsetIsIgnoredOnTheClockDrivenPath) {
 }
 
 TEST_F(SoundLayer, PictureOffsetDelaysTimeRowAndSpectrumTogetherOnTheDevicePath) {
-    clk::set_simulated(false);
+    // The user's offset moves the heard frame back by its length on the
+    // device path: time, row and spectrum all read the same shifted frame.
+    // A stand-in device on the simulated clock makes every reading exact.
     sound_layer::options o;
     o.av_offset_ms = 250;
     sound_layer::configure(o);
-    if (!FSOUND_Init(44100, 32, 0) || !sound_layer::device_open())
-        GTEST_SKIP() << "no audio device opens here";
-    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), true);
-    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("offset_dev.xm", position_song()).c_str());
+    const test_xm::song s = position_song();
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(write_song("offset_dev.xm", s).c_str());
     ASSERT_NE(song, nullptr);
+    sound_layer::attach_test_device();
+    ASSERT_TRUE(sound_layer::device_open());
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), true);
+    clk::advance_to(1000);
     FMUSIC_PlaySong(song);
-    const Uint32 t0 = clk::ticks();
-    unsigned last = 0;
-    int silent_at_zero = 0, loud_at_zero = 0;
+    reference ref(s);
+    constexpr int buffer = 1024;
+    int64_t handed = 0;
+    int silent_before = 0;
     float loudest = 0.0f;
-    while (clk::ticks() - t0 < 700) {
-        SDL_Delay(2);
-        // time, row and spectrum all read the same (delayed) frame: while
-        // the time says the song has not begun, the spectrum is silent and
-        // the row is the song's first
-        const unsigned now = FMUSIC_GetTime(song);
-        const int row = FMUSIC_GetRow(song);
-        const float* sp = FSOUND_DSP_GetSpectrum();
-        const float peak = *std::max_element(sp, sp + 512);
-        const unsigned after = FMUSIC_GetTime(song);
-        ASSERT_GE(now, last);
-        last = after;
-        if (after == 0) {  // at most 22 song frames (0.5 ms), at the window's faded edge
-            EXPECT_EQ(row, 0);
-            (peak < 0.05f ? silent_at_zero : loud_at_zero) += 1;
+    for (int call = 0; call < 120; ++call) {
+        const Uint32 request = 1000 + 23 * static_cast<Uint32>(call);
+        clk::advance_to(request);
+        sound_layer::feed_test_device(buffer);
+        handed += buffer;
+        for (Uint32 ms = 0; ms < 23; ms += 7) {
+            clk::advance_to(request + ms);
+            const int64_t heard = handed - 2 * buffer + frames_in(ms) - frames_in(250);
+            const unsigned time = FMUSIC_GetTime(song);
+            const int row = FMUSIC_GetRow(song);
+            const float* sp = FSOUND_DSP_GetSpectrum();
+            const float peak = *std::max_element(sp, sp + 512);
+            if (heard <= 0) {
+                // the song is not heard yet: its first row, silence
+                ASSERT_EQ(time, 0u) << "call " << call << " + " << ms << " ms";
+                ASSERT_EQ(row, 0);
+                ASSERT_LT(peak, 0.05f);
+                ++silent_before;
+                continue;
+            }
+            ASSERT_NEAR(time, heard / 44.1, 0.5) << "call " << call << " + " << ms << " ms";
+            ref.read_to((heard + 255) / 256 * 256);
+            ASSERT_EQ(row, ref.row()) << "frame " << heard;
+            loudest = std::max(loudest, peak);
         }
-        loudest = std::max(loudest, peak);
     }
-    const Uint32 elapsed = clk::ticks() - t0;
-    EXPECT_GT(silent_at_zero, 50) << "the song stays unheard for the offset";
-    EXPECT_EQ(loud_at_zero, 0);
-    // 250 ms behind the ticks, and at most two device buffers (46 ms) and a
-    // late callback more.
-    EXPECT_LE(last, elapsed - 250 + 5);
-    EXPECT_GE(last + 250 + 46 + 100, elapsed);
+    // 250 ms (11025 frames) of offset plus two 1024-frame buffers: requests
+    // 0..10 unheard at every reading, request 11 for its first three.
+    EXPECT_EQ(silent_before, 11 * 4 + 3);
     EXPECT_GT(loudest, 1.0f) << "the song is heard once the offset has passed";
     FMUSIC_FreeSong(song);
     FSOUND_Close();
