@@ -1,9 +1,11 @@
-// Capture sinks: every flipped frame to numbered PNG files plus frames.csv,
-// or to an MP4 through ffmpeg at a fixed frame rate; the song's samples to
-// audio.wav. Run on the simulated clock; reads the screen, never draws.
+// Capture sinks: every flipped frame to numbered PNG files plus frames.csv
+// and the song's samples to audio.wav, or every distinct frame with its time
+// and the samples to an MP4 through ffmpeg. Run on the simulated clock;
+// reads the screen, never draws.
 #pragma once
 
 #include "display.h"
+#include "pipe_writer.h"
 #include "wav_writer.h"
 
 #include <cstdio>
@@ -20,6 +22,7 @@ public:
 
 private:
     Uint32 expected_;
+    Uint32 first_tick_ = 0;
     Uint32 music_start_tick_ = 0;
     bool music_seen_ = false;
     std::uint64_t started_ns_ = 0;
@@ -43,10 +46,16 @@ public:
     bool finish(Uint32 end_tick, std::string& error);
 
     long frames_written() const { return pngs_; }
+    // Video: frames handed to the encoder (each distinct picture once).
+    long video_frames() const { return video_frames_; }
 
 private:
-    void emit_video_frames(Uint32 until_tick);
-    bool write_audio(const std::string& wav, std::string& error);
+    void begin(const frame_info& info);
+    std::uint64_t slot_of(Uint32 tick) const;
+    void send_video(const std::vector<Uint16>& pixels, std::uint64_t slot);
+    void send_pending();
+    void take_samples(const std::int16_t* samples, int frames);
+    void send_audio(bool all);
 
     std::string out_;
     bool video_;
@@ -54,13 +63,27 @@ private:
     int png_every_;
     progress_bar progress_;
     std::FILE* csv_ = nullptr;
-    std::FILE* ffmpeg_ = nullptr;
-    std::string video_tmp_;
     std::string audio_path_;
     wav_writer wav_;
-    std::vector<Uint16> last_;  // the frame on screen, 640 x 480, for the video
-    bool have_last_ = false;
-    long video_frames_ = 0;     // output frames written to the video
+    bool started_ = false;      // the first frame was seen; sound is kept from then on
+    Uint32 start_tick_ = 0;     // its tick: time 0 of the capture
+
+    // Video: output slot k is due k / fps s after the first frame and shows
+    // the latest flip at or before it. A flip waits in `pending_` until a
+    // later slot's flip arrives (a later flip in the same slot replaces
+    // it); a picture equal to the one sent last is not sent again.
+    std::FILE* ffmpeg_ = nullptr;
+    std::string video_part_;    // ffmpeg's output, renamed to out_ when done
+    std::unique_ptr<pipe_writer> writer_;
+    std::vector<Uint16> pending_;
+    std::uint64_t pending_slot_ = 0;
+    bool have_pending_ = false;
+    std::vector<Uint16> sent_;  // the picture sent last
+    std::uint64_t sent_slot_ = 0;
+    bool have_sent_ = false;
+    std::vector<std::int16_t> audio_;  // samples not sent yet, interleaved stereo
+    std::uint64_t audio_sent_ = 0;     // sample frames sent
+    long video_frames_ = 0;
     long pngs_ = 0;
     std::string error_;         // first write error, reported by finish
 };
