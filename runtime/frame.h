@@ -55,7 +55,7 @@ void wait_fixed(control& c, Uint32 n);
 // Fullscreen settle wait: n ms from its own start, polling, ends on quit.
 void settle_wait(control& c, Uint32 n);
 
-// Music gate: spins until music time > n - 1 or quit; polls no events.
+// Music gate: waits until music time > n - 1 or quit; polls no events.
 void music_gate(control& c, Uint32 n);
 
 // Beat trigger with wrap row R and restart value S: if the row is at or

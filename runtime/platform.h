@@ -35,6 +35,9 @@ bool poll_event(SDL_Event& e);
 // Queues a window-close request; false if the queue refused it.
 bool push_quit();
 void sleep_ms(Uint32 ms);
+// Sleeps about `us` microseconds (less than a millisecond: the waits' last
+// stretch, where SDL's millisecond delay would overshoot the tick).
+void sleep_us(Uint32 us);
 // Closes the screen and every subsystem.
 void quit();
 // "SDL 1.2" or "SDL2", with the linked library's version, for --version.

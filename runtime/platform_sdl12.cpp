@@ -3,9 +3,11 @@
 // Owns nothing but those calls.
 #include "platform.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace platform {
 
@@ -35,10 +37,10 @@ SDL_Surface* open_screen(const screen_request& r, std::string& error) {
     return s;
 }
 
-void present_rect(SDL_Surface* screen, SDL_Rect r) {
-    SDL_UpdateRects(screen, 1, &r);
-    SDL_Flip(screen);
-}
+// The flip shows the whole screen, rectangle r with it, so r is not updated
+// on its own first: with sdl12-compat every update is a full texture upload
+// and present, and doing both showed the same pixels twice per frame.
+void present_rect(SDL_Surface* screen, SDL_Rect) { SDL_Flip(screen); }
 
 void present(SDL_Surface* screen) { SDL_Flip(screen); }
 
@@ -55,6 +57,8 @@ bool push_quit() {
 }
 
 void sleep_ms(Uint32 ms) { SDL_Delay(ms); }
+
+void sleep_us(Uint32 us) { std::this_thread::sleep_for(std::chrono::microseconds(us)); }
 
 void quit() { SDL_Quit(); }
 

@@ -112,12 +112,40 @@ TEST_F(rt_frame, settle_wait_counts_from_its_own_start_and_polls) {
 TEST_F(rt_frame, live_waits_last_at_least_their_minimum) {
     clk::set_simulated(false);
     control c;
+    for (Uint32 n : {1u, 2u, 5u, 12u}) {
+        begin_frame(c);
+        wait_fixed(c, n);
+        EXPECT_GE(clk::ticks() - c.frame_start, n) << "fixed " << n;
+        begin_frame(c);
+        wait_quit_or_done(c, n);
+        EXPECT_GE(clk::ticks() - c.frame_start, n) << "quit or done " << n;
+        begin_frame(c);
+        wait_polling(c, n);
+        EXPECT_GE(clk::ticks() - c.frame_start, n) << "polling " << n;
+    }
+}
+
+TEST_F(rt_frame, a_live_polling_wait_sees_a_stop_while_it_sleeps_and_others_do_not) {
+    clk::set_simulated(false);
+    clk::reset();
+    // The stop request comes due at tick 40, in the middle of a 2 s wait.
+    clk::set_quit_at(40);
+    control c;
     begin_frame(c);
-    wait_fixed(c, 5);
-    EXPECT_GE(clk::ticks() - c.frame_start, 5u);
+    wait_polling(c, 2000);
+    EXPECT_EQ(c.quit, 1);
+    EXPECT_GE(clk::ticks(), 40u);
+    EXPECT_LT(clk::ticks(), 1000u) << "ended by the stop, not by its time";
+
+    // Non-polling forms sleep through a queued Escape to their full time.
+    c = control{};
+    rt_test::push_key(SDL_KEYDOWN, SDLK_ESCAPE);
     begin_frame(c);
-    wait_polling(c, 4);
-    EXPECT_GE(clk::ticks() - c.frame_start, 4u);
+    wait_quit(c, 60);
+    EXPECT_GE(clk::ticks() - c.frame_start, 60u);
+    EXPECT_EQ(c.quit, 0);
+    poll_stop(c);
+    EXPECT_EQ(c.quit, 1);
 }
 
 namespace {
