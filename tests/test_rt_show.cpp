@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -312,6 +313,73 @@ TEST_F(rt_show, a_refused_command_line_stops_before_the_data_check) {
         EXPECT_NE(printed.find(says), std::string::npos) << printed;
         EXPECT_EQ(printed.find("problem"), std::string::npos) << printed;
     }
+}
+
+namespace {
+std::string output_of(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+double number_after(const std::string& text, const std::string& key) {
+    const size_t at = text.find(key);
+    return at == std::string::npos ? -1e9 : std::atof(text.c_str() + at + key.size());
+}
+}  // namespace
+
+TEST_F(rt_show, an_mp4_capture_holds_each_picture_once_on_the_frame_grid_with_the_song_in_place) {
+    if (!rt_test::have_data())
+        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no ffmpeg";
+    rt_test::temp_dir dir("rt-mp4");
+    const std::string data = rt_test::data_dir().string();
+    const std::string mp4 = (dir.path / "show.mp4").string();
+    // 400 loading frames (12 s), then the song and the first title card.
+    ASSERT_EQ(run_show("-w --data '" + data + "' --quit-at 14500 --capture '" + mp4 + "'"), 0);
+    ASSERT_EQ(run_show("-w --data '" + data + "' --quit-at 100 --capture '" +
+                       (dir.path / "png").string() + "'"),
+              0);
+    EXPECT_FALSE(fs::exists(mp4 + ".part"));
+    const std::string q = "'" + mp4 + "'";
+    EXPECT_EQ(output_of("ffprobe -v error -show_entries stream=codec_name,width,height,pix_fmt,sample_rate,"
+                        "channels -of csv=p=0 " + q),
+              "h264,640,480,yuv420p\naac,44100,2\n");
+    const double duration =
+        std::atof(output_of("ffprobe -v error -show_entries format=duration -of csv=p=0 " + q).c_str());
+    EXPECT_NEAR(duration, 14.5, 0.1);
+
+    // Every picture sits on the 60 fps grid; the title's still holds are
+    // sent once, so there are far fewer than 60 a second.
+    std::istringstream times(output_of(
+        "ffprobe -v error -select_streams v -show_entries packet=pts_time -of csv=p=0 " + q));
+    int packets = 0;
+    for (std::string t; std::getline(times, t); ++packets) {
+        const double slots = std::atof(t.c_str()) * 60;
+        EXPECT_NEAR(slots, std::round(slots), 0.06) << t;
+    }
+    EXPECT_GE(packets, 400);
+    EXPECT_LT(packets, 14.5 * 60 * 0.8);
+
+    // The first picture comes through without visible loss.
+    const std::string psnr = output_of(
+        "ffmpeg -v info -i " + q + " -i '" + (dir.path / "png" / "frame_000000.png").string() +
+        "' -lavfi '[0:v]trim=end_frame=1[a];[a][1:v]psnr' -f null - 2>&1");
+    EXPECT_GT(number_after(psnr, "average:"), 38.0) << psnr;
+
+    // Silence over the loading screen, the song from 12 s on.
+    const std::string quiet = output_of("ffmpeg -v info -t 11.5 -i " + q +
+                                        " -map 0:a -af volumedetect -f null - 2>&1");
+    EXPECT_LT(number_after(quiet, "max_volume:"), -60.0) << quiet;
+    const std::string loud = output_of("ffmpeg -v info -ss 12.5 -i " + q +
+                                       " -map 0:a -af volumedetect -f null - 2>&1");
+    EXPECT_GT(number_after(loud, "max_volume:"), -30.0) << loud;
 }
 
 TEST_F(rt_show, check_mode_exits_with_status_2_on_broken_data) {
