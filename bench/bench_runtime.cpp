@@ -1,6 +1,7 @@
 // Runtime kernels: one loading-screen frame (nygris2 turned, the loading
 // picture blitted, depth cleared, nine meshes drawn), presenting it, and the
-// capture's PNG encoding. Runs on the generated data; figures only.
+// capture's PNG encoding and its RGB565 to YUV 4:2:0 conversion for video.
+// Runs on the generated data; figures only.
 #include "display.h"
 #include "frame.h"
 #include "globals.h"
@@ -9,6 +10,7 @@
 #include "platform.h"
 #include "png_write.h"
 #include "show_objects.h"
+#include "yuv420.h"
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -17,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -87,6 +90,22 @@ void capture_png(benchmark::State& state) {
     std::remove(path.c_str());
 }
 BENCHMARK(capture_png)->Arg(1)->Arg(6)->ArgName("zlib")->Unit(benchmark::kMillisecond);
+
+void capture_yuv420(benchmark::State& state) {
+    show_objects* s = loaded_show();
+    if (!s) {
+        state.SkipWithError("no generated data");
+        return;
+    }
+    SDL_Surface* p = s->picture.surface;
+    std::vector<std::uint8_t> out(yuv420::size(640, 480));
+    for (auto _ : state) {
+        yuv420::from_rgb565(static_cast<const std::uint16_t*>(p->pixels), 640, 480, p->pitch / 2,
+                            out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(capture_yuv420)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
