@@ -11,6 +11,7 @@
 #include "preflight.h"
 #include "printable.h"
 #include "sound_layer.h"
+#include "start.h"
 
 #include <SDL.h>
 #include <unistd.h>
@@ -69,7 +70,10 @@ int SDL_main(int argc, char** argv) {
         return 0;
     }
 
-    clk::set_simulated(opt.simulated());
+    // A start point runs the show ahead on the simulated clock; a live run
+    // then goes on live from the tick it has reached.
+    const bool live_start = opt.start.set && !opt.simulated();
+    clk::set_simulated(opt.simulated() || live_start);
     clk::set_quit_at(opt.quit_at);
     sound_layer::options so;
     so.nosound = opt.nosound;
@@ -113,7 +117,18 @@ int SDL_main(int argc, char** argv) {
     if (fullscreen)
         platform::show_cursor(false);
     platform::set_caption("Ostramere 05");
-    display::set_headless(opt.simulated());
+    display::set_headless(opt.simulated() || live_start);
+    if (live_start) {
+        start::arm(opt.start, [] {
+            clk::go_live();
+            display::set_headless(false);
+            // The song goes on from where the run ahead left it, now heard.
+            if (!FSOUND_Init(44100, 32, 0))
+                FSOUND_Close();
+        });
+    } else {
+        start::arm(opt.start);
+    }
 
     try {
         intro();
@@ -125,6 +140,8 @@ int SDL_main(int argc, char** argv) {
         platform::quit();
         return 1;
     }
+    if (start::pending())
+        std::fprintf(stderr, "ostramere: the show stopped before reaching its start point\n");
 
     int status = 0;
     const Uint32 end_tick = clk::ticks();

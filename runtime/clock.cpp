@@ -14,7 +14,10 @@ namespace clk {
 namespace {
 std::atomic<bool> sim{false};
 std::atomic<Uint32> virtual_now{0};
-std::atomic<int64_t> live_base{-1};  // SDL_GetTicks at the clock's start; -1 = not started
+// Live ticks = SDL_GetTicks() - live_base in unsigned 32-bit arithmetic (SDL's
+// wrap, and a base "below zero" after go_live, do no harm). The base is held
+// as a Uint32 value in 64 bits, so -1 can mean "not started".
+std::atomic<int64_t> live_base{-1};
 std::atomic<Uint32> quit_at{0};
 std::atomic<bool> quit_delivered{false};
 unsigned stalled_calls = 0;  // advance_to calls in a row that left the clock where it was (main thread)
@@ -46,7 +49,15 @@ Uint32 ticks() {
         const int64_t now = SDL_GetTicks();
         base = live_base.compare_exchange_strong(base, now) ? now : base;
     }
-    return SDL_GetTicks() - static_cast<Uint32>(base);  // unsigned: SDL's wrap does no harm
+    return SDL_GetTicks() - static_cast<Uint32>(base);
+}
+
+void go_live() {
+    if (!sim.load())
+        return;
+    const Uint32 base = SDL_GetTicks() - virtual_now.load();  // ticks() goes on from here
+    live_base.store(static_cast<int64_t>(base));
+    sim.store(false);
 }
 
 void advance_to(Uint32 t) {

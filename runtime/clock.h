@@ -18,6 +18,11 @@ bool simulated();
 // Milliseconds since the clock started (the only tick source of the show).
 Uint32 ticks();
 
+// Simulated clock: hands over to the live clock, which counts on from the
+// current virtual tick (a start point reached: the show goes on live).
+// Live clock: does nothing.
+void go_live();
+
 // Simulated clock: moves the virtual counter forward to tick t (never back).
 // Live clock: does nothing. A simulated wait that keeps asking for a tick the
 // clock has already reached can never end: after stall_limit such calls in a

@@ -1,6 +1,7 @@
 // Presentation: blits a bitmap to the screen and flips, or flips what an
 // effect already wrote into the screen; hands every flip to the frame sink.
-// Draws nothing itself.
+// Before a start point is reached a flip is counted but neither presented
+// nor handed on. Draws nothing itself.
 #include "display.h"
 
 #include "bitmap.h"
@@ -8,6 +9,7 @@
 #include "platform.h"
 #include "sound_layer.h"
 #include "clock.h"
+#include "start.h"
 
 #include <chrono>
 #include <ctime>
@@ -24,20 +26,37 @@ bool headless_display = false;
 std::uint64_t work_start = 0;
 std::uint64_t work_start_cpu = 0;
 
-void after_flip() {
-    if (active_sink) {
-        frame_info info;
-        info.index = flips;
-        info.tick = clk::ticks();
-        info.scene = scene_label;
-        if (show_control && show_control->song && sound_layer::playing(show_control->song)) {
-            info.music_playing = true;
-            info.music_ms = music_time(*show_control);
-            info.order = FMUSIC_GetOrder(show_control->song);
-            info.pattern = FMUSIC_GetPattern(show_control->song);
-            info.row = FMUSIC_GetRow(show_control->song);
+frame_info current_info() {
+    frame_info info;
+    info.index = flips;
+    info.tick = clk::ticks();
+    info.scene = scene_label;
+    if (show_control && show_control->song && sound_layer::playing(show_control->song)) {
+        info.music_playing = true;
+        info.music_ms = music_time(*show_control);
+        info.order = FMUSIC_GetOrder(show_control->song);
+        info.pattern = FMUSIC_GetPattern(show_control->song);
+        info.row = FMUSIC_GetRow(show_control->song);
+    }
+    return info;
+}
+
+// One flip of the screen, whose pixels are final: the start test, then
+// presenting (show_rect: the rectangle just blitted, or none), then the sink.
+// The frame's information is read before presenting; presenting costs no
+// time on the simulated clock, where the sinks run.
+void flip(const SDL_Rect* shown_rect) {
+    const bool need_info = active_sink || start::pending();
+    const frame_info info = need_info ? current_info() : frame_info{};
+    if (start::reached(info)) {
+        if (!headless_display) {
+            if (shown_rect)
+                platform::present_rect(screen, *shown_rect);
+            else
+                platform::present(screen);
         }
-        active_sink->frame(screen, info);
+        if (active_sink)
+            active_sink->frame(screen, info);
     }
     ++flips;
     display::mark_work_start();
@@ -76,13 +95,7 @@ void set_scene(const char* name) { scene_label = name ? name : ""; }
 
 void present(bitmap& b) {
     SDL_UpperBlit(b.surface, &b.src_rect, screen, &b.dst_rect);
-    if (!headless_display)
-        platform::present_rect(screen, b.dst_rect);
-    after_flip();
+    flip(&b.dst_rect);
 }
 
-void flip_screen() {
-    if (!headless_display)
-        platform::present(screen);
-    after_flip();
-}
+void flip_screen() { flip(nullptr); }

@@ -122,6 +122,18 @@ int parse_options(int argc, char** argv, run_options& out) {
         ->type_name("N")
         ->check(CLI::Range(1, 8).description(""));
     app.add_flag("--check", out.check, "Check every data file and exit (status 2 on problems)");
+    std::string start_text;
+    app.add_option("--start", start_text,
+                   "Start at music time T ms, or at a scene: title, beat, flame, corner, backdrop, "
+                   "greetings, final. The show runs ahead unseen to T, then plays live from there "
+                   "(or captures / benches from there, frames as in a full run)")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                start_point p;
+                std::string error;
+                return start::parse(text, p, error) ? std::string() : error;
+            },
+            "T", "start point"));
 
     // The leading "-w" is not an option of the parser.
     std::vector<std::string> args;
@@ -156,6 +168,10 @@ int parse_options(int argc, char** argv, run_options& out) {
             return bad_option_status;
         }
         out.ignored.push_back(word);
+    }
+    if (!start_text.empty()) {
+        std::string error;
+        start::parse(start_text, out.start, error);  // checked above
     }
     out.bench = bench->count() > 0;
     if (out.bench && out.bench_file.empty())

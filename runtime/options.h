@@ -2,6 +2,8 @@
 // options after it. Parses only; main acts on the result.
 #pragma once
 
+#include "start.h"
+
 #include <string>
 #include <vector>
 
@@ -22,8 +24,10 @@ struct run_options {
     unsigned quit_at = 0;      // --quit-at MS: inject a stop request at tick MS (0: off)
     int scale = 0;             // --scale N: window scaling (0: leave as is)
     bool check = false;        // --check: preflight only
+    start_point start;         // --start T: music ms or a scene's name; run ahead unseen to it
     std::vector<std::string> ignored;  // arguments the show does not use
 
+    // Capture and bench run on the simulated clock from start to end.
     bool simulated() const { return bench || !capture.empty(); }
     bool capture_video() const;  // capture target ends in .mp4
 };

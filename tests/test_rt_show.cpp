@@ -382,6 +382,51 @@ TEST_F(rt_show, an_mp4_capture_holds_each_picture_once_on_the_frame_grid_with_th
     EXPECT_GT(number_after(loud, "max_volume:"), -30.0) << loud;
 }
 
+namespace {
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+}  // namespace
+
+TEST_F(rt_show, a_capture_from_a_start_point_has_the_full_runs_frames_from_there_on) {
+    if (!rt_test::have_data())
+        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
+    rt_test::temp_dir dir("rt-start");
+    const std::string data = rt_test::data_dir().string();
+    // Frames listed (with their hashes) in frames.csv; PNG files only for frame 0.
+    const std::string common = "-w --data '" + data + "' --quit-at 143000 --png-every 100000 ";
+    ASSERT_EQ(run_show(common + "--capture '" + (dir.path / "full").string() + "'"), 0);
+    ASSERT_EQ(run_show(common + "--start 130000 --capture '" + (dir.path / "late").string() + "'"), 0);
+    const auto full = lines_of(read_file(dir.path / "full" / "frames.csv"));
+    const auto late = lines_of(read_file(dir.path / "late" / "frames.csv"));
+    ASSERT_GE(late.size(), 20u);
+    ASSERT_GT(full.size(), late.size());
+    EXPECT_EQ(late[0], full[0]) << "the same header";
+    // The first frame listed is the first at or after music 130000 ms.
+    const size_t first = full.size() - (late.size() - 1);
+    auto music_of = [](const std::string& row) {
+        std::istringstream in(row);
+        std::string field;
+        for (int i = 0; i < 3; ++i) std::getline(in, field, ',');
+        return field.empty() ? -1L : std::stol(field);
+    };
+    EXPECT_GE(music_of(full[first]), 130000L) << full[first];
+    EXPECT_LT(music_of(full[first - 1]), 130000L) << full[first - 1];
+    // Every row from there on, index, tick, music, position, scene and hash.
+    for (size_t i = 1; i < late.size(); ++i)
+        ASSERT_EQ(late[i], full[first + i - 1]) << "row " << i;
+    // The sound starts at that frame's tick: the tail of the full run's.
+    const std::string full_wav = read_file(dir.path / "full" / "audio.wav");
+    const std::string late_wav = read_file(dir.path / "late" / "audio.wav");
+    ASSERT_GT(late_wav.size(), 44u);
+    ASSERT_GT(full_wav.size(), late_wav.size());
+    EXPECT_EQ(full_wav.substr(full_wav.size() - (late_wav.size() - 44)), late_wav.substr(44));
+    EXPECT_FALSE(fs::exists(dir.path / "late" / "frame_000000.png")) << "frame 0 was not captured";
+}
+
 TEST_F(rt_show, check_mode_exits_with_status_2_on_broken_data) {
     rt_test::temp_dir dir("rt-check");
     EXPECT_EQ(run_show("--check --data '" + dir.path.string() + "'"), 2);

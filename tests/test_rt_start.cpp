@@ -1,0 +1,156 @@
+// The start point: what --start accepts, the display keeping frames unseen
+// (counted, not presented, not handed on) until a scene's first frame or a
+// music time, the hand-over hook running once, and the clock going live
+// from the virtual tick it had reached.
+#include "frame.h"
+#include "start.h"
+#include "test_rt_util.h"
+#include "test_sound_xm.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class rt_start : public rt_test::runtime_fixture {
+protected:
+    void TearDown() override {
+        start::reset();
+        runtime_fixture::TearDown();
+    }
+};
+
+namespace {
+
+struct recorder : frame_sink {
+    std::vector<long> indices;
+    std::vector<Uint32> music;
+    std::function<void()> on_frame;
+    void frame(SDL_Surface*, const frame_info& info) override {
+        indices.push_back(info.index);
+        music.push_back(info.music_ms);
+        if (on_frame)
+            on_frame();
+    }
+};
+
+}  // namespace
+
+TEST_F(rt_start, accepts_music_times_before_the_end_and_the_scene_names) {
+    start_point p;
+    std::string error;
+    ASSERT_TRUE(start::parse("0", p, error));
+    EXPECT_TRUE(p.set);
+    EXPECT_EQ(p.music_ms, 0u);
+    EXPECT_TRUE(p.scene.empty());
+    ASSERT_TRUE(start::parse("159999", p, error));
+    EXPECT_EQ(p.music_ms, 159999u);
+    ASSERT_TRUE(start::parse("00130000", p, error));
+    EXPECT_EQ(p.music_ms, 130000u);
+    for (const char* name : start::scene_names) {
+        ASSERT_TRUE(start::parse(name, p, error)) << name;
+        EXPECT_EQ(p.scene, name);
+    }
+
+    for (const char* bad : {"160000", "99999999999999999999", "-5", "12a", "1e5", "", "Flame",
+                            "flam", "loading", " title"}) {
+        error.clear();
+        EXPECT_FALSE(start::parse(bad, p, error)) << "'" << bad << "'";
+        EXPECT_FALSE(p.set) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+    start::parse("flam", p, error);
+    EXPECT_NE(error.find("flame"), std::string::npos) << "the message lists the scenes: " << error;
+    start::parse("160000", p, error);
+    EXPECT_NE(error.find("160000"), std::string::npos) << error;
+}
+
+TEST_F(rt_start, frames_before_a_scene_start_are_counted_but_unseen_and_the_hook_runs_once) {
+    recorder sink;
+    display::set_sink(&sink);
+    int hooked = 0;
+    start_point p;
+    p.set = true;
+    p.scene = "beat";
+    start::arm(p, [&] {
+        ++hooked;
+        EXPECT_TRUE(sink.indices.empty()) << "the hook runs before the first seen frame";
+    });
+    EXPECT_TRUE(start::pending());
+    set_scene("loading");
+    for (int i = 0; i < 3; ++i) flip_screen();
+    set_scene("title");
+    flip_screen();
+    EXPECT_TRUE(sink.indices.empty());
+    EXPECT_EQ(hooked, 0);
+    set_scene("beat");
+    flip_screen();
+    flip_screen();
+    set_scene("flame");
+    flip_screen();
+    EXPECT_EQ(hooked, 1);
+    EXPECT_FALSE(start::pending());
+    EXPECT_EQ(sink.indices, (std::vector<long>{4, 5, 6})) << "indices as in a full run";
+    EXPECT_EQ(display::frames_shown(), 7);
+
+    // Unarmed: every frame is seen.
+    start::arm(start_point{});
+    EXPECT_FALSE(start::pending());
+    flip_screen();
+    EXPECT_EQ(sink.indices.back(), 7);
+}
+
+TEST_F(rt_start, a_music_time_is_reached_by_the_first_frame_at_or_after_it) {
+    rt_test::temp_dir dir("rt-start");
+    test_xm::song s;
+    s.speed = 6;
+    s.bpm = 125;
+    s.orders = {0};
+    s.patterns.resize(1);
+    s.patterns[0].rows.resize(64);
+    const std::string path = (dir.path / "start.xm").string();
+    ASSERT_TRUE(test_xm::write(path, s));
+    control c;
+    c.song = FMUSIC_LoadSong(path.c_str());
+    ASSERT_NE(c.song, nullptr);
+    display::set_control(&c);
+    recorder sink;
+    display::set_sink(&sink);
+    start_point p;
+    p.set = true;
+    p.music_ms = 500;
+    start::arm(p);
+
+    flip_screen();  // before the song: no music time yet
+    clk::advance_to(1000);
+    FMUSIC_PlaySong(c.song);
+    c.music_start = FMUSIC_GetTime(c.song);
+    for (Uint32 t : {1100u, 1300u, 1499u}) {
+        clk::advance_to(t);
+        flip_screen();
+    }
+    EXPECT_TRUE(sink.indices.empty()) << "music 499 ms is before the start point";
+    clk::advance_to(1500);
+    flip_screen();
+    clk::advance_to(1530);
+    flip_screen();
+    EXPECT_EQ(sink.indices, (std::vector<long>{4, 5}));
+    EXPECT_EQ(sink.music, (std::vector<Uint32>{500, 530}));
+    display::set_control(nullptr);
+    FMUSIC_FreeSong(c.song);
+}
+
+TEST_F(rt_start, the_live_clock_counts_on_from_the_virtual_tick) {
+    clk::advance_to(142020);
+    clk::go_live();
+    EXPECT_FALSE(clk::simulated());
+    const Uint32 first = clk::ticks();
+    EXPECT_GE(first, 142020u);
+    EXPECT_LT(first, 142020u + 50);
+    SDL_Delay(20);
+    EXPECT_GE(clk::ticks(), first + 20) << "live: real time moves it";
+    clk::advance_to(500000);
+    EXPECT_LT(clk::ticks(), 400000u) << "live: advance_to does nothing";
+    clk::go_live();  // already live: nothing changes
+    EXPECT_GE(clk::ticks(), first + 20);
+    EXPECT_LT(clk::ticks(), first + 1000);
+}
