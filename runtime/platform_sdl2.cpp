@@ -4,8 +4,10 @@
 // renderer, texture and screen surface; draws nothing itself.
 #include "platform.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 namespace platform {
 namespace {
@@ -100,6 +102,10 @@ bool push_quit() {
 }
 
 void sleep_ms(Uint32 ms) { SDL_Delay(ms); }
+
+// In the browser this is a short busy wait (no yield to the page, which would
+// cost milliseconds); on the desktop a real sleep.
+void sleep_us(Uint32 us) { std::this_thread::sleep_for(std::chrono::microseconds(us)); }
 
 void quit() {
     close_window();
