@@ -155,7 +155,9 @@ int SDL_main(int argc, char** argv) {
                          display::frames_shown(), end_tick, printable(opt.capture).c_str());
         }
     }
-    if (bench && !bench->report(opt.bench_file, end_tick, error)) {
+    // From a start point the run measured lasts from its first frame on.
+    if (bench && !bench->report(opt.bench_file, end_tick - (opt.start.set ? bench->first_tick() : 0),
+                                error)) {
         std::fprintf(stderr, "ostramere: %s\n", printable(error).c_str());
         status = 1;
     }

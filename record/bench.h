@@ -23,6 +23,8 @@ public:
     // Per-scene figures in order of first appearance.
     std::vector<scene_cost> summary() const;
     double total_ms() const;
+    // Tick of the first frame measured (0 before any).
+    Uint32 first_tick() const { return samples_.empty() ? 0 : samples_.front().tick; }
 
     // Prints the table to stdout; writes the JSON report and the chart
     // (json_path with .svg). False with a message when a file fails.
