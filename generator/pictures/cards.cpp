@@ -326,7 +326,7 @@ picture make_greets1(typesetter& ts) {
     over(img, sub, hex(0xA8DCE8));
 
     // The first half of the list, two columns.
-    const char* names[] = {"SDL", "SDL_image", "libopenmpt", "kissfft", "FreeType", "DejaVu fonts", "libpng", "libjpeg"};
+    const char* names[] = {"SDL", "stb_image", "libopenmpt", "kissfft", "FreeType", "DejaVu fonts", "libpng", "libjpeg"};
     for (int i = 0; i < 8; ++i) {
         float x = i % 2 == 0 ? 190.f : 450.f, y = 150.f + float(i / 2) * 36.f;
         mask t(frame_w, frame_h);
