@@ -49,6 +49,13 @@ set(OSTRA_WEB_SIMD ON CACHE BOOL "Compile with -msimd128")
 if(OSTRA_WEB_SIMD)
   add_compile_options(-msimd128)
 endif()
+# Float-to-integer conversions as single saturating instructions instead of
+# a range test around a trapping one: the same value for every conversion
+# in range (the only kind the show makes), without the branches.
+set(OSTRA_WEB_SATURATING_CONVERSIONS ON CACHE BOOL "Compile with -mnontrapping-fptoint")
+if(OSTRA_WEB_SATURATING_CONVERSIONS)
+  add_compile_options(-mnontrapping-fptoint)
+endif()
 
 # Our library folders come before the compiler's own: emscripten's sysroot
 # carries an SDL 1.2 <SDL.h> of its own, which must not win over SDL2's.
