@@ -108,12 +108,15 @@ async function simStep(base) {
   await waitPhase(page, ['ended'], 10 * 60 * 1000, 'simulated run');
   const frames = (await page.evaluate(() => window.ostramere.frames)).filter((f) => f.tick < simMs);
   console.log(`sim: ${frames.length} frames in ${((Date.now() - t0) / 1000).toFixed(1)} s; native reference ${native.length}`);
-  let first = -1;
+  let first = -1, differing = 0;
   for (let i = 0; i < Math.max(frames.length, native.length); i++) {
     const a = frames[i], b = native[i];
-    if (!a || !b || a.idx !== b.idx || a.tick !== b.tick || a.hash !== b.hash) { first = i; break; }
+    if (!a || !b || a.idx !== b.idx || a.tick !== b.tick || a.hash !== b.hash) {
+      if (first < 0) first = i;
+      if (differing++ < 20) console.log('differs at', i, 'browser', JSON.stringify(a), 'native', JSON.stringify(b));
+    }
   }
-  if (first >= 0) console.log('first difference at', first, 'browser', JSON.stringify(frames[first]), 'native', JSON.stringify(native[first]));
+  if (differing) console.log(`${differing} frames differ`);
   check(native.length > 1000, `native reference has the frames of ${simMs} ms (${native.length})`);
   check(first < 0 && frames.length === native.length, 'simulated run: every frame hash equals the native capture\'s');
   check(errors.length === 0, 'simulated run: no page errors' + (errors.length ? ' (' + errors.join('; ') + ')' : ''));
