@@ -6,6 +6,7 @@
 #include "clock.h"
 #include "display.h"
 #include "platform.h"
+#include "test_display.h"
 #include "sound_layer.h"
 #include "trace.h"
 
@@ -20,21 +21,7 @@
 namespace rt_test {
 
 // Opens the dummy display once per test program; later calls reuse it.
-inline void open_display() {
-    static bool opened = false;
-    if (opened)
-        return;
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    std::string error;
-    platform::screen_request r;
-    r.fullscreen = false;
-    r.headless = true;
-    ASSERT_TRUE(platform::init_video(r, error)) << error;
-    screen = platform::open_screen(r, error);
-    ASSERT_NE(screen, nullptr) << error;
-    opened = true;
-}
+inline void open_display() { test_display::open(); }
 
 inline void drain_events() {
     SDL_Event e;

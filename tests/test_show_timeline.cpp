@@ -253,17 +253,7 @@ TEST(show_timeline, scenes_end_on_the_first_frame_at_or_after_their_end_time) {
     // meets its end test exactly there (the whole show's frames never do).
     if (!show_test::have_data())
         GTEST_SKIP() << "no generated data in " << show_test::data_dir();
-    show_test::open_display();
-    const auto old_dir = std::filesystem::current_path();
-    std::filesystem::current_path(show_test::data_dir());
-    sound_layer::reset();
-    sound_layer::options o;
-    o.nosound = true;
-    sound_layer::configure(o);
-    clk::reset();
-    clk::set_simulated(true);
-    display::reset();
-    display::set_headless(true);
+    const auto old_dir = show_test::begin_simulated_run(0);
     show_test::recorder rec;
     display::set_sink(&rec);
     fullscreen = 0;

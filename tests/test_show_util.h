@@ -9,6 +9,7 @@
 #include "clock.h"
 #include "display.h"
 #include "platform.h"
+#include "test_display.h"
 #include "intro.h"
 #include "load_image.h"
 #include "sound_layer.h"
@@ -104,29 +105,12 @@ struct run_result {
     Uint32 end_tick = 0;
 };
 
-// Opens the dummy display once per test program and keeps it open: SDL
-// leaks a little on every SDL_Init/SDL_Quit cycle of the video subsystem.
-inline void open_display() {
-    static bool opened = false;
-    if (opened)
-        return;
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    std::string error;
-    platform::screen_request r;
-    r.fullscreen = false;
-    r.headless = true;
-    ASSERT_TRUE(platform::init_video(r, error)) << error;
-    screen = platform::open_screen(r, error);
-    ASSERT_NE(screen, nullptr) << error;
-    opened = true;
-}
+inline void open_display() { test_display::open(); }
 
-// Runs the show once: windowed (no settle wait) unless `full_screen`, with a
-// stop injected at clock tick `quit_at` (0: none).
-inline run_result run_show(Uint32 quit_at, bool full_screen = false,
-                           std::function<void(SDL_Surface*, const frame_rec&)> inspect = {}) {
-    run_result out;
+// A fresh headless run on the simulated clock from the data folder: no
+// sound device, clock at 0 with a stop injected at `quit_at` (0: none),
+// frame counter reset, empty event queue. Returns the folder to go back to.
+inline std::filesystem::path begin_simulated_run(Uint32 quit_at) {
     open_display();
     SDL_Event pending;
     while (SDL_PollEvent(&pending)) {
@@ -142,6 +126,15 @@ inline run_result run_show(Uint32 quit_at, bool full_screen = false,
     clk::set_quit_at(quit_at);
     display::reset();
     display::set_headless(true);  // as capture runs: the sink reads the screen surface
+    return old_dir;
+}
+
+// Runs the show once: windowed (no settle wait) unless `full_screen`, with a
+// stop injected at clock tick `quit_at` (0: none).
+inline run_result run_show(Uint32 quit_at, bool full_screen = false,
+                           std::function<void(SDL_Surface*, const frame_rec&)> inspect = {}) {
+    run_result out;
+    const auto old_dir = begin_simulated_run(quit_at);
     recorder rec;
     rec.inspect = std::move(inspect);
     display::set_sink(&rec);
