@@ -4,6 +4,7 @@
 // conversion and failure handling.
 #include "mkv_stream.h"
 #include "pipe_writer.h"
+#include "test_process.h"
 #include "yuv420.h"
 
 #include <gtest/gtest.h>
@@ -176,16 +177,7 @@ TEST(record_mkv, element_sizes_nest_exactly_and_blocks_carry_their_track_and_tim
 
 bool have_ffmpeg() { return std::system("ffprobe -version >/dev/null 2>&1") == 0; }
 
-std::string run(const std::string& cmd) {
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
+std::string run(const std::string& cmd) { return test_process::output_of(cmd); }
 
 TEST(record_mkv, ffmpeg_reads_the_pictures_their_times_and_the_sound) {
     if (!have_ffmpeg())

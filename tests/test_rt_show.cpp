@@ -7,6 +7,7 @@
 #include "png_write.h"
 #include "preflight.h"
 #include "printable.h"
+#include "test_process.h"
 #include "test_rt_util.h"
 
 #include <unistd.h>
@@ -316,16 +317,7 @@ TEST_F(rt_show, a_refused_command_line_stops_before_the_data_check) {
 }
 
 namespace {
-std::string output_of(const std::string& cmd) {
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
+using test_process::output_of;
 
 double number_after(const std::string& text, const std::string& key) {
     const size_t at = text.find(key);
