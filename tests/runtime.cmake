@@ -12,10 +12,12 @@ target_compile_definitions(runtime_tests PRIVATE OSTRA_BUILD_TYPE_FOR_TESTS="${C
 # Recording: the frame hash that captures list and platforms are held to.
 ostra_test(record_tests
   SOURCES test_record_hash.cpp
-  LIBS ostra_record)
+  LIBS ostra_record
+  LABELS record)
 
 # The video path of a capture: YUV conversion, the Matroska stream to ffmpeg
 # and the writer thread.
 ostra_test(record_stream_tests
   SOURCES test_record_stream.cpp
-  LIBS ostra_record)
+  LIBS ostra_record
+  LABELS record)
