@@ -136,7 +136,11 @@ def main():
     src = os.path.join(scratch, "src")
     build = os.path.join(scratch, "build")
     print(f"scratch copy: {scratch}")
-    run(["rsync", "-a", "--delete", "--exclude", "/build*", "--exclude", ".git", root + "/", src + "/"], root)
+    # The sources without build folders or history; a reused scratch copy is refreshed.
+    shutil.rmtree(src, ignore_errors=True)
+    shutil.copytree(root, src, symlinks=True,
+                    ignore=lambda d, names: [n for n in names if n == ".git" or
+                                             (d == root and (n.startswith("build") or n == "node_modules"))])
     cfg = ["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DOSTRA_BENCH=OFF",
            "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
     full = ["cmake", "--build", build, "-j2"]
