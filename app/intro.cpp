@@ -33,7 +33,7 @@ void intro() {
     // Sound: a failed init only closes the layer; every later call is made.
     FSOUND_SetOutput(1);
     FSOUND_SetDriver(0);
-    if (!FSOUND_Init(44100, 32, 0)) {
+    if (!FSOUND_Init(sound_layer::rate, 32, 0)) {
         trace::note("FSOUND_Init failed");
         FSOUND_Close();
     }

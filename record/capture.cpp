@@ -7,7 +7,9 @@
 #include "mkv_stream.h"
 #include "png_write.h"
 #include "yuv420.h"
+#include "music_clock_text.h"
 #include "sound_layer.h"
+#include "start.h"
 
 #include <unistd.h>
 
@@ -48,17 +50,11 @@ std::string shell_quote(const std::string& s) {
     }
     return q + "'";
 }
-
-std::string clock_text(Uint32 ms) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%u:%02u.%01u", ms / 60000, (ms / 1000) % 60, (ms / 100) % 10);
-    return buf;
-}
 }  // namespace
 
 // ---- progress bar ----
 
-void progress_bar::update(const frame_info& info) {
+void progress_bar::update(const flip_info& info) {
     const std::uint64_t now = display::now_ns();
     if (started_ns_ == 0) {
         started_ns_ = now;
@@ -68,7 +64,7 @@ void progress_bar::update(const frame_info& info) {
         music_seen_ = true;
         music_start_tick_ = info.tick - info.music_ms;
         // The show's length is now known: the lead-in plus the song's part.
-        expected_ = std::max(expected_, music_start_tick_ + 160000u);
+        expected_ = std::max(expected_, music_start_tick_ + show_end_ms);
     }
     const double done = expected_ ? std::min(1.0, double(info.tick) / expected_) : 0.0;
     // A capture that starts late: the ETA counts from its first frame.
@@ -89,8 +85,8 @@ void progress_bar::update(const frame_info& info) {
     bar[width] = 0;
     std::fprintf(stderr, "%s[%s] %3d%%  music %s  frame %ld  ETA %s%s", tty ? "\r" : "", bar,
                  static_cast<int>(done * 100),
-                 info.music_playing ? clock_text(info.music_ms).c_str() : "-:--.-", info.index,
-                 own > 0.01 ? clock_text(static_cast<Uint32>(eta_s * 1000)).c_str() : "?",
+                 info.music_playing ? music_clock_text(info.music_ms).c_str() : "-:--.-", info.index,
+                 own > 0.01 ? music_clock_text(static_cast<Uint32>(eta_s * 1000)).c_str() : "?",
                  tty ? "   " : "\n");
     printed_ = true;
 }
@@ -194,7 +190,7 @@ bool capture_sink::open(std::string& error) {
     return true;
 }
 
-void capture_sink::begin(const frame_info& info) {
+void capture_sink::begin(const flip_info& info) {
     // Sound up to this tick belongs to frames not captured: render it now
     // (the flip's own music reading has done so already when the song
     // plays) and keep everything after.
@@ -265,7 +261,7 @@ void capture_sink::send_pending() {
     have_sent_ = true;
 }
 
-void capture_sink::frame(SDL_Surface* shown, const frame_info& info) {
+void capture_sink::frame(SDL_Surface* shown, const flip_info& info) {
     if (!started_)
         begin(info);
     progress_.update(info);
@@ -306,7 +302,7 @@ void capture_sink::frame(SDL_Surface* shown, const frame_info& info) {
     }
 }
 
-bool capture_sink::finish(Uint32 end_tick, std::string& error) {
+bool capture_sink::finish(Uint32 end_tick, long flips, std::string& error) {
     progress_.finish();
     sound_layer::pump();
     sound_layer::set_sample_sink({});
@@ -343,5 +339,8 @@ bool capture_sink::finish(Uint32 end_tick, std::string& error) {
         video_part_.clear();
     }
     error = error_;
-    return error_.empty();
+    if (!error_.empty())
+        return false;
+    std::fprintf(stderr, "ostramere: captured %ld frames (%u ms) to %s\n", flips, end_tick, out_.c_str());
+    return true;
 }

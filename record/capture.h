@@ -17,7 +17,7 @@
 class progress_bar {
 public:
     explicit progress_bar(Uint32 expected_ticks) : expected_(expected_ticks) {}
-    void update(const frame_info& info);
+    void update(const flip_info& info);
     void finish();
 
 private:
@@ -39,18 +39,19 @@ public:
     ~capture_sink() override;
 
     // False (with a message) when the output cannot be created.
-    bool open(std::string& error);
-    void frame(SDL_Surface* shown, const frame_info& info) override;
+    bool open(std::string& error) override;
+    void frame(SDL_Surface* shown, const flip_info& info) override;
     // Writes the tail of the video and the audio; call after the show ends
-    // at tick end_tick. Returns false with a message on failure.
-    bool finish(Uint32 end_tick, std::string& error);
+    // at tick end_tick, after `flips` flips. Returns false with a message on
+    // failure, otherwise says what it wrote on stderr.
+    bool finish(Uint32 end_tick, long flips, std::string& error) override;
 
     long frames_written() const { return pngs_; }
     // Video: frames handed to the encoder (each distinct picture once).
     long video_frames() const { return video_frames_; }
 
 private:
-    void begin(const frame_info& info);
+    void begin(const flip_info& info);
     std::uint64_t slot_of(Uint32 tick) const;
     void send_video(const std::vector<Uint16>& pixels, std::uint64_t slot);
     void send_pending();

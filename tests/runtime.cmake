@@ -3,7 +3,7 @@
 # capture determinism (through the built program on the generated data).
 ostra_test(runtime_tests
   SOURCES test_rt_options.cpp test_rt_events.cpp test_rt_frame.cpp test_rt_show.cpp
-    test_rt_start.cpp test_rt_rgba.cpp
+    test_rt_start.cpp test_rt_rgba.cpp test_clock.cpp
   LIBS ostra_app
   TIMEOUT 300)
 target_compile_definitions(runtime_tests PRIVATE OSTRA_SHOW_BIN="$<TARGET_FILE:ostramere>")

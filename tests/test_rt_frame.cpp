@@ -127,7 +127,6 @@ TEST_F(rt_frame, live_waits_last_at_least_their_minimum) {
 
 TEST_F(rt_frame, a_live_polling_wait_sees_a_stop_while_it_sleeps_and_others_do_not) {
     clk::set_simulated(false);
-    clk::reset();
     // The stop request comes due at tick 40, in the middle of a 2 s wait.
     clk::set_quit_at(40);
     control c;
@@ -240,7 +239,6 @@ TEST_F(rt_frame, beat_trigger_fires_once_a_beat_and_every_frame_above_the_wrap_r
 
     for (const auto& [wrap, restart, first] : {std::tuple{61, 0, 0}, std::tuple{62, 1, 1}}) {
         SCOPED_TRACE("wrap row " + std::to_string(wrap));
-        clk::reset();
         clk::set_simulated(true);
         FMUSIC_PlaySong(c.song);
         c.music_start = FMUSIC_GetTime(c.song);

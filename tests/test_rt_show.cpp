@@ -176,7 +176,7 @@ namespace {
 // Records the scene label of every flip.
 struct scene_recorder : frame_sink {
     std::vector<std::string> scenes;
-    void frame(SDL_Surface*, const frame_info& info) override { scenes.push_back(info.scene); }
+    void frame(SDL_Surface*, const flip_info& info) override { scenes.push_back(info.scene); }
 };
 
 long index_of(const std::vector<std::string>& log, const std::string& entry) {

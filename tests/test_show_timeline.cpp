@@ -253,9 +253,10 @@ TEST(show_timeline, scenes_end_on_the_first_frame_at_or_after_their_end_time) {
     // meets its end test exactly there (the whole show's frames never do).
     if (!show_test::have_data())
         GTEST_SKIP() << "no generated data in " << show_test::data_dir();
-    const auto old_dir = show_test::begin_simulated_run(0);
+    show_run run;
+    const auto old_dir = show_test::begin_simulated_run(run, 0);
     show_test::recorder rec;
-    display::set_sink(&rec);
+    run.display.sink = &rec;
     fullscreen = 0;
 
     auto s = std::make_unique<show_objects>();
@@ -292,7 +293,6 @@ TEST(show_timeline, scenes_end_on_the_first_frame_at_or_after_their_end_time) {
         }
     }
     display::set_control(nullptr);
-    display::set_sink(nullptr);
     FMUSIC_FreeSong(c.song);
     s.reset();
     std::filesystem::current_path(old_dir);

@@ -1,43 +1,13 @@
-// The platform seam over SDL2: the screen is our own RGB565 surface. On the
-// desktop a window shows it through a streaming texture uploaded whole on
-// every present and scaled to the window at 4:3 with nearest-pixel sampling.
-// In the browser the window only carries the canvas and its events: each
-// present converts the frame to RGBA through a table and puts it on the
-// canvas directly (the page scales it). Owns the window, renderer, texture,
-// screen surface and the RGBA frame; draws nothing itself.
+// The desktop platform over SDL2: the screen is our own RGB565 surface, which
+// a window shows through a streaming texture uploaded whole on every present
+// and scaled to the window at 4:3 with nearest-pixel sampling. Owns the
+// window, renderer, texture and screen surface; draws nothing itself.
 #include "platform.h"
 
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
-
-#ifdef __EMSCRIPTEN__
-#include <emscripten.h>
-
-#include <vector>
-
-#include "rgba_frame.h"
-
-// Puts w x h RGBA pixels at `rgba` on the page's canvas, through an ImageData
-// over the program's own memory (rebuilt when that memory grows or moves).
-EM_JS(void, ostra_put_canvas, (const void* rgba, int w, int h), {
-    var canvas = Module['canvas'];
-    if (!canvas) return;
-    var s = Module['ostraCanvas'];
-    if (!s || s.canvas !== canvas || s.buffer !== HEAPU8.buffer || s.at !== rgba || s.w !== w || s.h !== h) {
-        s = Module['ostraCanvas'] = {
-            canvas: canvas, ctx: canvas.getContext('2d', {alpha: false}), buffer: HEAPU8.buffer, at: rgba, w: w, h: h,
-            image: new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, w * h * 4), w, h)
-        };
-    }
-    if (canvas.width !== w || canvas.height !== h) {
-        canvas.width = w;
-        canvas.height = h;
-    }
-    s.ctx.putImageData(s.image, 0, 0);
-});
-#endif
 
 namespace platform {
 namespace {
@@ -46,9 +16,6 @@ SDL_Renderer* renderer = nullptr;
 SDL_Texture* texture = nullptr;
 SDL_Surface* screen_surface = nullptr;
 std::string caption = "Ostramere 05";
-#ifdef __EMSCRIPTEN__
-std::vector<std::uint32_t> rgba;  // the frame as the canvas takes it
-#endif
 
 void close_window() {
     if (texture) SDL_DestroyTexture(texture);
@@ -88,12 +55,6 @@ SDL_Surface* open_screen(const screen_request& r, std::string& error) {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     window = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, r.width * scale,
                               r.height * scale, flags);
-#ifdef __EMSCRIPTEN__
-    if (window) {
-        rgba.assign(static_cast<size_t>(r.width) * static_cast<size_t>(r.height), 0xFF000000u);
-        return screen_surface;
-    }
-#else
     if (window)
         renderer = SDL_CreateRenderer(window, -1, 0);
     if (renderer) {
@@ -101,7 +62,6 @@ SDL_Surface* open_screen(const screen_request& r, std::string& error) {
         texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, r.width,
                                     r.height);
     }
-#endif
     if (!texture) {
         error = std::string("cannot open a ") + std::to_string(r.width) + "x" + std::to_string(r.height) +
                 " window: " + SDL_GetError();
@@ -114,14 +74,6 @@ SDL_Surface* open_screen(const screen_request& r, std::string& error) {
 }
 
 void present(SDL_Surface* screen) {
-#ifdef __EMSCRIPTEN__
-    if (!window || !screen || rgba.size() != static_cast<size_t>(screen->w) * static_cast<size_t>(screen->h))
-        return;
-    rgba_frame::convert(static_cast<const std::uint16_t*>(screen->pixels), screen->pitch / 2, screen->w, screen->h,
-                        rgba.data());
-    ostra_put_canvas(rgba.data(), screen->w, screen->h);
-    return;
-#endif
     if (!texture || !screen)
         return;
     SDL_UpdateTexture(texture, nullptr, screen->pixels, screen->pitch);
@@ -129,10 +81,6 @@ void present(SDL_Surface* screen) {
     SDL_RenderCopy(renderer, texture, nullptr, nullptr);
     SDL_RenderPresent(renderer);
 }
-
-// The whole frame goes up on every present: neither a texture upload nor the
-// canvas has a cheaper partial form worth the bookkeeping at 640x480.
-void present_rect(SDL_Surface* screen, SDL_Rect) { present(screen); }
 
 void set_caption(const char* title) {
     caption = title ? title : "";
@@ -151,8 +99,6 @@ bool push_quit() {
 
 void sleep_ms(Uint32 ms) { SDL_Delay(ms); }
 
-// In the browser this is a short busy wait (no yield to the page, which would
-// cost milliseconds); on the desktop a real sleep.
 void sleep_us(Uint32 us) { std::this_thread::sleep_for(std::chrono::microseconds(us)); }
 
 void quit() {

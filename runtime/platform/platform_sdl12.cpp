@@ -37,11 +37,8 @@ SDL_Surface* open_screen(const screen_request& r, std::string& error) {
     return s;
 }
 
-// The flip shows the whole screen, rectangle r with it, so r is not updated
-// on its own first: with sdl12-compat every update is a full texture upload
-// and present, and doing both showed the same pixels twice per frame.
-void present_rect(SDL_Surface* screen, SDL_Rect) { SDL_Flip(screen); }
-
+// The whole screen goes up on every flip: with sdl12-compat every update is
+// a full texture upload and present, so a rectangle would cost as much.
 void present(SDL_Surface* screen) { SDL_Flip(screen); }
 
 void set_caption(const char* title) { SDL_WM_SetCaption(title, nullptr); }

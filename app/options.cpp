@@ -121,6 +121,8 @@ int parse_options(int argc, char** argv, run_options& out) {
     app.add_option("--scale", out.scale, "Scale the window by N, 1..8")
         ->type_name("N")
         ->check(CLI::Range(1, 8).description(""));
+    app.add_flag("--sim", out.sim,
+                 "Run headless on the simulated clock, nothing recorded (the browser lists the hashes)");
     app.add_flag("--check", out.check, "Check every data file and exit (status 2 on problems)");
     std::string start_text;
     app.add_option("--start", start_text,
@@ -131,7 +133,7 @@ int parse_options(int argc, char** argv, run_options& out) {
             [](std::string& text) {
                 start_point p;
                 std::string error;
-                return start::parse(text, p, error) ? std::string() : error;
+                return parse_start_point(text, p, error) ? std::string() : error;
             },
             "T", "start point"));
 
@@ -171,7 +173,7 @@ int parse_options(int argc, char** argv, run_options& out) {
     }
     if (!start_text.empty()) {
         std::string error;
-        start::parse(start_text, out.start, error);  // checked above
+        parse_start_point(start_text, out.start, error);  // checked above
     }
     out.bench = bench->count() > 0;
     if (out.bench && out.bench_file.empty())

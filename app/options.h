@@ -1,5 +1,6 @@
 // The command line: the "-w" rule for the first argument and the long
-// options after it. Parses only; main acts on the result.
+// options after it, the same on the desktop and in the browser (the page
+// builds its arguments). Parses only; run_show acts on the result.
 #pragma once
 
 #include "start.h"
@@ -24,11 +25,15 @@ struct run_options {
     unsigned quit_at = 0;      // --quit-at MS: inject a stop request at tick MS (0: off)
     int scale = 0;             // --scale N: window scaling (0: leave as is)
     bool check = false;        // --check: preflight only
+    bool sim = false;          // --sim: the simulated clock without capture or bench
     start_point start;         // --start T: music ms or a scene's name; run ahead unseen to it
     std::vector<std::string> ignored;  // arguments the show does not use
+    // Not from the command line: the latency the output adds after the sound
+    // device's own buffers, in frames (the browser reports it); null: none.
+    int (*output_latency_frames)() = nullptr;
 
-    // Capture and bench run on the simulated clock from start to end.
-    bool simulated() const { return bench || !capture.empty(); }
+    // Capture, bench and --sim run on the simulated clock from start to end.
+    bool simulated() const { return sim || bench || !capture.empty(); }
     bool capture_video() const;  // capture target ends in .mp4
 };
 

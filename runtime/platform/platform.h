@@ -1,7 +1,7 @@
-// The platform seam: the few calls that differ between the desktop's SDL 1.2
-// and the browser's SDL2 (opening the screen, presenting, caption, cursor,
+// The platform seam: the few calls that differ between the desktop's SDL 1.2,
+// SDL2 and the browser (opening the screen, presenting, caption, cursor,
 // events, sleeping). Everything else (surfaces, blits, locks, ticks, audio)
-// is plain SDL shared by both. One implementation file per platform.
+// is plain SDL shared by all. One implementation file per platform.
 #pragma once
 
 #include <SDL.h>
@@ -24,8 +24,6 @@ bool init_video(const screen_request& r, std::string& error);
 // Opens the show's 16-bit RGB565 screen surface of r.width x r.height; the
 // surface stays valid until quit(). nullptr with the reason on failure.
 SDL_Surface* open_screen(const screen_request& r, std::string& error);
-// Shows rectangle r of the screen surface (after a blit into it), then flips.
-void present_rect(SDL_Surface* screen, SDL_Rect r);
 // Shows the whole screen surface.
 void present(SDL_Surface* screen);
 void set_caption(const char* title);
