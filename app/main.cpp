@@ -1,10 +1,11 @@
 // Program entry on the desktop: the command line, the capture or bench sink
 // it asks for, then one run of the show. Draws nothing itself.
 #include "bench.h"
-#include "capture.h"
+#include "folder_sink.h"
 #include "options.h"
 #include "run_show.h"
 #include "start.h"
+#include "video_sink.h"
 
 #include <filesystem>
 #include <memory>
@@ -24,8 +25,10 @@ int SDL_main(int argc, char** argv) {
     std::unique_ptr<frame_sink> sink;
     if (!opt.capture.empty()) {
         const std::string out = std::filesystem::absolute(opt.capture).string();
-        sink = std::make_unique<capture_sink>(out, opt.capture_video(), opt.fps, opt.png_every,
-                                                expected_ticks(opt.fullscreen));
+        if (opt.capture_video())
+            sink = std::make_unique<video_sink>(out, opt.fps, expected_ticks(opt.fullscreen));
+        else
+            sink = std::make_unique<folder_sink>(out, opt.png_every, expected_ticks(opt.fullscreen));
     } else if (opt.bench) {
         sink = std::make_unique<bench_sink>(std::filesystem::absolute(opt.bench_file).string(),
                                             opt.start.set);

@@ -9,13 +9,3 @@ ostra_test(runtime_tests
 target_compile_definitions(runtime_tests PRIVATE OSTRA_SHOW_BIN="$<TARGET_FILE:ostramere>")
 add_dependencies(runtime_tests ostramere data)
 target_compile_definitions(runtime_tests PRIVATE OSTRA_BUILD_TYPE_FOR_TESTS="${CMAKE_BUILD_TYPE}")
-# Recording: the frame hash that captures list and platforms are held to.
-ostra_test(record_tests
-  SOURCES test_record_hash.cpp
-  LIBS ostra_record)
-
-# The video path of a capture: YUV conversion, the Matroska stream to ffmpeg
-# and the writer thread.
-ostra_test(record_stream_tests
-  SOURCES test_record_stream.cpp
-  LIBS ostra_record)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "clock.h"
+#include "music_clock_text.h"
 
 #include <stdexcept>
 
@@ -84,6 +85,15 @@ TEST(Clock, SimulatedWaitThatCannotMoveTheClockFailsInsteadOfSpinning) {
     clk.set_simulated(true);  // so does a restart
     clk.advance_to(0);
     EXPECT_EQ(clk.ticks(), 0u);
+}
+
+TEST(Clock, TimesPrintAsMinutesSecondsAndTenthsCut) {
+    EXPECT_EQ(music_clock_text(0), "0:00.0");
+    EXPECT_EQ(music_clock_text(1150), "0:01.1");
+    EXPECT_EQ(music_clock_text(59999), "0:59.9");
+    EXPECT_EQ(music_clock_text(60000), "1:00.0");
+    EXPECT_EQ(music_clock_text(93399), "1:33.3");
+    EXPECT_EQ(music_clock_text(605000), "10:05.0");
 }
 
 }  // namespace
