@@ -9,6 +9,7 @@
 #include "loading.h"
 #include "pixel.h"
 #include "printable.h"
+#include "show_files.h"
 #include "show_objects.h"
 #include "sound_layer.h"
 #include "timeline.h"
@@ -17,10 +18,6 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
-
-namespace {
-constexpr const char* song_path = "./sfx/demomusic.xm";
-}  // namespace
 
 void intro() {
     // The six bitmaps, the rooms (their construction fills sintab/costab),
@@ -38,11 +35,11 @@ void intro() {
         FSOUND_Close();
     }
     FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), true);
-    c.song = FMUSIC_LoadSong(song_path);
+    c.song = FMUSIC_LoadSong(show_files::song.path);
     trace::note("FMUSIC_LoadSong");
     if (!c.song)  // the data check passed, so the file changed since: go on in silence
         std::fprintf(stderr, "ostramere: %s: %s; the show goes on without music\n",
-                     printable(song_path).c_str(), printable(sound_layer::last_load_error()).c_str());
+                     printable(show_files::song.path).c_str(), printable(sound_layer::last_load_error()).c_str());
     display::set_control(&c);
 
     // sin_l[i] = sin(i / 127.33), cos_l[i] = cos(i / 127.33), in double, stored as float.

@@ -11,11 +11,11 @@ void run_beat_scene(show_objects& s) {
     control& ctl = s.ctl;
 
     // Set-up.
-    load_image(s.picture, "./gfx/bakgrunn5.png");
-    load_image(s.backdrop, "./gfx/bakgrunn6.png");
+    load_image(s.picture, show_files::bakgrunn5.path);
+    load_image(s.backdrop, show_files::bakgrunn6.path);
     if (s.blob1.nr_objects > 0) {
         object& blob = s.blob1.objects[0];
-        load_image(blob.tex, "./gfx/bais.png");
+        load_image(blob.tex, show_files::bais.path);
         blob.pos_x = 0;
         blob.pos_y = -200;
         blob.pos_z = 0;

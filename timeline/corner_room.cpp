@@ -21,10 +21,10 @@ void run_corner_room(show_objects& s) {
     control& ctl = s.ctl;
 
     // Set-up.
-    load_image(s.overlay, "./gfx/light.png");
-    load_image(s.picture, "./gfx/new3.png");
-    trace::note("model", "./gfx/b_kunhj\xF8rner.3D");
-    scene::report(s.corner_room.read_file("./gfx/b_kunhj\xF8rner.3D", "./gfx/bakgrunn7.png", s.work.surface));
+    load_image(s.overlay, show_files::light.path);
+    load_image(s.picture, show_files::new3.path);
+    trace::note("model", show_files::corner_room.path);
+    scene::report(s.corner_room.read_file(show_files::corner_room.path, show_files::bakgrunn7.path, s.work.surface));
     s.overlay_light.target = s.work.surface;
     trace::note("set_sprite", "overlay_light");
     s.overlay_light.set_sprite(s.overlay.surface, 0, 0, 639, 479, 0, 1);

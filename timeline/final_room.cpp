@@ -11,12 +11,12 @@ void run_final_room(show_objects& s) {
 
     // Set-up. gold2 goes into objects 0..3 as the show always loaded it and
     // is replaced by bais at once, so it is never seen.
-    trace::note("model", "./gfx/rom2.3D");
-    scene::report(s.rom2.read_file("./gfx/rom2.3D"));
-    each_object(s.rom2, [](object& o) { load_image(o.tex, "./gfx/gold2.jpg"); }, 4);
-    each_object(s.rom2, [](object& o) { load_image(o.tex, "./gfx/bais.png"); }, 4);
+    trace::note("model", show_files::rom2.path);
+    scene::report(s.rom2.read_file(show_files::rom2.path));
+    each_object(s.rom2, [](object& o) { load_image(o.tex, show_files::gold2.path); }, 4);
+    each_object(s.rom2, [](object& o) { load_image(o.tex, show_files::bais.path); }, 4);
     if (s.rom2.nr_objects > 4)
-        load_image(s.rom2.objects[4].tex, "./gfx/metal_2.png");
+        load_image(s.rom2.objects[4].tex, show_files::metal_2.path);
     each_object(
         s.rom2, [](object& o) { o.pos_x = o.pos_y = o.pos_z = 0; }, 5);
     dest_surface = s.work.surface;

@@ -7,6 +7,7 @@
 #include "globals.h"
 #include "load_image.h"
 #include "printable.h"
+#include "show_files.h"
 #include "show_objects.h"
 #include "trace.h"
 
@@ -33,24 +34,24 @@ void load_texture(room& r, int i, const char* path) {
 void load_assets(show_objects& s) {
     world_x = world_y = world_z = 0;
 
-    load_image(s.light_sheet, "./gfx/lights.png");
+    load_image(s.light_sheet, show_files::lights.path);
     // Sheet light 1: x 182..379, y 1..238 of the sheet, black left out.
     s.sheet_light[0].target = s.work.surface;
     s.sheet_light[0].set_sprite(s.light_sheet.surface, 182, 1, 380, 239, 0, 1);
 
-    load_image(s.alt_backdrop, "./gfx/texmex.png");
+    load_image(s.alt_backdrop, show_files::texmex.path);
     // The full-screen light: every non-black pixel of x 0..638, y 0..478.
     s.full_light.target = s.work.surface;
     s.full_light.set_sprite(s.alt_backdrop.surface, 0, 0, 639, 479, 0, 1);
 
-    read_model(s.nygris2, "./gfx/nygris2.3D");
-    read_model(s.blob1, "./gfx/blob1.3D");
+    read_model(s.nygris2, show_files::nygris2.path);
+    read_model(s.blob1, show_files::blob1.path);
 
-    for (int i = 0; i < 5; ++i) load_texture(s.nygris2, i, "./gfx/tann.png");  // five separate loads
-    load_texture(s.nygris2, 5, "./gfx/skin.jpg");
-    load_texture(s.nygris2, 6, "./gfx/aug.jpg");
-    load_texture(s.nygris2, 7, "./gfx/aug.jpg");
-    load_texture(s.nygris2, 8, "./gfx/gold2.jpg");
+    for (int i = 0; i < 5; ++i) load_texture(s.nygris2, i, show_files::tann.path);  // five separate loads
+    load_texture(s.nygris2, 5, show_files::skin.path);
+    load_texture(s.nygris2, 6, show_files::aug.path);
+    load_texture(s.nygris2, 7, show_files::aug.path);
+    load_texture(s.nygris2, 8, show_files::gold2.path);
 
     // nygris2 at the origin, drawn into the work bitmap: set 1 = file x 300,
     // set 2 = set 1 turned three quarters about X.
@@ -64,7 +65,7 @@ void load_assets(show_objects& s) {
     for (int i = 0; i < s.nygris2.nr_objects; ++i) s.nygris2.objects[i].rotate(1, 600, 1, 2);
 
     world_x = world_y = world_z = 0;
-    load_image(s.picture, "./gfx/loadscreen.png");
+    load_image(s.picture, show_files::loadscreen.path);
 }
 
 void run_loading_screen(show_objects& s) {

@@ -6,6 +6,7 @@
 
 #include "globals.h"
 #include "load_image.h"
+#include "show_files.h"
 #include "show_objects.h"
 #include "trace.h"
 
