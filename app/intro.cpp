@@ -5,7 +5,7 @@
 
 #include "clock.h"
 #include "display.h"
-#include "frame.h"
+#include "pacing.h"
 #include "loading.h"
 #include "pixel.h"
 #include "printable.h"
@@ -40,7 +40,7 @@ void intro() {
     if (!c.song)  // the data check passed, so the file changed since: go on in silence
         std::fprintf(stderr, "ostramere: %s: %s; the show goes on without music\n",
                      printable(show_files::song.path).c_str(), printable(sound_layer::last_load_error()).c_str());
-    display::set_control(&c);
+    display::set_music_source(&c);
 
     // sin_l[i] = sin(i / 127.33), cos_l[i] = cos(i / 127.33), in double, stored as float.
     for (int i = 0; i < 1600; ++i) {
@@ -63,7 +63,7 @@ void intro() {
 
     run_timeline(*show);
 
-    display::set_control(nullptr);
+    display::set_music_source(nullptr);
     trace::note("FMUSIC_FreeSong");
     FMUSIC_FreeSong(c.song);
     trace::note("FSOUND_Close");

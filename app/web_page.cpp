@@ -3,7 +3,7 @@
 // Reads the screen only to hash it; shows it through the display.
 #include "web_page.h"
 
-#include "frame_hash.h"
+#include "pixel_hash.h"
 #include "sound_layer.h"
 
 #include <emscripten.h>
@@ -22,7 +22,7 @@ void page_sink::frame(SDL_Surface* shown, const flip_info& info) {
         bench_->frame(shown, info);
     std::string hash;
     if (simulated_)
-        hash = frame_hash::text(frame_hash::of(shown));
+        hash = pixel_hash::text(pixel_hash::of(shown));
     const int music = info.music_playing ? static_cast<int>(info.music_ms) : -1;
     EM_ASM({ Module['ostra']['frame']($0, $1, $2, $3 ? UTF8ToString($3) : null); }, static_cast<int>(info.index),
            static_cast<int>(info.tick), music, simulated_ ? hash.c_str() : nullptr);

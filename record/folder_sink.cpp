@@ -1,7 +1,7 @@
 // The folder capture: frames.csv, numbered PNG files and audio.wav.
 #include "folder_sink.h"
 
-#include "frame_hash.h"
+#include "pixel_hash.h"
 #include "png_write.h"
 #include "sound_layer.h"
 
@@ -38,7 +38,7 @@ bool folder_sink::create(std::string& error) {
 }
 
 void folder_sink::take_frame(SDL_Surface* shown, const flip_info& info) {
-    const std::string hash = frame_hash::text(frame_hash::of(shown));
+    const std::string hash = pixel_hash::text(pixel_hash::of(shown));
     if (info.music_playing)
         std::fprintf(csv_, "%ld,%u,%u,%d,%d,%d,%s,%s\n", info.index, info.tick, info.music_ms,
                      info.order, info.pattern, info.row, info.scene, hash.c_str());
@@ -48,9 +48,7 @@ void folder_sink::take_frame(SDL_Surface* shown, const flip_info& info) {
         char name[32];
         std::snprintf(name, sizeof name, "frame_%06ld.png", info.index);
         std::string err;
-        if (write_png((fs::path(out_) / name).string(), shown, 1, err))
-            ++pngs_;
-        else
+        if (!write_png((fs::path(out_) / name).string(), shown, 1, err))
             note_error(err);
     }
 }

@@ -12,7 +12,6 @@ class folder_sink : public capture_sink {
 public:
     folder_sink(std::string folder, int png_every, Uint32 expected_ticks);
     ~folder_sink() override;
-    long pngs_written() const { return pngs_; }
 
 private:
     bool create(std::string& error) override;
@@ -23,5 +22,4 @@ private:
     int png_every_;
     std::FILE* csv_ = nullptr;
     wav_writer wav_;
-    long pngs_ = 0;
 };

@@ -153,7 +153,6 @@ void video_sink::send_video(const std::vector<Uint16>& pixels, std::uint64_t slo
     std::memcpy(b.data(), &us, stamp_bytes);
     std::memcpy(b.data() + stamp_bytes, pixels.data(), frame_bytes);
     writer_->push(std::move(b), true);
-    ++video_frames_;
 }
 
 void video_sink::send_pending() {

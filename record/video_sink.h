@@ -14,8 +14,6 @@ class video_sink : public capture_sink {
 public:
     video_sink(std::string file, int fps, Uint32 expected_ticks);
     ~video_sink() override;
-    // Pictures handed to the encoder (each distinct picture once).
-    long video_frames() const { return video_frames_; }
 
 private:
     bool create(std::string& error) override;
@@ -45,5 +43,4 @@ private:
     bool started_ = false;
     std::vector<std::int16_t> audio_;  // samples not sent yet, interleaved stereo
     std::uint64_t audio_sent_ = 0;     // sample frames sent
-    long video_frames_ = 0;
 };

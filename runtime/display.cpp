@@ -5,7 +5,7 @@
 #include "display.h"
 
 #include "bitmap.h"
-#include "frame.h"
+#include "pacing.h"
 #include "platform.h"
 #include "show_run.h"
 #include "sound_layer.h"
@@ -65,7 +65,7 @@ void flip() {
 
 namespace display {
 void set_sink(frame_sink* sink) { state().sink = sink; }
-void set_control(const control* c) { state().music = c; }
+void set_music_source(const control* c) { state().music = c; }
 void set_headless(bool headless) { state().headless = headless; }
 long frames_shown() { return state().flips; }
 const char* scene() { return state().scene; }

@@ -52,9 +52,10 @@ struct display_state {
 namespace display {
 // The current run's sink (nullptr: none). Not owned.
 void set_sink(frame_sink* sink);
-// The control variables the flip information reads music time from; set by
+// The control variables the flip information reads music time from (the
+// song and its start); set by
 // intro once the song is loaded (nullptr before).
-void set_control(const control* c);
+void set_music_source(const control* c);
 // Frames flipped so far, and the current scene label.
 long frames_shown();
 const char* scene();

@@ -2,7 +2,7 @@
 # and the beat trigger, image loading, the data check, intro's stop path and
 # capture determinism (through the built program on the generated data).
 ostra_test(runtime_tests
-  SOURCES test_rt_options.cpp test_rt_events.cpp test_rt_frame.cpp test_rt_show.cpp
+  SOURCES test_rt_options.cpp test_rt_events.cpp test_rt_pacing.cpp test_rt_show.cpp
     test_rt_start.cpp test_rt_rgba.cpp test_clock.cpp
   LIBS ostra_app
   TIMEOUT 300)

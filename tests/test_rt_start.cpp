@@ -2,7 +2,7 @@
 // (counted, not presented, not handed on) until a scene's first frame or a
 // music time, the run going live there once, and the clock going live from
 // the virtual tick it had reached.
-#include "frame.h"
+#include "pacing.h"
 #include "start.h"
 #include "test_rt_util.h"
 #include "test_sound_xm.h"
@@ -109,7 +109,7 @@ TEST_F(rt_start, a_music_time_is_reached_by_the_first_frame_at_or_after_it) {
     control c;
     c.song = FMUSIC_LoadSong(path.c_str());
     ASSERT_NE(c.song, nullptr);
-    display::set_control(&c);
+    display::set_music_source(&c);
     recorder sink;
     display::set_sink(&sink);
     start_point p;
@@ -133,7 +133,7 @@ TEST_F(rt_start, a_music_time_is_reached_by_the_first_frame_at_or_after_it) {
     EXPECT_EQ(sink.indices, (std::vector<long>{4, 5}));
     EXPECT_EQ(sink.music, (std::vector<Uint32>{500, 530}));
     EXPECT_TRUE(clk::simulated()) << "a capture from a start point stays on the simulated clock";
-    display::set_control(nullptr);
+    display::set_music_source(nullptr);
     FMUSIC_FreeSong(c.song);
 }
 

@@ -45,7 +45,7 @@ void run_backdrop_cycle(show_objects& s) {
             break;
         }
 
-        each_object(s.nygris2, [&](object& o) { o.rotate(1, scene::table_angle(swing), 1, 2); });
+        each_object(s.nygris2, [&](object& o) { o.rotate(1, swing, 1, 2); });
         s.spectrum.plot(10, 10, 10);
         clear_z_buffer();
         if (music_time(ctl) > 102999)

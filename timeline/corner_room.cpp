@@ -29,9 +29,8 @@ void run_corner_room(show_objects& s) {
     trace::note("set_sprite", "overlay_light");
     s.overlay_light.set_sprite(s.overlay.surface, 0, 0, 639, 479, 0, 1);
     ctl.scene_done = 0;
-    // The beat scene's stretch-stop flag carries on as the blob flag: set
-    // when that scene ran past 35000 ms, so the blob starts active.
-    Uint8& blob_active = s.stretch_stop;
+    // The blob starts active when the beat scene ran past 35000 ms.
+    Uint8 blob_active = s.blob_stretch_over;
 
     for (int f = 0; f <= 3199 && !ctl.quit && !ctl.scene_done; ++f) {
         begin_frame(ctl);

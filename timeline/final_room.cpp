@@ -1,5 +1,5 @@
 // The final room scene (130000 to 160000 ms): the rom2 room turning about
-// the vertical axis under sheet light 1 and the full-screen texmex light,
+// the vertical axis under sheet_light[0] and the full-screen texmex light,
 // fading to black from 148000 ms; it ends the show at 160000 ms.
 #include "scenes.h"
 
@@ -26,7 +26,7 @@ void run_final_room(show_objects& s) {
     world_x = 70;
     world_y = 0;
     world_z = 1650;
-    int lamp_rise = 0;  // sheet light 1 stands at y = 360 - lamp_rise
+    int lamp_rise = 0;  // sheet_light[0] stands at y = 360 - lamp_rise
 
     for (int n = 0; n < 3200 && !ctl.quit; ++n) {
         begin_frame(ctl);

@@ -3,7 +3,7 @@
 // light cut out, then nygris2 flying in front of the loading picture.
 #include "loading.h"
 
-#include "frame.h"
+#include "pacing.h"
 #include "globals.h"
 #include "load_image.h"
 #include "printable.h"
@@ -35,7 +35,7 @@ void load_assets(show_objects& s) {
     world_x = world_y = world_z = 0;
 
     load_image(s.light_sheet, show_files::lights.path);
-    // Sheet light 1: x 182..379, y 1..238 of the sheet, black left out.
+    // sheet_light[0]: x 182..379, y 1..238 of the sheet, black left out.
     s.sheet_light[0].target = s.work.surface;
     s.sheet_light[0].set_sprite(s.light_sheet.surface, 182, 1, 380, 239, 0, 1);
 

@@ -38,14 +38,6 @@ void each_object(Room& r, Fn fn, int limit = 1 << 30) {
     for (int i = 0; i < r.nr_objects && i < limit; ++i) fn(r.objects[i]);
 }
 
-// Rotation angles index the 1600-entry angle tables, which hold two full
-// turns; an angle that has drifted outside 0..1599 is wrapped by 1600, which
-// gives the same turn, and an angle inside the range is passed unchanged.
-inline int table_angle(int angle) {
-    int a = angle % 1600;
-    return a < 0 ? a + 1600 : a;
-}
-
 // Reports a model that failed to load (files are checked before the show
 // starts, so this only fires if one changed since); the show goes on.
 void report(const load_result& r);

@@ -7,7 +7,7 @@
 #include "black_white.h"
 #include "fade.h"
 #include "flame.h"
-#include "frame.h"
+#include "pacing.h"
 #include "light.h"
 #include "noise.h"
 #include "room.h"
@@ -46,7 +46,7 @@ struct show_objects {
     // quit, song, music_start, frame_start, scene_done, next_row.
     control ctl;
 
-    // Passed between scenes: set once the beat scene passes 35000 ms; the
-    // corner room reads it as its blob flag.
-    Uint8 stretch_stop = 0;
+    // Passed between scenes: set once the beat scene passes 35000 ms and the
+    // blob stops stretching; the corner room's blob starts active then.
+    Uint8 blob_stretch_over = 0;
 };

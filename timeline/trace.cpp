@@ -8,7 +8,6 @@ std::vector<std::string> log;
 
 namespace trace {
 void enable(bool e) { on = e; }
-bool enabled() { return on; }
 void note(const char* what, const char* detail) {
     if (!on)
         return;

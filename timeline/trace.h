@@ -1,7 +1,6 @@
 // A log of the show's one-off steps (loads, song calls, shutdown) that tests
-// read to check their order, and of the few per-frame states they follow
-// (the flame scene's swing). Off unless a test switches it on; owns only the
-// log itself.
+// read to check their order. Off unless a test switches it on; owns only
+// the log itself.
 #pragma once
 
 #include <string>
@@ -9,7 +8,6 @@
 
 namespace trace {
 void enable(bool on);
-bool enabled();
 // Appends "what path" (or just "what") while enabled.
 void note(const char* what, const char* detail = nullptr);
 const std::vector<std::string>& entries();

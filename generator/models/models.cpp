@@ -3,7 +3,7 @@
 // show's manifest.
 #include <cstdio>
 
-#include "models/generate.h"
+#include "parts.h"
 #include "models/models.h"
 #include "show_files.h"
 

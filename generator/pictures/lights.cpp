@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "pictures/designs.h"
-#include "pictures/fx.h"
-#include "common/noise.h"
+#include "pictures/picture_effects.h"
+#include "common/procedural_noise.h"
 
 namespace pic {
 

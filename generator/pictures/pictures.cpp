@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "pictures/generate.h"
+#include "parts.h"
 #include "pictures/designs.h"
 #include "common/files.h"
 #include "common/sheet.h"

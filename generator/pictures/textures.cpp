@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "pictures/designs.h"
-#include "pictures/fx.h"
-#include "common/noise.h"
+#include "pictures/picture_effects.h"
+#include "common/procedural_noise.h"
 
 namespace pic {
 

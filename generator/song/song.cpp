@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "song/generate.h"
+#include "parts.h"
 #include "song/compose.h"
 #include "song/render.h"
 #include "song/spectrogram.h"

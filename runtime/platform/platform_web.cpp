@@ -5,7 +5,7 @@
 // RGBA frame; draws nothing itself.
 #include "platform.h"
 
-#include "rgba_frame.h"
+#include "canvas_rgba.h"
 
 #include <emscripten.h>
 
@@ -80,7 +80,7 @@ SDL_Surface* open_screen(const screen_request& r, std::string& error) {
 void present(SDL_Surface* screen) {
     if (!window || !screen || rgba.size() != static_cast<size_t>(screen->w) * static_cast<size_t>(screen->h))
         return;
-    rgba_frame::convert(static_cast<const std::uint16_t*>(screen->pixels), screen->pitch / 2, screen->w, screen->h,
+    canvas_rgba::convert(static_cast<const std::uint16_t*>(screen->pixels), screen->pitch / 2, screen->w, screen->h,
                         rgba.data());
     ostra_put_canvas(rgba.data(), screen->w, screen->h);
 }

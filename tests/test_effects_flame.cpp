@@ -9,7 +9,7 @@
 
 #include "flame.h"
 #include "pixel.h"
-#include "test_fx_util.h"
+#include "test_effects_util.h"
 
 namespace {
 // The flame written straight from its rules; pixels outside the surface are

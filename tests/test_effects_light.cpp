@@ -7,7 +7,7 @@
 
 #include "light.h"
 #include "pixel.h"
-#include "test_fx_util.h"
+#include "test_effects_util.h"
 
 namespace {
 class Light : public testing::Test {

@@ -8,7 +8,7 @@
 #include "pixel.h"
 #include "scope.h"
 #include "sound_layer.h"
-#include "test_fx_util.h"
+#include "test_effects_util.h"
 
 namespace {
 // Bin k gets a raw value whose weighted bar at scale 100 is trunc(k * 0.9 + 1.25) pixels.

@@ -1,10 +1,10 @@
 // RGB565 to RGBA through one table of every pixel value (256 KiB), so the
 // conversion is one load per pixel. Owns the table only.
-#include "rgba_frame.h"
+#include "canvas_rgba.h"
 
 #include <memory>
 
-namespace rgba_frame {
+namespace canvas_rgba {
 
 const std::uint32_t* table() {
     static const std::unique_ptr<std::uint32_t[]> t = [] {
@@ -28,4 +28,4 @@ void convert(const std::uint16_t* pixels, int pitch_px, int w, int h, std::uint3
     }
 }
 
-}  // namespace rgba_frame
+}  // namespace canvas_rgba

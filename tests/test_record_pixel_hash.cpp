@@ -1,6 +1,6 @@
 // The frame hash: FNV-1a 64 over the pixels as little-endian 16-bit values,
 // rows without padding, whatever the surface's pitch or size.
-#include "frame_hash.h"
+#include "pixel_hash.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -8,25 +8,25 @@
 #include <vector>
 
 namespace {
-constexpr int w = frame_hash::width, h = frame_hash::height;
+constexpr int w = pixel_hash::width, h = pixel_hash::height;
 
-TEST(frame_hash, known_values_low_byte_first) {
+TEST(pixel_hash, known_values_low_byte_first) {
     std::vector<Uint16> frame(static_cast<size_t>(w) * h, 0);
     // Reference values computed independently of this code.
-    EXPECT_EQ(frame_hash::text(frame_hash::of_pixels(frame.data(), w, h)), "4f2d9f141eeda325");
+    EXPECT_EQ(pixel_hash::text(pixel_hash::of_pixels(frame.data(), w, h)), "4f2d9f141eeda325");
     frame[0] = 0x1234;
-    EXPECT_EQ(frame_hash::text(frame_hash::of_pixels(frame.data(), w, h)), "957dc37dc8facfcb");
+    EXPECT_EQ(pixel_hash::text(pixel_hash::of_pixels(frame.data(), w, h)), "957dc37dc8facfcb");
     // Byte order matters: the swapped pixel is a different frame.
     frame[0] = 0x3412;
-    EXPECT_NE(frame_hash::text(frame_hash::of_pixels(frame.data(), w, h)), "957dc37dc8facfcb");
+    EXPECT_NE(pixel_hash::text(pixel_hash::of_pixels(frame.data(), w, h)), "957dc37dc8facfcb");
     // So does the position: the last pixel is hashed too.
     frame[0] = 0;
-    const auto zero = frame_hash::of_pixels(frame.data(), w, h);
+    const auto zero = pixel_hash::of_pixels(frame.data(), w, h);
     frame.back() = 1;
-    EXPECT_NE(frame_hash::of_pixels(frame.data(), w, h), zero);
+    EXPECT_NE(pixel_hash::of_pixels(frame.data(), w, h), zero);
 }
 
-TEST(frame_hash, surface_padding_and_size_do_not_count) {
+TEST(pixel_hash, surface_padding_and_size_do_not_count) {
     // A padded surface: 700 pixels per row, of which the first 640 are the frame.
     constexpr int pitch = 700;
     std::vector<Uint16> padded(static_cast<size_t>(pitch) * h, 0xFFFF);
@@ -37,8 +37,8 @@ TEST(frame_hash, surface_padding_and_size_do_not_count) {
                 static_cast<Uint16>(x * 31 + y * 7);
     SDL_Surface* s = SDL_CreateRGBSurfaceFrom(padded.data(), w, h, 16, pitch * 2, 0xF800, 0x07E0, 0x001F, 0);
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(frame_hash::of(s), frame_hash::of_pixels(tight.data(), w, h));
-    EXPECT_EQ(frame_hash::of_pixels(padded.data(), pitch, h), frame_hash::of(s));
+    EXPECT_EQ(pixel_hash::of(s), pixel_hash::of_pixels(tight.data(), w, h));
+    EXPECT_EQ(pixel_hash::of_pixels(padded.data(), pitch, h), pixel_hash::of(s));
     SDL_FreeSurface(s);
 
     // A smaller surface: the missing pixels count as 0.
@@ -48,7 +48,7 @@ TEST(frame_hash, surface_padding_and_size_do_not_count) {
     full[319] = 5;
     SDL_Surface* part = SDL_CreateRGBSurfaceFrom(small.data(), 320, 240, 16, 640, 0xF800, 0x07E0, 0x001F, 0);
     ASSERT_NE(part, nullptr);
-    EXPECT_EQ(frame_hash::of(part), frame_hash::of_pixels(full.data(), w, h));
+    EXPECT_EQ(pixel_hash::of(part), pixel_hash::of_pixels(full.data(), w, h));
     SDL_FreeSurface(part);
 }
 }  // namespace

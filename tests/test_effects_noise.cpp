@@ -9,7 +9,7 @@
 
 #include "float_steps.h"
 #include "noise.h"
-#include "test_fx_util.h"
+#include "test_effects_util.h"
 
 namespace {
 // The wave written straight from its rules, one phase addition per on-screen

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tga.h"
-#include "test_fx_util.h"
+#include "test_effects_util.h"
 
 namespace {
 std::string write_file(const std::string& name, const std::vector<unsigned char>& bytes) {

@@ -8,7 +8,7 @@
 #include "black_white.h"
 #include "fade.h"
 #include "pixel.h"
-#include "test_fx_util.h"
+#include "test_effects_util.h"
 
 namespace {
 // A pixel through maps map[k] = k + offset, clamped to 0..31.

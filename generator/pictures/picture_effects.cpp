@@ -1,11 +1,11 @@
 // Effects shared by several pictures (glow, shadow, chrome and fire ramps,
 // stars, vignette, screen-door dither). Canvas operations only.
-#include "pictures/fx.h"
+#include "pictures/picture_effects.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "common/noise.h"
+#include "common/procedural_noise.h"
 
 namespace pic {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-namespace frame_hash {
+namespace pixel_hash {
 inline constexpr int width = 640;
 inline constexpr int height = 480;
 
@@ -19,4 +19,4 @@ std::uint64_t of(SDL_Surface* frame);
 std::uint64_t of_pixels(const Uint16* pixels, int pitch_pixels, int rows);
 // 16 lowercase hex digits.
 std::string text(std::uint64_t hash);
-}  // namespace frame_hash
+}  // namespace pixel_hash

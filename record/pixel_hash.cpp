@@ -1,11 +1,11 @@
 // FNV-1a 64 over a frame's RGB565 pixels, low byte of each pixel first, so
 // the hash does not depend on the machine's byte order or the row pitch.
-#include "frame_hash.h"
+#include "pixel_hash.h"
 
 #include <algorithm>
 #include <cstdio>
 
-namespace frame_hash {
+namespace pixel_hash {
 namespace {
 constexpr std::uint64_t offset_basis = 0xcbf29ce484222325ull;
 constexpr std::uint64_t prime = 0x100000001b3ull;
@@ -51,4 +51,4 @@ std::string text(std::uint64_t hash) {
     std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(hash));
     return buf;
 }
-}  // namespace frame_hash
+}  // namespace pixel_hash

@@ -1,6 +1,6 @@
 // Deterministic noise functions for the pictures (hash, value, gradient,
 // fractal and cellular noise). Pure functions, no tables, no global state.
-#include "common/noise.h"
+#include "common/procedural_noise.h"
 
 #include <cmath>
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace rgba_frame {
+namespace canvas_rgba {
 
 // The 65536-entry table: entry p holds pixel p as RGBA, read as one
 // little-endian 32-bit word. Built on first use.
@@ -15,4 +15,4 @@ const std::uint32_t* table();
 // w words per row, rows top to bottom.
 void convert(const std::uint16_t* pixels, int pitch_px, int w, int h, std::uint32_t* out);
 
-}  // namespace rgba_frame
+}  // namespace canvas_rgba

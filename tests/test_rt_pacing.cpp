@@ -1,7 +1,7 @@
 // The frame skeleton on the simulated clock: every pacing-wait form (which
 // ones poll, which test quit and scene_done), the settle wait, music gates,
 // stop propagation through a gate, and the beat trigger on a real module.
-#include "frame.h"
+#include "pacing.h"
 #include "test_rt_util.h"
 #include "test_sound_xm.h"
 #include "tools.h"
@@ -11,9 +11,9 @@
 
 using rt_test::push_key;
 
-class rt_frame : public rt_test::runtime_fixture {};
+class rt_pacing : public rt_test::runtime_fixture {};
 
-TEST_F(rt_frame, pacing_forms_end_on_their_own_conditions) {
+TEST_F(rt_pacing, pacing_forms_end_on_their_own_conditions) {
     control c;
     // Polling form: runs to 30 ms, or ends where a stop arrives.
     begin_frame(c);
@@ -69,7 +69,7 @@ TEST_F(rt_frame, pacing_forms_end_on_their_own_conditions) {
     EXPECT_EQ(clk::ticks(), 190u);
 }
 
-TEST_F(rt_frame, waits_and_gates_entered_at_n_minus_1_n_and_n_plus_1) {
+TEST_F(rt_pacing, waits_and_gates_entered_at_n_minus_1_n_and_n_plus_1) {
     // Entered with n - 1 ms gone, every form waits one more ms; at n or
     // later it returns at once.
     control c;
@@ -95,7 +95,7 @@ TEST_F(rt_frame, waits_and_gates_entered_at_n_minus_1_n_and_n_plus_1) {
     }
 }
 
-TEST_F(rt_frame, settle_wait_counts_from_its_own_start_and_polls) {
+TEST_F(rt_pacing, settle_wait_counts_from_its_own_start_and_polls) {
     control c;
     c.frame_start = 0;
     clk::advance_to(100);
@@ -109,7 +109,7 @@ TEST_F(rt_frame, settle_wait_counts_from_its_own_start_and_polls) {
     EXPECT_EQ(c.quit, 1);
 }
 
-TEST_F(rt_frame, live_waits_last_at_least_their_minimum) {
+TEST_F(rt_pacing, live_waits_last_at_least_their_minimum) {
     clk::set_simulated(false);
     control c;
     for (Uint32 n : {1u, 2u, 5u, 12u}) {
@@ -125,7 +125,7 @@ TEST_F(rt_frame, live_waits_last_at_least_their_minimum) {
     }
 }
 
-TEST_F(rt_frame, a_live_polling_wait_sees_a_stop_while_it_sleeps_and_others_do_not) {
+TEST_F(rt_pacing, a_live_polling_wait_sees_a_stop_while_it_sleeps_and_others_do_not) {
     clk::set_simulated(false);
     // The stop request comes due at tick 40, in the middle of a 2 s wait.
     clk::set_quit_at(40);
@@ -164,7 +164,7 @@ FMUSIC_MODULE* load_test_song(const rt_test::temp_dir& dir) {
 }
 }  // namespace
 
-TEST_F(rt_frame, music_gates_end_at_their_time_and_a_stop_waits_for_the_next_poll) {
+TEST_F(rt_pacing, music_gates_end_at_their_time_and_a_stop_waits_for_the_next_poll) {
     rt_test::temp_dir dir("rt-gate");
     control c;
     c.song = load_test_song(dir);
@@ -229,7 +229,7 @@ std::vector<frame_record> run_trigger(control& c, int wrap_row, int restart) {
 }
 }  // namespace
 
-TEST_F(rt_frame, beat_trigger_fires_once_a_beat_and_every_frame_above_the_wrap_row) {
+TEST_F(rt_pacing, beat_trigger_fires_once_a_beat_and_every_frame_above_the_wrap_row) {
     rt_test::temp_dir dir("rt-beat");
     control c;
     c.song = load_test_song(dir);
@@ -265,7 +265,7 @@ TEST_F(rt_frame, beat_trigger_fires_once_a_beat_and_every_frame_above_the_wrap_r
     FMUSIC_FreeSong(c.song);
 }
 
-TEST_F(rt_frame, rows_from_128_read_as_negative_bytes_and_never_fire_the_beat) {
+TEST_F(rt_pacing, rows_from_128_read_as_negative_bytes_and_never_fire_the_beat) {
     // One 256-row pattern at speed 1, 150 BPM: 16.7 ms a row.
     rt_test::temp_dir dir("rt-rows");
     test_xm::song s;

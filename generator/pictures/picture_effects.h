@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/canvas.h"
-#include "common/noise.h"
+#include "common/procedural_noise.h"
 #include "common/text.h"
 
 namespace pic {

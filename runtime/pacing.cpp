@@ -1,7 +1,7 @@
 // The frame-loop skeleton: music time, row and pattern bytes, the stop poll,
 // the pacing-wait forms, music gates and the beat trigger. Live waits sleep
 // instead of spinning; simulated waits move the virtual clock instead.
-#include "frame.h"
+#include "pacing.h"
 
 #include "clock.h"
 #include "display.h"
