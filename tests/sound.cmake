@@ -2,4 +2,4 @@
 # spectrum), keeping time by a run's clock.
 ostra_test(sound_tests
   SOURCES test_sound_layer.cpp
-  LIBS ostra_runtime)
+  LIBS ostra_runtime ostragen_song)

@@ -1,8 +1,8 @@
 // The canvas form of a frame: every RGB565 value widens as a captured PNG
 // widens it, in red, green, blue, alpha byte order with alpha opaque, and the
 // row pitch of the source is honoured while padding never reaches the output.
-#include "png_write.h"
 #include "canvas_rgba.h"
+#include "png_write.h"
 
 #include <gtest/gtest.h>
 

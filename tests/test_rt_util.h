@@ -7,7 +7,6 @@
 #include "platform.h"
 #include "test_display.h"
 #include "sound_layer.h"
-#include "trace.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -63,8 +62,6 @@ protected:
         sound_layer::configure(o);
         run = std::make_unique<show_run>();
         run->clock.set_simulated(true);
-        trace::clear();
-        trace::enable(false);
         drain_events();
     }
     void TearDown() override {

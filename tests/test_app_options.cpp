@@ -26,7 +26,7 @@ int fullscreen_for(std::vector<std::string> args) {
 }
 }  // namespace
 
-TEST(rt_options, only_an_exact_dash_w_first_gives_a_window) {
+TEST(app_options, only_an_exact_dash_w_first_gives_a_window) {
     EXPECT_EQ(fullscreen_for({}), 1);
     EXPECT_EQ(fullscreen_for({"-w"}), 0);
     EXPECT_EQ(fullscreen_for({"-w", "extra", "--nosound"}), 0);
@@ -35,7 +35,7 @@ TEST(rt_options, only_an_exact_dash_w_first_gives_a_window) {
     EXPECT_EQ(fullscreen_for({"--nosound", "-w"}), 1) << "-w counts only as the first argument";
 }
 
-TEST(rt_options, long_options_follow_the_window_switch) {
+TEST(app_options, long_options_follow_the_window_switch) {
     argv_builder a({"-w", "--data", ".", "--capture", "out.mp4", "--fps", "30", "--quit-at",
                     "1500", "--nosound", "--scale", "2"});
     run_options o;
@@ -84,7 +84,7 @@ parse_outcome parse(std::vector<std::string> args) {
 }
 }  // namespace
 
-TEST(rt_options, stray_words_are_ignored_and_unknown_long_options_refused) {
+TEST(app_options, stray_words_are_ignored_and_unknown_long_options_refused) {
     const auto stray = parse({"-W", "whatever", "-x", "--"});
     ASSERT_EQ(stray.status, -1) << stray.err;
     EXPECT_EQ(stray.opt.fullscreen, 1);
@@ -120,7 +120,7 @@ TEST(rt_options, stray_words_are_ignored_and_unknown_long_options_refused) {
     }
 }
 
-TEST(rt_options, bad_values_are_refused_with_status_2) {
+TEST(app_options, bad_values_are_refused_with_status_2) {
     for (std::vector<std::string> bad : {std::vector<std::string>{"--fps", "0"},
                                          {"--fps", "241"},
                                          {"--fps"},
@@ -144,7 +144,7 @@ TEST(rt_options, bad_values_are_refused_with_status_2) {
     EXPECT_EQ(parse({}).opt.av_offset_ms, 0);
 }
 
-TEST(rt_options, help_has_one_usage_line_and_version_names_the_libraries) {
+TEST(app_options, help_has_one_usage_line_and_version_names_the_libraries) {
     const auto help = parse({"--help"});
     EXPECT_EQ(help.status, 0);
     size_t usages = 0;

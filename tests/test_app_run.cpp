@@ -9,6 +9,7 @@
 #include "printable.h"
 #include "test_process.h"
 #include "test_rt_util.h"
+#include "trace.h"
 
 #include <unistd.h>
 
@@ -21,7 +22,7 @@
 
 namespace fs = std::filesystem;
 
-class rt_show : public rt_test::runtime_fixture {};
+class app_run : public rt_test::runtime_fixture {};
 
 namespace {
 std::string read_file(const fs::path& p) {
@@ -53,7 +54,7 @@ SDL_Surface* test_picture(int w, int h) {
 }
 }  // namespace
 
-TEST_F(rt_show, load_image_converts_at_the_image_size_and_replaces_the_surface) {
+TEST_F(app_run, load_image_converts_at_the_image_size_and_replaces_the_surface) {
     rt_test::temp_dir dir("rt-image");
     SDL_Surface* src = test_picture(37, 21);
     std::string err;
@@ -89,7 +90,7 @@ TEST_F(rt_show, load_image_converts_at_the_image_size_and_replaces_the_surface) 
     SDL_FreeSurface(src);
 }
 
-TEST_F(rt_show, preflight_lists_every_missing_file_at_once) {
+TEST_F(app_run, preflight_lists_every_missing_file_at_once) {
     rt_test::temp_dir dir("rt-empty");
     cwd_guard in(dir.path);
     const auto problems = check_show_data();
@@ -104,7 +105,7 @@ TEST_F(rt_show, preflight_lists_every_missing_file_at_once) {
     EXPECT_TRUE(paths.count("./sfx/demomusic.xm"));
 }
 
-TEST_F(rt_show, preflight_names_each_broken_file_and_its_fault) {
+TEST_F(app_run, preflight_names_each_broken_file_and_its_fault) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     rt_test::temp_dir dir("rt-broken");
@@ -153,7 +154,7 @@ TEST_F(rt_show, preflight_names_each_broken_file_and_its_fault) {
     EXPECT_EQ(printed.find('\xF8'), std::string::npos);
 }
 
-TEST(rt_printable, valid_utf8_passes_and_every_other_byte_is_escaped) {
+TEST(app_printable, valid_utf8_passes_and_every_other_byte_is_escaped) {
     EXPECT_EQ(printable("./gfx/b_kunhj\xF8rner.3D"), "./gfx/b_kunhj\\xF8rner.3D");
     EXPECT_EQ(printable("kunhj\xC3\xB8rner \xE2\x82\xAC \xF0\x9F\x8E\xB5"),
               "kunhj\xC3\xB8rner \xE2\x82\xAC \xF0\x9F\x8E\xB5")
@@ -185,12 +186,13 @@ long index_of(const std::vector<std::string>& log, const std::string& entry) {
 }
 }  // namespace
 
-TEST_F(rt_show, a_stop_in_the_settle_wait_still_loads_everything_and_shuts_down_in_order) {
+TEST_F(app_run, a_stop_in_the_settle_wait_still_loads_everything_and_shuts_down_in_order) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     cwd_guard in(rt_test::data_dir());
     scene_recorder frames;
     display::set_sink(&frames);
+    trace::clear();
     trace::enable(true);
     fullscreen = 1;
     rt_test::push_key(SDL_KEYDOWN, SDLK_ESCAPE);
@@ -224,7 +226,7 @@ TEST_F(rt_show, a_stop_in_the_settle_wait_still_loads_everything_and_shuts_down_
     EXPECT_LT(clk::ticks(), 3000u) << "no wait ran to its end after the stop";
 }
 
-TEST_F(rt_show, a_song_that_broke_after_the_check_is_reported_once_and_the_show_goes_on) {
+TEST_F(app_run, a_song_that_broke_after_the_check_is_reported_once_and_the_show_goes_on) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     rt_test::temp_dir dir("rt-song");
@@ -253,7 +255,7 @@ int run_show(const std::string& args, const std::string& err = "/dev/null") {
 }
 }  // namespace
 
-TEST_F(rt_show, two_captures_give_identical_frames_and_the_model_moves) {
+TEST_F(app_run, two_captures_give_identical_frames_and_the_model_moves) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     rt_test::temp_dir dir("rt-capture");
@@ -296,7 +298,7 @@ TEST_F(rt_show, two_captures_give_identical_frames_and_the_model_moves) {
     EXPECT_GE(wav, 44u + 1500u * 441 / 10 * 4);
 }
 
-TEST_F(rt_show, a_refused_command_line_stops_before_the_data_check) {
+TEST_F(app_run, a_refused_command_line_stops_before_the_data_check) {
     // An empty data folder: a run that got as far as the data check would
     // report 27 missing files; a refused command line never gets there (nor
     // to the display or the sound device, which open after it).
@@ -325,7 +327,7 @@ double number_after(const std::string& text, const std::string& key) {
 }
 }  // namespace
 
-TEST_F(rt_show, an_mp4_capture_holds_each_picture_once_on_the_frame_grid_with_the_song_in_place) {
+TEST_F(app_run, an_mp4_capture_holds_each_picture_once_on_the_frame_grid_with_the_song_in_place) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
@@ -383,7 +385,7 @@ std::vector<std::string> lines_of(const std::string& text) {
 }
 }  // namespace
 
-TEST_F(rt_show, a_capture_from_a_start_point_has_the_full_runs_frames_from_there_on) {
+TEST_F(app_run, a_capture_from_a_start_point_has_the_full_runs_frames_from_there_on) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     rt_test::temp_dir dir("rt-start");
@@ -419,7 +421,7 @@ TEST_F(rt_show, a_capture_from_a_start_point_has_the_full_runs_frames_from_there
     EXPECT_FALSE(fs::exists(dir.path / "late" / "frame_000000.png")) << "frame 0 was not captured";
 }
 
-TEST_F(rt_show, check_mode_exits_with_status_2_on_broken_data) {
+TEST_F(app_run, check_mode_exits_with_status_2_on_broken_data) {
     rt_test::temp_dir dir("rt-check");
     EXPECT_EQ(run_show("--check --data '" + dir.path.string() + "'"), 2);
     if (rt_test::have_data()) {
