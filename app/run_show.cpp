@@ -14,7 +14,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -48,10 +47,6 @@ int run_show(run_options opt, frame_sink* sink) {
     settle(opt);
     if (!opt.data_dir.empty() && chdir(opt.data_dir.c_str()) != 0)
         return failed("cannot enter the data folder " + opt.data_dir + ": " + std::strerror(errno));
-    if (opt.simulated()) {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-    }
     if (!preflight(stderr))
         return preflight_failed_status;
     if (opt.check) {

@@ -66,7 +66,6 @@ void flip() {
 namespace display {
 void set_sink(frame_sink* sink) { state().sink = sink; }
 void set_music_source(const control* c) { state().music = c; }
-void set_headless(bool headless) { state().headless = headless; }
 long frames_shown() { return state().flips; }
 const char* scene() { return state().scene; }
 void show_screen() { platform::present(screen); }

@@ -67,9 +67,6 @@ std::uint64_t work_start_ns();      // wall time
 std::uint64_t work_start_cpu_ns();  // this thread's CPU time
 std::uint64_t now_ns();
 std::uint64_t cpu_now_ns();
-// Headless runs (capture, bench) draw into the screen surface but skip
-// presenting: the sinks read the screen surface itself.
-void set_headless(bool headless);
 // Shows the screen now, headless or not (a sink that shows some frames of
 // a headless run).
 void show_screen();

@@ -19,7 +19,8 @@ struct screen_request {
 };
 
 // Starts the video subsystem for the screen r will ask for; false with
-// SDL's reason.
+// SDL's reason. On the desktop a headless request selects SDL's dummy video
+// and audio drivers: no window opens and nothing is played.
 bool init_video(const screen_request& r, std::string& error);
 // Opens the show's 16-bit RGB565 screen surface of r.width x r.height; the
 // surface stays valid until quit(). nullptr with the reason on failure.

@@ -12,6 +12,10 @@
 namespace platform {
 
 bool init_video(const screen_request& r, std::string& error) {
+    if (r.headless) {  // no window opens and nothing is played
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    }
     // sdl12-compat reads its window scaling when video starts.
     if (r.scale > 0 && !r.headless)
         setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(r.scale).c_str(), 1);

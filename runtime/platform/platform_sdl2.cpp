@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -27,7 +28,11 @@ void close_window() {
 }
 }  // namespace
 
-bool init_video(const screen_request&, std::string& error) {
+bool init_video(const screen_request& r, std::string& error) {
+    if (r.headless) {  // no window opens and nothing is played
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    }
     // SDL2 ends each round of polling at a sentinel it queues itself, so an
     // event pushed after a poll that stopped early (on a stop request) would
     // wait one extra poll; the show's stop test expects every queued event
