@@ -45,11 +45,20 @@ TEST(record_report, bench_figures_are_per_scene_milliseconds) {
     b.add_present_cost(1.5);
     const std::string json = b.json(1234);
     EXPECT_NE(json.find("\"show_ms\": 1234"), std::string::npos) << json;
+    EXPECT_NE(json.find("},\n    {\"name\": \"flame\""), std::string::npos) << "rows apart by commas: " << json;
+    EXPECT_EQ(json.find(",\n  ]"), std::string::npos) << "no comma after the last row: " << json;
     EXPECT_NE(json.find("\"name\": \"flame\", \"frames\": 1, \"mean_ms\": 50"), std::string::npos) << json;
     EXPECT_NE(json.find("\"present\": {\"frames\": 2, \"mean_ms\": 1, \"p50_ms\": 0.5, \"p99_ms\": 1.5, "
                         "\"max_ms\": 1.5}"),
               std::string::npos)
         << json;
+}
+
+TEST(record_report, scene_names_are_escaped_in_the_json) {
+    show_run run;
+    bench_sink b;
+    flip_after(b, run, "say \"hi\" \\o/", 1.0);
+    EXPECT_NE(b.json(0).find("\"say \\\"hi\\\" \\\\o/\""), std::string::npos) << b.json(0);
 }
 
 TEST(record_report, progress_counts_the_capture_from_its_own_first_frame) {
@@ -73,6 +82,32 @@ TEST(record_report, progress_counts_the_capture_from_its_own_first_frame) {
     EXPECT_TRUE(estimate_progress(1100, 0, 100000, 1.0).eta_known);
     EXPECT_FALSE(estimate_progress(1000, 0, 0, 1.0).eta_known);
     EXPECT_DOUBLE_EQ(estimate_progress(50000, 100000, 100000, 1.0).own, 1.0);
+}
+
+TEST(record_report, the_progress_line_prints_each_tenth_once_and_learns_the_length_from_the_song) {
+    show_run run;  // stderr is not a terminal here: one line per tenth of the show
+    progress_bar bar(20000);
+    flip_info f;
+    testing::internal::CaptureStderr();
+    bar.update(f);
+    f.tick = 1000;
+    bar.update(f);  // the same tenth: nothing new
+    f.tick = 10000;
+    f.music_playing = true;
+    f.music_ms = 0;  // the song starts: the show lasts 10000 + 160000 ticks
+    bar.update(f);
+    f.tick = 90000;
+    f.music_ms = 80000;
+    f.index = 7;
+    bar.update(f);
+    bar.finish();
+    const std::string out = testing::internal::GetCapturedStderr();
+    // The ETA comes from real time: well under 10 s between these calls.
+    const std::string first = "[------------------------------]   0%  music -:--.-  frame 0  ETA ?\n";
+    const std::string second = "[###############---------------]  52%  music 1:20.0  frame 7  ETA 0:0";
+    ASSERT_EQ(out.substr(0, first.size()), first) << out;
+    EXPECT_EQ(out.substr(first.size(), second.size()), second) << out;
+    EXPECT_EQ(out.size(), first.size() + second.size() + 4) << "two lines, nothing after: " << out;
 }
 
 }  // namespace
