@@ -28,6 +28,7 @@ struct opaque_px {
     // Locals, not fields, inside the loop: the stores must not force reloads.
     // Inside: every texel read is known to lie in the texture.
     template <bool Inside, class Next>
+    [[gnu::noinline]]
     void span(int xa, int xb, Next next) {
         Uint16* const d = drow;
         int* const z = zrow;
@@ -57,6 +58,7 @@ struct fade_px {
     void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
     bool inside(int mu, int mv) const { return static_cast<unsigned>(mu) <= umax && static_cast<unsigned>(mv) <= vmax; }
     template <bool Inside, class Next>
+    [[gnu::noinline]]
     void span(int xa, int xb, Next next) {
         Uint16* const dr = drow;
         const Uint16* const tex = o.tex_pixels;
