@@ -49,6 +49,24 @@ void BM_blank(benchmark::State& state) {
 }
 BENCHMARK(BM_blank);
 
+// The cross-fade of a frame onto another through the per-weight tables,
+// sequential pixels (the textured fill adds the texel addressing to this).
+void BM_cross_fade_frame(benchmark::State& state) {
+    fill_pre_RGB_tab();
+    std::vector<Uint16> a(640 * 480), b(640 * 480);
+    std::mt19937 rng(5);
+    for (auto& p : a) p = static_cast<Uint16>(rng());
+    for (auto& p : b) p = static_cast<Uint16>(rng());
+    auto mix = std::make_unique<cross_fade>();
+    mix->set(12, 20, 28, 18, 10, 2);
+    for (auto _ : state) {
+        for (std::size_t k = 0; k < a.size(); ++k) b[k] = (*mix)(a[k], b[k]);
+        benchmark::ClobberMemory();
+    }
+    per_pixel(state, 640 * 480);
+}
+BENCHMARK(BM_cross_fade_frame);
+
 void BM_fade_step(benchmark::State& state) {
     bitmap src, dst;
     random_fill(src.surface, 1);
