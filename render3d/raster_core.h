@@ -109,19 +109,12 @@ inline void edge_row(O& o, int* tx, int* tu, int* tv, long long r, long long x, 
     }
 }
 
-// Walks the edge (x1, y1) -> (x2, y2) carrying (us, vs) -> (ue, ve) into the
-// tables tx, tu, tv. Accumulators are exact (see exact.h): on every edge
-// whose ends lie on the screen they equal double-precision accumulators.
-template <class O>
-void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, long ay2, long aus,
-               long avs, long aue, long ave) {
-    const long long x1 = clamp_arg(ax1), y1 = clamp_arg(ay1), x2 = clamp_arg(ax2),
-                    y2 = clamp_arg(ay2);
-    const long long us = clamp_arg(aus), vs = clamp_arg(avs), ue = clamp_arg(aue),
-                    ve = clamp_arg(ave);
+// The walk proper, its arguments already clamped; `small` tells whether
+// they all lie within +-small_arg (then only the plain double walks run).
+template <bool small, class O>
+void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long y1, long long x2, long long y2,
+                       long long us, long long vs, long long ue, long long ve) {
     const long long dx = x2 - x1, dy = y2 - y1;
-    const bool small = is_small(ax1) && is_small(ay1) && is_small(ax2) && is_small(ay2) &&
-                       is_small(aus) && is_small(avs) && is_small(aue) && is_small(ave);
     // m = dy / (dx + 0.00001) as a float
     auto slope = [dx, dy] {
         return static_cast<float>(static_cast<double>(dy) / (static_cast<double>(dx) + 0.00001));
@@ -256,6 +249,20 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
         edge_row(o, tx, tu, tv, y1 + j, o.walk_x, ua, va);
         a += nf, ua += suf, va += svf;
     }
+}
+
+// Walks the edge (x1, y1) -> (x2, y2) carrying (us, vs) -> (ue, ve) into the
+// tables tx, tu, tv. Accumulators are exact (see exact.h): on every edge
+// whose ends lie on the screen they equal double-precision accumulators.
+template <class O>
+void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, long ay2, long aus,
+               long avs, long aue, long ave) {
+    if (is_small(ax1) && is_small(ay1) && is_small(ax2) && is_small(ay2) && is_small(aus) && is_small(avs) &&
+        is_small(aue) && is_small(ave))
+        walk_edge_clamped<true>(o, tx, tu, tv, ax1, ay1, ax2, ay2, aus, avs, aue, ave);
+    else
+        walk_edge_clamped<false>(o, tx, tu, tv, clamp_arg(ax1), clamp_arg(ay1), clamp_arg(ax2), clamp_arg(ay2),
+                                 clamp_arg(aus), clamp_arg(avs), clamp_arg(aue), clamp_arg(ave));
 }
 
 // White line (x1, y1) -> (x2, y2) into o.dst_pixels, clipped to w x h. The

@@ -28,8 +28,18 @@ struct opaque_px {
     // Locals, not fields, inside the loop: the stores must not force reloads.
     // Inside: every texel read is known to lie in the texture.
     template <bool Inside, class Next>
-    [[gnu::noinline]]
     void span(int xa, int xb, Next next) {
+        if constexpr (Inside)
+            span_inside(xa, xb, next);
+        else
+            run<false>(xa, xb, next);
+    }
+    template <class Next>
+    [[gnu::noinline]] void span_inside(int xa, int xb, Next next) {
+        run<true>(xa, xb, next);
+    }
+    template <bool Inside, class Next>
+    void run(int xa, int xb, Next& next) {
         Uint16* const d = drow;
         int* const z = zrow;
         const Uint16* const tex = o.tex_pixels;
@@ -58,7 +68,6 @@ struct fade_px {
     void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
     bool inside(int mu, int mv) const { return static_cast<unsigned>(mu) <= umax && static_cast<unsigned>(mv) <= vmax; }
     template <bool Inside, class Next>
-    [[gnu::noinline]]
     void span(int xa, int xb, Next next) {
         Uint16* const dr = drow;
         const Uint16* const tex = o.tex_pixels;
