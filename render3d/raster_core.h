@@ -255,10 +255,13 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
 // tables tx, tu, tv. Accumulators are exact (see exact.h): on every edge
 // whose ends lie on the screen they equal double-precision accumulators.
 template <class O>
-void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, long ay2, long aus,
-               long avs, long aue, long ave) {
-    if (is_small(ax1) && is_small(ay1) && is_small(ax2) && is_small(ay2) && is_small(aus) && is_small(avs) &&
-        is_small(aue) && is_small(ave))
+inline void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, long ay2, long aus,
+                      long avs, long aue, long ave) {
+    // All eight within +-small_arg: shifted up by small_arg (unsigned, so a
+    // value below -small_arg wraps to a huge one) none exceeds 2 * small_arg.
+    auto up = [](long a) { return static_cast<unsigned long>(a) + static_cast<unsigned long>(small_arg); };
+    const unsigned long top = std::max({up(ax1), up(ay1), up(ax2), up(ay2), up(aus), up(avs), up(aue), up(ave)});
+    if (top <= 2 * static_cast<unsigned long>(small_arg))
         walk_edge_clamped<true>(o, tx, tu, tv, ax1, ay1, ax2, ay2, aus, avs, aue, ave);
     else
         walk_edge_clamped<false>(o, tx, tu, tv, clamp_arg(ax1), clamp_arg(ay1), clamp_arg(ax2), clamp_arg(ay2),
