@@ -29,17 +29,6 @@ struct opaque_px {
     // Inside: every texel read is known to lie in the texture.
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
-        if constexpr (Inside)
-            span_inside(xa, xb, next);
-        else
-            run<false>(xa, xb, next);
-    }
-    template <class Next>
-    [[gnu::noinline]] void span_inside(int xa, int xb, Next next) {
-        run<true>(xa, xb, next);
-    }
-    template <bool Inside, class Next>
-    void run(int xa, int xb, Next& next) {
         Uint16* const d = drow;
         int* const z = zrow;
         const Uint16* const tex = o.tex_pixels;
