@@ -1,6 +1,7 @@
 // The pixel format every effect reads and writes: RGB565 words split into
-// three 5-bit channels, the weight table pre_RGB_tab, and the surface lock
-// rule. Owns no surface; effects and the renderer include it.
+// three 5-bit channels, the weight table pre_RGB_tab and the cross-fade
+// tables built from it, and the surface lock rule. Owns no surface; effects
+// and the renderer include it.
 #pragma once
 
 #include <SDL.h>
