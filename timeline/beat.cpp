@@ -72,7 +72,8 @@ void run_beat_scene(show_objects& s) {
                 blob.pos_x = static_cast<int>(s.sin_l[2 * p] * 400.0f);
                 blob.pos_y = static_cast<int>(s.sin_l[p] * 300.0f);
             }
-            clear_z_buffer();
+            // The blob's cross-fade and wire frame neither test nor write
+            // depth: the buffer is cleared once, before nygris2's second pass.
 
             // The blob cross-faded with weight c over the frame:
             // out = tab[tex*31 + c] + tab[dst*31 + 30 - c], c = 30 .. 4 over a cycle.
