@@ -57,13 +57,10 @@
     return Math.floor(s / 60) + ':' + String(s % 60).padStart(2, '0');
   }
 
-  // The address of this page starting at `text` (other parameters kept).
+  // The address of this page starting at `text` (a link to share: the
+  // start point alone, none of the test parameters).
   function startLink(text) {
-    const p = new URLSearchParams(location.search);
-    p.delete('start');
-    if (text !== null) p.set('start', text);
-    const q = p.toString();
-    return location.origin + location.pathname + (q ? '?' + q : '');
+    return location.origin + location.pathname + '?start=' + encodeURIComponent(text);
   }
 
   let startPoint = null;
