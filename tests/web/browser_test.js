@@ -109,13 +109,22 @@ async function simStep(name, browser, base) {
 }
 
 async function startStep(name, browser, base) {
-  const errors = [];
+  const errors = [], said = [];
   const first = native.findIndex((f) => f.music !== null && f.music >= startMs);
   const want = native.slice(first).filter((f) => f.tick < simMs).map(strip);
   const page = await openPage(browser, base + '/?sim&start=' + startMs + (Number.isFinite(simMs) ? '&quit-at=' + simMs : ''), errors);
+  page.on('console', (m) => { if (/^ostramere:/.test(m.text())) said.push(m.text()); });
+  // Once frames arrive the run ahead is over: its overlay is gone.
+  await withTimeout(page.waitForFunction(() => window.ostramere.frame > 0 || window.ostramere.phase === 'ended',
+                                         { polling: 100, timeout: 0 }), 10 * 60 * 1000, name + ' start point');
+  const mid = await page.evaluate(() => ({ phase: window.ostramere.phase, seeking: window.ostramere.seeking,
+                                           overlay: !document.getElementById('overlay').hidden }));
+  check(mid.phase === 'playing' && !mid.seeking && !mid.overlay,
+        `${name} start: the progress overlay gives way to the show at the start point (${JSON.stringify(mid)})`);
   await waitPhase(page, ['ended'], 10 * 60 * 1000, name + ' start run');
   const got = (await page.evaluate(() => window.ostramere.frames)).filter((f) => f.tick < simMs);
   console.log(`${name} start: ${got.length} frames from ${got.length ? got[0].idx : '-'}; native from ${first}: ${want.length}`);
+  if (!got.length && said.length) console.log(`${name} start: the program said: ${said.slice(-2).join(' | ')}`);
   check(first > 0 && want.length > 100, `${name} start: the native reference reaches ${startMs} ms of music`);
   check(got.length > 0 && got[0].idx === native[first].idx,
         `${name} start: the first frame listed is the full run's first at ${startMs} ms of music`);
@@ -137,7 +146,8 @@ async function liveStep(name, browser, base) {
   const b = await sample();
   if (screenshotOut && name === 'chromium') await page.screenshot({ path: screenshotOut });
   const wall = b.t - a.t, music = b.music - a.music, fps = (b.frame - a.frame) * 1000 / wall;
-  console.log(`${name} live: ${wall.toFixed(0)} ms wall, ${music} ms music (${(music / wall).toFixed(4)}), ${fps.toFixed(1)} frames/s`);
+  const wake = await page.evaluate(() => window.ostramere.wake_lock);
+  console.log(`${name} live: ${wall.toFixed(0)} ms wall, ${music} ms music (${(music / wall).toFixed(4)}), ${fps.toFixed(1)} frames/s, wake lock ${wake}`);
   check(Math.abs(music - wall) <= 0.05 * wall, `${name} live: music time advances with the wall clock (${music} ms in ${wall.toFixed(0)} ms)`);
   check(fps >= liveFpsMin && fps <= 36, `${name} live: at least ${liveFpsMin.toFixed(1)} and at most 36 frames per second (${fps.toFixed(1)})`);
 
