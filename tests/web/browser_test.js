@@ -132,6 +132,17 @@ async function startStep(name, browser, base) {
         `${name} start: every frame from there equals the full run's (index, tick, hash)`);
   check(errors.length === 0, `${name} start: no page errors` + noErrors(errors));
   await page.close();
+
+  // A start point the show does not have: a clear message, nothing runs.
+  for (const bad of ['nowhere', '160000', '12s']) {
+    const quiet = [];
+    const p = await openPage(browser, base + '/?start=' + bad, quiet);
+    const r = await p.evaluate(() => ({ error: window.ostramere.error, phase: window.ostramere.phase,
+                                        shown: document.getElementById('status').textContent }));
+    check(r.phase === 'loading' && r.error && r.error.includes('start=' + bad) && r.shown.includes(r.error),
+          `${name} start: ?start=${bad} is refused with a message (${r.error})`);
+    await p.close();
+  }
 }
 
 async function liveStep(name, browser, base) {
