@@ -176,7 +176,9 @@
   function releaseWakeLock() {
     const lock = wakeLock;
     wakeLock = null;
-    if (lock) lock.release().catch(() => {});
+    if (!lock) return;
+    state.wake_lock = 'released';
+    lock.release().catch(() => {});
   }
   // The browser drops the lock when the page is hidden: take it again.
   document.addEventListener('visibilitychange', () => {

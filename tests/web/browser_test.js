@@ -223,6 +223,10 @@ async function phoneStep(name, browser, base) {
     checkFit(`${name} phone ${label}`, l);
     check(l.small.length === 0, `${name} phone ${label}: every control is at least 44 px (${l.small.join(', ')})`);
     check(/poster\.png/.test(l.poster), `${name} phone ${label}: the poster still lies behind the start overlay`);
+    await page.tap('#fullscreen');
+    await sleep(300);
+    check(await page.evaluate(() => document.fullscreenElement === document.getElementById('stage')),
+          `${name} phone ${label}: a tap on the corner button goes fullscreen`);
     await page.tap('#start');
     let started = true;
     try {
@@ -233,8 +237,13 @@ async function phoneStep(name, browser, base) {
     await page.setViewport(turned);
     await sleep(300);
     checkFit(`${name} phone ${label} then turned`, await layout(page));
+    const held = await page.evaluate(() => window.ostramere.wake_lock);
     await page.keyboard.press('Escape');
     await waitPhase(page, ['ended'], 10000, name + ' phone Escape');
+    await sleep(300);
+    const after = await page.evaluate(() => ({ wake: window.ostramere.wake_lock, full: !!document.fullscreenElement }));
+    check(held === 'held' && after.wake === 'released' && !after.full,
+          `${name} phone ${label}: the screen is kept awake while playing and let go at the end (${held}, then ${after.wake})`);
     await page.close();
   }
   check(errors.length === 0, `${name} phone: no page errors` + noErrors(errors));
