@@ -323,6 +323,7 @@
   }
 
   function start() {
+    if (state.phase === 'playing') return;  // one show at a time
     overlay.hidden = true;
     overlay.classList.remove('ended');
     state.phase = 'playing';
