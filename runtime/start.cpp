@@ -5,6 +5,7 @@
 
 #include "display.h"
 #include "music_clock_text.h"
+#include "platform.h"
 
 #include <unistd.h>
 
@@ -17,13 +18,23 @@ std::string start_gate::target_text() const {
     return music_clock_text(point_.music_ms);
 }
 
-// Once a second has passed, shows where the run ahead has got to: in place
-// on a terminal (5 times a second), otherwise a line every 5 s.
+namespace {
+// Progress rewritten in place: a terminal, never a page (whose emulated
+// standard error reads as one but passes on whole lines only).
+bool in_place() { return !platform::runs_in_page() && isatty(STDERR_FILENO); }
+}  // namespace
+
+// Keeps a browser page alive while the show runs ahead, and once a second
+// has passed shows where the run has got to: in place on a terminal (5 times
+// a second), as a line to a page (4 times a second: its progress bar reads
+// it), otherwise a line every 5 s.
 void start_gate::progress(const flip_info& info) {
+    platform::keep_page_alive();
+    const bool page = platform::runs_in_page();
     const std::uint64_t now = display::now_ns();
-    const bool tty = isatty(STDERR_FILENO);
-    if (now - armed_ns_ < 1'000'000'000ull ||
-        now - last_print_ns_ < (tty ? 200'000'000ull : 5'000'000'000ull))
+    const bool tty = in_place();
+    const std::uint64_t every = tty ? 200'000'000ull : page ? 250'000'000ull : 5'000'000'000ull;
+    if (now - armed_ns_ < 1'000'000'000ull || now - last_print_ns_ < every)
         return;
     last_print_ns_ = now;
     printed_ = true;
@@ -36,7 +47,7 @@ void start_gate::finish_progress() {
     if (!printed_)
         return;
     const double s = double(display::now_ns() - armed_ns_) * 1e-9;
-    std::fprintf(stderr, "%sostramere: reached %s after %.1f s\n", isatty(STDERR_FILENO) ? "\n" : "",
+    std::fprintf(stderr, "%sostramere: reached %s after %.1f s\n", in_place() ? "\n" : "",
                  target_text().c_str(), s);
 }
 

@@ -37,6 +37,13 @@ void sleep_ms(Uint32 ms);
 // Sleeps about `us` microseconds (less than a millisecond: the waits' last
 // stretch, where SDL's millisecond delay would overshoot the tick).
 void sleep_us(Uint32 us);
+// True in the browser, where the show runs inside a page and its standard
+// error goes to the page line by line (never a terminal).
+bool runs_in_page();
+// A frame drawn but not shown (the show running ahead to a start point): a
+// page gets control back about 30 times a second of real time, so it stays
+// responsive; elsewhere nothing happens.
+void keep_page_alive();
 // Closes the screen and every subsystem.
 void quit();
 // "SDL 1.2" or "SDL2", with the linked library's version, for --version.

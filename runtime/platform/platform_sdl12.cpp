@@ -61,6 +61,9 @@ void sleep_ms(Uint32 ms) { SDL_Delay(ms); }
 
 void sleep_us(Uint32 us) { std::this_thread::sleep_for(std::chrono::microseconds(us)); }
 
+bool runs_in_page() { return false; }
+void keep_page_alive() {}
+
 void quit() { SDL_Quit(); }
 
 std::string describe() {

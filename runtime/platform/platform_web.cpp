@@ -109,6 +109,16 @@ void sleep_us(Uint32 us) {
     }
 }
 
+bool runs_in_page() { return true; }
+
+void keep_page_alive() {
+    static double last_yield_ms = 0;
+    if (emscripten_get_now() - last_yield_ms < 33.0)
+        return;
+    emscripten_sleep(0);  // the page paints its progress, handles input, runs timers
+    last_yield_ms = emscripten_get_now();
+}
+
 void quit() {
     close_screen();
     SDL_Quit();
