@@ -353,15 +353,20 @@ void spans(O& o, double span_bias, int w, int h, Px& px) {
         const long long xa = std::max<long long>(x0, 0);
         const long long xb = std::min<long long>(x1, w);
         if (xa >= xb || y >= h) continue;
-        const double den = static_cast<double>(width) + span_bias;
         const int lu_i = lut[y], lv_i = lvt[y], ru_i = rut[y], rv_i = rvt[y];
+        px.row(y);
+        last_x = static_cast<int>(xb);
+        if (x0 >= 0 && xb - xa == 1) {
+            // one column at the left end: its texel is (lu, lv) whatever the steps
+            px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [c = coord{lu_i, lv_i}] { return c; });
+            continue;
+        }
+        const double den = static_cast<double>(width) + span_bias;
         const long long lu = lu_i, lv = lv_i;
         const float du = static_cast<float>(static_cast<double>(ru_i - lu) / den);
         const float dv = static_cast<float>(static_cast<double>(rv_i - lv) / den);
         const long long skip = xa - x0;
         const long long steps = xb - 1 - x0;
-        px.row(y);
-        last_x = static_cast<int>(xb);
         if (x0 >= 0 && x1 <= cols && is_small(lu_i) && is_small(ru_i) && is_small(lv_i) && is_small(rv_i)) {
             // The span starts on the screen and is 1..640 wide with texture
             // coordinates within +-2^12: du and dv are 0 or within
