@@ -63,10 +63,9 @@ TEST(flash_track, counts_turns_of_a_step_within_the_window) {
 }
 
 TEST(flash_analysis, strobe_rate_three_flashes_pass_four_fail) {
+    const auto ticks = at_60fps(3000);
     for (const int hz : {3, 4}) {
-        const worst w = analyse(make(at_60fps(3000), [&](int, int, int i) {
-            return strobe_on(at_60fps(3000)[i], hz) ? white : black;
-        }));
+        const worst w = analyse(make(ticks, [&](int, int, int i) { return strobe_on(ticks[i], hz) ? white : black; }));
         EXPECT_EQ(w.verdict.general, 2 * hz) << hz << " Hz";
         EXPECT_EQ(w.verdict.red, 0);
         EXPECT_EQ(w.failing > 0, hz == 4) << hz << " Hz";
