@@ -1,11 +1,13 @@
 // Program entry: the command line, the data check, the display (window or
-// fullscreen), the capture or bench sink, then intro and the platform's shutdown. Draws
+// fullscreen), the capture, bench or flash-report sink and the flash limiter, then intro and the platform's shutdown. Draws
 // nothing itself.
 #include "bench.h"
 #include "capture.h"
 #include "clock.h"
 #include "display.h"
+#include "flash_report.h"
 #include "intro.h"
+#include "limiter.h"
 #include "options.h"
 #include "platform.h"
 #include "preflight.h"
@@ -42,6 +44,12 @@ int SDL_main(int argc, char** argv) {
                              "encoding would count as frame cost)\n");
         opt.bench = false;
     }
+    if (!opt.flash_report.empty() && (opt.bench || !opt.capture.empty())) {
+        std::fprintf(stderr, "ostramere: --flash-report runs the show on its own; it cannot be "
+                             "combined with --capture or --bench (the bench report has the "
+                             "flash summary too)\n");
+        return bad_option_status;
+    }
     if (opt.av_offset_ms != 0 && (opt.simulated() || opt.nosound)) {
         std::fprintf(stderr, "ostramere: --av-offset is ignored without a sound device (captures "
                              "and --bench keep pictures and sound in step by construction)\n");
@@ -53,6 +61,8 @@ int SDL_main(int argc, char** argv) {
         opt.capture = std::filesystem::absolute(opt.capture).string();
     if (opt.bench)
         opt.bench_file = std::filesystem::absolute(opt.bench_file).string();
+    if (!opt.flash_report.empty())
+        opt.flash_report = std::filesystem::absolute(opt.flash_report).string();
     if (!opt.data_dir.empty() && chdir(opt.data_dir.c_str()) != 0) {
         std::fprintf(stderr, "ostramere: cannot enter the data folder %s: %s\n",
                      printable(opt.data_dir).c_str(), std::strerror(errno));
@@ -82,6 +92,7 @@ int SDL_main(int argc, char** argv) {
 
     std::unique_ptr<capture_sink> capture;
     std::unique_ptr<bench_sink> bench;
+    std::unique_ptr<flash_report> flashes;
     if (!opt.capture.empty()) {
         capture = std::make_unique<capture_sink>(opt.capture, opt.capture_video(), opt.fps,
                                                  opt.png_every, expected_ticks(opt.fullscreen));
@@ -92,8 +103,11 @@ int SDL_main(int argc, char** argv) {
         }
         display::set_sink(capture.get());
     } else if (opt.bench) {
-        bench = std::make_unique<bench_sink>();
+        bench = std::make_unique<bench_sink>(opt.gentle);
         display::set_sink(bench.get());
+    } else if (!opt.flash_report.empty()) {
+        flashes = std::make_unique<flash_report>();
+        display::set_sink(flashes.get());
     }
 
     fullscreen = opt.fullscreen;
@@ -117,6 +131,13 @@ int SDL_main(int argc, char** argv) {
     if (fullscreen)
         platform::show_cursor(false);
     platform::set_caption("Ostramere 05");
+    // --gentle: the flash limiter between every finished frame and the
+    // display, capture, hashes, bench and flash report.
+    std::unique_ptr<flash::limiter> limiter;
+    if (opt.gentle) {
+        limiter = std::make_unique<flash::limiter>(screen->w, screen->h);
+        display::set_limiter(limiter.get());
+    }
     display::set_headless(opt.simulated() || live_start);
     if (live_start) {
         start::arm(opt.start, [] {
@@ -137,6 +158,7 @@ int SDL_main(int argc, char** argv) {
         // never end): say so and stop instead of aborting.
         std::fprintf(stderr, "ostramere: internal error: %s\n", e.what());
         display::set_sink(nullptr);
+        display::set_limiter(nullptr);
         platform::quit();
         return 1;
     }
@@ -146,6 +168,16 @@ int SDL_main(int argc, char** argv) {
     int status = 0;
     const Uint32 end_tick = clk::ticks();
     display::set_sink(nullptr);
+    display::set_limiter(nullptr);
+    if (flashes) {
+        flashes->print(stdout);
+        if (!flashes->write(opt.flash_report, opt.gentle, error)) {
+            std::fprintf(stderr, "ostramere: %s\n", printable(error).c_str());
+            status = 1;
+        } else {
+            std::printf("flash report: %s\n", printable(opt.flash_report).c_str());
+        }
+    }
     if (capture) {
         if (!capture->finish(end_tick, error)) {
             std::fprintf(stderr, "ostramere: %s\n", printable(error).c_str());

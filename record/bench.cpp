@@ -9,10 +9,14 @@
 #include <fstream>
 #include <map>
 
-void bench_sink::frame(SDL_Surface*, const frame_info& info) {
+void bench_sink::frame(SDL_Surface* shown, const frame_info& info) {
     const double cost = double(display::now_ns() - display::work_start_ns()) * 1e-6;
     const double cpu = double(display::cpu_now_ns() - display::work_start_cpu_ns()) * 1e-6;
     samples_.push_back({info.scene, info.tick, info.music_playing, info.music_ms, cost, cpu});
+    // After the frame's cost is taken: the analysis is the report's, not the show's.
+    if (gentle_)
+        limiter_ms_.push_back(double(display::limiter_ns()) * 1e-6);
+    flash_.frame(shown, info);
 }
 
 namespace {
@@ -89,6 +93,19 @@ bool bench_sink::report(const std::string& json_path, Uint32 show_ticks,
                 total, cpu_total, samples_.size(), show_ticks,
                 show_ticks ? 100.0 * total / show_ticks : 0.0);
 
+    flash_.print(stdout, false);
+    std::vector<double> limiter = limiter_ms_;
+    std::sort(limiter.begin(), limiter.end());
+    double limiter_total = 0;
+    for (double x : limiter) limiter_total += x;
+    const double limiter_mean = limiter.empty() ? 0 : limiter_total / double(limiter.size());
+    const double analysis_mean = flash_.frames() ? flash_.analysis_ms() / double(flash_.frames()) : 0;
+    if (gentle_)
+        std::printf("flash limiter: mean %.3f ms, p99 %.3f ms, max %.3f ms per frame (in the frame "
+                    "costs above)\n",
+                    limiter_mean, percentile(limiter, 99), limiter.empty() ? 0 : limiter.back());
+    std::printf("flash analysis: mean %.3f ms per frame (outside the frame costs)\n", analysis_mean);
+
     std::ofstream json(json_path);
     if (!json) {
         error = json_path + ": cannot write the bench report";
@@ -106,7 +123,13 @@ bool bench_sink::report(const std::string& json_path, Uint32 show_ticks,
              << ", \"cpu_total_ms\": " << r.cpu_total_ms << "}" << (i + 1 < rows.size() ? "," : "")
              << "\n";
     }
-    json << "  ]\n}\n";
+    json << "  ],\n  \"flash\": {\"gentle\": " << (gentle_ ? "true" : "false")
+         << ", \"failing_frames\": " << flash_.failures().size()
+         << ", \"failing_ms\": " << flash_.failing_ms() << ", \"analysis_mean_ms\": " << analysis_mean;
+    if (gentle_)
+        json << ", \"limiter_mean_ms\": " << limiter_mean << ", \"limiter_p99_ms\": "
+             << percentile(limiter, 99) << ", \"limiter_max_ms\": " << (limiter.empty() ? 0 : limiter.back());
+    json << ",\n    \"scenes\": " << flash_.scenes_json("    ") << "}\n}\n";
     if (!json.good()) {
         error = json_path + ": writing the bench report failed";
         return false;

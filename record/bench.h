@@ -1,10 +1,12 @@
 // --bench: the real cost of every frame (from the start of its work to its
 // flip, waits excluded), in wall time and in the main thread's CPU time (the
 // steadier figure on a shared machine), grouped by scene label; a table, a
-// JSON report and an SVG chart of frame cost over music time. Reads timings only.
+// JSON report and an SVG chart of frame cost over music time, with each
+// scene's flash summary and the flash limiter's cost. Reads timings and frames only.
 #pragma once
 
 #include "display.h"
+#include "flash_report.h"
 
 #include <string>
 #include <vector>
@@ -18,6 +20,8 @@ struct scene_cost {
 
 class bench_sink : public frame_sink {
 public:
+    // gentle: the flash limiter runs in every flip; its cost is reported.
+    explicit bench_sink(bool gentle = false) : gentle_(gentle) {}
     void frame(SDL_Surface* shown, const frame_info& info) override;
 
     // Per-scene figures in order of first appearance.
@@ -40,4 +44,9 @@ private:
         double cpu_ms;
     };
     std::vector<sample> samples_;
+    // Flash safety of the frames as shown, and the limiter's cost per flip
+    // (already part of each frame's cost).
+    bool gentle_;
+    flash_report flash_;
+    std::vector<double> limiter_ms_;
 };

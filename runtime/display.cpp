@@ -1,7 +1,8 @@
 // Presentation: blits a bitmap to the screen and flips, or flips what an
 // effect already wrote into the screen; hands every flip to the frame sink.
 // Before a start point is reached a flip is counted but neither presented
-// nor handed on. Draws nothing itself.
+// nor handed on. With --gentle the flash limiter decides what is shown of
+// each finished frame. Draws nothing itself.
 #include "display.h"
 
 #include "bitmap.h"
@@ -9,6 +10,7 @@
 #include "platform.h"
 #include "sound_layer.h"
 #include "clock.h"
+#include "limiter.h"
 #include "start.h"
 
 #include <chrono>
@@ -25,6 +27,8 @@ const char* scene_label = "";
 bool headless_display = false;
 std::uint64_t work_start = 0;
 std::uint64_t work_start_cpu = 0;
+flash::limiter* flash_limiter = nullptr;
+std::uint64_t limiter_time = 0;
 
 frame_info current_info() {
     frame_info info;
@@ -41,11 +45,34 @@ frame_info current_info() {
     return info;
 }
 
+// The flash limiter's turn: the screen's finished frame becomes the frame
+// shown. True when it changed pixels (put back by restore_finished_frame).
+bool limit_flashes() {
+    if (!flash_limiter)
+        return false;
+    const std::uint64_t t0 = display::now_ns();
+    const bool locked = SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) == 0;
+    const bool changed = flash_limiter->apply(static_cast<std::uint16_t*>(screen->pixels),
+                                              screen->pitch / 2, clk::ticks());
+    if (locked)
+        SDL_UnlockSurface(screen);
+    limiter_time = display::now_ns() - t0;
+    return changed;
+}
+
+void restore_finished_frame() {
+    const bool locked = SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) == 0;
+    flash_limiter->restore(static_cast<std::uint16_t*>(screen->pixels), screen->pitch / 2);
+    if (locked)
+        SDL_UnlockSurface(screen);
+}
+
 // One flip of the screen, whose pixels are final: the start test, then
 // presenting (show_rect: the rectangle just blitted, or none), then the sink.
 // The frame's information is read before presenting; presenting costs no
 // time on the simulated clock, where the sinks run.
 void flip(const SDL_Rect* shown_rect) {
+    const bool limited = limit_flashes();
     const bool need_info = active_sink || start::pending();
     const frame_info info = need_info ? current_info() : frame_info{};
     if (start::reached(info)) {
@@ -58,6 +85,8 @@ void flip(const SDL_Rect* shown_rect) {
         if (active_sink)
             active_sink->frame(screen, info);
     }
+    if (limited)
+        restore_finished_frame();
     ++flips;
     display::mark_work_start();
 }
@@ -67,6 +96,11 @@ namespace display {
 void set_sink(frame_sink* sink) { active_sink = sink; }
 void set_control(const control* c) { show_control = c; }
 void set_headless(bool headless) { headless_display = headless; }
+void set_limiter(flash::limiter* limiter) {
+    flash_limiter = limiter;
+    limiter_time = 0;
+}
+std::uint64_t limiter_ns() { return limiter_time; }
 long frames_shown() { return flips; }
 const char* scene() { return scene_label; }
 std::uint64_t now_ns() {

@@ -8,6 +8,9 @@
 #include <cstdint>
 
 struct control;
+namespace flash {
+class limiter;
+}
 
 extern SDL_Surface* screen;  // the display surface the platform opened
 extern int fullscreen;       // 1 = fullscreen (default), 0 = windowed ("-w")
@@ -52,6 +55,14 @@ std::uint64_t cpu_now_ns();
 // presenting: the dummy display shows nothing, and the
 // sinks read the screen surface itself.
 void set_headless(bool headless);
+// The flash limiter (--gentle) between the finished frame and everything
+// that shows or records it: it writes the frame to show into the screen
+// before presenting and the sink, and the finished frame goes back after
+// them. It sees every flip, before a start point too. nullptr (the
+// default): frames pass untouched. Not owned.
+void set_limiter(flash::limiter* limiter);
+// Wall time the limiter took on the last flip (0 without one).
+std::uint64_t limiter_ns();
 // Resets the frame counter and scene label (tests).
 void reset();
 }  // namespace display

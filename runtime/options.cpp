@@ -134,6 +134,13 @@ int parse_options(int argc, char** argv, run_options& out) {
                 return start::parse(text, p, error) ? std::string() : error;
             },
             "T", "start point"));
+    app.add_flag("--gentle", out.gentle,
+                 "Reduce flashing: hold or soften only the parts of a frame that would flash more "
+                 "than three times a second");
+    app.add_option("--flash-report", out.flash_report,
+                   "Run the show on the simulated clock, analyse every frame shown for flashes and "
+                   "write the failing frames and a per-scene summary as JSON")
+        ->type_name("FILE");
 
     // The leading "-w" is not an option of the parser.
     std::vector<std::string> args;

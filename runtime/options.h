@@ -25,10 +25,12 @@ struct run_options {
     int scale = 0;             // --scale N: window scaling (0: leave as is)
     bool check = false;        // --check: preflight only
     start_point start;         // --start T: music ms or a scene's name; run ahead unseen to it
+    bool gentle = false;       // --gentle: the flash limiter decides what is shown
+    std::string flash_report;  // --flash-report FILE: analyse every frame shown, write JSON
     std::vector<std::string> ignored;  // arguments the show does not use
 
-    // Capture and bench run on the simulated clock from start to end.
-    bool simulated() const { return bench || !capture.empty(); }
+    // Capture, bench and the flash report run on the simulated clock from start to end.
+    bool simulated() const { return bench || !capture.empty() || !flash_report.empty(); }
     bool capture_video() const;  // capture target ends in .mp4
 };
 
