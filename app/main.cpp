@@ -24,6 +24,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -61,8 +62,15 @@ int SDL_main(int argc, char** argv) {
         opt.capture = std::filesystem::absolute(opt.capture).string();
     if (opt.bench)
         opt.bench_file = std::filesystem::absolute(opt.bench_file).string();
-    if (!opt.flash_report.empty())
+    if (!opt.flash_report.empty()) {
         opt.flash_report = std::filesystem::absolute(opt.flash_report).string();
+        // Refused now rather than after the whole show has run.
+        if (!std::ofstream(opt.flash_report, std::ios::app)) {
+            std::fprintf(stderr, "ostramere: %s: cannot write the flash report: %s\n",
+                         printable(opt.flash_report).c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
     if (!opt.data_dir.empty() && chdir(opt.data_dir.c_str()) != 0) {
         std::fprintf(stderr, "ostramere: cannot enter the data folder %s: %s\n",
                      printable(opt.data_dir).c_str(), std::strerror(errno));

@@ -1,5 +1,5 @@
 // Program entry in the browser: the page's arguments (--data DIR, --sim,
-// --bench, --quit-at MS), the data check, the canvas, the page sink, intro,
+// --bench, --quit-at MS, --gentle), the data check, the canvas, the page sink, intro,
 // then the bench table and the end handed back to the page. Draws nothing.
 // A simulated run (--sim, --bench) takes the path of a desktop capture
 // without -w: the simulated clock, no sound output, the settle wait.
@@ -7,6 +7,7 @@
 #include "clock.h"
 #include "display.h"
 #include "intro.h"
+#include "limiter.h"
 #include "platform.h"
 #include "preflight.h"
 #include "sound_layer.h"
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,7 @@ struct web_args {
     bool sim = false;
     bool bench = false;
     unsigned quit_at = 0;
+    bool gentle = false;  // "Reduce flashing": the flash limiter decides what is shown
 };
 
 // The page builds the arguments itself; anything else is a page fault.
@@ -40,6 +43,8 @@ bool parse(int argc, char** argv, web_args& out, std::string& error) {
             out.sim = true;
         } else if (a == "--bench") {
             out.bench = true;
+        } else if (a == "--gentle") {
+            out.gentle = true;
         } else if ((a == "--data" || a == "--quit-at") && i + 1 < argc) {
             const std::string v = argv[++i];
             if (a == "--data") {
@@ -147,12 +152,18 @@ int main(int argc, char** argv) {
     }
     platform::set_caption("Ostramere 05");
     platform::show_cursor(false);
+    std::unique_ptr<flash::limiter> limiter;
+    if (args.gentle) {
+        limiter = std::make_unique<flash::limiter>(screen->w, screen->h);
+        display::set_limiter(limiter.get());
+    }
     display::set_headless(simulated);  // the page sink shows a simulated run now and then
 
     web_page::playing();
     intro();
 
     display::set_sink(nullptr);
+    display::set_limiter(nullptr);
     if (args.bench)
         web_page::bench(bench_json(bench, sink.present_costs()));
     platform::show_cursor(true);

@@ -1,6 +1,6 @@
 // Measuring the change between two frames cell by cell: one pass over each
-// row, one span per cell, the light table the only lookup. Runs of equal
-// pixels are skipped four at a time.
+// row, one span per cell, a 16-bit luminance table the only lookup (the red
+// value only for saturated red). Runs of four equal pixels are skipped.
 #include "cells.h"
 
 #include "light_table.h"
@@ -27,42 +27,42 @@ namespace {
 //   general: eligible when min(La, Lb) < 0.8; a step when |Lb - La| >= 0.1
 //   red:     eligible when either pixel is saturated red; a step when the
 //            red value changes by 20 or more
-void measure_span(const std::uint16_t* a, const std::uint16_t* b, int n, const std::uint32_t* t,
-                  cell_sums& s) {
+void measure_span(const std::uint16_t* a, const std::uint16_t* b, int n, const std::uint16_t* l,
+                  const std::uint32_t* t, cell_sums& s) {
     std::int64_t g_el = 0, g_step = 0, r_el = 0, r_step = 0;
     std::int32_t g_n = 0, r_n = 0;
-    int i = 0;
-    while (i < n) {
-        // four equal pixels at a time contribute nothing
-        if (i + 4 <= n) {
-            std::uint64_t qa, qb;
-            std::memcpy(&qa, a + i, 8);
-            std::memcpy(&qb, b + i, 8);
-            if (qa == qb) {
-                i += 4;
-                continue;
-            }
-        }
-        const std::uint32_t ea = t[a[i]], eb = t[b[i]];
-        ++i;
-        const int la = static_cast<int>(lum_of(ea)), lb = static_cast<int>(lum_of(eb));
+    // branch-free: each test is a 0/1 that masks the change
+    const auto one = [&](int i) {
+        const int ea = l[a[i]], eb = l[b[i]];
+        const int la = ea & 0x3FFF, lb = eb & 0x3FFF;
         const int dl = lb - la;
-        if ((la < lb ? la : lb) < lum_dark) {
-            g_el += dl;
-            if (dl >= lum_step || dl <= -lum_step) {
-                g_step += dl;
-                ++g_n;
-            }
-        }
-        if ((ea | eb) & saturated_bit) {
-            const int dr = static_cast<int>(red_of(eb)) - static_cast<int>(red_of(ea));
+        const int g_in = (la < lb ? la : lb) < lum_dark;
+        const int g_big = g_in & ((dl < 0 ? -dl : dl) >= lum_step);
+        g_el += dl & -g_in;
+        g_step += dl & -g_big;
+        g_n += g_big;
+        if ((ea | eb) & saturated_bit16) {
+            const int dr = static_cast<int>(red_of(t[b[i]])) - static_cast<int>(red_of(t[a[i]]));
+            const int r_big = (dr < 0 ? -dr : dr) >= red_step;
             r_el += dr;
-            if (dr >= red_step || dr <= -red_step) {
-                r_step += dr;
-                ++r_n;
-            }
+            r_step += dr & -r_big;
+            r_n += r_big;
         }
+    };
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        // four equal pixels contribute nothing
+        std::uint64_t qa, qb;
+        std::memcpy(&qa, a + i, 8);
+        std::memcpy(&qb, b + i, 8);
+        if (qa == qb)
+            continue;
+        one(i);
+        one(i + 1);
+        one(i + 2);
+        one(i + 3);
     }
+    for (; i < n; ++i) one(i);
     s.general.eligible += g_el;
     s.general.step += g_step;
     s.general.step_count += g_n;
@@ -75,23 +75,25 @@ void measure_span(const std::uint16_t* a, const std::uint16_t* b, int n, const s
 
 void measure_frame(const grid& g, frame_ref a, frame_ref b, cell_sums out[cell_count]) {
     const std::uint32_t* t = light_table();
+    const std::uint16_t* l = lum_table();
     for (int c = 0; c < cell_count; ++c) out[c] = cell_sums{};
     for (int cy = 0; cy < grid_cells; ++cy)
         for (int y = g.y[cy]; y < g.y[cy + 1]; ++y) {
             const std::uint16_t* ra = a.row(y);
             const std::uint16_t* rb = b.row(y);
             for (int cx = 0; cx < grid_cells; ++cx)
-                measure_span(ra + g.x[cx], rb + g.x[cx], g.x[cx + 1] - g.x[cx], t,
+                measure_span(ra + g.x[cx], rb + g.x[cx], g.x[cx + 1] - g.x[cx], l, t,
                              out[cy * grid_cells + cx]);
         }
 }
 
 void measure_cell(const grid& g, int c, frame_ref a, frame_ref b, cell_sums& out) {
     const std::uint32_t* t = light_table();
+    const std::uint16_t* l = lum_table();
     const int cx = c % grid_cells, cy = c / grid_cells;
     out = cell_sums{};
     for (int y = g.y[cy]; y < g.y[cy + 1]; ++y)
-        measure_span(a.row(y) + g.x[cx], b.row(y) + g.x[cx], g.x[cx + 1] - g.x[cx], t, out);
+        measure_span(a.row(y) + g.x[cx], b.row(y) + g.x[cx], g.x[cx + 1] - g.x[cx], l, t, out);
 }
 
 }  // namespace flash

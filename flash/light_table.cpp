@@ -39,4 +39,15 @@ const std::uint32_t* light_table() {
     return table.data();
 }
 
+const std::uint16_t* lum_table() {
+    static const std::vector<std::uint16_t> table = [] {
+        const std::uint32_t* t = light_table();
+        std::vector<std::uint16_t> out(65536);
+        for (unsigned p = 0; p < 65536; ++p)
+            out[p] = static_cast<std::uint16_t>(lum_of(t[p]) | (t[p] & saturated_bit ? saturated_bit16 : 0));
+        return out;
+    }();
+    return table.data();
+}
+
 }  // namespace flash

@@ -23,6 +23,10 @@ inline std::uint32_t red_of(std::uint32_t entry) { return (entry >> 16) & 0x7FFF
 
 // The 65536-entry table, built on first use (thread-safe).
 const std::uint32_t* light_table();
+// The same luminance in 16 bits, bit 15 set for saturated red: half the
+// cache the inner loop reads (the red value is looked up only when set).
+inline constexpr std::uint16_t saturated_bit16 = 0x8000;
+const std::uint16_t* lum_table();
 
 // sRGB channel value 0..255 to linear light 0..1:
 //   c <= 0.04045 ? c / 12.92 : ((c + 0.055) / 1.055)^2.4, c = v / 255

@@ -48,5 +48,5 @@ private:
     // (already part of each frame's cost).
     bool gentle_;
     flash_report flash_;
-    std::vector<double> limiter_ms_;
+    std::vector<double> limiter_ms_, limiter_cpu_ms_;
 };

@@ -11,7 +11,7 @@ const char* flash_kind(const flash::frame_verdict& v) {
 }
 
 void flash_report::frame(SDL_Surface* shown, const frame_info& info) {
-    const std::uint64_t t0 = display::now_ns();
+    const std::uint64_t t0 = display::now_ns(), c0 = display::cpu_now_ns();
     if (!analysis_)
         analysis_ = std::make_unique<flash::analysis>(shown->w, shown->h);
     const bool locked = SDL_MUSTLOCK(shown) && SDL_LockSurface(shown) == 0;
@@ -39,6 +39,7 @@ void flash_report::frame(SDL_Surface* shown, const frame_info& info) {
         failures_.push_back({info.index, info.tick, info.music_playing, info.music_ms, info.scene, v});
     }
     analysis_ns_ += display::now_ns() - t0;
+    analysis_cpu_ns_ += display::cpu_now_ns() - c0;
 }
 
 namespace {

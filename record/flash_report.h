@@ -38,8 +38,9 @@ public:
     const std::vector<scene>& scenes() const { return scenes_; }
     // Show time (ticks) during which a failing frame was on screen.
     Uint32 failing_ms() const { return failing_ms_; }
-    // Wall time the analysis took, in ms over all frames.
+    // Wall and CPU time the analysis took, in ms over all frames.
     double analysis_ms() const { return double(analysis_ns_) * 1e-6; }
+    double analysis_cpu_ms() const { return double(analysis_cpu_ns_) * 1e-6; }
 
     // One line per second of show time with failing frames (when
     // `seconds`), then the summary line.
@@ -57,7 +58,7 @@ private:
     Uint32 failing_ms_ = 0;
     bool last_failed_ = false;
     Uint32 last_tick_ = 0;
-    std::uint64_t analysis_ns_ = 0;
+    std::uint64_t analysis_ns_ = 0, analysis_cpu_ns_ = 0;
 };
 
 // "general", "red" or "general+red": the rules a verdict fails.

@@ -28,7 +28,7 @@ bool headless_display = false;
 std::uint64_t work_start = 0;
 std::uint64_t work_start_cpu = 0;
 flash::limiter* flash_limiter = nullptr;
-std::uint64_t limiter_time = 0;
+std::uint64_t limiter_time = 0, limiter_cpu_time = 0;
 
 frame_info current_info() {
     frame_info info;
@@ -50,13 +50,14 @@ frame_info current_info() {
 bool limit_flashes() {
     if (!flash_limiter)
         return false;
-    const std::uint64_t t0 = display::now_ns();
+    const std::uint64_t t0 = display::now_ns(), c0 = display::cpu_now_ns();
     const bool locked = SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) == 0;
     const bool changed = flash_limiter->apply(static_cast<std::uint16_t*>(screen->pixels),
                                               screen->pitch / 2, clk::ticks());
     if (locked)
         SDL_UnlockSurface(screen);
     limiter_time = display::now_ns() - t0;
+    limiter_cpu_time = display::cpu_now_ns() - c0;
     return changed;
 }
 
@@ -98,9 +99,10 @@ void set_control(const control* c) { show_control = c; }
 void set_headless(bool headless) { headless_display = headless; }
 void set_limiter(flash::limiter* limiter) {
     flash_limiter = limiter;
-    limiter_time = 0;
+    limiter_time = limiter_cpu_time = 0;
 }
 std::uint64_t limiter_ns() { return limiter_time; }
+std::uint64_t limiter_cpu_ns() { return limiter_cpu_time; }
 long frames_shown() { return flips; }
 const char* scene() { return scene_label; }
 std::uint64_t now_ns() {

@@ -61,8 +61,10 @@ void set_headless(bool headless);
 // them. It sees every flip, before a start point too. nullptr (the
 // default): frames pass untouched. Not owned.
 void set_limiter(flash::limiter* limiter);
-// Wall time the limiter took on the last flip (0 without one).
+// Wall and this thread's CPU time the limiter took on the last flip (0
+// without one).
 std::uint64_t limiter_ns();
+std::uint64_t limiter_cpu_ns();
 // Resets the frame counter and scene label (tests).
 void reset();
 }  // namespace display

@@ -11,9 +11,16 @@
   const autoplay = flag('autoplay') || sim || bench;
   const quitAt = params.has('quit-at') ? params.get('quit-at') : null;
 
+  // "Reduce flashing" (the program's --gentle): ?gentle in the URL, or on
+  // when the browser asks for reduced motion; the switch on the start
+  // screen has the last word.
+  const gentleSwitch = document.getElementById('gentle');
+  gentleSwitch.checked = params.has('gentle') ? flag('gentle')
+    : !!(window.matchMedia && window.matchMedia('(prefers-reduced-motion: reduce)').matches);
+
   const state = window.ostramere = {
     phase: 'loading', tick: 0, music_ms: null, frame: 0,
-    frames: sim ? [] : null, bench: null, error: null, status: null,
+    frames: sim ? [] : null, bench: null, error: null, status: null, gentle: gentleSwitch.checked,
   };
 
   const $ = (id) => document.getElementById(id);
@@ -162,6 +169,8 @@
     if (sim) args.push('--sim');
     if (bench) args.push('--bench');
     if (quitAt !== null) args.push('--quit-at', quitAt);
+    state.gentle = gentleSwitch.checked;
+    if (state.gentle) args.push('--gentle');
     const moduleArg = {
       arguments: args,
       canvas,

@@ -18,10 +18,15 @@ timeout 3600 "$here/build.sh" "$native" "$web"
 # The desktop program for the reference.
 cmake --build "$native" --target ostramere -j"$OSTRA_WEB_JOBS"
 ref="$web/reference"
-rm -rf "$ref"
+rm -rf "$ref" "$ref-gentle"
 echo "[web-test] native reference: $sim_ms ms on the simulated clock"
 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 900 \
   "$native/ostramere" --data "$native/data" --capture "$ref" --png-every 100000 --quit-at "$sim_ms" >/dev/null
+
+# The same with the flash limiter, for the page's ?sim&gentle.
+SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 900 \
+  "$native/ostramere" --data "$native/data" --capture "$ref-gentle" --png-every 100000 \
+  --quit-at "$sim_ms" --gentle >/dev/null
 
 # The browser driver: puppeteer-core 24 (runs on Node 20), never a browser download.
 node_dir="$web/node"
@@ -31,7 +36,7 @@ if [ ! -d "$node_dir/node_modules/puppeteer-core" ]; then
      --prefix . puppeteer-core@24 >/dev/null)
 fi
 
-extra=()
+extra=(--gentle-reference "$ref-gentle/frames.csv")
 if [ "${OSTRA_WEB_BENCH:-0}" = 1 ]; then extra+=(--bench "$web/bench.json"); fi
 if [ -n "${OSTRA_WEB_SCREENSHOT:-}" ]; then extra+=(--screenshot "$OSTRA_WEB_SCREENSHOT"); fi
 NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 2400 \

@@ -4,8 +4,9 @@
 //   live:  autoplay presents about 33 frames/s, music time keeps to the wall
 //          clock within 5 %, Escape ends the show, the page logs no errors
 //   bench: (optional) prints the page's per-scene frame-cost table
+//   gentle: (with --gentle-reference) ?sim&gentle gives the native --gentle capture's frames
 // usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--bench OUT.json]
-//        [--screenshot OUT.png]
+//        [--screenshot OUT.png] [--gentle-reference GENTLE_FRAMES_CSV]
 // Every step has its own time limit; the whole run has one too.
 'use strict';
 const { spawn } = require('child_process');
@@ -25,13 +26,14 @@ const option = (name) => {
 const benchOut = option('--bench');
 const screenshotOut = option('--screenshot');
 const onlySteps = option('--only');
+const gentleCsv = option('--gentle-reference');
 const [siteDir, nativeCsv, simMsArg] = args;
 if (!siteDir || !nativeCsv || !simMsArg) {
   console.error('usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--bench OUT.json] [--screenshot OUT.png] [--only sim,live,bench]');
   process.exit(2);
 }
 const simMs = Number(simMsArg);
-const steps = new Set((onlySteps || 'sim,live' + (benchOut ? ',bench' : '')).split(','));
+const steps = new Set((onlySteps || 'sim,live' + (benchOut ? ',bench' : '') + (gentleCsv ? ',gentle' : '')).split(','));
 const chromium = process.env.OSTRA_CHROMIUM || '/usr/bin/chromium';
 
 const whole = setTimeout(() => { console.error('browser test: whole-run time limit reached'); cleanup(1); }, 20 * 60 * 1000);
@@ -100,12 +102,12 @@ async function waitPhase(page, phases, ms, what) {
   if (err) throw new Error(what + ': page reports ' + err);
 }
 
-async function simStep(base) {
+async function simStep(base, query = '', csv = nativeCsv, what = 'simulated run') {
   const errors = [];
-  const native = readNativeFrames(nativeCsv).filter((f) => f.tick < simMs);
-  const page = await openPage(base + '/?sim&quit-at=' + simMs, errors);
+  const native = readNativeFrames(csv).filter((f) => f.tick < simMs);
+  const page = await openPage(base + '/?sim' + query + '&quit-at=' + simMs, errors);
   const t0 = Date.now();
-  await waitPhase(page, ['ended'], 10 * 60 * 1000, 'simulated run');
+  await waitPhase(page, ['ended'], 10 * 60 * 1000, what);
   const frames = (await page.evaluate(() => window.ostramere.frames)).filter((f) => f.tick < simMs);
   console.log(`sim: ${frames.length} frames in ${((Date.now() - t0) / 1000).toFixed(1)} s; native reference ${native.length}`);
   let first = -1, differing = 0;
@@ -118,8 +120,8 @@ async function simStep(base) {
   }
   if (differing) console.log(`${differing} frames differ`);
   check(native.length > 1000, `native reference has the frames of ${simMs} ms (${native.length})`);
-  check(first < 0 && frames.length === native.length, 'simulated run: every frame hash equals the native capture\'s');
-  check(errors.length === 0, 'simulated run: no page errors' + (errors.length ? ' (' + errors.join('; ') + ')' : ''));
+  check(first < 0 && frames.length === native.length, what + ': every frame hash equals the native capture\'s');
+  check(errors.length === 0, what + ': no page errors' + (errors.length ? ' (' + errors.join('; ') + ')' : ''));
   await page.close();
 }
 
@@ -172,7 +174,9 @@ async function benchStep(base) {
            '--disable-background-networking', '--disable-component-update', '--disable-sync',
            '--autoplay-policy=no-user-gesture-required'],
   }), 60000, 'starting chromium');
-  for (const [name, fn] of [['sim', simStep], ['live', liveStep], ['bench', benchStep]]) {
+  // Reduce flashing: the limited frames are the desktop --gentle capture's.
+  const gentleStep = (b) => simStep(b, '&gentle', gentleCsv, 'simulated run with gentle');
+  for (const [name, fn] of [['sim', simStep], ['live', liveStep], ['bench', benchStep], ['gentle', gentleStep]]) {
     if (!steps.has(name)) continue;
     try { await fn(base); } catch (e) { check(false, name + ': ' + e.message); }
   }
