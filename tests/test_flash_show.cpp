@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -65,6 +66,35 @@ TEST(flash_show, default_show_fails_in_the_beat_scene) {
     EXPECT_NE(r.json.find("{\"name\": \"title\", \"frames\": 663, \"failing_frames\": 0"), std::string::npos) << r.json;
     EXPECT_NE(r.json.find("\"scene\": \"beat\", \"kind\": \"general\", \"worst\": 21"), std::string::npos);
     EXPECT_NE(r.out.find("flash: music 0:20  beat"), std::string::npos) << r.out;
+}
+
+// frames.csv rows from `frame` on: frame, tick and hash.
+std::vector<std::string> captured(const std::string& args) {
+    const fs::path dir = fs::temp_directory_path() / ("ostra-flash-cap-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    test_process::output_of(std::string(OSTRA_SHOW_BIN) + " --data " + OSTRA_DATA_DIR + " --capture " +
+                            dir.string() + " --png-every 100000 " + args + " 2>&1");
+    std::ifstream f(dir / "frames.csv");
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(f, line);) {
+        const auto c1 = line.find(','), c2 = line.find(',', c1 + 1);
+        rows.push_back(line.substr(0, c2) + line.substr(line.rfind(',')));
+    }
+    fs::remove_all(dir);
+    return rows;
+}
+
+TEST(flash_show, gentle_from_a_start_point_shows_the_frames_of_a_full_run) {
+    // the limiter sees the frames run ahead unseen, so from the start point
+    // on the limited beat scene is that of a run from the beginning
+    const auto full = captured("--gentle --quit-at 45000");
+    const auto part = captured("--gentle --quit-at 45000 --start 22000");
+    ASSERT_GT(part.size(), 200u);
+    ASSERT_GT(full.size(), part.size());
+    EXPECT_TRUE(std::equal(part.begin() + 1, part.end(), full.end() - (part.size() - 1)));
+    // and the limiter changed some of them
+    const auto plain = captured("--quit-at 45000");
+    EXPECT_NE(plain, full);
 }
 
 TEST(flash_show, refuses_before_the_show_starts) {
