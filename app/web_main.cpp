@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     so.output_latency_frames = web_page::output_latency_frames;
     sound_layer::configure(so);
 
-    bench_sink bench;
+    bench_sink bench(args.gentle);
     web_page::page_sink sink(simulated, args.bench, args.bench ? &bench : nullptr);
     display::set_sink(&sink);
 
