@@ -61,12 +61,16 @@ bool limiter::apply(std::uint16_t* pixels, int pitch, std::uint32_t tick) {
                 const int c0 = (f / grid_fields) * grid_cells + f % grid_fields;
                 weaken[c0] = weaken[c0 + 1] = weaken[c0 + grid_cells] = weaken[c0 + grid_cells + 1] = true;
             }
+        bool weakened = false;
         for (int c = 0; c < cell_count; ++c)
             if (weaken[c] && weight_[c] > 0) {
                 weight_[c] = weaker(weight_[c]);
                 compose(c, pixels, pitch);
                 measure_cell(shown_.grid(), c, shown_.previous(), frame, cells[c]);
+                weakened = true;
             }
+        if (!weakened)
+            break;  // every such cell holds already (cannot happen: a held field does not change)
         over = shown_.over_limit(cells, tick);
     }
     shown_.commit(frame, cells, tick);

@@ -80,6 +80,8 @@ TEST(flash_limiter, failing_sequences_pass_once_limited) {
              return x >= 62 && x < 78 && y >= 32 && y < 47 && strobe_on(ticks[i], 4) ? white : drift(x, y, i);
          }},
         {"red strobe", [&](int, int, int i) { return strobe_on(ticks[i], 4) ? dark_red : black; }},
+        {"corner strobe",  // the top-right cell: the right column of one field only
+         [&](int x, int y, int i) { return x >= 100 && y < 15 && strobe_on(ticks[i], 4) ? white : black; }},
         {"quarter strobe",
          [&](int x, int y, int i) { return x >= 40 && x < 60 && y >= 30 && y < 45 && strobe_on(ticks[i], 4) ? hi : lo; }},
     };
