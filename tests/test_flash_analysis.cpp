@@ -60,6 +60,11 @@ TEST(flash_track, counts_turns_of_a_step_within_the_window) {
 
     flash::field_track down(1000);
     EXPECT_EQ(down.step(-1000, 0), -1) << "the first turn may go either way";
+
+    // a window holding more turns than the ring keeps counts what it keeps
+    flash::field_track many(1000);
+    for (int i = 0; i < 300; ++i) many.step(i % 2 ? -1000 : 1000, 5000 + i);
+    EXPECT_EQ(many.count(5299), 256);
 }
 
 TEST(flash_analysis, strobe_rate_three_flashes_pass_four_fail) {
@@ -121,7 +126,19 @@ TEST(flash_analysis, fields_lie_on_a_grid_of_a_sixth) {
         }
         EXPECT_EQ(v.general, 10);
         EXPECT_EQ(v.general_field, field);
+        EXPECT_EQ(v.red_field, -1) << "no field has a red transition";
     }
+    // a cell in two fields (the top row's third): the first of them is named
+    flash::analysis a(w, h);
+    std::vector<std::uint16_t> f(w * h);
+    flash::frame_verdict v;
+    for (std::uint32_t tick = 0; tick <= 300; tick += 100) {
+        for (int y = 0; y < 80; ++y)
+            for (int x = 213; x < 320; ++x) f[y * w + x] = (tick / 100) % 2 ? white : black;
+        v = a.feed({f.data(), w}, tick);
+    }
+    EXPECT_EQ(v.general, 3);
+    EXPECT_EQ(v.general_field, 1);
 }
 
 TEST(flash_analysis, slow_ramp_is_one_transition) {
@@ -171,7 +188,10 @@ TEST(flash_analysis, saturated_red_flash_fails_by_the_red_rule) {
                     break;
                 }
         ASSERT_NE(b, 0) << want;
-        const worst s = analyse(make(ticks, [&](int, int, int i) { return strobe_on(ticks[i], 4) ? b : a; }));
+        // over one cell: a quarter of each of its fields
+        const worst s = analyse(make(ticks, [&](int x, int y, int i) {
+            return x >= 40 && x < 60 && y >= 30 && y < 45 && strobe_on(ticks[i], 4) ? b : a;
+        }));
         EXPECT_EQ(s.verdict.red, want == 2000 ? 8 : 0) << want;
         EXPECT_EQ(s.verdict.general, 0);
     }
@@ -208,11 +228,17 @@ TEST(flash_analysis, darker_value_must_be_below_point_eight) {
     ASSERT_EQ(lum(with_lum(7999)), 7999);
     EXPECT_EQ(flicker(with_lum(8000), with_lum(9000)), 0);
     EXPECT_EQ(flicker(with_lum(7999), with_lum(9000)), 10);
-    // a step is a change of 0.1 or more
+    // a step is a change of 0.1 or more: over one cell, a quarter of each of
+    // its fields, 0.1 flashes and 0.0999 is only a quarter of that
     ASSERT_EQ(lum(with_lum(3999)), 3999);
     ASSERT_EQ(lum(with_lum(4000)), 4000);
-    EXPECT_EQ(flicker(with_lum(3000), with_lum(3999)), 0);
-    EXPECT_EQ(flicker(with_lum(3000), with_lum(4000)), 10);
+    const auto cell_flicker = [&](std::uint16_t a, std::uint16_t b) {
+        return analyse(make(ticks, [&](int x, int y, int i) {
+            return x >= 40 && x < 60 && y >= 30 && y < 45 && strobe_on(ticks[i], 5) ? b : a;
+        })).verdict;
+    };
+    EXPECT_EQ(cell_flicker(with_lum(3000), with_lum(3999)).general, 0);
+    EXPECT_EQ(cell_flicker(with_lum(3000), with_lum(4000)).general, 10);
 }
 
 TEST(flash_analysis, refuses_a_frame_smaller_than_its_grid) {
