@@ -8,17 +8,20 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 
-void bench_sink::frame(SDL_Surface* shown, const frame_info& info) {
+void bench_sink::frame(SDL_Surface* shown, const flip_info& info) {
     const double cost = double(display::now_ns() - display::work_start_ns()) * 1e-6;
     const double cpu = double(display::cpu_now_ns() - display::work_start_cpu_ns()) * 1e-6;
     samples_.push_back({info.scene, info.tick, info.music_playing, info.music_ms, cost, cpu});
     // After the frame's cost is taken: the analysis is the report's, not the show's.
-    if (gentle_) {
+    if (display::limiting()) {
+        gentle_ = true;
         limiter_ms_.push_back(double(display::limiter_ns()) * 1e-6);
         limiter_cpu_ms_.push_back(double(display::limiter_cpu_ns()) * 1e-6);
     }
-    flash_.frame(shown, info);
+    if (shown)
+        flash_.frame(shown, info);
 }
 
 namespace {
@@ -71,14 +74,78 @@ std::vector<scene_cost> bench_sink::summary() const {
     return out;
 }
 
+bench_sink::flash_costs bench_sink::flash_figures() const {
+    flash_costs f;
+    std::vector<double> limiter = limiter_ms_;
+    std::sort(limiter.begin(), limiter.end());
+    if (!limiter.empty()) {
+        double wall = 0, cpu = 0;
+        for (double x : limiter) wall += x;
+        for (double x : limiter_cpu_ms_) cpu += x;
+        f.limiter_mean = wall / double(limiter.size());
+        f.limiter_cpu_mean = cpu / double(limiter.size());
+        f.limiter_p99 = percentile(limiter, 99);
+        f.limiter_max = limiter.back();
+    }
+    const double frames = flash_.frames() ? double(flash_.frames()) : 1.0;
+    f.analysis_mean = flash_.analysis_ms() / frames;
+    f.analysis_cpu_mean = flash_.analysis_cpu_ms() / frames;
+    return f;
+}
+
 double bench_sink::total_ms() const {
     double t = 0;
     for (const auto& s : samples_) t += s.cost_ms;
     return t;
 }
 
-bool bench_sink::report(const std::string& json_path, Uint32 show_ticks,
-                        std::string& error) const {
+std::string bench_sink::json(Uint32 show_ticks) const {
+    const auto rows = summary();
+    double cpu_total = 0;
+    for (const auto& r : rows) cpu_total += r.cpu_total_ms;
+    std::ostringstream json;
+    json << "{\n  \"show_ms\": " << show_ticks << ",\n  \"frames\": " << samples_.size()
+         << ",\n  \"render_ms\": " << total_ms() << ",\n  \"render_cpu_ms\": " << cpu_total
+         << ",\n  \"scenes\": [\n";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const auto& r = rows[i];
+        json << "    {\"name\": \"" << json_escape(r.name) << "\", \"frames\": " << r.frames
+             << ", \"mean_ms\": " << r.mean_ms << ", \"p50_ms\": " << r.p50_ms
+             << ", \"p99_ms\": " << r.p99_ms << ", \"max_ms\": " << r.max_ms
+             << ", \"total_ms\": " << r.total_ms << ", \"cpu_mean_ms\": " << r.cpu_mean_ms
+             << ", \"cpu_total_ms\": " << r.cpu_total_ms << "}" << (i + 1 < rows.size() ? "," : "")
+             << "\n";
+    }
+    json << "  ]";
+    const flash_costs f = flash_figures();
+    json << ",\n  \"flash\": {\"gentle\": " << (gentle_ ? "true" : "false")
+         << ", \"failing_frames\": " << flash_.failures().size()
+         << ", \"failing_ms\": " << flash_.failing_ms() << ", \"analysis_mean_ms\": " << f.analysis_mean
+         << ", \"analysis_cpu_mean_ms\": " << f.analysis_cpu_mean;
+    if (gentle_)
+        json << ", \"limiter_mean_ms\": " << f.limiter_mean << ", \"limiter_cpu_mean_ms\": "
+             << f.limiter_cpu_mean << ", \"limiter_p99_ms\": " << f.limiter_p99
+             << ", \"limiter_max_ms\": " << f.limiter_max;
+    json << ",\n    \"scenes\": " << flash_.scenes_json("    ") << "}";
+    if (!present_ms_.empty()) {
+        std::vector<double> v = present_ms_;
+        std::sort(v.begin(), v.end());
+        double sum = 0;
+        for (double x : v) sum += x;
+        json << ",\n  \"present\": {\"frames\": " << v.size() << ", \"mean_ms\": " << sum / double(v.size())
+             << ", \"p50_ms\": " << percentile(v, 50) << ", \"p99_ms\": " << percentile(v, 99)
+             << ", \"max_ms\": " << v.back() << "}";
+    }
+    json << "\n}\n";
+    return json.str();
+}
+
+bool bench_sink::finish(Uint32 end_tick, long, std::string& error) {
+    // From a start point the run measured lasts from its first frame on.
+    return report(end_tick - (from_first_frame_ ? first_tick() : 0), error);
+}
+
+bool bench_sink::report(Uint32 show_ticks, std::string& error) const {
     const auto rows = summary();
     const double total = total_ms();
     std::printf("%-16s %7s %9s %9s %9s %9s %10s %9s\n", "scene", "frames", "mean ms", "p50 ms",
@@ -94,58 +161,30 @@ bool bench_sink::report(const std::string& json_path, Uint32 show_ticks,
                 "of it spent drawing)\n",
                 total, cpu_total, samples_.size(), show_ticks,
                 show_ticks ? 100.0 * total / show_ticks : 0.0);
-
     flash_.print(stdout, false);
-    std::vector<double> limiter = limiter_ms_;
-    std::sort(limiter.begin(), limiter.end());
-    double limiter_total = 0;
-    for (double x : limiter) limiter_total += x;
-    const double limiter_mean = limiter.empty() ? 0 : limiter_total / double(limiter.size());
-    double limiter_cpu = 0;
-    for (double x : limiter_cpu_ms_) limiter_cpu += x;
-    const double limiter_cpu_mean = limiter.empty() ? 0 : limiter_cpu / double(limiter.size());
-    const double frames = flash_.frames() ? double(flash_.frames()) : 1.0;
-    const double analysis_mean = flash_.analysis_ms() / frames;
-    const double analysis_cpu_mean = flash_.analysis_cpu_ms() / frames;
+    const flash_costs f = flash_figures();
     if (gentle_)
         std::printf("flash limiter: mean %.3f ms (CPU %.3f ms), p99 %.3f ms, max %.3f ms per frame "
                     "(in the frame costs above)\n",
-                    limiter_mean, limiter_cpu_mean, percentile(limiter, 99), limiter.empty() ? 0 : limiter.back());
+                    f.limiter_mean, f.limiter_cpu_mean, f.limiter_p99, f.limiter_max);
     std::printf("flash analysis: mean %.3f ms (CPU %.3f ms) per frame (outside the frame costs)\n",
-                analysis_mean, analysis_cpu_mean);
+                f.analysis_mean, f.analysis_cpu_mean);
 
-    std::ofstream json(json_path);
+    if (json_path_.empty())
+        return true;
+    std::ofstream json(json_path_);
     if (!json) {
-        error = json_path + ": cannot write the bench report";
+        error = json_path_ + ": cannot write the bench report";
         return false;
     }
-    json << "{\n  \"show_ms\": " << show_ticks << ",\n  \"frames\": " << samples_.size()
-         << ",\n  \"render_ms\": " << total << ",\n  \"render_cpu_ms\": " << cpu_total
-         << ",\n  \"scenes\": [\n";
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const auto& r = rows[i];
-        json << "    {\"name\": \"" << json_escape(r.name) << "\", \"frames\": " << r.frames
-             << ", \"mean_ms\": " << r.mean_ms << ", \"p50_ms\": " << r.p50_ms
-             << ", \"p99_ms\": " << r.p99_ms << ", \"max_ms\": " << r.max_ms
-             << ", \"total_ms\": " << r.total_ms << ", \"cpu_mean_ms\": " << r.cpu_mean_ms
-             << ", \"cpu_total_ms\": " << r.cpu_total_ms << "}" << (i + 1 < rows.size() ? "," : "")
-             << "\n";
-    }
-    json << "  ],\n  \"flash\": {\"gentle\": " << (gentle_ ? "true" : "false")
-         << ", \"failing_frames\": " << flash_.failures().size()
-         << ", \"failing_ms\": " << flash_.failing_ms() << ", \"analysis_mean_ms\": " << analysis_mean << ", \"analysis_cpu_mean_ms\": " << analysis_cpu_mean;
-    if (gentle_)
-        json << ", \"limiter_mean_ms\": " << limiter_mean << ", \"limiter_cpu_mean_ms\": " << limiter_cpu_mean
-             << ", \"limiter_p99_ms\": "
-             << percentile(limiter, 99) << ", \"limiter_max_ms\": " << (limiter.empty() ? 0 : limiter.back());
-    json << ",\n    \"scenes\": " << flash_.scenes_json("    ") << "}\n}\n";
+    json << this->json(show_ticks);
     if (!json.good()) {
-        error = json_path + ": writing the bench report failed";
+        error = json_path_ + ": writing the bench report failed";
         return false;
     }
 
     // Chart: x = music time (the loading screen before 0), y = frame cost.
-    const std::string svg_path = std::filesystem::path(json_path).replace_extension(".svg").string();
+    const std::string svg_path = std::filesystem::path(json_path_).replace_extension(".svg").string();
     std::ofstream svg(svg_path);
     if (!svg) {
         error = svg_path + ": cannot write the chart";
@@ -200,6 +239,6 @@ bool bench_sink::report(const std::string& json_path, Uint32 show_ticks,
         error = svg_path + ": writing the chart failed";
         return false;
     }
-    std::printf("bench report: %s, chart: %s\n", json_path.c_str(), svg_path.c_str());
+    std::printf("bench report: %s, chart: %s\n", json_path_.c_str(), svg_path.c_str());
     return true;
 }

@@ -2,7 +2,8 @@
 // flip, waits excluded), in wall time and in the main thread's CPU time (the
 // steadier figure on a shared machine), grouped by scene label; a table, a
 // JSON report and an SVG chart of frame cost over music time, with each
-// scene's flash summary and the flash limiter's cost. Reads timings and frames only.
+// scene's flash summary and the flash limiter's cost. Reads timings and
+// frames only.
 #pragma once
 
 #include "display.h"
@@ -20,9 +21,17 @@ struct scene_cost {
 
 class bench_sink : public frame_sink {
 public:
-    // gentle: the flash limiter runs in every flip; its cost is reported.
-    explicit bench_sink(bool gentle = false) : gentle_(gentle) {}
-    void frame(SDL_Surface* shown, const frame_info& info) override;
+    // json_path: the report (the chart goes beside it as .svg); empty: the
+    // table only. from_first_frame: the show's length counts from the first
+    // frame measured (a run from a start point), not from tick 0.
+    explicit bench_sink(std::string json_path = {}, bool from_first_frame = false)
+        : json_path_(std::move(json_path)), from_first_frame_(from_first_frame) {}
+
+    void frame(SDL_Surface* shown, const flip_info& info) override;
+    // Prints the table and writes the report (see report).
+    bool finish(Uint32 end_tick, long flips, std::string& error) override;
+    // The cost of showing a frame, where a sink times it (the browser's).
+    void add_present_cost(double ms) { present_ms_.push_back(ms); }
 
     // Per-scene figures in order of first appearance.
     std::vector<scene_cost> summary() const;
@@ -30,9 +39,13 @@ public:
     // Tick of the first frame measured (0 before any).
     Uint32 first_tick() const { return samples_.empty() ? 0 : samples_.front().tick; }
 
+    // The JSON report of a show lasting show_ticks: per-scene figures, and
+    // the present costs when a sink timed them.
+    std::string json(Uint32 show_ticks) const;
     // Prints the table to stdout; writes the JSON report and the chart
-    // (json_path with .svg). False with a message when a file fails.
-    bool report(const std::string& json_path, Uint32 show_ticks, std::string& error) const;
+    // (json path with .svg) when there is a path. False with a message when
+    // a file fails.
+    bool report(Uint32 show_ticks, std::string& error) const;
 
 private:
     struct sample {
@@ -43,10 +56,19 @@ private:
         double cost_ms;
         double cpu_ms;
     };
+    std::string json_path_;
+    bool from_first_frame_;
     std::vector<sample> samples_;
+    std::vector<double> present_ms_;
     // Flash safety of the frames as shown, and the limiter's cost per flip
-    // (already part of each frame's cost).
-    bool gentle_;
+    // (already part of each frame's cost) when the run has one.
+    bool gentle_ = false;
     flash_report flash_;
     std::vector<double> limiter_ms_, limiter_cpu_ms_;
+    // The limiter's and the analysis' figures the table and the JSON show.
+    struct flash_costs {
+        double limiter_mean = 0, limiter_cpu_mean = 0, limiter_p99 = 0, limiter_max = 0;
+        double analysis_mean = 0, analysis_cpu_mean = 0;
+    };
+    flash_costs flash_figures() const;
 };

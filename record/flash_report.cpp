@@ -3,6 +3,8 @@
 #include "flash_report.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 const char* flash_kind(const flash::frame_verdict& v) {
@@ -10,7 +12,24 @@ const char* flash_kind(const flash::frame_verdict& v) {
     return g && r ? "general+red" : r ? "red" : g ? "general" : "none";
 }
 
-void flash_report::frame(SDL_Surface* shown, const frame_info& info) {
+bool flash_report::open(std::string& error) {
+    if (path_.empty() || std::ofstream(path_, std::ios::app))
+        return true;
+    error = path_ + ": cannot write the flash report: " + std::strerror(errno);
+    return false;
+}
+
+bool flash_report::finish(Uint32, long, std::string& error) {
+    if (path_.empty())
+        return true;
+    print(stdout);
+    if (!write(error))
+        return false;
+    std::printf("flash report: %s\n", path_.c_str());
+    return true;
+}
+
+void flash_report::frame(SDL_Surface* shown, const flip_info& info) {
     const std::uint64_t t0 = display::now_ns(), c0 = display::cpu_now_ns();
     if (!analysis_)
         analysis_ = std::make_unique<flash::analysis>(shown->w, shown->h);
@@ -106,13 +125,13 @@ std::string flash_report::scenes_json(const std::string& indent) const {
     return out + indent + "]";
 }
 
-bool flash_report::write(const std::string& path, bool gentle, std::string& error) const {
-    std::ofstream json(path);
+bool flash_report::write(std::string& error) const {
+    std::ofstream json(path_);
     if (!json) {
-        error = path + ": cannot write the flash report";
+        error = path_ + ": cannot write the flash report";
         return false;
     }
-    json << "{\n  \"gentle\": " << (gentle ? "true" : "false") << ",\n  \"frames\": " << frames_
+    json << "{\n  \"gentle\": " << (gentle_ ? "true" : "false") << ",\n  \"frames\": " << frames_
          << ",\n  \"failing_frames\": " << failures_.size() << ",\n  \"failing_ms\": " << failing_ms_
          << ",\n  \"max_transitions\": " << flash::max_transitions
          << ",\n  \"window_ms\": " << flash::window_ms << ",\n  \"scenes\": " << scenes_json("  ")
@@ -133,7 +152,7 @@ bool flash_report::write(const std::string& path, bool gentle, std::string& erro
     }
     json << "  ]\n}\n";
     if (!json.good()) {
-        error = path + ": writing the flash report failed";
+        error = path_ + ": writing the flash report failed";
         return false;
     }
     return true;

@@ -30,7 +30,17 @@ public:
         int worst_red = 0;
     };
 
-    void frame(SDL_Surface* shown, const frame_info& info) override;
+    // path: where finish writes the JSON report (empty: nothing written,
+    // nothing printed; the bench keeps one for its summary). gentle: the
+    // run's frames went through the flash limiter (the report says so).
+    explicit flash_report(std::string path = {}, bool gentle = false)
+        : path_(std::move(path)), gentle_(gentle) {}
+
+    // Refuses a report file that cannot be written, before the show starts.
+    bool open(std::string& error) override;
+    void frame(SDL_Surface* shown, const flip_info& info) override;
+    // Prints the failing seconds and the summary, then writes the report.
+    bool finish(Uint32 end_tick, long flips, std::string& error) override;
 
     long frames() const { return frames_; }
     const std::vector<failure>& failures() const { return failures_; }
@@ -48,9 +58,11 @@ public:
     // The per-scene summary as a JSON array (for the bench report too).
     std::string scenes_json(const std::string& indent) const;
     // The whole report; false with a message naming the file on failure.
-    bool write(const std::string& path, bool gentle, std::string& error) const;
+    bool write(std::string& error) const;
 
 private:
+    std::string path_;
+    bool gentle_;
     std::unique_ptr<flash::analysis> analysis_;
     long frames_ = 0;
     std::vector<failure> failures_;

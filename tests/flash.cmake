@@ -9,6 +9,7 @@ ostra_test(flash_tests
 # show, and --gentle leaving no failing frame.
 ostra_test(flash_show_tests
   SOURCES test_flash_show.cpp
+  LABELS flash show
   TIMEOUT 600)
 target_compile_definitions(flash_show_tests PRIVATE OSTRA_SHOW_BIN="$<TARGET_FILE:ostramere>")
 add_dependencies(flash_show_tests ostramere data)

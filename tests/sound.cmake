@@ -1,5 +1,5 @@
 # The sound layer over libopenmpt (device and clock-driven paths, rows,
-# spectrum) and the clock it keeps time by.
+# spectrum), keeping time by a run's clock.
 ostra_test(sound_tests
-  SOURCES test_sound_layer.cpp test_clock.cpp
-  LIBS ostra_runtime)
+  SOURCES test_sound_layer.cpp
+  LIBS ostra_runtime ostragen_song)

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # make web-test: builds the site, captures the native reference (the desktop
-# program's frames.csv of the first SIM_MS ms, simulated clock, no -w), then
-# drives headless Chromium over the site (tests/web/browser_test.js).
+# program's frames.csv of the whole show, or of its first OSTRA_WEB_SIM_MS ms;
+# simulated clock, no -w), then drives headless Chromium and Firefox ESR over
+# the site (tests/web/browser_test.js).
 #   scripts/web/test.sh [NATIVE_BUILD_DIR] [WEB_BUILD_DIR]
-# OSTRA_WEB_BENCH=1 also runs the page's bench and keeps its table beside.
+# OSTRA_WEB_BROWSERS=chromium (or firefox) tests one browser only;
+# OSTRA_WEB_BENCH=1 also runs the page's bench and keeps its table beside;
+# OSTRA_WEB_GENTLE_MS sets how much of the show ?sim&gentle is compared over
+# (default 45000).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 native="${1:-build}"
 web="${2:-build-web}"
-sim_ms="${OSTRA_WEB_SIM_MS:-45000}"
+sim_ms="${OSTRA_WEB_SIM_MS:-0}"  # 0: the whole show
 source "$here/env.sh"
 cd "$root"
 
@@ -19,14 +23,18 @@ timeout 3600 "$here/build.sh" "$native" "$web"
 cmake --build "$native" --target ostramere -j"$OSTRA_WEB_JOBS"
 ref="$web/reference"
 rm -rf "$ref" "$ref-gentle"
-echo "[web-test] native reference: $sim_ms ms on the simulated clock"
+quit=()
+if [ "$sim_ms" != 0 ]; then quit=(--quit-at "$sim_ms"); fi
+echo "[web-test] native reference: ${quit[*]:-the whole show} on the simulated clock"
 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 900 \
-  "$native/ostramere" --data "$native/data" --capture "$ref" --png-every 100000 --quit-at "$sim_ms" >/dev/null
+  "$native/ostramere" --data "$native/data" --capture "$ref" --png-every 100000 "${quit[@]}" >/dev/null
 
-# The same with the flash limiter, for the page's ?sim&gentle.
+# The flash limiter over the show's first OSTRA_WEB_GENTLE_MS ms (the beat
+# scene, where it acts), for the page's ?sim&gentle.
+gentle_ms="${OSTRA_WEB_GENTLE_MS:-45000}"
 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 900 \
   "$native/ostramere" --data "$native/data" --capture "$ref-gentle" --png-every 100000 \
-  --quit-at "$sim_ms" --gentle >/dev/null
+  --quit-at "$gentle_ms" --gentle >/dev/null
 
 # The browser driver: puppeteer-core 24 (runs on Node 20), never a browser download.
 node_dir="$web/node"
@@ -36,8 +44,9 @@ if [ ! -d "$node_dir/node_modules/puppeteer-core" ]; then
      --prefix . puppeteer-core@24 >/dev/null)
 fi
 
-extra=(--gentle-reference "$ref-gentle/frames.csv")
+extra=(--gentle-reference "$ref-gentle/frames.csv" --gentle-ms "$gentle_ms")
 if [ "${OSTRA_WEB_BENCH:-0}" = 1 ]; then extra+=(--bench "$web/bench.json"); fi
 if [ -n "${OSTRA_WEB_SCREENSHOT:-}" ]; then extra+=(--screenshot "$OSTRA_WEB_SCREENSHOT"); fi
-NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 2400 \
+if [ -n "${OSTRA_WEB_BROWSERS:-}" ]; then extra+=(--browsers "$OSTRA_WEB_BROWSERS"); fi
+NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 2880 \
   node tests/web/browser_test.js "$web/site" "$ref/frames.csv" "$sim_ms" "${extra[@]}"
