@@ -1,7 +1,9 @@
 // The flash limiter: takes each finished frame with its tick and makes it
 // the frame to show, holding or blending toward the last shown picture only
 // in the cells of fields that would otherwise go over the flash limit, and
-// only as far as needed. A frame that needs nothing is left exactly as it is.
+// only as far as needed; a weight rises across a third of a cell beyond a
+// weaker cell's border rather than jumping there. A frame that needs
+// nothing is left exactly as it is.
 #pragma once
 
 #include "analysis.h"
@@ -29,15 +31,25 @@ public:
     // picture to the finished one: full, then ever less, down to a hold.
     static constexpr int full = 8;
     static int weaker(int w) { return w > 4 ? w - 2 : w > 0 ? w - 1 : 0; }
-    // out = shown + (finished - shown) * w / 8 per 5/6-bit channel, rounded.
+    // A pixel's weight, in 64ths: its cell's, or less near a weaker
+    // neighbour (that one's plus the way across the ramp, 64 over a third
+    // of a cell). At 64 the pixel is the finished one.
+    static constexpr int pixel_full = 64;
+    // out = shown + (finished - shown) * w / 64 per 5/6-bit channel, rounded.
     static std::uint16_t blend(std::uint16_t shown, std::uint16_t finished, int w);
 
 private:
+    // Writes cell c's pixels from the weights of it and its neighbours.
     void compose(int c, std::uint16_t* pixels, int pitch) const;
+    // Whether cell c or a neighbour is below full weight.
+    bool touched(int c) const;
 
     flash::analysis shown_;
     std::vector<std::uint16_t> finished_;  // the finished frame while a limited one is shown
     int weight_[cell_count];
+    // Per column (row): the ramp's height, in 64ths, at its distance from
+    // the cell's left (top) and right (bottom) border.
+    std::vector<int> ramp_left_, ramp_right_, ramp_top_, ramp_bottom_;
     long limited_ = 0;
 };
 
