@@ -1,6 +1,7 @@
-// Program entry on the desktop: the command line, the capture or bench sink
-// it asks for, then one run of the show. Draws nothing itself.
+// Program entry on the desktop: the command line, the capture, bench or
+// flash-report sink it asks for, then one run of the show. Draws nothing itself.
 #include "bench.h"
+#include "flash_report.h"
 #include "folder_sink.h"
 #include "options.h"
 #include "run_show.h"
@@ -32,6 +33,9 @@ int SDL_main(int argc, char** argv) {
     } else if (opt.bench) {
         sink = std::make_unique<bench_sink>(std::filesystem::absolute(opt.bench_file).string(),
                                             opt.start.set);
+    } else if (!opt.flash_report.empty()) {
+        sink = std::make_unique<flash_report>(std::filesystem::absolute(opt.flash_report).string(),
+                                              opt.gentle);
     }
     return run_show(opt, sink.get());
 }

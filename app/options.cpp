@@ -136,6 +136,13 @@ int parse_options(int argc, char** argv, run_options& out) {
                 return parse_start_point(text, p, error) ? std::string() : error;
             },
             "T", "start point"));
+    app.add_flag("--gentle", out.gentle,
+                 "Reduce flashing: hold or soften only the parts of a frame that would flash more "
+                 "than three times a second");
+    app.add_option("--flash-report", out.flash_report,
+                   "Run the show on the simulated clock, analyse every frame shown for flashes and "
+                   "write the failing frames and a per-scene summary as JSON")
+        ->type_name("FILE");
 
     // The leading "-w" is not an option of the parser.
     std::vector<std::string> args;
@@ -176,6 +183,12 @@ int parse_options(int argc, char** argv, run_options& out) {
         parse_start_point(start_text, out.start, error);  // checked above
     }
     out.bench = bench->count() > 0;
+    if (!out.flash_report.empty() && (out.bench || !out.capture.empty())) {
+        std::fprintf(stderr, "ostramere: --flash-report runs the show on its own; it cannot be "
+                             "combined with --capture or --bench (the bench report has the "
+                             "flash summary too)\n");
+        return bad_option_status;
+    }
     if (out.bench && out.bench_file.empty())
         out.bench_file = "ostramere-bench.json";
     return -1;

@@ -27,13 +27,16 @@ struct run_options {
     bool check = false;        // --check: preflight only
     bool sim = false;          // --sim: the simulated clock without capture or bench
     start_point start;         // --start T: music ms or a scene's name; run ahead unseen to it
+    bool gentle = false;       // --gentle: the flash limiter decides what is shown
+    std::string flash_report;  // --flash-report FILE: analyse every frame shown, write JSON
     std::vector<std::string> ignored;  // arguments the show does not use
     // Not from the command line: the latency the output adds after the sound
     // device's own buffers, in frames (the browser reports it); null: none.
     int (*output_latency_frames)() = nullptr;
 
-    // Capture, bench and --sim run on the simulated clock from start to end.
-    bool simulated() const { return sim || bench || !capture.empty(); }
+    // Capture, bench, --sim and the flash report run on the simulated clock
+    // from start to end.
+    bool simulated() const { return sim || bench || !capture.empty() || !flash_report.empty(); }
     bool capture_video() const;  // capture target ends in .mp4
 };
 

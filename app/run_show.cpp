@@ -4,6 +4,7 @@
 #include "run_show.h"
 
 #include "intro.h"
+#include "limiter.h"
 #include "platform.h"
 #include "preflight.h"
 #include "printable.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 
 namespace {
@@ -88,6 +90,13 @@ int run_show(run_options opt, frame_sink* sink) {
     if (fullscreen)
         platform::show_cursor(false);
     platform::set_caption("Ostramere 05");
+    // --gentle: the flash limiter between every finished frame and the
+    // display, capture, hashes, bench and flash report.
+    std::unique_ptr<flash::limiter> limiter;
+    if (opt.gentle) {
+        limiter = std::make_unique<flash::limiter>(screen->w, screen->h);
+        run.display.limiter = limiter.get();
+    }
     run.display.headless = opt.simulated() || live_start;
     run.arm_start(opt.start, live_start);
 
@@ -97,6 +106,7 @@ int run_show(run_options opt, frame_sink* sink) {
         // Only a fault of the show's own gets here (a simulated wait that can
         // never end): say so and stop instead of aborting.
         run.display.sink = nullptr;
+        run.display.limiter = nullptr;
         platform::quit();
         return failed(std::string("internal error: ") + e.what());
     }
@@ -105,6 +115,7 @@ int run_show(run_options opt, frame_sink* sink) {
 
     int status = 0;
     run.display.sink = nullptr;
+    run.display.limiter = nullptr;
     if (sink && !sink->finish(run.clock.ticks(), run.display.flips, error))
         status = failed(error);
     platform::quit();

@@ -1,6 +1,6 @@
 // One run of the show from its options: the data check, the clock, the
-// sound options, the sink, the screen, the start point, intro, and the
-// sink's finish. The desktop's and the browser's entries both call it.
+// sound options, the sink, the screen, the flash limiter, the start point,
+// intro, and the sink's finish. The desktop's and the browser's entries both call it.
 #pragma once
 
 #include "display.h"

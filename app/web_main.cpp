@@ -8,11 +8,17 @@
 #include "run_show.h"
 #include "web_page.h"
 
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv) {
     run_options opt;
     int status = parse_options(argc, argv, opt);
+    if (status < 0 && !opt.flash_report.empty()) {
+        std::fprintf(stderr, "ostramere: --flash-report writes a file, which the page cannot; "
+                             "the bench's report has the flash summary\n");
+        status = bad_option_status;
+    }
     if (status < 0) {
         if (opt.data_dir.empty())
             opt.data_dir = "/data";  // where the page writes the data

@@ -10,10 +10,18 @@
 #include <map>
 #include <sstream>
 
-void bench_sink::frame(SDL_Surface*, const flip_info& info) {
+void bench_sink::frame(SDL_Surface* shown, const flip_info& info) {
     const double cost = double(display::now_ns() - display::work_start_ns()) * 1e-6;
     const double cpu = double(display::cpu_now_ns() - display::work_start_cpu_ns()) * 1e-6;
     samples_.push_back({info.scene, info.tick, info.music_playing, info.music_ms, cost, cpu});
+    // After the frame's cost is taken: the analysis is the report's, not the show's.
+    if (display::limiting()) {
+        gentle_ = true;
+        limiter_ms_.push_back(double(display::limiter_ns()) * 1e-6);
+        limiter_cpu_ms_.push_back(double(display::limiter_cpu_ns()) * 1e-6);
+    }
+    if (shown)
+        flash_.frame(shown, info);
 }
 
 namespace {
@@ -66,6 +74,25 @@ std::vector<scene_cost> bench_sink::summary() const {
     return out;
 }
 
+bench_sink::flash_costs bench_sink::flash_figures() const {
+    flash_costs f;
+    std::vector<double> limiter = limiter_ms_;
+    std::sort(limiter.begin(), limiter.end());
+    if (!limiter.empty()) {
+        double wall = 0, cpu = 0;
+        for (double x : limiter) wall += x;
+        for (double x : limiter_cpu_ms_) cpu += x;
+        f.limiter_mean = wall / double(limiter.size());
+        f.limiter_cpu_mean = cpu / double(limiter.size());
+        f.limiter_p99 = percentile(limiter, 99);
+        f.limiter_max = limiter.back();
+    }
+    const double frames = flash_.frames() ? double(flash_.frames()) : 1.0;
+    f.analysis_mean = flash_.analysis_ms() / frames;
+    f.analysis_cpu_mean = flash_.analysis_cpu_ms() / frames;
+    return f;
+}
+
 double bench_sink::total_ms() const {
     double t = 0;
     for (const auto& s : samples_) t += s.cost_ms;
@@ -90,6 +117,16 @@ std::string bench_sink::json(Uint32 show_ticks) const {
              << "\n";
     }
     json << "  ]";
+    const flash_costs f = flash_figures();
+    json << ",\n  \"flash\": {\"gentle\": " << (gentle_ ? "true" : "false")
+         << ", \"failing_frames\": " << flash_.failures().size()
+         << ", \"failing_ms\": " << flash_.failing_ms() << ", \"analysis_mean_ms\": " << f.analysis_mean
+         << ", \"analysis_cpu_mean_ms\": " << f.analysis_cpu_mean;
+    if (gentle_)
+        json << ", \"limiter_mean_ms\": " << f.limiter_mean << ", \"limiter_cpu_mean_ms\": "
+             << f.limiter_cpu_mean << ", \"limiter_p99_ms\": " << f.limiter_p99
+             << ", \"limiter_max_ms\": " << f.limiter_max;
+    json << ",\n    \"scenes\": " << flash_.scenes_json("    ") << "}";
     if (!present_ms_.empty()) {
         std::vector<double> v = present_ms_;
         std::sort(v.begin(), v.end());
@@ -124,6 +161,14 @@ bool bench_sink::report(Uint32 show_ticks, std::string& error) const {
                 "of it spent drawing)\n",
                 total, cpu_total, samples_.size(), show_ticks,
                 show_ticks ? 100.0 * total / show_ticks : 0.0);
+    flash_.print(stdout, false);
+    const flash_costs f = flash_figures();
+    if (gentle_)
+        std::printf("flash limiter: mean %.3f ms (CPU %.3f ms), p99 %.3f ms, max %.3f ms per frame "
+                    "(in the frame costs above)\n",
+                    f.limiter_mean, f.limiter_cpu_mean, f.limiter_p99, f.limiter_max);
+    std::printf("flash analysis: mean %.3f ms (CPU %.3f ms) per frame (outside the frame costs)\n",
+                f.analysis_mean, f.analysis_cpu_mean);
 
     if (json_path_.empty())
         return true;

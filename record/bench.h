@@ -1,10 +1,13 @@
 // --bench: the real cost of every frame (from the start of its work to its
 // flip, waits excluded), in wall time and in the main thread's CPU time (the
 // steadier figure on a shared machine), grouped by scene label; a table, a
-// JSON report and an SVG chart of frame cost over music time. Reads timings only.
+// JSON report and an SVG chart of frame cost over music time, with each
+// scene's flash summary and the flash limiter's cost. Reads timings and
+// frames only.
 #pragma once
 
 #include "display.h"
+#include "flash_report.h"
 
 #include <string>
 #include <vector>
@@ -57,4 +60,15 @@ private:
     bool from_first_frame_;
     std::vector<sample> samples_;
     std::vector<double> present_ms_;
+    // Flash safety of the frames as shown, and the limiter's cost per flip
+    // (already part of each frame's cost) when the run has one.
+    bool gentle_ = false;
+    flash_report flash_;
+    std::vector<double> limiter_ms_, limiter_cpu_ms_;
+    // The limiter's and the analysis' figures the table and the JSON show.
+    struct flash_costs {
+        double limiter_mean = 0, limiter_cpu_mean = 0, limiter_p99 = 0, limiter_max = 0;
+        double analysis_mean = 0, analysis_cpu_mean = 0;
+    };
+    flash_costs flash_figures() const;
 };

@@ -1,10 +1,12 @@
 // Presentation: blits a bitmap to the screen and flips, or flips what an
 // effect already wrote into the screen; hands every flip to the current
 // run's sink. Before a start point is reached a flip is counted but neither
-// presented nor handed on. Draws nothing itself.
+// presented nor handed on. With --gentle the flash limiter decides what is
+// shown of each finished frame. Draws nothing itself.
 #include "display.h"
 
 #include "bitmap.h"
+#include "limiter.h"
 #include "pacing.h"
 #include "platform.h"
 #include "show_run.h"
@@ -36,6 +38,29 @@ flip_info current_info(show_run& run) {
     return info;
 }
 
+// The flash limiter's turn: the screen's finished frame becomes the frame
+// shown. True when it changed pixels (put back by restore_finished_frame).
+bool limit_flashes(display_state& d, Uint32 tick) {
+    if (!d.limiter)
+        return false;
+    const std::uint64_t t0 = display::now_ns(), c0 = display::cpu_now_ns();
+    const bool locked = SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) == 0;
+    const bool changed = d.limiter->apply(static_cast<std::uint16_t*>(screen->pixels),
+                                          screen->pitch / 2, tick);
+    if (locked)
+        SDL_UnlockSurface(screen);
+    d.limiter_ns = display::now_ns() - t0;
+    d.limiter_cpu_ns = display::cpu_now_ns() - c0;
+    return changed;
+}
+
+void restore_finished_frame(display_state& d) {
+    const bool locked = SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) == 0;
+    d.limiter->restore(static_cast<std::uint16_t*>(screen->pixels), screen->pitch / 2);
+    if (locked)
+        SDL_UnlockSurface(screen);
+}
+
 // The frame's path once its pixels are final: presented (unless headless),
 // then handed to the sink.
 void hand_on(display_state& d, const flip_info& info) {
@@ -45,12 +70,15 @@ void hand_on(display_state& d, const flip_info& info) {
         d.sink->frame(screen, info);
 }
 
-// One flip of the screen: the start test, then the frame's path. The
-// frame's information is read before presenting; presenting costs no time
-// on the simulated clock, where the sinks run.
+// One flip of the screen: the flash limiter (every flip, so that it knows
+// the frames a start point runs ahead over), the start test, then the
+// frame's path, and the finished frame back into the screen. The frame's
+// information is read before presenting; presenting costs no time on the
+// simulated clock, where the sinks run.
 void flip() {
     show_run& run = show_run::current();
     display_state& d = run.display;
+    const bool limited = limit_flashes(d, run.clock.ticks());
     const bool pending = run.start.pending();
     const flip_info info = d.sink || pending ? current_info(run) : flip_info{};
     if (run.start.reached(info)) {
@@ -58,6 +86,8 @@ void flip() {
             run.start_reached();
         hand_on(d, info);
     }
+    if (limited)
+        restore_finished_frame(d);
     ++d.flips;
     display::mark_work_start();
 }
@@ -68,6 +98,9 @@ void set_sink(frame_sink* sink) { state().sink = sink; }
 void set_music_source(const control* c) { state().music = c; }
 long frames_shown() { return state().flips; }
 const char* scene() { return state().scene; }
+bool limiting() { return state().limiter != nullptr; }
+std::uint64_t limiter_ns() { return state().limiter_ns; }
+std::uint64_t limiter_cpu_ns() { return state().limiter_cpu_ns; }
 void show_screen() { platform::present(screen); }
 std::uint64_t now_ns() {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(

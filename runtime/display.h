@@ -9,6 +9,9 @@
 #include <string>
 
 struct control;
+namespace flash {
+class limiter;
+}
 
 extern SDL_Surface* screen;  // the display surface the platform opened
 extern int fullscreen;       // 1 = fullscreen (default), 0 = windowed ("-w")
@@ -45,6 +48,14 @@ struct display_state {
     long flips = 0;
     const char* scene = "";
     bool headless = false;            // draw into the screen surface, never present it
+    // The flash limiter (--gentle) between the finished frame and everything
+    // that shows or records it: it writes the frame to show into the screen
+    // before presenting and the sink, and the finished frame goes back after
+    // them. It sees every flip, before a start point too. nullptr: frames
+    // pass untouched. Not owned.
+    flash::limiter* limiter = nullptr;
+    std::uint64_t limiter_ns = 0;     // wall and this thread's CPU time the
+    std::uint64_t limiter_cpu_ns = 0; // limiter took on the last flip
     std::uint64_t work_start = 0;     // see mark_work_start
     std::uint64_t work_start_cpu = 0;
 };
@@ -67,6 +78,11 @@ std::uint64_t work_start_ns();      // wall time
 std::uint64_t work_start_cpu_ns();  // this thread's CPU time
 std::uint64_t now_ns();
 std::uint64_t cpu_now_ns();
+// Whether the current run's flips go through the flash limiter, and the
+// wall and CPU time it took on the last flip (0 without one).
+bool limiting();
+std::uint64_t limiter_ns();
+std::uint64_t limiter_cpu_ns();
 // Shows the screen now, headless or not (a sink that shows some frames of
 // a headless run).
 void show_screen();

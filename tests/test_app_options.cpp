@@ -63,6 +63,14 @@ TEST(app_options, long_options_follow_the_window_switch) {
     ASSERT_EQ(parse_options(c.argc(), c.argv(), q), -1);
     EXPECT_EQ(q.bench_file, "costs.json");
     EXPECT_FALSE(q.capture_video());
+    EXPECT_FALSE(q.gentle);
+
+    argv_builder d({"--flash-report", "flash.json", "--gentle"});
+    run_options r;
+    ASSERT_EQ(parse_options(d.argc(), d.argv(), r), -1);
+    EXPECT_EQ(r.flash_report, "flash.json");
+    EXPECT_TRUE(r.gentle);
+    EXPECT_TRUE(r.simulated()) << "the flash report runs on the simulated clock";
 }
 
 namespace {
@@ -153,7 +161,8 @@ TEST(app_options, help_has_one_usage_line_and_version_names_the_libraries) {
     EXPECT_EQ(usages, 1u) << help.out;
     EXPECT_EQ(help.out.rfind("Usage: ostramere [-w] [options]\n", 0), 0u) << help.out;
     for (const char* o : {"--data DIR", "--capture OUT", "--fps N", "--bench", "--nosound",
-                          "--av-offset MS", "--quit-at MS", "--scale N", "--check", "--version"})
+                          "--av-offset MS", "--quit-at MS", "--scale N", "--check", "--version", "--gentle",
+                          "--flash-report FILE"})
         EXPECT_NE(help.out.find(o), std::string::npos) << o;
 
     const auto version = parse({"-w", "--version"});

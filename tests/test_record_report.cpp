@@ -48,6 +48,11 @@ TEST(record_report, bench_figures_are_per_scene_milliseconds) {
     EXPECT_NE(json.find("},\n    {\"name\": \"flame\""), std::string::npos) << "rows apart by commas: " << json;
     EXPECT_EQ(json.find(",\n  ]"), std::string::npos) << "no comma after the last row: " << json;
     EXPECT_NE(json.find("\"name\": \"flame\", \"frames\": 1, \"mean_ms\": 50"), std::string::npos) << json;
+    // Frames without a surface are not analysed; no limiter ran.
+    EXPECT_NE(json.find("  ],\n  \"flash\": {\"gentle\": false, \"failing_frames\": 0,"), std::string::npos)
+        << json;
+    EXPECT_EQ(json.find("limiter_mean_ms"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"scenes\": [\n    ]},\n  \"present\""), std::string::npos) << json;
     EXPECT_NE(json.find("\"present\": {\"frames\": 2, \"mean_ms\": 1, \"p50_ms\": 0.5, \"p99_ms\": 1.5, "
                         "\"max_ms\": 1.5}"),
               std::string::npos)

@@ -13,6 +13,13 @@
   const autoplay = flag('autoplay') || sim || bench;
   const quitAt = params.has('quit-at') ? params.get('quit-at') : null;
 
+  // "Reduce flashing" (the program's --gentle): ?gentle in the URL, or on
+  // when the browser asks for reduced motion; the switch on the start
+  // screen has the last word.
+  const gentleSwitch = document.getElementById('gentle');
+  gentleSwitch.checked = params.has('gentle') ? flag('gentle')
+    : !!(window.matchMedia && window.matchMedia('(prefers-reduced-motion: reduce)').matches);
+
   // The show's chapters: the scenes a start point can name, with the music
   // time each begins at (shown beside the link, and the run ahead's goal).
   const chapters = [
@@ -29,7 +36,7 @@
   const state = window.ostramere = {
     phase: 'loading', tick: 0, music_ms: null, frame: 0,
     frames: sim ? [] : null, bench: null, error: null, status: null,
-    start: null, seeking: false, link: null, wake_lock: 'none',
+    start: null, seeking: false, link: null, wake_lock: 'none', gentle: gentleSwitch.checked,
   };
 
   const $ = (id) => document.getElementById(id);
@@ -58,10 +65,17 @@
   }
 
   // The address of this page starting at `text` (a link to share: the
-  // start point alone, none of the test parameters).
+  // start point and Reduce flashing when it is on, none of the test
+  // parameters).
   function startLink(text) {
-    return location.origin + location.pathname + '?start=' + encodeURIComponent(text);
+    return location.origin + location.pathname + '?start=' + encodeURIComponent(text) +
+      (gentleSwitch.checked ? '&gentle' : '');
   }
+
+  // Chapter links carry the switch as it stands.
+  gentleSwitch.addEventListener('change', () => {
+    for (const a of document.querySelectorAll('#chapters a')) a.href = startLink(a.dataset.start);
+  });
 
   let startPoint = null;
   try {
@@ -334,6 +348,8 @@
     if (sim) args.push('--sim');
     if (bench) args.push('--bench');
     if (quitAt !== null) args.push('--quit-at', quitAt);
+    state.gentle = gentleSwitch.checked;
+    if (state.gentle) args.push('--gentle');
     if (startPoint) {
       args.push('--start', startPoint.text);
       seekBegin();

@@ -5,7 +5,9 @@
 # the site (tests/web/browser_test.js).
 #   scripts/web/test.sh [NATIVE_BUILD_DIR] [WEB_BUILD_DIR]
 # OSTRA_WEB_BROWSERS=chromium (or firefox) tests one browser only;
-# OSTRA_WEB_BENCH=1 also runs the page's bench and keeps its table beside.
+# OSTRA_WEB_BENCH=1 also runs the page's bench and keeps its table beside;
+# OSTRA_WEB_GENTLE_MS sets how much of the show ?sim&gentle is compared over
+# (default 45000).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
@@ -20,12 +22,19 @@ timeout 3600 "$here/build.sh" "$native" "$web"
 # The desktop program for the reference.
 cmake --build "$native" --target ostramere -j"$OSTRA_WEB_JOBS"
 ref="$web/reference"
-rm -rf "$ref"
+rm -rf "$ref" "$ref-gentle"
 quit=()
 if [ "$sim_ms" != 0 ]; then quit=(--quit-at "$sim_ms"); fi
 echo "[web-test] native reference: ${quit[*]:-the whole show} on the simulated clock"
 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 900 \
   "$native/ostramere" --data "$native/data" --capture "$ref" --png-every 100000 "${quit[@]}" >/dev/null
+
+# The flash limiter over the show's first OSTRA_WEB_GENTLE_MS ms (the beat
+# scene, where it acts), for the page's ?sim&gentle.
+gentle_ms="${OSTRA_WEB_GENTLE_MS:-45000}"
+SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 900 \
+  "$native/ostramere" --data "$native/data" --capture "$ref-gentle" --png-every 100000 \
+  --quit-at "$gentle_ms" --gentle >/dev/null
 
 # The browser driver: puppeteer-core 24 (runs on Node 20), never a browser download.
 node_dir="$web/node"
@@ -35,7 +44,7 @@ if [ ! -d "$node_dir/node_modules/puppeteer-core" ]; then
      --prefix . puppeteer-core@24 >/dev/null)
 fi
 
-extra=()
+extra=(--gentle-reference "$ref-gentle/frames.csv" --gentle-ms "$gentle_ms")
 if [ "${OSTRA_WEB_BENCH:-0}" = 1 ]; then extra+=(--bench "$web/bench.json"); fi
 if [ -n "${OSTRA_WEB_SCREENSHOT:-}" ]; then extra+=(--screenshot "$OSTRA_WEB_SCREENSHOT"); fi
 if [ -n "${OSTRA_WEB_BROWSERS:-}" ]; then extra+=(--browsers "$OSTRA_WEB_BROWSERS"); fi

@@ -12,9 +12,12 @@
 //          4:3, filling one direction, controls big enough to touch, a tap
 //          starts the show
 //   bench: (optional, Chromium) prints the page's per-scene frame-cost table
+//   gentle: (with --gentle-reference) ?sim&gentle over the reference's
+//          length gives the native --gentle capture's frames
 // usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS
-//        [--browsers chromium,firefox] [--only sim,start,live,phone,bench]
+//        [--browsers chromium,firefox] [--only sim,start,live,phone,bench,gentle]
 //        [--bench OUT.json] [--screenshot OUT.png]
+//        [--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]
 // SIM_MS 0 compares the whole show. Every step has its own time limit; the
 // whole run has one too.
 'use strict';
@@ -34,14 +37,18 @@ const benchOut = option('--bench');
 const screenshotOut = option('--screenshot');
 const onlySteps = option('--only');
 const browserList = (option('--browsers') || 'chromium,firefox').split(',');
+const gentleCsv = option('--gentle-reference');
+const gentleMs = Number(option('--gentle-ms') || 0);
 const [siteDir, nativeCsv, simMsArg] = args;
 if (!siteDir || !nativeCsv || simMsArg === undefined) {
   console.error('usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--browsers chromium,firefox] ' +
-                '[--only sim,start,live,phone,bench] [--bench OUT.json] [--screenshot OUT.png]');
+                '[--only sim,start,live,phone,bench,gentle] [--bench OUT.json] [--screenshot OUT.png] ' +
+                '[--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]');
   process.exit(2);
 }
 const simMs = Number(simMsArg) > 0 ? Number(simMsArg) : Infinity;
-const steps = new Set((onlySteps || 'sim,start,live,phone' + (benchOut ? ',bench' : '')).split(','));
+const steps = new Set((onlySteps || 'sim,start,live,phone' + (benchOut ? ',bench' : '') +
+                       (gentleCsv ? ',gentle' : '')).split(','));
 const startMs = 130000;
 const liveFpsMin = 0.8 * 33;
 
@@ -105,6 +112,27 @@ async function simStep(name, browser, base) {
   check(compareFrames(name + ' sim', got, want) === 0,
         `${name} sim: every frame (index, tick, hash) equals the native capture's`);
   check(errors.length === 0, `${name} sim: no page errors` + noErrors(errors));
+  await page.close();
+}
+
+// Reduce flashing: ?sim&gentle over the first gentleMs gives the desktop
+// --gentle capture's frames, which differ from the plain show's there.
+async function gentleStep(name, browser, base) {
+  const errors = [];
+  const want = readNativeFrames(gentleCsv).filter((f) => f.tick < gentleMs).map(strip);
+  const plain = native.filter((f) => f.tick < gentleMs).map(strip);
+  const page = await openPage(browser, base + '/?sim&gentle&quit-at=' + gentleMs, errors);
+  const t0 = Date.now();
+  await waitPhase(page, ['ended'], 10 * 60 * 1000, name + ' simulated run with gentle');
+  const got = (await page.evaluate(() => window.ostramere.frames)).filter((f) => f.tick < gentleMs);
+  console.log(`${name} gentle: ${got.length} frames in ${((Date.now() - t0) / 1000).toFixed(1)} s; native reference ${want.length}`);
+  check(want.length > 1000, `${name} gentle: the native --gentle reference has frames (${want.length})`);
+  // The plain reference may be shorter (SIM_MS): then only what it covers.
+  check(want.length === plain.length ? want.some((f, i) => f.hash !== plain[i].hash) : plain.length < want.length,
+        `${name} gentle: the limiter changed frames of the reference (or the plain reference is shorter)`);
+  check(compareFrames(name + ' gentle', got, want) === 0,
+        `${name} gentle: every frame (index, tick, hash) equals the native --gentle capture's`);
+  check(errors.length === 0, `${name} gentle: no page errors` + noErrors(errors));
   await page.close();
 }
 
@@ -191,7 +219,7 @@ async function liveStep(name, browser, base) {
 function layout(page) {
   return page.evaluate(() => {
     const r = document.getElementById('canvas').getBoundingClientRect();
-    const small = [...document.querySelectorAll('button, #chapters a')]
+    const small = [...document.querySelectorAll('button, #chapters a, label')]
       .filter((e) => e.offsetParent !== null)
       .map((e) => ({ id: e.id || e.textContent.trim(), r: e.getBoundingClientRect() }))
       .filter((e) => e.r.width < 44 || e.r.height < 44)
@@ -266,8 +294,9 @@ async function benchStep(name, browser, base) {
 }
 
 const plan = {
-  chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['phone', phoneStep], ['bench', benchStep]],
-  firefox: [['sim', simStep], ['start', startStep], ['live', liveStep]],
+  chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['phone', phoneStep], ['bench', benchStep],
+             ['gentle', gentleStep]],
+  firefox: [['sim', simStep], ['start', startStep], ['live', liveStep], ['gentle', gentleStep]],
 };
 
 (async () => {
