@@ -54,6 +54,22 @@ TEST(record_report, bench_figures_are_per_scene_milliseconds) {
         << json;
 }
 
+TEST(record_report, the_cpu_figure_counts_this_threads_work_since_the_frame_began) {
+    show_run run;
+    bench_sink b;
+    display::mark_work_start();
+    const std::uint64_t cpu0 = display::cpu_now_ns();
+    volatile std::uint64_t spin = 0;
+    while (display::cpu_now_ns() - cpu0 < 3'000'000ull) spin = spin + 1;  // 3 ms of CPU
+    flip_info info;
+    info.scene = "beat";
+    b.frame(nullptr, info);
+    const auto row = b.summary().at(0);
+    EXPECT_GE(row.cpu_mean_ms, 3.0);
+    EXPECT_LE(row.cpu_mean_ms, row.mean_ms + 0.5) << "no more CPU than wall time on one thread";
+    EXPECT_DOUBLE_EQ(row.cpu_total_ms, row.cpu_mean_ms);
+}
+
 TEST(record_report, scene_names_are_escaped_in_the_json) {
     show_run run;
     bench_sink b;
