@@ -63,6 +63,10 @@ TEST(app_options, long_options_follow_the_window_switch) {
     ASSERT_EQ(parse_options(c.argc(), c.argv(), q), -1);
     EXPECT_EQ(q.bench_file, "costs.json");
     EXPECT_FALSE(q.capture_video());
+    q.capture = ".mp4";
+    EXPECT_FALSE(q.capture_video()) << "an extension alone names no file";
+    q.capture = "a.mp4";
+    EXPECT_TRUE(q.capture_video());
 }
 
 namespace {
@@ -124,6 +128,7 @@ TEST(app_options, the_closest_option_counts_a_swap_of_neighbours_as_one_edit) {
     const std::vector<std::string> names = {"--scale", "--capture", "--check", "--fps"};
     EXPECT_EQ(closest_option("--csael", names), "--scale") << "two swaps: two edits, still a typo";
     EXPECT_EQ(closest_option("--csaelx", names), "") << "three edits are too many for 8 letters";
+    EXPECT_EQ(closest_option("--cfple", names), "") << "a swap needs both letters to match";
     EXPECT_EQ(closest_option("--fsp=30", names), "--fps") << "judged without its value";
     EXPECT_EQ(closest_option("--chek", {"--check", "--cheek"}), "--check") << "a tie: the first";
 }
