@@ -63,6 +63,10 @@ TEST(app_options, long_options_follow_the_window_switch) {
     ASSERT_EQ(parse_options(c.argc(), c.argv(), q), -1);
     EXPECT_EQ(q.bench_file, "costs.json");
     EXPECT_FALSE(q.capture_video());
+    q.capture = ".mp4";
+    EXPECT_FALSE(q.capture_video()) << "an extension alone names no file";
+    q.capture = "a.mp4";
+    EXPECT_TRUE(q.capture_video());
     EXPECT_FALSE(q.gentle);
 
     argv_builder d({"--flash-report", "flash.json", "--gentle"});
@@ -128,28 +132,58 @@ TEST(app_options, stray_words_are_ignored_and_unknown_long_options_refused) {
     }
 }
 
-TEST(app_options, bad_values_are_refused_with_status_2) {
-    for (std::vector<std::string> bad : {std::vector<std::string>{"--fps", "0"},
-                                         {"--fps", "241"},
-                                         {"--fps"},
+TEST(app_options, the_closest_option_counts_a_swap_of_neighbours_as_one_edit) {
+    const std::vector<std::string> names = {"--scale", "--capture", "--check", "--fps"};
+    EXPECT_EQ(closest_option("--csael", names), "--scale") << "two swaps: two edits, still a typo";
+    EXPECT_EQ(closest_option("--csaelx", names), "") << "three edits are too many for 8 letters";
+    EXPECT_EQ(closest_option("--cfple", names), "") << "a swap needs both letters to match";
+    EXPECT_EQ(closest_option("--" + std::string(28, 'z'), names), "") << "nothing like any option";
+    EXPECT_EQ(closest_option("--fsp=30", names), "--fps") << "judged without its value";
+    EXPECT_EQ(closest_option("--chek", {"--check", "--cheek"}), "--check") << "a tie: the first";
+}
+
+TEST(app_options, every_range_is_accepted_at_both_ends_and_refused_just_outside) {
+    const struct {
+        const char* option;
+        const char *low, *high, *below, *above;
+        long long (*read)(const run_options&);
+    } ranges[] = {
+        {"--fps", "1", "240", "0", "241", [](const run_options& o) { return (long long)o.fps; }},
+        {"--png-every", "1", "100000", "0", "100001",
+         [](const run_options& o) { return (long long)o.png_every; }},
+        {"--scale", "1", "8", "0", "9", [](const run_options& o) { return (long long)o.scale; }},
+        {"--quit-at", "1", "4294967295", "0", "4294967296",
+         [](const run_options& o) { return (long long)o.quit_at; }},
+        {"--av-offset", "-180", "1000", "-181", "1001",
+         [](const run_options& o) { return (long long)o.av_offset_ms; }},
+    };
+    for (const auto& r : ranges) {
+        for (const char* ok : {r.low, r.high}) {
+            const auto p = parse({r.option, ok});
+            ASSERT_EQ(p.status, -1) << r.option << " " << ok << ": " << p.err;
+            EXPECT_EQ(r.read(p.opt), std::stoll(ok)) << r.option;
+        }
+        for (const char* bad : {r.below, r.above}) {
+            const auto p = parse({r.option, bad});
+            EXPECT_EQ(p.status, 2) << r.option << " " << bad;
+            EXPECT_NE(p.err.find(r.option), std::string::npos) << "names the option: " << p.err;
+        }
+    }
+    // Values that are no number, missing or given twice, and a missing folder.
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--fps"},
                                          {"--quit-at", "-5"},
                                          {"--data", "/no/such/folder/here"},
                                          {"--scale", "many"},
-                                         {"--scale", "9"},
-                                         {"--av-offset", "1001"},
-                                         {"--av-offset", "-181"},
                                          {"--av-offset", "soon"},
                                          {"--fps", "30", "--fps", "40"}}) {
         const auto r = parse(bad);
         EXPECT_EQ(r.status, 2) << bad[0] << " " << (bad.size() > 1 ? bad[1] : "");
         EXPECT_NE(r.err.find(bad[0]), std::string::npos) << "the message names the option: " << r.err;
     }
-    for (const auto& [text, ms] : {std::pair{"-180", -180}, {"1000", 1000}, {"-35", -35}}) {
-        const auto r = parse({"--av-offset", text});
-        ASSERT_EQ(r.status, -1) << text << ": " << r.err;
-        EXPECT_EQ(r.opt.av_offset_ms, ms);
-    }
-    EXPECT_EQ(parse({}).opt.av_offset_ms, 0);
+    const auto none = parse({});
+    EXPECT_EQ(none.opt.av_offset_ms, 0);
+    EXPECT_EQ(none.opt.fps, 60);
+    EXPECT_EQ(none.opt.png_every, 1);
 }
 
 TEST(app_options, help_has_one_usage_line_and_version_names_the_libraries) {

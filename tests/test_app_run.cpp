@@ -1,24 +1,22 @@
-// The show around the timeline: image loading, the data check listing every
-// broken file at once, a stop during the settle wait (every load made, the
-// song started, no loading frame, shutdown in order) and capture determinism.
+// The show around the timeline, in this process: image loading, the data
+// check listing every broken file at once, printable names, and a stop during
+// the settle wait (every load made, the song started, shutdown in order).
 #include "bitmap.h"
 #include "intro.h"
 #include "load_image.h"
 #include "png_write.h"
 #include "preflight.h"
 #include "printable.h"
-#include "test_process.h"
+#include "run_show.h"
 #include "test_rt_util.h"
 #include "trace.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -136,7 +134,8 @@ TEST_F(app_run, preflight_names_each_broken_file_and_its_fault) {
     EXPECT_NE(by_path["./gfx/texmex.png"].find("missing"), std::string::npos);
     EXPECT_NE(by_path["./gfx/skin.jpg"].find("decode"), std::string::npos);
     EXPECT_NE(by_path["./gfx/loadscreen.png"].find("320x240"), std::string::npos);
-    EXPECT_NE(by_path["./gfx/rom2.3D"].find("objects"), std::string::npos);
+    EXPECT_NE(by_path["./gfx/rom2.3D"].find("objects; the show uses objects 0..4"), std::string::npos)
+        << by_path["./gfx/rom2.3D"];
     EXPECT_FALSE(by_path["./gfx/nygris2.3D"].empty());
     EXPECT_FALSE(by_path["./sfx/demomusic.xm"].empty());
 
@@ -245,186 +244,76 @@ TEST_F(app_run, a_song_that_broke_after_the_check_is_reported_once_and_the_show_
 }
 
 namespace {
-// Runs the built program (for at most five minutes); returns its exit
-// status. Its standard error goes to `err` when named.
-int run_show(const std::string& args, const std::string& err = "/dev/null") {
-    const std::string cmd =
-        "timeout 300 " + std::string(OSTRA_SHOW_BIN) + " " + args + " >/dev/null 2>'" + err + "'";
-    const int status = std::system(cmd.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// A sink that cannot open: the run must stop before the screen opens.
+struct refusing_sink : frame_sink {
+    bool open(std::string& error) override {
+        error = "out.mp4: cannot start ffmpeg";
+        return false;
+    }
+    void frame(SDL_Surface*, const flip_info&) override {}
+};
+
+struct run_outcome {
+    int status;
+    std::string out, err;
+};
+run_outcome run_in_process(const run_options& opt, frame_sink* sink = nullptr) {
+    cwd_guard back(fs::current_path());
+    run_outcome r;
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    r.status = run_show(opt, sink);
+    r.out = testing::internal::GetCapturedStdout();
+    r.err = testing::internal::GetCapturedStderr();
+    return r;
 }
 }  // namespace
 
-TEST_F(app_run, two_captures_give_identical_frames_and_the_model_moves) {
+// Everything run_show decides before the screen opens: the notes on options
+// that give way, the data folder, the data check and --check, the sink.
+TEST_F(app_run, run_show_stops_before_the_screen_on_bad_folders_data_and_sinks) {
+    rt_test::temp_dir empty("rt-run-empty");
+    run_options opt;
+    opt.data_dir = (empty.path / "none").string();
+    auto r = run_in_process(opt);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot enter the data folder " + opt.data_dir), std::string::npos) << r.err;
+
+    opt.data_dir = empty.path.string();
+    opt.check = true;
+    r = run_in_process(opt);
+    EXPECT_EQ(r.status, preflight_failed_status);
+    EXPECT_NE(r.err.find("27 problems with the show's data"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
-    rt_test::temp_dir dir("rt-capture");
-    const std::string data = rt_test::data_dir().string();
-    for (const char* run : {"a", "b"})
-        ASSERT_EQ(run_show("-w --data '" + data + "' --quit-at 1500 --capture '" +
-                           (dir.path / run).string() + "'"),
-                  0);
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir.path / "a"))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    const long pngs = std::count_if(names.begin(), names.end(),
-                                    [](const std::string& n) { return n.ends_with(".png"); });
-    EXPECT_GE(pngs, 40) << "about 50 loading frames before the stop at 1500 ms";
-    for (const auto& n : names)
-        EXPECT_EQ(read_file(dir.path / "a" / n), read_file(dir.path / "b" / n)) << n;
-    EXPECT_NE(read_file(dir.path / "a" / "frame_000000.png"),
-              read_file(dir.path / "a" / "frame_000020.png"))
-        << "the model moves in front of the loading picture";
 
-    // frames.csv: the loading frames 30 ms apart from tick 0 (windowed: no
-    // settle wait), labelled, before the song.
-    std::istringstream csv(read_file(dir.path / "a" / "frames.csv"));
-    std::string line;
-    std::getline(csv, line);
-    EXPECT_EQ(line, "frame,tick_ms,music_ms,order,pattern,row,scene,hash");
-    std::getline(csv, line);
-    EXPECT_TRUE(line.starts_with("0,0,,,,,loading,")) << line;
-    const std::string first_hash = line.substr(line.rfind(',') + 1);
-    EXPECT_EQ(first_hash.size(), 16u) << line;
-    EXPECT_EQ(first_hash.find_first_not_of("0123456789abcdef"), std::string::npos) << line;
-    std::getline(csv, line);
-    EXPECT_TRUE(line.starts_with("1,30,,,,,loading,")) << line;
-    for (int i = 2; i <= 20; ++i)
-        std::getline(csv, line);
-    EXPECT_NE(line.substr(line.rfind(',') + 1), first_hash) << "frame 20 differs from frame 0";
-    // audio.wav covers the run from tick 0: about 1.5 s of 16-bit stereo.
-    const auto wav = fs::file_size(dir.path / "a" / "audio.wav");
-    EXPECT_GE(wav, 44u + 1500u * 441 / 10 * 4);
-}
-
-TEST_F(app_run, a_refused_command_line_stops_before_the_data_check) {
-    // An empty data folder: a run that got as far as the data check would
-    // report 27 missing files; a refused command line never gets there (nor
-    // to the display or the sound device, which open after it).
-    rt_test::temp_dir dir("rt-typo");
-    const std::string err = (dir.path / "err.txt").string();
-    for (const auto& [args, says] :
-         {std::pair{"--nosund", "unknown option --nosund; did you mean --nosound?"},
-          {"--fps 0", "--fps"},
-          {"--av-offset -500", "--av-offset"}}) {
-        const int status = run_show(std::string("-w ") + args + " --data '" + dir.path.string() +
-                                        "'",
-                                    err);
-        EXPECT_EQ(status, 2) << args;
-        const std::string printed = read_file(err);
-        EXPECT_NE(printed.find(says), std::string::npos) << printed;
-        EXPECT_EQ(printed.find("problem"), std::string::npos) << printed;
+    // Alone, each option stays quiet; together, the later one gives way.
+    opt.data_dir = rt_test::data_dir().string();
+    for (auto [bench, capture, offset, nosound] :
+         {std::tuple{true, "", 0, false}, {false, "frames", 0, false}, {false, "", 40, false},
+          {true, "frames", 40, true}, {false, "", 40, true}}) {
+        opt.bench = bench, opt.capture = capture, opt.av_offset_ms = offset, opt.nosound = nosound;
+        r = run_in_process(opt);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "ostramere: every data file is in order\n");
+        EXPECT_EQ(r.err.find("--bench is ignored") != std::string::npos, bench && *capture) << r.err;
+        EXPECT_EQ(r.err.find("--av-offset is ignored") != std::string::npos,
+                  offset && (bench || *capture || nosound))
+            << r.err;
     }
-}
+    opt = {};
+    opt.check = true;
+    opt.ignored = {"extra"};
+    opt.data_dir = rt_test::data_dir().string();
+    EXPECT_EQ(run_in_process(opt).err, "ostramere: ignoring argument 'extra'\n");
 
-namespace {
-using test_process::output_of;
-
-double number_after(const std::string& text, const std::string& key) {
-    const size_t at = text.find(key);
-    return at == std::string::npos ? -1e9 : std::atof(text.c_str() + at + key.size());
-}
-}  // namespace
-
-TEST_F(app_run, an_mp4_capture_holds_each_picture_once_on_the_frame_grid_with_the_song_in_place) {
-    if (!rt_test::have_data())
-        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
-    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "no ffmpeg";
-    rt_test::temp_dir dir("rt-mp4");
-    const std::string data = rt_test::data_dir().string();
-    const std::string mp4 = (dir.path / "show.mp4").string();
-    // 400 loading frames (12 s), then the song and the first title card.
-    ASSERT_EQ(run_show("-w --data '" + data + "' --quit-at 14500 --capture '" + mp4 + "'"), 0);
-    ASSERT_EQ(run_show("-w --data '" + data + "' --quit-at 100 --capture '" +
-                       (dir.path / "png").string() + "'"),
-              0);
-    EXPECT_FALSE(fs::exists(mp4 + ".part"));
-    const std::string q = "'" + mp4 + "'";
-    EXPECT_EQ(output_of("ffprobe -v error -show_entries stream=codec_name,width,height,pix_fmt,sample_rate,"
-                        "channels -of csv=p=0 " + q),
-              "h264,640,480,yuv420p\naac,44100,2\n");
-    const double duration =
-        std::atof(output_of("ffprobe -v error -show_entries format=duration -of csv=p=0 " + q).c_str());
-    EXPECT_NEAR(duration, 14.5, 0.1);
-
-    // Every picture sits on the 60 fps grid; the title's still holds are
-    // sent once, so there are far fewer than 60 a second.
-    std::istringstream times(output_of(
-        "ffprobe -v error -select_streams v -show_entries packet=pts_time -of csv=p=0 " + q));
-    int packets = 0;
-    for (std::string t; std::getline(times, t); ++packets) {
-        const double slots = std::atof(t.c_str()) * 60;
-        EXPECT_NEAR(slots, std::round(slots), 0.06) << t;
-    }
-    EXPECT_GE(packets, 400);
-    EXPECT_LT(packets, 14.5 * 60 * 0.8);
-
-    // The first picture comes through without visible loss.
-    const std::string psnr = output_of(
-        "ffmpeg -v info -i " + q + " -i '" + (dir.path / "png" / "frame_000000.png").string() +
-        "' -lavfi '[0:v]trim=end_frame=1[a];[a][1:v]psnr' -f null - 2>&1");
-    EXPECT_GT(number_after(psnr, "average:"), 38.0) << psnr;
-
-    // Silence over the loading screen, the song from 12 s on.
-    const std::string quiet = output_of("ffmpeg -v info -t 11.5 -i " + q +
-                                        " -map 0:a -af volumedetect -f null - 2>&1");
-    EXPECT_LT(number_after(quiet, "max_volume:"), -60.0) << quiet;
-    const std::string loud = output_of("ffmpeg -v info -ss 12.5 -i " + q +
-                                       " -map 0:a -af volumedetect -f null - 2>&1");
-    EXPECT_GT(number_after(loud, "max_volume:"), -30.0) << loud;
-}
-
-namespace {
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-}  // namespace
-
-TEST_F(app_run, a_capture_from_a_start_point_has_the_full_runs_frames_from_there_on) {
-    if (!rt_test::have_data())
-        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
-    rt_test::temp_dir dir("rt-start");
-    const std::string data = rt_test::data_dir().string();
-    // Frames listed (with their hashes) in frames.csv; PNG files only for frame 0.
-    const std::string common = "-w --data '" + data + "' --quit-at 143000 --png-every 100000 ";
-    ASSERT_EQ(run_show(common + "--capture '" + (dir.path / "full").string() + "'"), 0);
-    ASSERT_EQ(run_show(common + "--start 130000 --capture '" + (dir.path / "late").string() + "'"), 0);
-    const auto full = lines_of(read_file(dir.path / "full" / "frames.csv"));
-    const auto late = lines_of(read_file(dir.path / "late" / "frames.csv"));
-    ASSERT_GE(late.size(), 20u);
-    ASSERT_GT(full.size(), late.size());
-    EXPECT_EQ(late[0], full[0]) << "the same header";
-    // The first frame listed is the first at or after music 130000 ms.
-    const size_t first = full.size() - (late.size() - 1);
-    auto music_of = [](const std::string& row) {
-        std::istringstream in(row);
-        std::string field;
-        for (int i = 0; i < 3; ++i) std::getline(in, field, ',');
-        return field.empty() ? -1L : std::stol(field);
-    };
-    EXPECT_GE(music_of(full[first]), 130000L) << full[first];
-    EXPECT_LT(music_of(full[first - 1]), 130000L) << full[first - 1];
-    // Every row from there on, index, tick, music, position, scene and hash.
-    for (size_t i = 1; i < late.size(); ++i)
-        ASSERT_EQ(late[i], full[first + i - 1]) << "row " << i;
-    // The sound starts at that frame's tick: the tail of the full run's.
-    const std::string full_wav = read_file(dir.path / "full" / "audio.wav");
-    const std::string late_wav = read_file(dir.path / "late" / "audio.wav");
-    ASSERT_GT(late_wav.size(), 44u);
-    ASSERT_GT(full_wav.size(), late_wav.size());
-    EXPECT_EQ(full_wav.substr(full_wav.size() - (late_wav.size() - 44)), late_wav.substr(44));
-    EXPECT_FALSE(fs::exists(dir.path / "late" / "frame_000000.png")) << "frame 0 was not captured";
-}
-
-TEST_F(app_run, check_mode_exits_with_status_2_on_broken_data) {
-    rt_test::temp_dir dir("rt-check");
-    EXPECT_EQ(run_show("--check --data '" + dir.path.string() + "'"), 2);
-    if (rt_test::have_data()) {
-        EXPECT_EQ(run_show("--check --data '" + rt_test::data_dir().string() + "'"), 0);
-    }
+    // A sink that cannot open ends the run with its reason, nothing shown.
+    opt = {};
+    opt.data_dir = rt_test::data_dir().string();
+    opt.sim = true;
+    refusing_sink refusing;
+    r = run_in_process(opt, &refusing);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ostramere: out.mp4: cannot start ffmpeg\n");
 }

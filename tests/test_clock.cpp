@@ -90,9 +90,11 @@ TEST(Clock, SimulatedWaitThatCannotMoveTheClockFailsInsteadOfSpinning) {
 TEST(Clock, TimesPrintAsMinutesSecondsAndTenthsCut) {
     EXPECT_EQ(music_clock_text(0), "0:00.0");
     EXPECT_EQ(music_clock_text(1150), "0:01.1");
+    EXPECT_EQ(music_clock_text(59950), "0:59.9");
     EXPECT_EQ(music_clock_text(59999), "0:59.9");
     EXPECT_EQ(music_clock_text(60000), "1:00.0");
     EXPECT_EQ(music_clock_text(93399), "1:33.3");
+    EXPECT_EQ(music_clock_text(600000), "10:00.0");
     EXPECT_EQ(music_clock_text(605000), "10:05.0");
 }
 

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -57,6 +62,55 @@ TEST(record_report, bench_figures_are_per_scene_milliseconds) {
                         "\"max_ms\": 1.5}"),
               std::string::npos)
         << json;
+}
+
+TEST(record_report, the_cpu_figure_counts_this_threads_work_since_the_frame_began) {
+    show_run run;
+    bench_sink b;
+    display::mark_work_start();
+    const std::uint64_t cpu0 = display::cpu_now_ns();
+    volatile std::uint64_t spin = 0;
+    while (display::cpu_now_ns() - cpu0 < 3'000'000ull) spin = spin + 1;  // 3 ms of CPU
+    flip_info info;
+    info.scene = "beat";
+    b.frame(nullptr, info);
+    const auto row = b.summary().at(0);
+    EXPECT_GE(row.cpu_mean_ms, 3.0);
+    EXPECT_LE(row.cpu_mean_ms, row.mean_ms + 0.5) << "no more CPU than wall time on one thread";
+    EXPECT_DOUBLE_EQ(row.cpu_total_ms, row.cpu_mean_ms);
+}
+
+TEST(record_report, the_report_writes_the_table_the_json_and_a_chart_with_every_frame) {
+    const auto dir = std::filesystem::temp_directory_path() / ("ostra-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    show_run run;
+    bench_sink b((dir / "costs.json").string(), true);
+    // Four scenes: the rows fill their storage, so a loop one past them reads outside it.
+    for (const char* scene : {"loading", "beat", "beat", "flame", "final"}) flip_after(b, run, scene, 2.0);
+    std::string error;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(b.finish(1000, 5, error)) << error;
+    const std::string table = testing::internal::GetCapturedStdout();
+    EXPECT_NE(table.find("\nbeat                   2 "), std::string::npos) << table;
+    EXPECT_NE(table.find("for 5 frames; the show lasts 1000 ms"), std::string::npos) << table;
+    std::ifstream json(dir / "costs.json"), svg(dir / "costs.svg");
+    const std::string svg_text{std::istreambuf_iterator<char>(svg), std::istreambuf_iterator<char>()};
+    EXPECT_TRUE(json.good());
+    size_t circles = 0;
+    for (size_t at = svg_text.find("<circle"); at != std::string::npos; at = svg_text.find("<circle", at + 1))
+        ++circles;
+    EXPECT_EQ(circles, 5u);
+    for (const char* legend : {">loading</text>", ">beat</text>", ">flame</text>", ">final</text>"})
+        EXPECT_NE(svg_text.find(legend), std::string::npos) << legend;
+
+    // A report that cannot be written names its file.
+    bench_sink lost((dir / "none" / "costs.json").string());
+    flip_after(lost, run, "beat", 1.0);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(lost.finish(1000, 1, error));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(error, (dir / "none" / "costs.json").string() + ": cannot write the bench report");
+    std::filesystem::remove_all(dir);
 }
 
 TEST(record_report, scene_names_are_escaped_in_the_json) {
