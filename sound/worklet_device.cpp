@@ -13,6 +13,7 @@ bool worklet_device::open(const host& h, int, std::string& why) {
     host_ = h;
     open_ = true;
     posted_ = played_ = latency_ = 0;
+    starves_ = 0;
     resumed_at_ = -1;
     return true;
 }
@@ -47,6 +48,7 @@ bool worklet_device::service() {
         if (now > posted_) {  // starved since: it plays on once the next block arrives
             resumed_at_ = r.clock_now;
             resumed_from_ = posted_;
+            ++starves_;
         }
     } else {
         played_ = std::min(posted_, r.played);
