@@ -10,6 +10,7 @@
 #include "platform.h"
 #include "preflight.h"
 #include "sound_layer.h"
+#include "web_audio.h"
 #include "web_page.h"
 
 #include <SDL.h>
@@ -122,8 +123,10 @@ int main(int argc, char** argv) {
     clk::set_quit_at(args.quit_at);
     sound_layer::options so;
     so.nosound = simulated;
-    so.output_latency_frames = web_page::output_latency_frames;
     sound_layer::configure(so);
+    // A live run plays through the page's audio worklet.
+    if (!simulated)
+        sound_layer::set_output(&web_audio::output());
 
     bench_sink bench;
     web_page::page_sink sink(simulated, args.bench, args.bench ? &bench : nullptr);

@@ -1,5 +1,5 @@
 // The page hooks over emscripten: each call lands in Module.ostra, the object
-// the page hands the program; the latency comes from SDL2's audio context.
+// the page hands the program.
 // Reads the screen only to hash and show it.
 #include "web_page.h"
 
@@ -48,16 +48,6 @@ void bench(const std::string& json) {
 
 void ended(int status) {
     EM_ASM({ Module['ostra']['ended']($0); }, status);
-}
-
-int output_latency_frames() {
-    return EM_ASM_INT({
-        var sdl = Module['SDL2'];
-        var ctx = sdl && sdl.audioContext;
-        if (!ctx) return 0;
-        var seconds = (ctx.baseLatency || 0) + (ctx.outputLatency || 0);
-        return Math.round(seconds * 44100);
-    });
 }
 
 }  // namespace web_page

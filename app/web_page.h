@@ -1,6 +1,6 @@
 // The program's side of the web page: tells the page about every flip (and,
 // on the simulated clock, each frame's hash), the start, the end and the
-// bench table; reads the output latency the browser reports. Browser only.
+// bench table. Browser only.
 #pragma once
 
 #include "display.h"
@@ -35,8 +35,5 @@ void playing();
 void bench(const std::string& json);
 // The program is done, with its exit status.
 void ended(int status);
-// The browser's output latency (base plus output latency of the audio
-// context), in frames at 44100 Hz; 0 before there is an audio context.
-int output_latency_frames();
 
 }  // namespace web_page

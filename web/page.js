@@ -11,9 +11,10 @@
   const autoplay = flag('autoplay') || sim || bench;
   const quitAt = params.has('quit-at') ? params.get('quit-at') : null;
 
+  const audio = window.ostramereAudio;
   const state = window.ostramere = {
     phase: 'loading', tick: 0, music_ms: null, frame: 0,
-    frames: sim ? [] : null, bench: null, error: null, status: null,
+    frames: sim ? [] : null, bench: null, error: null, status: null, audio: audio.info,
   };
 
   const $ = (id) => document.getElementById(id);
@@ -116,8 +117,7 @@
       state.status = status;
       state.phase = 'ended';
       if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
-      const ctx = instance && instance.SDL2 && instance.SDL2.audioContext;
-      if (ctx && ctx.close) ctx.close().catch(() => {});
+      audio.end();
       overlay.hidden = false;
       bar.hidden = true;
       statusLine.textContent = status === 0 ? 'The end.' : 'The show stopped (status ' + status + ').';
@@ -158,6 +158,7 @@
     state.phase = 'playing';
     state.tick = 0; state.music_ms = null; state.frame = 0;
     if (state.frames) state.frames = [];
+    audio.begin(!sim && !bench);
     const args = ['--data', '/data'];
     if (sim) args.push('--sim');
     if (bench) args.push('--bench');
