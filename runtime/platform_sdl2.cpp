@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "rgba_frame.h"
+#include "sound_layer.h"
 
 // Puts w x h RGBA pixels at `rgba` on the page's canvas, through an ImageData
 // over the program's own memory (rebuilt when that memory grows or moves).
@@ -149,7 +150,14 @@ bool push_quit() {
     return SDL_PushEvent(&q) == 1;  // SDL2: 1 when queued
 }
 
-void sleep_ms(Uint32 ms) { SDL_Delay(ms); }
+void sleep_ms(Uint32 ms) {
+#ifdef __EMSCRIPTEN__
+    // The browser's sound is rendered ahead on this thread: a wait that
+    // reads no music time still keeps the worklet's lead.
+    sound_layer::pump();
+#endif
+    SDL_Delay(ms);
+}
 
 // In the browser this is a short busy wait (no yield to the page, which would
 // cost milliseconds); on the desktop a real sleep.

@@ -68,14 +68,11 @@ class test_device final : public callback_device {
 public:
     bool open(const host& h, int, std::string&) override {
         restart(h);
-        open_ = true;
         return true;
     }
-    void close() override { open_ = false; }
+    void close() override {}
+    // One request of `frames` (none when frames <= 0); only while open.
     void feed(int frames);
-
-private:
-    bool open_ = false;
 };
 
 }  // namespace sound_device

@@ -90,7 +90,7 @@ uint32_t no_ticks() { return 0; }
 TEST(WorkletDevice, KeepsItsLeadAndHearsExactlyThroughStallsAndStarves) {
     stand_in_worklet w;
     w.latency = 1500;
-    constexpr int lead = 8000;
+    constexpr int lead = 8192;  // eight blocks: kept exactly
     sound_device::worklet_device dev(w, lead);
     ramp_next = 0;
     std::string why;
@@ -101,7 +101,7 @@ TEST(WorkletDevice, KeepsItsLeadAndHearsExactlyThroughStallsAndStarves) {
     w.state = worklet_report::output::starting;
     w.clock = 5000;
     ASSERT_TRUE(dev.service());
-    EXPECT_EQ(dev.posted(), 8192);
+    EXPECT_EQ(dev.posted(), lead);
     EXPECT_EQ(dev.played(), 0);
     EXPECT_EQ(dev.heard(ramp_next, 0, 0), 0);
     w.state = worklet_report::output::running;
@@ -145,7 +145,12 @@ TEST(WorkletDevice, KeepsItsLeadAndHearsExactlyThroughStallsAndStarves) {
         expect_exact("resumed", step);
     }
     EXPECT_EQ(w.underruns, 1);
-    // A second, shorter stall: counted again.
+    // A stall that ends just as the last posted frame is played: no starve.
+    w.run(static_cast<int>((dev.posted() - w.played) / 128));
+    expect_exact("drained", 0);
+    EXPECT_EQ(w.underruns, 1);
+    EXPECT_EQ(dev.starves(), 1);
+    // A second, longer one: counted again.
     w.run(static_cast<int>((dev.posted() - w.played) / 128) + 3);
     expect_exact("second stall", 0);
     EXPECT_EQ(w.underruns, 2);

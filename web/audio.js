@@ -8,6 +8,7 @@ window.ostramereAudio = (function () {
   const rate = 44100;
   const startLimitMs = 2000;   // the context must run and move within this of the click
   const stallLimitMs = 2000;   // a running context whose time stands this long has stopped
+  const workletLimitMs = 10000;  // a running context whose worklet never reported by then
   const params = new URLSearchParams(location.search);
   const askedLead = Number(params.get('lead'));
   // state: off (no live run), starting, running, silent
@@ -44,15 +45,16 @@ window.ostramereAudio = (function () {
     last = d;
     info.underruns = d.underruns;
     info.lead_ms = Math.round(d.queued * 1000 / rate);
-    check();
   }
 
-  // The start limit, then the watch on a running context.
-  function check() {
+  // The start limit, then the watch on a running context. `timer`: called
+  // from the page's own timer, where the worklet's reports have had their
+  // turn (a program busy for seconds reads nothing from its port).
+  function check(timer) {
     if (!ctx) return;
     const now = performance.now();
     if (info.state === 'starting') {
-      if (ctx.state === 'running' && last && ctx.currentTime > 0) {
+      if (ctx.state === 'running' && ctx.currentTime > 0) {
         info.state = 'running';
         moved = { time: ctx.currentTime, at: now };
       } else if (now - startedAt >= startLimitMs) {
@@ -61,6 +63,7 @@ window.ostramereAudio = (function () {
     } else if (info.state === 'running') {
       if (ctx.currentTime !== moved.time) moved = { time: ctx.currentTime, at: now };
       else if (now - moved.at >= stallLimitMs) silent('the audio output stopped');
+      else if (timer && !last && now - startedAt >= workletLimitMs) silent('the sound worklet did not start');
     }
   }
 
@@ -94,11 +97,12 @@ window.ostramereAudio = (function () {
         node = new AudioWorkletNode(c, 'ostramere-player',
                                     { numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2] });
         node.port.onmessage = (e) => onReport(e.data);
+        node.onprocessorerror = () => silent('the sound worklet failed');
         node.connect(c.destination);
         for (const m of pending) node.port.postMessage(m, [m.data.buffer]);
         pending = [];
       }, () => silent('the sound worklet did not load'));
-      watch = setInterval(check, 250);
+      watch = setInterval(() => check(true), 250);
     },
 
     // The program's calls (app/web_audio.cpp).
@@ -111,15 +115,15 @@ window.ostramereAudio = (function () {
       else pending.push(m);
     },
     // Writes played, reported-at, clock now and latency (frames) at heap[i..];
-    // returns 0 starting, 1 running, 2 failed.
+    // returns 0 starting (nothing played: no report yet), 1 running, 2 failed.
     report(heap, i) {
-      check();
+      check(false);
       if (!ctx || !(info.state === 'starting' || info.state === 'running')) return 2;
       heap[i] = last ? last.played : 0;
       heap[i + 1] = last ? last.at : 0;
       heap[i + 2] = Math.round(ctx.currentTime * rate);
       heap[i + 3] = Math.round(((ctx.baseLatency || 0) + (ctx.outputLatency || 0)) * rate);
-      return info.state === 'running' ? 1 : 0;
+      return info.state === 'running' && last ? 1 : 0;
     },
     close() { if (info.state !== 'silent') { shut(); info.state = 'off'; } },
 

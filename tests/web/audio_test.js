@@ -1,0 +1,204 @@
+// The browser's sound and its fall-back, checked live:
+//   throttled: headless Chromium with the main thread slowed 4x and 8x (as a
+//              mid-range and a slow phone): over the beat scene (music 21-36 s)
+//              the worklet never runs dry and music time keeps to the wall
+//              clock within 1 %; the frame rate is reported
+//   silent:    Firefox ESR with no sound server: the show starts within 3 s of
+//              the click, plays on by the wall clock at 30 frames/s or more,
+//              says it is silent in one line, and logs no error
+// usage: node audio_test.js SITE_DIR [--only throttled,silent] [--rates 4,8]
+// Every step has its own time limit; the whole run has one too.
+'use strict';
+const { spawn } = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const puppeteer = require('puppeteer-core');
+
+const args = process.argv.slice(2);
+const option = (name) => {
+  const i = args.indexOf(name);
+  if (i < 0) return null;
+  const v = args[i + 1];
+  args.splice(i, 2);
+  return v;
+};
+const onlySteps = option('--only');
+const rates = (option('--rates') || '4,8').split(',').map(Number);
+const [siteDir] = args;
+if (!siteDir) {
+  console.error('usage: node audio_test.js SITE_DIR [--only throttled,silent] [--rates 4,8]');
+  process.exit(2);
+}
+const steps = new Set((onlySteps || 'throttled,silent').split(','));
+
+const whole = setTimeout(() => { console.error('audio test: whole-run time limit reached'); cleanup(1); }, 25 * 60 * 1000);
+let server = null;
+const open = [];  // [browser, profile dir]
+let passed = 0, failed = 0;
+
+function cleanup(code) {
+  clearTimeout(whole);
+  const done = () => {
+    if (server) server.kill('SIGTERM');
+    for (const [, dir] of open) fs.rmSync(dir, { recursive: true, force: true });
+    process.exit(code);
+  };
+  Promise.all(open.map(([b]) => b.close().catch(() => {}))).then(done, done);
+  setTimeout(done, 10000).unref();
+}
+
+function withTimeout(promise, ms, what) {
+  let timer;
+  const limit = new Promise((_, reject) => { timer = setTimeout(() => reject(new Error(what + ': no result within ' + ms / 1000 + ' s')), ms); });
+  return Promise.race([promise, limit]).finally(() => clearTimeout(timer));
+}
+
+function check(ok, what) {
+  if (ok) { passed++; console.log('ok   ' + what); } else { failed++; console.log('FAIL ' + what); }
+  return ok;
+}
+
+function startServer() {
+  return withTimeout(new Promise((resolve, reject) => {
+    server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '--directory', siteDir, '0'],
+                   { stdio: ['ignore', 'pipe', 'pipe'] });
+    let out = '';
+    server.stdout.on('data', (d) => {
+      out += d;
+      const m = /port (\d+)/.exec(out);
+      if (m) resolve(Number(m[1]));
+    });
+    server.stderr.on('data', () => {});
+    server.on('exit', (c) => reject(new Error('http.server exited with ' + c)));
+  }), 20000, 'starting the web server');
+}
+
+// The browsers, each launched in one place.
+async function launch(kind) {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'ostra-' + kind + '-'));
+  let browser;
+  if (kind === 'chromium') {
+    browser = await puppeteer.launch({
+      executablePath: process.env.OSTRA_CHROMIUM || '/usr/bin/chromium',
+      headless: true,
+      userDataDir: profile,
+      args: ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+             '--disable-background-networking', '--disable-component-update', '--disable-sync',
+             '--autoplay-policy=no-user-gesture-required'],
+    });
+  } else {
+    // No sound server: an empty runtime folder, so no PulseAudio is found.
+    const runtime = path.join(profile, 'run');
+    fs.mkdirSync(runtime, { mode: 0o700 });
+    const env = { ...process.env, XDG_RUNTIME_DIR: runtime, PULSE_SERVER: 'unix:' + path.join(runtime, 'none') };
+    browser = await puppeteer.launch({
+      browser: 'firefox',
+      executablePath: process.env.OSTRA_FIREFOX || '/usr/bin/firefox-esr',
+      headless: true,
+      userDataDir: profile,
+      env,
+      extraPrefsFirefox: { 'media.autoplay.default': 0 },
+    });
+  }
+  open.push([browser, profile]);
+  return browser;
+}
+
+async function openPage(browser, url, errors, before) {
+  const page = await browser.newPage();
+  page.on('pageerror', (e) => errors.push('page error: ' + e.message));
+  page.on('console', (m) => { if (m.type() === 'error') errors.push('console error: ' + m.text()); });
+  await page.setViewport({ width: 960, height: 720 });
+  if (before) await before(page);
+  await withTimeout(page.goto(url, { waitUntil: 'load' }), 120000, 'loading ' + url);
+  return page;
+}
+
+const sample = (page) => page.evaluate(() => {
+  const o = window.ostramere;
+  return { t: performance.now(), music: o.music_ms, frame: o.frame, phase: o.phase, error: o.error,
+           audio: o.audio ? { ...o.audio } : null };
+});
+
+async function waitFor(page, fn, arg, ms, what) {
+  await withTimeout(page.waitForFunction(fn, { polling: 100, timeout: 0 }, arg), ms, what);
+}
+
+async function throttledStep(browser, base, rate) {
+  const errors = [];
+  const page = await openPage(browser, base + '/?autoplay', errors, async (p) => {
+    const cdp = await p.createCDPSession();
+    await cdp.send('Emulation.setCPUThrottlingRate', { rate });
+  });
+  const name = `throttled ${rate}x`;
+  await waitFor(page, () => window.ostramere.error || window.ostramere.music_ms >= 21000, null, 240000, name + ': music 21 s');
+  const a = await sample(page);
+  if (a.error) throw new Error(name + ': page reports ' + a.error);
+  await waitFor(page, () => window.ostramere.error || window.ostramere.music_ms >= 36000 || window.ostramere.phase === 'ended',
+                null, 60000, name + ': music 36 s');
+  const b = await sample(page);
+  const wall = b.t - a.t, music = b.music - a.music, fps = (b.frame - a.frame) * 1000 / wall;
+  const ratio = music / wall;
+  console.log(`${name}: music ${a.music}-${b.music} ms in ${wall.toFixed(0)} ms wall (x${ratio.toFixed(4)}), ` +
+              `${fps.toFixed(1)} frames/s, underruns ${a.audio.underruns}->${b.audio.underruns}, lead ${b.audio.lead_ms} ms, state ${b.audio.state}`);
+  check(b.audio.state === 'running', `${name}: the worklet plays (${b.audio.state})`);
+  check(Math.abs(ratio - 1) <= 0.01, `${name}: music time within 1 % of the wall clock (x${ratio.toFixed(4)})`);
+  check(b.audio.underruns === a.audio.underruns, `${name}: no underrun in the beat scene (${b.audio.underruns - a.audio.underruns})`);
+  check(b.audio.underruns === 0, `${name}: no underrun since the start (${b.audio.underruns})`);
+  check(errors.length === 0, `${name}: no page errors` + (errors.length ? ' (' + errors.join('; ') + ')' : ''));
+  await page.close();
+}
+
+async function silentStep(browser, base) {
+  const errors = [];
+  const page = await openPage(browser, base + '/', errors);
+  await waitFor(page, () => window.ostramere.phase === 'ready' || window.ostramere.error, null, 120000, 'silent: page ready');
+  await page.click('#start');
+  const clicked = Date.now();
+  let started = true;
+  try {
+    await waitFor(page, () => window.ostramere.frame > 0 || window.ostramere.error, null, 3000, 'silent: first frame');
+  } catch (e) { started = false; }
+  const startMs = Date.now() - clicked;
+  check(started, `silent: the show starts within 3 s of the click (${started ? startMs + ' ms' : 'no frame'})`);
+  await waitFor(page, () => window.ostramere.audio.state !== 'starting' || window.ostramere.error, null, 10000, 'silent: sound decided');
+  const s = await sample(page);
+  check(s.audio.state === 'silent', `silent: audio.state is silent (${s.audio.state}, ${Date.now() - clicked} ms after the click)`);
+  const note = await page.evaluate(() => {
+    const n = document.getElementById('audio-note');
+    if (!n || n.hidden) return null;
+    return { text: n.textContent, oneLine: n.getBoundingClientRect().height < 2 * parseFloat(getComputedStyle(n).fontSize) };
+  });
+  check(note && note.oneLine && /silent/.test(note.text), 'silent: the page says so in one line' + (note ? ` ("${note.text}")` : ''));
+  // Past the song's start and its first music wait (tick 16.9 s), by the wall clock.
+  await waitFor(page, () => window.ostramere.error || window.ostramere.music_ms > 2000, null, 60000, 'silent: the song plays');
+  const a = await sample(page);
+  await new Promise((r) => setTimeout(r, 10000));
+  const b = await sample(page);
+  const wall = b.t - a.t, music = b.music - a.music, fps = (b.frame - a.frame) * 1000 / wall;
+  console.log(`silent: music ${a.music}-${b.music} ms in ${wall.toFixed(0)} ms wall, ${fps.toFixed(1)} frames/s`);
+  check(Math.abs(music - wall) <= 0.01 * wall, `silent: music time keeps to the wall clock (${music} ms in ${wall.toFixed(0)} ms)`);
+  check(fps >= 30, `silent: at least 30 frames/s (${fps.toFixed(1)})`);
+  check(errors.length === 0 && !b.error, 'silent: no page errors' + (errors.length ? ' (' + errors.join('; ') + ')' : ''));
+  await page.close();
+}
+
+(async () => {
+  const port = await startServer();
+  const base = 'http://127.0.0.1:' + port;
+  if (steps.has('throttled')) {
+    const browser = await withTimeout(launch('chromium'), 60000, 'starting chromium');
+    for (const rate of rates) {
+      try { await throttledStep(browser, base, rate); } catch (e) { check(false, `throttled ${rate}x: ${e.message}`); }
+    }
+  }
+  if (steps.has('silent')) {
+    try {
+      const browser = await withTimeout(launch('firefox'), 90000, 'starting firefox');
+      await silentStep(browser, base);
+    } catch (e) { check(false, 'silent: ' + e.message); }
+  }
+  console.log(`${passed} passed, ${failed} failed`);
+  cleanup(failed ? 1 : 0);
+})().catch((e) => { console.error('audio test:', e && e.stack ? e.stack : e); cleanup(1); });
