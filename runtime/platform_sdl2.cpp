@@ -152,11 +152,18 @@ bool push_quit() {
 
 void sleep_ms(Uint32 ms) {
 #ifdef __EMSCRIPTEN__
-    // The browser's sound is rendered ahead on this thread: a wait that
-    // reads no music time still keeps the worklet's lead.
-    sound_layer::pump();
-#endif
+    // The browser's sound is rendered ahead on this thread: a wait keeps the
+    // worklet's lead topped up at least every 50 ms, music read or not.
+    for (;;) {
+        sound_layer::pump();
+        const Uint32 step = ms < 50 ? ms : 50;
+        SDL_Delay(step);
+        if ((ms -= step) == 0)
+            return;
+    }
+#else
     SDL_Delay(ms);
+#endif
 }
 
 // In the browser this is a short busy wait (no yield to the page, which would

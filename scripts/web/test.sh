@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # make web-test: builds the site, captures the native reference (the desktop
 # program's frames.csv of the first SIM_MS ms, simulated clock, no -w), then
-# drives headless Chromium over the site (tests/web/browser_test.js).
+# drives headless Chromium over the site (tests/web/browser_test.js), then
+# checks the sound live: throttled Chromium and Firefox ESR without a sound
+# server (tests/web/audio_test.js).
 #   scripts/web/test.sh [NATIVE_BUILD_DIR] [WEB_BUILD_DIR]
 # OSTRA_WEB_BENCH=1 also runs the page's bench and keeps its table beside.
 set -euo pipefail
@@ -34,5 +36,10 @@ fi
 extra=()
 if [ "${OSTRA_WEB_BENCH:-0}" = 1 ]; then extra+=(--bench "$web/bench.json"); fi
 if [ -n "${OSTRA_WEB_SCREENSHOT:-}" ]; then extra+=(--screenshot "$OSTRA_WEB_SCREENSHOT"); fi
+status=0
 NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 2400 \
-  node tests/web/browser_test.js "$web/site" "$ref/frames.csv" "$sim_ms" "${extra[@]}"
+  node tests/web/browser_test.js "$web/site" "$ref/frames.csv" "$sim_ms" "${extra[@]}" || status=1
+# The sound: throttled Chromium, and Firefox without a sound server.
+NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 1800 \
+  node tests/web/audio_test.js "$web/site" || status=1
+exit $status
