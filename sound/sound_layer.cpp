@@ -266,6 +266,7 @@ bool FMUSIC_PlaySong(FMUSIC_MODULE* song) {
     st.play_requested = true;
     st.playing = song;
     st.play_tick = now;
+    sound_layer::pump_to(now);  // a device that renders ahead starts the song
     return song != nullptr;
 }
 
@@ -311,7 +312,9 @@ void set_sample_sink(sample_sink sink) { st.sink = std::move(sink); }
 void pump() { pump_to(now_ticks()); }
 
 void pump_to(Uint32 now) {
-    if (st.out && st.out->service())
+    // A device that renders ahead starts with the song: silence before it
+    // would only delay the song's first frame by the lead.
+    if (st.out && (!st.play_requested || st.out->service()))
         return;
     if (st.out)
         fall_back(now);

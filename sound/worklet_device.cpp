@@ -45,10 +45,10 @@ bool worklet_device::service() {
         }
         const int64_t now = from + std::max<int64_t>(0, r.clock_now - at);
         played_ = std::min(posted_, now);
-        if (now > posted_) {  // starved since: it plays on once the next block arrives
+        if (now > posted_) {  // idle or starved since: it plays on once the next block arrives
             resumed_at_ = r.clock_now;
             resumed_from_ = posted_;
-            ++starves_;
+            starves_ += posted_ > 0;
         }
     } else {
         played_ = std::min(posted_, r.played);

@@ -49,7 +49,8 @@ public:
     int64_t posted() const { return posted_; }
     // Frames the worklet has played by now, as the last service saw it.
     int64_t played() const { return played_; }
-    // Starves the services found (the worklet ran out of posted frames).
+    // Starves the services found (the worklet ran out of posted frames;
+    // waiting for the first block is none).
     int starves() const { return starves_; }
 
 private:
@@ -61,8 +62,8 @@ private:
     int64_t played_ = 0;        // frames played by now (estimate)
     int64_t latency_ = 0;
     int starves_ = 0;
-    // A starved worklet stops playing: from the service that found it
-    // starved, play counts on from here until a later report arrives.
+    // An idle or starved worklet plays nothing: from the service that found
+    // it so, play counts on from here until a later report arrives.
     int64_t resumed_at_ = -1;   // the frame clock then; -1: none
     int64_t resumed_from_ = 0;  // frames played then (all that was posted)
     std::vector<int16_t> pcm_ = std::vector<int16_t>(block_frames * 2);
