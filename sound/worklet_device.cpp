@@ -53,17 +53,26 @@ bool worklet_device::service() {
     } else {
         played_ = std::min(posted_, r.played);
     }
-    // out = s / 32768, left block then right block
-    while (posted_ - played_ < lead_) {
-        host_.fill(pcm_.data(), block_frames);
-        for (int i = 0; i < block_frames; ++i) {
-            planar_[static_cast<size_t>(i)] = static_cast<float>(pcm_[2 * static_cast<size_t>(i)]) * (1.0f / 32768.0f);
-            planar_[static_cast<size_t>(block_frames + i)] =
-                static_cast<float>(pcm_[2 * static_cast<size_t>(i) + 1]) * (1.0f / 32768.0f);
-        }
-        port_.post(planar_.data(), block_frames);
-        posted_ += block_frames;
+    // What is missing of the lead, in whole blocks, rendered first and then
+    // posted as one: a main thread slowed or paused between two posts would
+    // let the worklet start on the first and run dry before the next.
+    const int64_t missing = lead_ - (posted_ - played_);
+    if (missing <= 0)
+        return true;
+    const int blocks = static_cast<int>((missing + block_frames - 1) / block_frames);
+    const size_t frames = static_cast<size_t>(blocks) * block_frames;
+    if (planar_.size() < 2 * frames) {
+        pcm_.resize(2 * frames);
+        planar_.resize(2 * frames);
     }
+    host_.fill(pcm_.data(), static_cast<int>(frames));
+    // out = s / 32768, all left samples then all right
+    for (size_t i = 0; i < frames; ++i) {
+        planar_[i] = static_cast<float>(pcm_[2 * i]) * (1.0f / 32768.0f);
+        planar_[frames + i] = static_cast<float>(pcm_[2 * i + 1]) * (1.0f / 32768.0f);
+    }
+    port_.post(planar_.data(), static_cast<int>(frames));
+    posted_ += static_cast<int64_t>(frames);
     return true;
 }
 

@@ -28,21 +28,22 @@ public:
     virtual ~worklet_port() = default;
     virtual bool open(std::string& why) = 0;
     virtual void close() = 0;
-    // Hands the worklet one block: `frames` left samples, then `frames` right.
+    // Hands the worklet `frames` frames: all left samples, then all right.
     virtual void post(const float* planar, int frames) = 0;
     virtual worklet_report report() = 0;
 };
 
 class worklet_device final : public device {
 public:
-    static constexpr int block_frames = 1024;  // frames per posted block (23 ms)
+    static constexpr int block_frames = 1024;  // posts are whole blocks (23 ms each)
 
     // Keeps at least `lead_frames` rendered and not yet played.
     worklet_device(worklet_port& port, int lead_frames) : port_(port), lead_(lead_frames) {}
 
     bool open(const host& h, int buffer_frames, std::string& why) override;
     void close() override;
-    // Reads the port, then renders and posts blocks until the lead is kept.
+    // Reads the port, then renders what the lead misses, in whole blocks,
+    // and posts it at once.
     bool service() override;
     int64_t heard(int64_t handed, int64_t delay, int64_t last) override;
 
