@@ -15,7 +15,7 @@ EM_JS(int, ostra_audio_usable, (), {
 });
 EM_JS(int, ostra_audio_lead_ms, (), {
     var a = window['ostramereAudio'];
-    return a ? a['leadMs'] : 400;
+    return a ? a['leadMs'] : 600;
 });
 EM_JS(void, ostra_audio_post, (const float* planar, int frames), {
     window['ostramereAudio']['post'](HEAPF32.subarray(planar >> 2, (planar >> 2) + 2 * frames), frames);

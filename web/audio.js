@@ -69,8 +69,10 @@ window.ostramereAudio = (function () {
 
   return {
     info,
-    // Lead the program keeps rendered ahead, in ms (?lead=MS, 50..1000).
-    leadMs: askedLead >= 50 && askedLead <= 1000 ? askedLead : 400,
+    // Lead the program keeps rendered ahead, in ms (?lead=MS, 50..1000):
+    // longer than the longest stretch a slow or busy machine keeps the page's
+    // thread from rendering (0.4 s was not always enough on a loaded one).
+    leadMs: askedLead >= 50 && askedLead <= 1000 ? askedLead : 600,
 
     // On the click (or autoplay): a live run tries to start sound.
     begin(live) {
