@@ -154,6 +154,7 @@ void attach_test_device();
 void feed_test_device(int frames);
 
 // Back to the start state (tests): closes the device, forgets the playing
-// song (it stays loaded), drops the sink, options and frame counters.
+// song (it stays loaded), drops the sink, options, chosen output and frame
+// counters.
 void reset();
 }  // namespace sound_layer

@@ -38,6 +38,7 @@ struct stand_in_worklet : sound_device::worklet_port {
     bool open(std::string&) override { return opened = true; }
     void close() override { opened = false; }
     void post(const float* planar, int frames) override {
+        EXPECT_GT(frames, 0) << "an empty post";
         queue.push_back({std::vector<float>(planar, planar + 2 * frames), frames});
     }
     worklet_report report() override {
@@ -208,6 +209,7 @@ TEST(WorkletDevice, SongClockFollowsWhatIsPlayedAndGoesOnByTheTicksWhenTheOutput
     FMUSIC_PlaySong(song);
     const int64_t song_start = 0;  // the song's first frame is the first the worklet plays
     EXPECT_EQ(dev.posted(), 5120);
+    EXPECT_EQ(dev.starves(), 0);  // a first block onto an idle worklet is no starve
     for (int step = 0; step < 300; ++step) {
         w.run(step % 4 + 1);
         if (step % 5 == 0)
