@@ -1,5 +1,6 @@
 // Program entry in the browser: the page's arguments (--data DIR, --sim,
-// --bench, --quit-at MS), the data check, the canvas, the page sink, intro,
+// --bench, --quit-at MS), the data check, the canvas, the page sink, the
+// sound output (the page's worklet on a live run), intro,
 // then the bench table and the end handed back to the page. Draws nothing.
 // A simulated run (--sim, --bench) takes the path of a desktop capture
 // without -w: the simulated clock, no sound output, the settle wait.
