@@ -134,7 +134,7 @@ async function throttledStep(browser, base, rate) {
     await cdp.send('Emulation.setCPUThrottlingRate', { rate });
   });
   const name = `throttled ${rate}x`;
-  await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t, fromMs, 60000 + 1.5 * fromMs, name + ': music ' + fromMs + ' ms');
+  await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t, fromMs, 120000 + 1.5 * fromMs, name + ': music ' + fromMs + ' ms');
   const a = await sample(page);
   if (a.error) throw new Error(name + ': page reports ' + a.error);
   await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t || window.ostramere.phase === 'ended',
