@@ -35,18 +35,22 @@ bench: data
 sheet: data
 	@scripts/show-sheet.sh $(BUILD)
 
-asan-test: deps
-	@cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTRA_SANITIZE=ON -DOSTRA_BENCH=OFF
-	@cmake --build $(BUILD_ASAN) -j$(JOBS)
-	@cmake --build $(BUILD_ASAN) --target data
-	@cd $(BUILD_ASAN) && ctest --output-on-failure -j$(JOBS)
+# Every test again in a build folder of its own: configure with the given
+# options, build, generate the data, run CTest. $(1): folder, $(2): options.
+define test_in
+	@cmake -S . -B $(1) -DOSTRA_BENCH=OFF $(2)
+	@cmake --build $(1) -j$(JOBS)
+	@cmake --build $(1) --target data
+	@cd $(1) && ctest --output-on-failure -j$(JOBS)
+endef
 
-# Every test again through the SDL2 platform (the browser's), natively.
+# Under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan-test: deps
+	$(call test_in,$(BUILD_ASAN),-DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTRA_SANITIZE=ON)
+
+# Through the SDL2 platform, natively.
 sdl2-test: deps
-	@cmake -S . -B $(BUILD_SDL2) -DCMAKE_BUILD_TYPE=Release -DOSTRA_PLATFORM=sdl2 -DOSTRA_BENCH=OFF
-	@cmake --build $(BUILD_SDL2) -j$(JOBS)
-	@cmake --build $(BUILD_SDL2) --target data
-	@cd $(BUILD_SDL2) && ctest --output-on-failure -j$(JOBS)
+	$(call test_in,$(BUILD_SDL2),-DCMAKE_BUILD_TYPE=Release -DOSTRA_PLATFORM=sdl2)
 
 # The browser build: a static site in $(BUILD_WEB)/site (see README).
 web: deps

@@ -5,10 +5,11 @@
 
 #include "clock.h"
 #include "display.h"
-#include "frame.h"
+#include "pacing.h"
 #include "loading.h"
 #include "pixel.h"
 #include "printable.h"
+#include "show_files.h"
 #include "show_objects.h"
 #include "sound_layer.h"
 #include "timeline.h"
@@ -17,10 +18,6 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
-
-namespace {
-constexpr const char* song_path = "./sfx/demomusic.xm";
-}  // namespace
 
 void intro() {
     // The six bitmaps, the rooms (their construction fills sintab/costab),
@@ -33,17 +30,17 @@ void intro() {
     // Sound: a failed init only closes the layer; every later call is made.
     FSOUND_SetOutput(1);
     FSOUND_SetDriver(0);
-    if (!FSOUND_Init(44100, 32, 0)) {
+    if (!FSOUND_Init(sound_layer::rate, 32, 0)) {
         trace::note("FSOUND_Init failed");
         FSOUND_Close();
     }
     FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), true);
-    c.song = FMUSIC_LoadSong(song_path);
+    c.song = FMUSIC_LoadSong(show_files::song.path);
     trace::note("FMUSIC_LoadSong");
     if (!c.song)  // the data check passed, so the file changed since: go on in silence
         std::fprintf(stderr, "ostramere: %s: %s; the show goes on without music\n",
-                     printable(song_path).c_str(), printable(sound_layer::last_load_error()).c_str());
-    display::set_control(&c);
+                     printable(show_files::song.path).c_str(), printable(sound_layer::last_load_error()).c_str());
+    display::set_music_source(&c);
 
     // sin_l[i] = sin(i / 127.33), cos_l[i] = cos(i / 127.33), in double, stored as float.
     for (int i = 0; i < 1600; ++i) {
@@ -66,7 +63,7 @@ void intro() {
 
     run_timeline(*show);
 
-    display::set_control(nullptr);
+    display::set_music_source(nullptr);
     trace::note("FMUSIC_FreeSong");
     FMUSIC_FreeSong(c.song);
     trace::note("FSOUND_Close");

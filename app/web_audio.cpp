@@ -3,6 +3,7 @@
 // call lands in window.ostramereAudio (web/audio.js). Browser only.
 #include "web_audio.h"
 
+#include "sound_format.h"
 #include "worklet_device.h"
 
 #include <emscripten.h>
@@ -61,7 +62,7 @@ public:
 
 sound_device::device& output() {
     static page_port port;
-    static sound_device::worklet_device device(port, ostra_audio_lead_ms() * 441 / 10);
+    static sound_device::worklet_device device(port, ostra_audio_lead_ms() * sound_layer::rate / 1000);
     return device;
 }
 

@@ -1,49 +1,53 @@
 // The page hooks over emscripten: each call lands in Module.ostra, the object
 // the page hands the program.
-// Reads the screen only to hash and show it.
+// Reads the screen only to hash it; shows it through the display.
 #include "web_page.h"
 
-#include "frame_hash.h"
-#include "platform.h"
+#include "pixel_hash.h"
 
 #include <emscripten.h>
 
 namespace web_page {
 
-page_sink::page_sink(bool simulated, bool present_all, frame_sink* inner)
-    : simulated_(simulated), present_all_(present_all), inner_(inner) {}
+page_sink::page_sink(bool simulated, bench_sink* bench) : simulated_(simulated), bench_(bench) {}
 
-void page_sink::frame(SDL_Surface* shown, const frame_info& info) {
-    if (inner_)
-        inner_->frame(shown, info);
+bool page_sink::open(std::string&) {
+    EM_ASM({ Module['ostra']['playing'](); });
+    return true;
+}
+
+void page_sink::frame(SDL_Surface* shown, const flip_info& info) {
+    if (bench_)
+        bench_->frame(shown, info);
     std::string hash;
     if (simulated_)
-        hash = frame_hash::text(frame_hash::of(shown));
+        hash = pixel_hash::text(pixel_hash::of(shown));
     const int music = info.music_playing ? static_cast<int>(info.music_ms) : -1;
     EM_ASM({ Module['ostra']['frame']($0, $1, $2, $3 ? UTF8ToString($3) : null); }, static_cast<int>(info.index),
            static_cast<int>(info.tick), music, simulated_ ? hash.c_str() : nullptr);
     if (!simulated_)
         return;  // the live display presented it already; its waits yield
-    if (present_all_) {
+    if (bench_) {
         const double t0 = emscripten_get_now();
-        platform::present(shown);
-        present_ms_.push_back(emscripten_get_now() - t0);
+        display::show_screen();
+        bench_->add_present_cost(emscripten_get_now() - t0);
     }
     const double now = emscripten_get_now();
     if (now - last_yield_ms_ >= 33.0) {
-        if (!present_all_)
-            platform::present(shown);
+        if (!bench_)
+            display::show_screen();
         emscripten_sleep(0);  // the browser paints, handles input, runs timers
         last_yield_ms_ = emscripten_get_now();
     }
 }
 
-void playing() {
-    EM_ASM({ Module['ostra']['playing'](); });
-}
-
-void bench(const std::string& json) {
+bool page_sink::finish(Uint32 end_tick, long flips, std::string& error) {
+    if (!bench_)
+        return true;
+    const bool ok = bench_->finish(end_tick, flips, error);
+    const std::string json = bench_->json(end_tick);
     EM_ASM({ Module['ostra']['bench'](UTF8ToString($0)); }, json.c_str());
+    return ok;
 }
 
 void ended(int status) {

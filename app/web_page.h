@@ -1,38 +1,35 @@
 // The program's side of the web page: tells the page about every flip (and,
 // on the simulated clock, each frame's hash), the start, the end and the
-// bench table. Browser only.
+// bench report. Browser only.
 #pragma once
 
+#include "bench.h"
 #include "display.h"
 
 #include <string>
-#include <vector>
 
 namespace web_page {
 
-// Sees every flip; hands it on to `inner` (the bench) first. On the simulated
-// clock it hashes each frame for the page and, about 30 times a second of
-// real time, shows the screen and yields to the browser so the page lives.
-// With `present_all` every frame is shown and the cost of showing it timed.
+// Sees every flip; hands it on to `bench` (when measuring) first. On the
+// simulated clock it hashes each frame for the page and, about 30 times a
+// second of real time, shows the screen and yields to the browser so the
+// page lives; when measuring, every frame is shown and the cost of showing
+// it goes into the bench report.
 class page_sink : public frame_sink {
 public:
-    page_sink(bool simulated, bool present_all, frame_sink* inner);
-    void frame(SDL_Surface* shown, const frame_info& info) override;
-    // Milliseconds each timed present took, in order.
-    const std::vector<double>& present_costs() const { return present_ms_; }
+    page_sink(bool simulated, bench_sink* bench);
+    // The show starts: the page hides its start screen.
+    bool open(std::string& error) override;
+    void frame(SDL_Surface* shown, const flip_info& info) override;
+    // Hands the bench report (the same JSON the desktop writes) to the page.
+    bool finish(Uint32 end_tick, long flips, std::string& error) override;
 
 private:
     bool simulated_;
-    bool present_all_;
-    frame_sink* inner_;
+    bench_sink* bench_;
     double last_yield_ms_ = 0;
-    std::vector<double> present_ms_;
 };
 
-// The show has started (the page hides its start screen).
-void playing();
-// The per-scene table and the present costs as JSON, for window.ostramere.bench.
-void bench(const std::string& json);
 // The program is done, with its exit status.
 void ended(int status);
 

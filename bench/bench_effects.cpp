@@ -49,6 +49,30 @@ void BM_blank(benchmark::State& state) {
 }
 BENCHMARK(BM_blank);
 
+// The cross-fade of a frame onto another through the per-weight tables,
+// sequential pixels (the textured fill adds the texel addressing to this),
+// one pixel at a time as the renderer's span loop runs it.
+[[gnu::noinline, gnu::optimize("no-tree-vectorize")]] void cross_fade_pixels(Uint16* d, const Uint16* s, int n,
+                                                                             const cross_fade& mix) {
+    for (int k = 0; k < n; ++k) d[k] = mix(s[k], d[k]);
+}
+
+void BM_cross_fade_frame(benchmark::State& state) {
+    fill_pre_RGB_tab();
+    std::vector<Uint16> a(640 * 480), b(640 * 480);
+    std::mt19937 rng(5);
+    for (auto& p : a) p = static_cast<Uint16>(rng());
+    for (auto& p : b) p = static_cast<Uint16>(rng());
+    auto mix = std::make_unique<cross_fade>();
+    mix->set(12, 20, 28, 18, 10, 2);
+    for (auto _ : state) {
+        cross_fade_pixels(b.data(), a.data(), static_cast<int>(a.size()), *mix);
+        benchmark::ClobberMemory();
+    }
+    per_pixel(state, 640 * 480);
+}
+BENCHMARK(BM_cross_fade_frame);
+
 void BM_fade_step(benchmark::State& state) {
     bitmap src, dst;
     random_fill(src.surface, 1);

@@ -3,7 +3,7 @@
 // capture's PNG encoding and its RGB565 to YUV 4:2:0 conversion for video.
 // Runs on the generated data; figures only.
 #include "display.h"
-#include "frame.h"
+#include "pacing.h"
 #include "globals.h"
 #include "loading.h"
 #include "pixel.h"

@@ -1,6 +1,7 @@
 // The pixel format every effect reads and writes: RGB565 words split into
-// three 5-bit channels, the weight table pre_RGB_tab, and the surface lock
-// rule. Owns no surface; effects and the renderer include it.
+// three 5-bit channels, the weight table pre_RGB_tab and the cross-fade
+// tables built from it, and the surface lock rule. Owns no surface; effects
+// and the renderer include it.
 #pragma once
 
 #include <SDL.h>
@@ -44,6 +45,23 @@ extern int pre_RGB_tab[pre_RGB_rows * pre_RGB_weights];
 
 // Fills pre_RGB_tab row by row (v outer, k inner).
 void fill_pre_RGB_tab();
+
+// A cross-fade of two pixels s (source) and d (destination) with fixed
+// per-channel weights, per channel c:
+//   out.c = pre_RGB_tab[S.c*31 + src_w.c] + pre_RGB_tab[D.c*31 + dst_w.c]
+// and out = (r << 11) + (g << 6) + b, in 16 bits. Every term goes into the
+// tables already shifted into place (red and green of a pixel index one
+// table by p >> 6, blue another by p & 31), so one pixel takes four loads and
+// three additions; the sum is the same sum, only ordered differently.
+struct cross_fade {
+    // Fills the tables for the weights (each 0..30) from pre_RGB_tab.
+    void set(int sr, int sg, int sb, int dr, int dg, int db);  // source, then destination weights
+    Uint16 operator()(Uint16 s, Uint16 d) const {
+        return static_cast<Uint16>(src_rg[s >> 6] + src_b[s & 31] + dst_rg[d >> 6] + dst_b[d & 31]);
+    }
+    Uint16 src_rg[1024], dst_rg[1024];
+    Uint16 src_b[32], dst_b[32];
+};
 
 // Locks a surface, retrying while SDL_LockSurface fails.
 inline void lock_surface(SDL_Surface* s) {

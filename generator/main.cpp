@@ -7,9 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "models/generate.h"
-#include "pictures/generate.h"
-#include "song/generate.h"
+#include "parts.h"
 #include "show_sheet.h"
 
 int main(int argc, char** argv) {

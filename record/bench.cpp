@@ -8,8 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 
-void bench_sink::frame(SDL_Surface*, const frame_info& info) {
+void bench_sink::frame(SDL_Surface*, const flip_info& info) {
     const double cost = double(display::now_ns() - display::work_start_ns()) * 1e-6;
     const double cpu = double(display::cpu_now_ns() - display::work_start_cpu_ns()) * 1e-6;
     samples_.push_back({info.scene, info.tick, info.music_playing, info.music_ms, cost, cpu});
@@ -71,8 +72,43 @@ double bench_sink::total_ms() const {
     return t;
 }
 
-bool bench_sink::report(const std::string& json_path, Uint32 show_ticks,
-                        std::string& error) const {
+std::string bench_sink::json(Uint32 show_ticks) const {
+    const auto rows = summary();
+    double cpu_total = 0;
+    for (const auto& r : rows) cpu_total += r.cpu_total_ms;
+    std::ostringstream json;
+    json << "{\n  \"show_ms\": " << show_ticks << ",\n  \"frames\": " << samples_.size()
+         << ",\n  \"render_ms\": " << total_ms() << ",\n  \"render_cpu_ms\": " << cpu_total
+         << ",\n  \"scenes\": [\n";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const auto& r = rows[i];
+        json << "    {\"name\": \"" << json_escape(r.name) << "\", \"frames\": " << r.frames
+             << ", \"mean_ms\": " << r.mean_ms << ", \"p50_ms\": " << r.p50_ms
+             << ", \"p99_ms\": " << r.p99_ms << ", \"max_ms\": " << r.max_ms
+             << ", \"total_ms\": " << r.total_ms << ", \"cpu_mean_ms\": " << r.cpu_mean_ms
+             << ", \"cpu_total_ms\": " << r.cpu_total_ms << "}" << (i + 1 < rows.size() ? "," : "")
+             << "\n";
+    }
+    json << "  ]";
+    if (!present_ms_.empty()) {
+        std::vector<double> v = present_ms_;
+        std::sort(v.begin(), v.end());
+        double sum = 0;
+        for (double x : v) sum += x;
+        json << ",\n  \"present\": {\"frames\": " << v.size() << ", \"mean_ms\": " << sum / double(v.size())
+             << ", \"p50_ms\": " << percentile(v, 50) << ", \"p99_ms\": " << percentile(v, 99)
+             << ", \"max_ms\": " << v.back() << "}";
+    }
+    json << "\n}\n";
+    return json.str();
+}
+
+bool bench_sink::finish(Uint32 end_tick, long, std::string& error) {
+    // From a start point the run measured lasts from its first frame on.
+    return report(end_tick - (from_first_frame_ ? first_tick() : 0), error);
+}
+
+bool bench_sink::report(Uint32 show_ticks, std::string& error) const {
     const auto rows = summary();
     const double total = total_ms();
     std::printf("%-16s %7s %9s %9s %9s %9s %10s %9s\n", "scene", "frames", "mean ms", "p50 ms",
@@ -89,31 +125,21 @@ bool bench_sink::report(const std::string& json_path, Uint32 show_ticks,
                 total, cpu_total, samples_.size(), show_ticks,
                 show_ticks ? 100.0 * total / show_ticks : 0.0);
 
-    std::ofstream json(json_path);
+    if (json_path_.empty())
+        return true;
+    std::ofstream json(json_path_);
     if (!json) {
-        error = json_path + ": cannot write the bench report";
+        error = json_path_ + ": cannot write the bench report";
         return false;
     }
-    json << "{\n  \"show_ms\": " << show_ticks << ",\n  \"frames\": " << samples_.size()
-         << ",\n  \"render_ms\": " << total << ",\n  \"render_cpu_ms\": " << cpu_total
-         << ",\n  \"scenes\": [\n";
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const auto& r = rows[i];
-        json << "    {\"name\": \"" << json_escape(r.name) << "\", \"frames\": " << r.frames
-             << ", \"mean_ms\": " << r.mean_ms << ", \"p50_ms\": " << r.p50_ms
-             << ", \"p99_ms\": " << r.p99_ms << ", \"max_ms\": " << r.max_ms
-             << ", \"total_ms\": " << r.total_ms << ", \"cpu_mean_ms\": " << r.cpu_mean_ms
-             << ", \"cpu_total_ms\": " << r.cpu_total_ms << "}" << (i + 1 < rows.size() ? "," : "")
-             << "\n";
-    }
-    json << "  ]\n}\n";
+    json << this->json(show_ticks);
     if (!json.good()) {
-        error = json_path + ": writing the bench report failed";
+        error = json_path_ + ": writing the bench report failed";
         return false;
     }
 
     // Chart: x = music time (the loading screen before 0), y = frame cost.
-    const std::string svg_path = std::filesystem::path(json_path).replace_extension(".svg").string();
+    const std::string svg_path = std::filesystem::path(json_path_).replace_extension(".svg").string();
     std::ofstream svg(svg_path);
     if (!svg) {
         error = svg_path + ": cannot write the chart";
@@ -168,6 +194,6 @@ bool bench_sink::report(const std::string& json_path, Uint32 show_ticks,
         error = svg_path + ": writing the chart failed";
         return false;
     }
-    std::printf("bench report: %s, chart: %s\n", json_path.c_str(), svg_path.c_str());
+    std::printf("bench report: %s, chart: %s\n", json_path_.c_str(), svg_path.c_str());
     return true;
 }

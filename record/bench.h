@@ -18,7 +18,17 @@ struct scene_cost {
 
 class bench_sink : public frame_sink {
 public:
-    void frame(SDL_Surface* shown, const frame_info& info) override;
+    // json_path: the report (the chart goes beside it as .svg); empty: the
+    // table only. from_first_frame: the show's length counts from the first
+    // frame measured (a run from a start point), not from tick 0.
+    explicit bench_sink(std::string json_path = {}, bool from_first_frame = false)
+        : json_path_(std::move(json_path)), from_first_frame_(from_first_frame) {}
+
+    void frame(SDL_Surface* shown, const flip_info& info) override;
+    // Prints the table and writes the report (see report).
+    bool finish(Uint32 end_tick, long flips, std::string& error) override;
+    // The cost of showing a frame, where a sink times it (the browser's).
+    void add_present_cost(double ms) { present_ms_.push_back(ms); }
 
     // Per-scene figures in order of first appearance.
     std::vector<scene_cost> summary() const;
@@ -26,9 +36,13 @@ public:
     // Tick of the first frame measured (0 before any).
     Uint32 first_tick() const { return samples_.empty() ? 0 : samples_.front().tick; }
 
+    // The JSON report of a show lasting show_ticks: per-scene figures, and
+    // the present costs when a sink timed them.
+    std::string json(Uint32 show_ticks) const;
     // Prints the table to stdout; writes the JSON report and the chart
-    // (json_path with .svg). False with a message when a file fails.
-    bool report(const std::string& json_path, Uint32 show_ticks, std::string& error) const;
+    // (json path with .svg) when there is a path. False with a message when
+    // a file fails.
+    bool report(Uint32 show_ticks, std::string& error) const;
 
 private:
     struct sample {
@@ -39,5 +53,8 @@ private:
         double cost_ms;
         double cpu_ms;
     };
+    std::string json_path_;
+    bool from_first_frame_;
     std::vector<sample> samples_;
+    std::vector<double> present_ms_;
 };

@@ -114,7 +114,7 @@ std::string header(const stream_format& f) {
     std::string v;
     put_uint(v, pixel_width, static_cast<std::uint64_t>(f.width));
     put_uint(v, pixel_height, static_cast<std::uint64_t>(f.height));
-    put_element(v, colour_space, f.colour_space);
+    put_element(v, colour_space, std::string("I420"));
     std::string t = track(video_track, 1, "V_UNCOMPRESSED", video, v);
     if (f.audio_rate > 0) {
         std::string a;

@@ -12,9 +12,6 @@ namespace mkv {
 struct stream_format {
     int width = 640;
     int height = 480;
-    // The pictures' layout as a four-character code: "I420" (8-bit Y, U and
-    // V planes, 4:2:0) or "RGB" + '\x10' (RGB565 little-endian).
-    std::string colour_space = "I420";
     int audio_rate = 0;      // 0: no sound track
     int audio_channels = 2;  // 16-bit signed little-endian samples
     // Nanoseconds per timestamp unit (1000: timestamps in microseconds).
@@ -26,7 +23,7 @@ inline constexpr int audio_track = 2;
 
 // The EBML header, the start of a segment of unknown length (a stream), the
 // segment information and the track list: video track 1 as raw pictures
-// (V_UNCOMPRESSED in the format's colour space), sound track 2 (when the
+// (V_UNCOMPRESSED, I420: 8-bit Y, U and V planes, 4:2:0), sound track 2 (when the
 // format has a rate) as A_PCM/INT/LIT.
 std::string header(const stream_format& f);
 

@@ -1,5 +1,5 @@
-// A streaming WAV writer for the captured song: 16-bit stereo PCM at
-// 44100 Hz, header patched with the final sizes on close. Owns its file.
+// A streaming WAV writer for the captured song: 16-bit stereo PCM at the
+// rate open is given, header patched with the final sizes on close. Owns its file.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,7 @@ private:
     std::FILE* f_ = nullptr;
     std::string path_;
     int channels_ = 2;
-    int rate_ = 44100;
+    int rate_ = 0;  // set by open
     std::uint64_t frames_ = 0;
     bool failed_ = false;
 };

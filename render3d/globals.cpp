@@ -1,5 +1,5 @@
 // The renderer's shared state: depth buffer, target, world offset, sine
-// tables, key colour and weight of the textured room, the texture bitmap.
+// tables, key colour and weight of the textured room.
 #include "globals.h"
 
 #include <algorithm>
@@ -29,7 +29,3 @@ void fill_sin_tables() {
 Uint16 transp_col = 0;
 int transp = 0;
 
-bitmap& texture() {
-    static bitmap tex;  // built on first use, after SDL is set up
-    return tex;
-}

@@ -1,11 +1,9 @@
 // Shared state of the 3D renderer: the depth buffer and its clear, the target
-// surface, the world offset, the sine tables, the textured room's key colour
-// and weight, and the global texture bitmap. Draws nothing.
+// surface, the world offset, the sine tables, and the textured room's key
+// colour and weight. Draws nothing.
 #pragma once
 
 #include <SDL.h>
-
-#include "bitmap.h"
 
 // Depth of pixel (x, y) is z_buffer[y * 640 + x]; larger is nearer.
 inline constexpr int z_buffer_width = 640;
@@ -39,6 +37,3 @@ void fill_sin_tables();
 extern Uint16 transp_col;
 extern int transp;
 
-// The global 640 x 480 texture bitmap, made on first use (never during static
-// initialisation, before SDL is ready).
-bitmap& texture();

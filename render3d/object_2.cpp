@@ -73,13 +73,14 @@ void object_2::plot_wire(long x1, long y1, long x2, long y2) {
 namespace {
 
 // Key colour, then copy (weight 0) or cross-fade with weight k = transp:
-//   out = pre_RGB_tab[s*31 + k] + pre_RGB_tab[d*31 + 30 - k]
+//   out = pre_RGB_tab[s*31 + k] + pre_RGB_tab[d*31 + 30 - k] (through the tables)
 // Texel coordinates are clamped into the texture (u = 1 reads the last column).
 struct room_px {
     object_2& o;
     Uint16 key;
     int k;
     int umax, vmax;
+    const cross_fade& mix;  // weights k and 30 - k
     Uint16* drow = nullptr;
 
     void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
@@ -90,22 +91,14 @@ struct room_px {
         Uint16* const dr = drow;
         const Uint16* const tex = o.tex_pixels;
         const std::ptrdiff_t pitch = o.tex_pitch;
-        const int* const ws = pre_RGB_tab + k;       // texel weight k
-        const int* const wd = pre_RGB_tab + 30 - k;  // target weight 30 - k
+        const cross_fade& m = mix;
+        const int kk = k;
         for (int x = xa; x < xb; ++x) {
             const raster::coord c = next();
             const Uint16 s = Inside ? tex[c.v * pitch + c.u]
                                     : tex[std::clamp(c.v, 0, vmax) * pitch + std::clamp(c.u, 0, umax)];
             if (s == key) continue;
-            if (k == 0) {
-                dr[x] = s;
-                continue;
-            }
-            const Uint16 d = dr[x];
-            const int r = ws[px::red(s) * 31] + wd[px::red(d) * 31];
-            const int g = ws[px::green(s) * 31] + wd[px::green(d) * 31];
-            const int b = ws[px::blue(s) * 31] + wd[px::blue(d) * 31];
-            dr[x] = static_cast<Uint16>((r << 11) + (g << 6) + b);
+            dr[x] = kk == 0 ? s : m(s, dr[x]);
         }
     }
 };
@@ -130,8 +123,10 @@ void object_2::show(int mode, int vertex_set, int tex_set) {
     const int w = std::min(raster::cols, target->w);
     const int h = std::min(raster::rows, target->h);
     const bool has_tex = tex_surface && tex_surface->w > 0 && tex_surface->h > 0;
-    room_px px{*this, transp_col, std::clamp(transp, 0, 30),
-                has_tex ? tex_surface->w - 1 : 0, has_tex ? tex_surface->h - 1 : 0};
+    const int k = std::clamp(transp, 0, 30);
+    cross_fade mix;  // filled only when faces will blend
+    if (mode == 3 && has_tex && k != 0) mix.set(k, k, k, 30 - k, 30 - k, 30 - k);
+    room_px px{*this, transp_col, k, has_tex ? tex_surface->w - 1 : 0, has_tex ? tex_surface->h - 1 : 0, mix};
     auto dot = [this, w, h](int x, int y, Uint16 c) {
         if (x >= 0 && x < w && y >= 0 && y < h)
             dst_pixels[static_cast<std::ptrdiff_t>(y) * dst_pitch + x] = c;

@@ -109,29 +109,31 @@ inline void edge_row(O& o, int* tx, int* tu, int* tv, long long r, long long x, 
     }
 }
 
-// Walks the edge (x1, y1) -> (x2, y2) carrying (us, vs) -> (ue, ve) into the
-// tables tx, tu, tv. Accumulators are exact (see exact.h): on every edge
-// whose ends lie on the screen they equal double-precision accumulators.
-template <class O>
-void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, long ay2, long aus,
-               long avs, long aue, long ave) {
-    const long long x1 = clamp_arg(ax1), y1 = clamp_arg(ay1), x2 = clamp_arg(ax2),
-                    y2 = clamp_arg(ay2);
-    const long long us = clamp_arg(aus), vs = clamp_arg(avs), ue = clamp_arg(aue),
-                    ve = clamp_arg(ave);
+// The walk proper, its arguments already clamped; `small` tells whether
+// they all lie within +-small_arg (then only the plain double walks run).
+template <bool small, class O>
+void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long y1, long long x2, long long y2,
+                       long long us, long long vs, long long ue, long long ve) {
     const long long dx = x2 - x1, dy = y2 - y1;
-    const bool small = is_small(ax1) && is_small(ay1) && is_small(ax2) && is_small(ay2) &&
-                       is_small(aus) && is_small(avs) && is_small(aue) && is_small(ave);
     // m = dy / (dx + 0.00001) as a float
-    const float m = static_cast<float>(static_cast<double>(dy) / (static_cast<double>(dx) + 0.00001));
+    auto slope = [dx, dy] {
+        return static_cast<float>(static_cast<double>(dy) / (static_cast<double>(dx) + 0.00001));
+    };
     // Flat where -1 <= m <= 1. On small edges with |dy| != |dx| the integers
     // decide without waiting for the division: |dy| < |dx| makes the quotient
     // smaller than 1 in size, and |dy| > |dx| makes it at least
     // (|dx| + 1) / (|dx| + 0.00001) > 1 + 2^-14 (|dx| <= 2^13), well above
-    // the float next to 1.
+    // the float next to 1. A steep edge never needs m itself.
     const long long adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
-    const bool flat = small && adx != ady ? ady < adx : (m >= -1.0f && m <= 1.0f);
+    bool flat;
+    if (small && adx != ady) {
+        flat = ady < adx;
+    } else {
+        const float q = slope();
+        flat = q >= -1.0f && q <= 1.0f;
+    }
     if (flat) {
+        const float m = slope();
         // flat: by columns; su = (ue - us) / (dx - 0.0001) as a float
         const float su = static_cast<float>(static_cast<double>(ue - us) / (static_cast<double>(dx) - 0.0001));
         const float sv = static_cast<float>(static_cast<double>(ve - vs) / (static_cast<double>(dx) - 0.0001));
@@ -147,11 +149,13 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
             // plain double sums are exact here
             double a = static_cast<double>(r0), ua = static_cast<double>(u0), va = static_cast<double>(v0);
             const double dm = m, dsu = su, dsv = sv;
+            int wy = o.walk_y;
             for (long long j = 0; j < count; ++j) {
-                o.walk_y = static_cast<int>(a);
-                edge_row(o, tx, tu, tv, o.walk_y, xs + j, ua, va);
+                wy = static_cast<int>(a);
+                edge_row(o, tx, tu, tv, wy, xs + j, ua, va);
                 a += dm, ua += dsu, va += dsv;
             }
+            o.walk_y = wy;
             return;
         }
         const i128 mf = fx_from_float(m), suf = fx_from_float(su), svf = fx_from_float(sv);
@@ -222,12 +226,18 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
             ua = fx_to_double(fx_from_int(us) + static_cast<i128>(j0) * fx_from_float(su));
             va = fx_to_double(fx_from_int(vs) + static_cast<i128>(j0) * fx_from_float(sv));
         }
+        // rows y1 + j0 .. y1 + j1 all lie on the screen
         const double dn = n, dsu = su, dsv = sv;
+        int wx = o.walk_x;
         for (long long j = j0; j <= j1; ++j) {
-            o.walk_x = static_cast<int>(a);
-            edge_row(o, tx, tu, tv, y1 + j, o.walk_x, ua, va);
+            const long long r = y1 + j;
+            wx = static_cast<int>(a);
+            tx[r] = wx;
+            tu[r] = static_cast<int>(static_cast<long long>(ua));
+            tv[r] = static_cast<int>(static_cast<long long>(va));
             a += dn, ua += dsu, va += dsv;
         }
+        o.walk_x = wx;
         return;
     }
     const i128 nf = fx_from_float(n), suf = fx_from_float(su), svf = fx_from_float(sv);
@@ -239,6 +249,23 @@ void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, lo
         edge_row(o, tx, tu, tv, y1 + j, o.walk_x, ua, va);
         a += nf, ua += suf, va += svf;
     }
+}
+
+// Walks the edge (x1, y1) -> (x2, y2) carrying (us, vs) -> (ue, ve) into the
+// tables tx, tu, tv. Accumulators are exact (see exact.h): on every edge
+// whose ends lie on the screen they equal double-precision accumulators.
+template <class O>
+inline void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, long ay2, long aus,
+                      long avs, long aue, long ave) {
+    // All eight within +-small_arg: shifted up by small_arg (unsigned, so a
+    // value below -small_arg wraps to a huge one) none exceeds 2 * small_arg.
+    auto up = [](long a) { return static_cast<unsigned long>(a) + static_cast<unsigned long>(small_arg); };
+    const unsigned long top = std::max({up(ax1), up(ay1), up(ax2), up(ay2), up(aus), up(avs), up(aue), up(ave)});
+    if (top <= 2 * static_cast<unsigned long>(small_arg))
+        walk_edge_clamped<true>(o, tx, tu, tv, ax1, ay1, ax2, ay2, aus, avs, aue, ave);
+    else
+        walk_edge_clamped<false>(o, tx, tu, tv, clamp_arg(ax1), clamp_arg(ay1), clamp_arg(ax2), clamp_arg(ay2),
+                                 clamp_arg(aus), clamp_arg(avs), clamp_arg(aue), clamp_arg(ave));
 }
 
 // White line (x1, y1) -> (x2, y2) into o.dst_pixels, clipped to w x h. The
@@ -308,28 +335,34 @@ template <class O, class Px>
 void spans(O& o, double span_bias, int w, int h, Px& px) {
     const int y0 = std::max(o.y_top, 0);
     const int y1 = std::min(o.y_bottom, rows);
-    for (o.span_y = y0; o.span_y < y1; ++o.span_y) {
-        const int y = o.span_y;
-        if (o.left_x[y] > o.right_x[y]) {
-            std::swap(o.left_x, o.right_x);
-            std::swap(o.left_u, o.right_u);
-            std::swap(o.left_v, o.right_v);
+    // The tables, the row and the span ends live in locals while the rows
+    // run (the pixel stores cannot then force them to be reloaded) and are
+    // left in o as the loop ends.
+    int *lx = o.left_x, *rx = o.right_x, *lut = o.left_u, *rut = o.right_u, *lvt = o.left_v, *rvt = o.right_v;
+    int x0 = o.span_x0, x1 = o.span_x1, last_x = o.span_x;
+    int y = y0;
+    for (; y < y1; ++y) {
+        if (lx[y] > rx[y]) {
+            std::swap(lx, rx);
+            std::swap(lut, rut);
+            std::swap(lvt, rvt);
         }
-        o.span_x0 = o.left_x[y];
-        o.span_x1 = o.right_x[y];
-        const long long width = static_cast<long long>(o.span_x1) - o.span_x0;
-        const long long xa = std::max<long long>(o.span_x0, 0);
-        const long long xb = std::min<long long>(o.span_x1, w);
+        x0 = lx[y];
+        x1 = rx[y];
+        const long long width = static_cast<long long>(x1) - x0;
+        const long long xa = std::max<long long>(x0, 0);
+        const long long xb = std::min<long long>(x1, w);
         if (xa >= xb || y >= h) continue;
         const double den = static_cast<double>(width) + span_bias;
-        const long long lu = o.left_u[y], lv = o.left_v[y];
-        const float du = static_cast<float>(static_cast<double>(o.right_u[y] - lu) / den);
-        const float dv = static_cast<float>(static_cast<double>(o.right_v[y] - lv) / den);
-        const long long skip = xa - o.span_x0;
-        const long long steps = xb - 1 - o.span_x0;
+        const int lu_i = lut[y], lv_i = lvt[y], ru_i = rut[y], rv_i = rvt[y];
+        const long long lu = lu_i, lv = lv_i;
+        const float du = static_cast<float>(static_cast<double>(ru_i - lu) / den);
+        const float dv = static_cast<float>(static_cast<double>(rv_i - lv) / den);
+        const long long skip = xa - x0;
+        const long long steps = xb - 1 - x0;
         px.row(y);
-        if (o.span_x0 >= 0 && o.span_x1 <= cols && is_small(o.left_u[y]) && is_small(o.right_u[y]) &&
-            is_small(o.left_v[y]) && is_small(o.right_v[y])) {
+        last_x = static_cast<int>(xb);
+        if (x0 >= 0 && x1 <= cols && is_small(lu_i) && is_small(ru_i) && is_small(lv_i) && is_small(rv_i)) {
             // The span starts on the screen and is 1..640 wide with texture
             // coordinates within +-2^12: du and dv are 0 or within
             // [2^-10, 2^13.001], so their last bit is at least 2^-33, and
@@ -353,7 +386,6 @@ void spans(O& o, double span_bias, int w, int h, Px& px) {
                     px.template span<true>(static_cast<int>(xa), static_cast<int>(xb), next);
                 else
                     px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), next);
-                o.span_x = static_cast<int>(xb);
                 continue;
             }
         }
@@ -370,7 +402,6 @@ void spans(O& o, double span_bias, int w, int h, Px& px) {
                     u += du_fx, v += dv_fx;
                     return c;
                 });
-                o.span_x = static_cast<int>(xb);
                 continue;
             }
         }
@@ -395,8 +426,10 @@ void spans(O& o, double span_bias, int w, int h, Px& px) {
                 return c;
             });
         }
-        o.span_x = static_cast<int>(xb);
     }
+    o.span_y = y;
+    o.left_x = lx, o.right_x = rx, o.left_u = lut, o.right_u = rut, o.left_v = lvt, o.right_v = rvt;
+    o.span_x0 = x0, o.span_x1 = x1, o.span_x = last_x;
 }
 
 }  // namespace raster

@@ -47,15 +47,10 @@ struct opaque_px {
 
 // Cross-fade, no depth test: per channel
 //   out = pre_RGB_tab[s*31 + w] + pre_RGB_tab[d*31 + 30 - w]
-// written as (r << 11) + (g << 6) + b.
+// written as (r << 11) + (g << 6) + b, through the face weights' tables.
 struct fade_px {
     object& o;
-    const int* ws_r;  // pre_RGB_tab + w_red: texel weight column
-    const int* ws_g;
-    const int* ws_b;
-    const int* wd_r;  // pre_RGB_tab + 30 - w_red: destination weight column
-    const int* wd_g;
-    const int* wd_b;
+    const cross_fade& mix;
     unsigned umax, vmax;
     Uint16* drow = nullptr;
 
@@ -66,18 +61,12 @@ struct fade_px {
         Uint16* const dr = drow;
         const Uint16* const tex = o.tex_pixels;
         const std::ptrdiff_t pitch = o.tex_pitch;
-        const int *const sr = ws_r, *const sg = ws_g, *const sb = ws_b;
-        const int *const dr_r = wd_r, *const dr_g = wd_g, *const dr_b = wd_b;
+        const cross_fade& m = mix;
         const unsigned um = umax, vm = vmax;
         for (int x = xa; x < xb; ++x) {
             const raster::coord c = next();
             if (!Inside && (static_cast<unsigned>(c.u) > um || static_cast<unsigned>(c.v) > vm)) continue;
-            const Uint16 s = tex[c.v * pitch + c.u];
-            const Uint16 d = dr[x];
-            const int r = sr[px::red(s) * 31] + dr_r[px::red(d) * 31];
-            const int g = sg[px::green(s) * 31] + dr_g[px::green(d) * 31];
-            const int b = sb[px::blue(s) * 31] + dr_b[px::blue(d) * 31];
-            dr[x] = static_cast<Uint16>((r << 11) + (g << 6) + b);
+            dr[x] = m(tex[c.v * pitch + c.u], dr[x]);
         }
     }
 };
@@ -136,11 +125,13 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
             dst_pixels[static_cast<std::ptrdiff_t>(y) * dst_pitch + x] = c;
     };
 
-    const int wr = weight(w_red), wg = weight(w_green), wb = weight(w_blue);
-    fade_px fade{*this,
-                 pre_RGB_tab + wr, pre_RGB_tab + wg, pre_RGB_tab + wb,
-                 pre_RGB_tab + 30 - wr, pre_RGB_tab + 30 - wg, pre_RGB_tab + 30 - wb,
-                 static_cast<unsigned>(tw - 1), static_cast<unsigned>(th - 1)};
+    // The cross-fade's tables, filled only when a face will use them.
+    cross_fade mix;
+    if (mode == 3 && tsurf && blend == 1) {
+        const int wr = weight(w_red), wg = weight(w_green), wb = weight(w_blue);
+        mix.set(wr, wg, wb, 30 - wr, 30 - wg, 30 - wb);
+    }
+    fade_px fade{*this, mix, static_cast<unsigned>(tw - 1), static_cast<unsigned>(th - 1)};
     opaque_px opaque{*this, 0, static_cast<unsigned>(tw - 1), static_cast<unsigned>(th - 1)};
 
     // The projection is a function of the vertex alone (the offsets do not

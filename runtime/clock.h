@@ -1,44 +1,55 @@
-// The one source of time for the whole show: the tick counter, live (SDL's
-// millisecond timer) or simulated (a virtual counter that only waits move).
-// Music time, pattern and row come from the sound layer, which reads ticks here.
+// The one source of time for a run: the tick counter, live (SDL's
+// millisecond timer) or simulated (a virtual counter that only waits move),
+// and the stop request injected at a chosen tick. Each run owns one clock;
+// the clk:: calls read the clock of the run being played.
 #pragma once
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdint>
 
-namespace clk {
+class show_clock {
+public:
+    // Live: ticks are SDL_GetTicks() from the clock's start. Simulated: ticks
+    // start at 0 and move only through advance_to(); drawing costs no virtual
+    // time, so every simulated run produces the same frames.
+    void set_simulated(bool simulated);
+    bool simulated() const { return sim_.load(); }
+    Uint32 ticks();
+    // Simulated: hands over to the live clock, which counts on from the
+    // current virtual tick. Live: does nothing.
+    void go_live();
+    // Simulated: moves the virtual counter forward to tick t (never back).
+    // A wait that keeps asking for a tick already reached can never end:
+    // after stall_limit such calls in a row it throws std::logic_error.
+    void advance_to(Uint32 t);
+    // Stop-request injection (--quit-at MS); 0 disables it.
+    void set_quit_at(Uint32 ms);
+    // True once the injected stop is due and not yet delivered.
+    bool take_injected_quit();
 
-// Live: ticks are SDL_GetTicks(). Simulated: ticks start at 0 and move only
-// through advance_to(); drawing costs no virtual time, so every simulated run
-// produces the same frames.
+    static constexpr unsigned stall_limit = 1u << 20;
+
+private:
+    // Atomics: the audio callback thread reads ticks() too. Live ticks =
+    // SDL_GetTicks() - live_base_ (unsigned arithmetic); -1: not started.
+    std::atomic<bool> sim_{false};
+    std::atomic<Uint32> virtual_now_{0};
+    std::atomic<std::int64_t> live_base_{-1};
+    std::atomic<Uint32> quit_at_{0};
+    std::atomic<bool> quit_delivered_{false};
+    unsigned stalled_calls_ = 0;  // main thread only
+};
+
+// The clock of the run being played (see show_run).
+namespace clk {
 void set_simulated(bool simulated);
 bool simulated();
-
-// Milliseconds since the clock started (the only tick source of the show).
 Uint32 ticks();
-
-// Simulated clock: hands over to the live clock, which counts on from the
-// current virtual tick (a start point reached: the show goes on live).
-// Live clock: does nothing.
 void go_live();
-
-// Simulated clock: moves the virtual counter forward to tick t (never back).
-// Live clock: does nothing. A simulated wait that keeps asking for a tick the
-// clock has already reached can never end: after stall_limit such calls in a
-// row, advance_to throws std::logic_error naming the tick instead of letting
-// the wait spin forever.
 void advance_to(Uint32 t);
-inline constexpr unsigned stall_limit = 1u << 20;
-
-// Stop-request injection (--quit-at MS): once ticks() reaches ms, the next
-// stop poll sees a window-close request. 0 disables it.
+inline constexpr unsigned stall_limit = show_clock::stall_limit;
 void set_quit_at(Uint32 ms);
-// True once the injected stop is due and not yet delivered; delivering it
-// (the caller pushes the close event) clears the flag.
 bool take_injected_quit();
-
-// Resets the clock to its start state (tests).
-void reset();
-
 }  // namespace clk

@@ -1,15 +1,14 @@
 // Presentation: blits a bitmap to the screen and flips, or flips what an
-// effect already wrote into the screen; hands every flip to the frame sink.
-// Before a start point is reached a flip is counted but neither presented
-// nor handed on. Draws nothing itself.
+// effect already wrote into the screen; hands every flip to the current
+// run's sink. Before a start point is reached a flip is counted but neither
+// presented nor handed on. Draws nothing itself.
 #include "display.h"
 
 #include "bitmap.h"
-#include "frame.h"
+#include "pacing.h"
 #include "platform.h"
+#include "show_run.h"
 #include "sound_layer.h"
-#include "clock.h"
-#include "start.h"
 
 #include <chrono>
 #include <ctime>
@@ -18,57 +17,58 @@ SDL_Surface* screen = nullptr;
 int fullscreen = 1;
 
 namespace {
-frame_sink* active_sink = nullptr;
-const control* show_control = nullptr;
-long flips = 0;
-const char* scene_label = "";
-bool headless_display = false;
-std::uint64_t work_start = 0;
-std::uint64_t work_start_cpu = 0;
 
-frame_info current_info() {
-    frame_info info;
-    info.index = flips;
-    info.tick = clk::ticks();
-    info.scene = scene_label;
-    if (show_control && show_control->song && sound_layer::playing(show_control->song)) {
+display_state& state() { return show_run::current().display; }
+
+flip_info current_info(show_run& run) {
+    const display_state& d = run.display;
+    flip_info info;
+    info.index = d.flips;
+    info.tick = run.clock.ticks();
+    info.scene = d.scene;
+    if (d.music && d.music->song && sound_layer::playing(d.music->song)) {
         info.music_playing = true;
-        info.music_ms = music_time(*show_control);
-        info.order = FMUSIC_GetOrder(show_control->song);
-        info.pattern = FMUSIC_GetPattern(show_control->song);
-        info.row = FMUSIC_GetRow(show_control->song);
+        info.music_ms = music_time(*d.music);
+        info.order = FMUSIC_GetOrder(d.music->song);
+        info.pattern = FMUSIC_GetPattern(d.music->song);
+        info.row = FMUSIC_GetRow(d.music->song);
     }
     return info;
 }
 
-// One flip of the screen, whose pixels are final: the start test, then
-// presenting (show_rect: the rectangle just blitted, or none), then the sink.
-// The frame's information is read before presenting; presenting costs no
-// time on the simulated clock, where the sinks run.
-void flip(const SDL_Rect* shown_rect) {
-    const bool need_info = active_sink || start::pending();
-    const frame_info info = need_info ? current_info() : frame_info{};
-    if (start::reached(info)) {
-        if (!headless_display) {
-            if (shown_rect)
-                platform::present_rect(screen, *shown_rect);
-            else
-                platform::present(screen);
-        }
-        if (active_sink)
-            active_sink->frame(screen, info);
+// The frame's path once its pixels are final: presented (unless headless),
+// then handed to the sink.
+void hand_on(display_state& d, const flip_info& info) {
+    if (!d.headless)
+        platform::present(screen);
+    if (d.sink)
+        d.sink->frame(screen, info);
+}
+
+// One flip of the screen: the start test, then the frame's path. The
+// frame's information is read before presenting; presenting costs no time
+// on the simulated clock, where the sinks run.
+void flip() {
+    show_run& run = show_run::current();
+    display_state& d = run.display;
+    const bool pending = run.start.pending();
+    const flip_info info = d.sink || pending ? current_info(run) : flip_info{};
+    if (run.start.reached(info)) {
+        if (pending)
+            run.start_reached();
+        hand_on(d, info);
     }
-    ++flips;
+    ++d.flips;
     display::mark_work_start();
 }
 }  // namespace
 
 namespace display {
-void set_sink(frame_sink* sink) { active_sink = sink; }
-void set_control(const control* c) { show_control = c; }
-void set_headless(bool headless) { headless_display = headless; }
-long frames_shown() { return flips; }
-const char* scene() { return scene_label; }
+void set_sink(frame_sink* sink) { state().sink = sink; }
+void set_music_source(const control* c) { state().music = c; }
+long frames_shown() { return state().flips; }
+const char* scene() { return state().scene; }
+void show_screen() { platform::present(screen); }
 std::uint64_t now_ns() {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::steady_clock::now().time_since_epoch()).count());
@@ -80,22 +80,19 @@ std::uint64_t cpu_now_ns() {
            static_cast<std::uint64_t>(ts.tv_nsec);
 }
 void mark_work_start() {
-    work_start = now_ns();
-    work_start_cpu = cpu_now_ns();
+    display_state& d = state();
+    d.work_start = now_ns();
+    d.work_start_cpu = cpu_now_ns();
 }
-std::uint64_t work_start_ns() { return work_start; }
-std::uint64_t work_start_cpu_ns() { return work_start_cpu; }
-void reset() {
-    flips = 0;
-    scene_label = "";
-}
+std::uint64_t work_start_ns() { return state().work_start; }
+std::uint64_t work_start_cpu_ns() { return state().work_start_cpu; }
 }  // namespace display
 
-void set_scene(const char* name) { scene_label = name ? name : ""; }
+void set_scene(const char* name) { state().scene = name ? name : ""; }
 
 void present(bitmap& b) {
     SDL_UpperBlit(b.surface, &b.src_rect, screen, &b.dst_rect);
-    flip(&b.dst_rect);
+    flip();
 }
 
-void flip_screen() { flip(nullptr); }
+void flip_screen() { flip(); }

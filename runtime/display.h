@@ -1,11 +1,12 @@
 // The display: the screen surface, the windowed/fullscreen choice, and the
 // two ways a frame reaches it (present a bitmap, flip). Frame sinks (capture,
-// bench) see every flip here; nothing else writes to the display.
+// bench, the page) see every flip here; nothing else writes to the display.
 #pragma once
 
 #include <SDL.h>
 
 #include <cstdint>
+#include <string>
 
 struct control;
 
@@ -13,7 +14,7 @@ extern SDL_Surface* screen;  // the display surface the platform opened
 extern int fullscreen;       // 1 = fullscreen (default), 0 = windowed ("-w")
 
 // What a frame sink learns about each flip.
-struct frame_info {
+struct flip_info {
     long index = 0;            // 0, 1, 2, ... over the whole run
     Uint32 tick = 0;           // clock ticks at the flip
     bool music_playing = false;
@@ -28,15 +29,33 @@ struct frame_info {
 class frame_sink {
 public:
     virtual ~frame_sink() = default;
-    virtual void frame(SDL_Surface* shown, const frame_info& info) = 0;
+    // Before the display opens: false with the reason when the sink cannot
+    // work (an output that cannot be created).
+    virtual bool open(std::string& /*error*/) { return true; }
+    virtual void frame(SDL_Surface* shown, const flip_info& info) = 0;
+    // After the last flip, at tick end_tick with `flips` flips counted:
+    // false with the reason when the sink's output fails.
+    virtual bool finish(Uint32 /*end_tick*/, long /*flips*/, std::string& /*error*/) { return true; }
+};
+
+// A run's display state: what the flips count and whom they go to.
+struct display_state {
+    frame_sink* sink = nullptr;       // not owned
+    const control* music = nullptr;   // where music time is read (nullptr before the song loads)
+    long flips = 0;
+    const char* scene = "";
+    bool headless = false;            // draw into the screen surface, never present it
+    std::uint64_t work_start = 0;     // see mark_work_start
+    std::uint64_t work_start_cpu = 0;
 };
 
 namespace display {
-// The sink that sees flips (nullptr: none). Not owned.
+// The current run's sink (nullptr: none). Not owned.
 void set_sink(frame_sink* sink);
-// The control variables the frame information reads music time from; set by
+// The control variables the flip information reads music time from (the
+// song and its start); set by
 // intro once the song is loaded (nullptr before).
-void set_control(const control* c);
+void set_music_source(const control* c);
 // Frames flipped so far, and the current scene label.
 long frames_shown();
 const char* scene();
@@ -48,10 +67,7 @@ std::uint64_t work_start_ns();      // wall time
 std::uint64_t work_start_cpu_ns();  // this thread's CPU time
 std::uint64_t now_ns();
 std::uint64_t cpu_now_ns();
-// Headless runs (capture, bench) draw into the screen surface but skip
-// presenting: the dummy display shows nothing, and the
-// sinks read the screen surface itself.
-void set_headless(bool headless);
-// Resets the frame counter and scene label (tests).
-void reset();
+// Shows the screen now, headless or not (a sink that shows some frames of
+// a headless run).
+void show_screen();
 }  // namespace display

@@ -6,10 +6,10 @@
 
 #include <SDL.h>
 
-#include <functional>
+#include <cstdint>
 #include <string>
 
-struct frame_info;
+struct flip_info;
 
 struct start_point {
     bool set = false;
@@ -17,27 +17,36 @@ struct start_point {
     std::string scene;    // ...or, when named, the scene's first frame
 };
 
-namespace start {
-
 // The scenes a start point can name, in show order.
-inline constexpr const char* scene_names[] = {"title",    "beat",      "flame", "corner",
-                                              "backdrop", "greetings", "final"};
-// Music time at which the show ends: a start point must lie before it.
+inline constexpr const char* start_scene_names[] = {"title",    "beat",      "flame", "corner",
+                                                    "backdrop", "greetings", "final"};
+// Music time at which the show ends: the final scene stops there, and a
+// start point must lie before it.
 inline constexpr Uint32 show_end_ms = 160000;
 
 // Reads "130000" (music ms) or a scene name. False with a message otherwise.
-bool parse(const std::string& text, start_point& out, std::string& error);
+bool parse_start_point(const std::string& text, start_point& out, std::string& error);
 
-// Arms the start point: frames stay unseen until it is reached, and then
-// on_reach runs once (before that frame is presented). An unset point
-// disarms it.
-void arm(const start_point& p, std::function<void()> on_reach = {});
-// True while armed and not reached yet.
-bool pending();
-// The display's test at every flip: true when the frame is seen (no start
-// point, or reached at this frame or before).
-bool reached(const frame_info& info);
-// Disarms and forgets (tests).
-void reset();
+// A run's start test: armed with a point, it keeps frames unseen until the
+// point is reached.
+class start_gate {
+public:
+    // Arms the gate (an unset point disarms it).
+    void arm(const start_point& p);
+    // True while armed and not reached yet.
+    bool pending() const { return armed_; }
+    // The display's test at every flip: true when the frame is seen (no
+    // start point, or reached at this frame or before).
+    bool reached(const flip_info& info);
 
-}  // namespace start
+private:
+    std::string target_text() const;
+    void progress(const flip_info& info);
+    void finish_progress();
+
+    start_point point_;
+    bool armed_ = false;
+    std::uint64_t armed_ns_ = 0;
+    std::uint64_t last_print_ns_ = 0;
+    bool printed_ = false;
+};

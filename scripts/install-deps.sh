@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the show needs to build, generate its data,
-# play and test, when any of them is missing. Nothing is downloaded outside
-# Debian's own package archive.
+# play and test, when any of them is missing, and unpacks kissfft's Debian
+# source package, which the show compiles itself (cmake/kissfft.cmake).
+# Nothing is downloaded outside Debian's own package archive.
 set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
   libsdl1.2-compat-dev libsdl2-dev libstb-dev
-  libopenmpt-dev libkissfft-dev
+  libopenmpt-dev dpkg-dev
   libpng-dev zlib1g-dev libjpeg-dev
   libfreetype-dev fonts-dejavu-core
   libcli11-dev libgtest-dev libbenchmark-dev
@@ -20,7 +21,12 @@ for p in "${packages[@]}"; do
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
 
+fetch_sources() {
+  "$(dirname "$0")/deb-source.sh" kissfft >/dev/null
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
+  fetch_sources
   exit 0
 fi
 
@@ -37,3 +43,4 @@ else
 fi
 "${apt[@]}" update -q
 "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
+fetch_sources

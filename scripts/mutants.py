@@ -6,13 +6,23 @@ Each mutant changes one operator or constant on one line: a comparison
 (< <= > >= == !=), an increment of one (+ 1 / - 1), or a logical and/or.
 For every mutant the scratch build is rebuilt (ccache keeps that quick),
 the chosen tests run with a time limit, and the file is put back. A mutant
-that breaks the build is not counted. Not part of `make test`.
+that breaks the build is not counted; nor is one whose rebuilt object files
+are byte for byte the old ones (it does not change the code: equivalent).
+Not part of `make test`.
 
+By default each mutant is judged by its own library's fast tests: the CTest
+label named after the file's top folder (sound/x.cpp: label "sound"), less
+the whole-show tests (label "show"), and only the targets those tests need
+are rebuilt. --all runs every test instead. A folder given as a file stands
+for every .cpp and .h under it.
+
+    scripts/mutants.py sound record runtime --count 40 --seed 7
     scripts/mutants.py runtime/frame.cpp effects/fade.cpp --count 20
     scripts/mutants.py render3d/raster_core.h --tests 'R3d' --count 10 --seed 3
-    scripts/mutants.py runtime/frame.cpp --targets runtime_tests --tests rt_frame
 """
 import argparse
+import hashlib
+import json
 import os
 import random
 import re
@@ -64,12 +74,58 @@ def run(cmd, cwd, timeout=None, quiet=True):
         return -1, "timed out"
 
 
+def expand(root, names):
+    """Files as given; a folder stands for every .cpp and .h below it."""
+    out = []
+    for rel in names:
+        full = os.path.join(root, rel)
+        if os.path.isdir(full):
+            for d, _, files in sorted(os.walk(full)):
+                out += sorted(os.path.relpath(os.path.join(d, f), root) for f in files
+                              if f.endswith((".cpp", ".h")))
+        else:
+            out.append(rel)
+    return out
+
+
+def own_tests(build, label):
+    """(ctest arguments, targets) for a library's fast tests: its label, less
+    the whole-show tests; None when no test carries the label."""
+    args = ["-L", f"^{label}$", "-LE", "^show$"]
+    code, out = run(["ctest", "--show-only=json-v1", *args], build)
+    if code != 0:
+        return None
+    tests = json.loads(out[out.index("{"):]).get("tests", [])
+    targets = sorted({os.path.basename(t["command"][0]) for t in tests if t.get("command")})
+    return (args, targets) if targets else None
+
+
+def objects(build):
+    """Every object file of the build with its digest and time."""
+    out = {}
+    for d, _, files in os.walk(build):
+        for f in files:
+            if f.endswith(".o"):
+                p = os.path.join(d, f)
+                with open(p, "rb") as fh:
+                    out[p] = (hashlib.sha1(fh.read()).hexdigest(), os.stat(p).st_mtime_ns)
+    return out
+
+
+def same_code(build, before):
+    """True when every object rebuilt since `before` was taken is unchanged."""
+    after = objects(build)
+    rebuilt = [p for p, (_, t) in after.items() if p not in before or before[p][1] != t]
+    return all(p in before and before[p][0] == after[p][0] for p in rebuilt)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("files", nargs="+", help="source files, relative to the repository root")
     ap.add_argument("--count", type=int, default=20, help="mutants to try (picked at random)")
     ap.add_argument("--seed", type=int, default=1)
-    ap.add_argument("--tests", default="", help="ctest -R regex (default: every test)")
+    ap.add_argument("--tests", default="", help="ctest -R regex (instead of the library's own tests)")
+    ap.add_argument("--all", action="store_true", help="every test, whole-show tests included")
     ap.add_argument("--timeout", type=int, default=600, help="seconds per test run")
     ap.add_argument("--targets", nargs="*", default=[], help="build only these CMake targets (default: all and data)")
     ap.add_argument("--scratch", default="", help="scratch folder to reuse (default: a new one in /tmp)")
@@ -80,23 +136,39 @@ def main():
     src = os.path.join(scratch, "src")
     build = os.path.join(scratch, "build")
     print(f"scratch copy: {scratch}")
-    run(["rsync", "-a", "--delete", "--exclude", "/build*", "--exclude", ".git", root + "/", src + "/"], root)
+    # The sources without build folders or history; a reused scratch copy is refreshed.
+    shutil.rmtree(src, ignore_errors=True)
+    shutil.copytree(root, src, symlinks=True,
+                    ignore=lambda d, names: [n for n in names if n == ".git" or
+                                             (d == root and (n.startswith("build") or n == "node_modules"))])
     cfg = ["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DOSTRA_BENCH=OFF",
            "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
-    make = ["cmake", "--build", build, "-j2"] + (["--target", *args.targets] if args.targets else [])
-    if run(cfg, src)[0] != 0 or run(make, src)[0] != 0 \
-            or (not args.targets and run(["cmake", "--build", build, "--target", "data"], src)[0] != 0):
+    full = ["cmake", "--build", build, "-j2"]
+    if run(cfg, src)[0] != 0 or run(full, src)[0] != 0 \
+            or run(["cmake", "--build", build, "--target", "data"], src)[0] != 0:
         sys.exit("the unmodified scratch copy does not build")
 
+    def judge(rel):
+        """(ctest arguments, build command) that judge a mutant of rel."""
+        if args.tests or args.all:
+            sel = ["-R", args.tests] if args.tests else []
+            tgt = args.targets
+        else:
+            own = own_tests(build, rel.split("/")[0])
+            if own is None:
+                sys.exit(f"no test carries the label '{rel.split('/')[0]}': name --tests or --all")
+            sel, tgt = own[0], args.targets or own[1]
+        return sel, full + (["--target", *tgt] if tgt else [])
+
     pool = []
-    for rel in args.files:
+    for rel in expand(src, args.files):
         lines, found = sites(os.path.join(src, rel))
         pool += [(rel, *s) for s in found]
     rng = random.Random(args.seed)
     picked = rng.sample(pool, min(args.count, len(pool)))
-    print(f"{len(pool)} mutant sites in {len(args.files)} file(s); trying {len(picked)}")
+    print(f"{len(pool)} mutant sites; trying {len(picked)} (seed {args.seed})")
 
-    caught = survived = broken = 0
+    caught = survived = broken = equivalent = 0
     survivors = []
     for rel, n, a, b, rep in picked:
         path = os.path.join(src, rel)
@@ -108,14 +180,18 @@ def main():
         where = f"{rel}:{n + 1}: {before.strip()}  ->  {lines[n].strip()}"
         with open(path, "w", encoding="utf-8") as f:
             f.write("\n".join(lines))
+        sel, make = judge(rel)
+        before_objs = objects(build)
         try:
             if run(make, src)[0] != 0:
                 broken += 1
                 print(f"  no build  {where}")
                 continue
-            cmd = ["ctest", "--timeout", str(args.timeout), "-j2", "--stop-on-failure"]
-            if args.tests:
-                cmd += ["-R", args.tests]
+            if same_code(build, before_objs):
+                equivalent += 1
+                print(f"  same code {where}")
+                continue
+            cmd = ["ctest", "--timeout", str(args.timeout), "-j2", "--stop-on-failure", *sel]
             code, _ = run(cmd, build, timeout=args.timeout * 4)
             if code != 0:
                 caught += 1
@@ -127,8 +203,12 @@ def main():
         finally:
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original)
+            # The next mutant starts from the unmodified build.
+            run(make, src)
     total = caught + survived
-    print(f"\n{caught} of {total} mutants caught ({broken} did not build)")
+    share = f" ({100 * caught / total:.0f} %)" if total else ""
+    print(f"\n{caught} of {total} mutants caught{share}; {broken} did not build, "
+          f"{equivalent} left the object code unchanged (seed {args.seed})")
     for s in survivors:
         print(f"  survived: {s}")
 

@@ -2,6 +2,7 @@
 // stereo 16-bit, and its callback thread fills each buffer through the
 // layer's source. The audio lock brackets the layer's reads.
 #include "audio_device.h"
+#include "sound_format.h"
 
 #include <SDL.h>
 
@@ -16,7 +17,7 @@ public:
             return false;
         }
         SDL_AudioSpec want{};
-        want.freq = 44100;
+        want.freq = sound_layer::rate;
         want.format = AUDIO_S16SYS;
         want.channels = 2;
         want.samples = static_cast<Uint16>(buffer_frames);

@@ -8,6 +8,8 @@
 
 #include <SDL.h>
 
+#include "sound_format.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -82,10 +84,6 @@ int FMUSIC_GetRow(FMUSIC_MODULE* song);
 //    that holds frame A - 1: exactly its report after A frames whenever A is
 //    a block end, otherwise at most 255 frames (5.8 ms) early.
 namespace sound_layer {
-inline constexpr int rate = 44100;
-inline constexpr int block_frames = 256;
-inline constexpr int spectrum_size = 512;
-inline constexpr int fft_size = 1024;
 
 // Picture offsets the device path accepts, in ms: positive = the sound is
 // heard that much later than the device reports; negative = earlier, which

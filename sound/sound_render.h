@@ -4,6 +4,8 @@
 // Knows nothing of devices, threads or clocks; its owner serialises access.
 #pragma once
 
+#include "sound_format.h"
+
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -12,8 +14,8 @@ struct openmpt_module;
 
 namespace sound_render {
 
-inline constexpr int rate = 44100;
-inline constexpr int block_frames = 256;
+using sound_layer::block_frames;
+using sound_layer::rate;
 inline constexpr int history_frames = 1 << 16;  // mono samples kept, by output frame
 inline constexpr int ring_entries = 1024;       // position records kept (~6 s)
 

@@ -3,12 +3,14 @@
 // reads no audio itself.
 #pragma once
 
+#include "sound_format.h"
+
 #include <kiss_fftr.h>
 
 namespace sound_spectrum {
 
-inline constexpr int size = 1024;  // samples in
-inline constexpr int bins = 512;   // magnitudes out, bin k = k * 44100 / 1024 Hz
+inline constexpr int size = sound_layer::fft_size;     // samples in
+inline constexpr int bins = sound_layer::spectrum_size;  // magnitudes out, bin k = k * rate / size Hz
 // Level of the read-out: a sine of amplitude a centred on a bin reads a * gain.
 // Music spreads its energy over many bins and peaks well below full scale, so
 // at gain 1 the scope's bars (100 px per unit) stay a few pixels tall; at 16

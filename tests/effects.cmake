@@ -1,11 +1,11 @@
 ostra_test(effects_tests
   SOURCES
     test_pixel.cpp
-    test_fx_fade.cpp
-    test_fx_noise.cpp
-    test_fx_flame.cpp
-    test_fx_scope.cpp
-    test_fx_light.cpp
-    test_fx_tga.cpp
-    test_fx_decode_image.cpp
+    test_effects_fade.cpp
+    test_effects_noise.cpp
+    test_effects_flame.cpp
+    test_effects_scope.cpp
+    test_effects_light.cpp
+    test_effects_tga.cpp
+    test_effects_decode_image.cpp
   LIBS ostra_effects PkgConfig::PNG PkgConfig::JPEG)

@@ -1,21 +1,6 @@
-# The runtime: command line, stop test, frame skeleton and waits, music gates
-# and the beat trigger, image loading, the data check, intro's stop path and
-# capture determinism (through the built program on the generated data).
+# The runtime: the clock and the m:ss.t text, the stop test, the pacing
+# waits, music gates and the beat trigger, the start point and a run going
+# live there, and the browser's RGBA conversion (held to the capture's PNG colours).
 ostra_test(runtime_tests
-  SOURCES test_rt_options.cpp test_rt_events.cpp test_rt_frame.cpp test_rt_show.cpp
-    test_rt_start.cpp test_rt_rgba.cpp
-  LIBS ostra_app
-  TIMEOUT 300)
-target_compile_definitions(runtime_tests PRIVATE OSTRA_SHOW_BIN="$<TARGET_FILE:ostramere>")
-add_dependencies(runtime_tests ostramere data)
-target_compile_definitions(runtime_tests PRIVATE OSTRA_BUILD_TYPE_FOR_TESTS="${CMAKE_BUILD_TYPE}")
-# Recording: the frame hash that captures list and platforms are held to.
-ostra_test(record_tests
-  SOURCES test_record_hash.cpp
-  LIBS ostra_record)
-
-# The video path of a capture: YUV conversion, the Matroska stream to ffmpeg
-# and the writer thread.
-ostra_test(record_stream_tests
-  SOURCES test_record_stream.cpp
-  LIBS ostra_record)
+  SOURCES test_clock.cpp test_rt_events.cpp test_rt_pacing.cpp test_rt_start.cpp test_rt_rgba.cpp
+  LIBS ostra_runtime ostra_record ostragen_song)

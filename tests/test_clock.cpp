@@ -1,73 +1,73 @@
 // The clock: the simulated counter moves only forward and only through
 // advance_to; the live counter never goes back; the injected stop comes once.
+// Each test has a clock of its own.
 #include <gtest/gtest.h>
 
 #include "clock.h"
+#include "music_clock_text.h"
 
 #include <stdexcept>
 
 namespace {
 
 TEST(Clock, SimulatedStartsAtZeroAndOnlyMovesForward) {
-    clk::set_simulated(true);
-    EXPECT_TRUE(clk::simulated());
-    EXPECT_EQ(clk::ticks(), 0u);
+    show_clock clk;
+    clk.set_simulated(true);
+    EXPECT_TRUE(clk.simulated());
+    EXPECT_EQ(clk.ticks(), 0u);
     SDL_Delay(5);
-    EXPECT_EQ(clk::ticks(), 0u);  // real time costs no virtual time
-    clk::advance_to(30);
-    EXPECT_EQ(clk::ticks(), 30u);
-    clk::advance_to(10);
-    EXPECT_EQ(clk::ticks(), 30u);  // never back
-    clk::advance_to(4000000000u);
-    EXPECT_EQ(clk::ticks(), 4000000000u);
-    clk::reset();
-    EXPECT_TRUE(clk::simulated());
-    EXPECT_EQ(clk::ticks(), 0u);
-    clk::set_simulated(false);
+    EXPECT_EQ(clk.ticks(), 0u);  // real time costs no virtual time
+    clk.advance_to(30);
+    EXPECT_EQ(clk.ticks(), 30u);
+    clk.advance_to(10);
+    EXPECT_EQ(clk.ticks(), 30u);  // never back
+    clk.advance_to(4000000000u);
+    EXPECT_EQ(clk.ticks(), 4000000000u);
+    clk.set_simulated(true);
+    EXPECT_EQ(clk.ticks(), 0u);
 }
 
 TEST(Clock, LiveCountsFromItsStartAndNeverGoesBack) {
-    clk::set_simulated(false);
-    clk::reset();
-    EXPECT_LT(clk::ticks(), 50u);
-    clk::advance_to(100000);  // does nothing live
-    EXPECT_LT(clk::ticks(), 50u);
-    Uint32 last = clk::ticks();
+    show_clock clk;
+    clk.set_simulated(false);
+    EXPECT_LT(clk.ticks(), 50u);
+    clk.advance_to(100000);  // does nothing live
+    EXPECT_LT(clk.ticks(), 50u);
+    Uint32 last = clk.ticks();
     const Uint32 start = last;
-    while (clk::ticks() - start < 40) {
-        const Uint32 now = clk::ticks();
+    while (clk.ticks() - start < 40) {
+        const Uint32 now = clk.ticks();
         ASSERT_GE(now, last);
         last = now;
     }
     SDL_Delay(20);
-    EXPECT_GE(clk::ticks() - start, 60u);
+    EXPECT_GE(clk.ticks() - start, 60u);
 }
 
 TEST(Clock, InjectedStopIsDeliveredOnceWhenDue) {
-    clk::set_simulated(true);
-    EXPECT_FALSE(clk::take_injected_quit());  // disabled by default
-    clk::set_quit_at(500);
-    clk::advance_to(499);
-    EXPECT_FALSE(clk::take_injected_quit());
-    clk::advance_to(500);
-    EXPECT_TRUE(clk::take_injected_quit());
-    EXPECT_FALSE(clk::take_injected_quit());
-    clk::advance_to(900);
-    EXPECT_FALSE(clk::take_injected_quit());
-    clk::set_quit_at(0);
-    clk::reset();
-    clk::set_simulated(false);
+    show_clock clk;
+    clk.set_simulated(true);
+    EXPECT_FALSE(clk.take_injected_quit());  // disabled by default
+    clk.set_quit_at(500);
+    clk.advance_to(499);
+    EXPECT_FALSE(clk.take_injected_quit());
+    clk.advance_to(500);
+    EXPECT_TRUE(clk.take_injected_quit());
+    EXPECT_FALSE(clk.take_injected_quit());
+    clk.advance_to(900);
+    EXPECT_FALSE(clk.take_injected_quit());
 }
 
 TEST(Clock, SimulatedWaitThatCannotMoveTheClockFailsInsteadOfSpinning) {
-    clk::set_simulated(true);
-    clk::advance_to(40);
+    show_clock clk;
+    clk.set_simulated(true);
+    clk.advance_to(40);
     // Calls that ask for the tick the clock stands at (or one behind it)
     // throw on the stall_limit-th call in a row, not before.
-    auto calls_until_throw = [](Uint32 t) {
-        for (unsigned n = 1; n <= 2 * clk::stall_limit; ++n) {
+    auto calls_until_throw = [&](Uint32 t) {
+        for (unsigned n = 1; n <= 2 * show_clock::stall_limit; ++n) {
             try {
-                clk::advance_to(t);
+                clk.advance_to(t);
             } catch (const std::logic_error& e) {
                 EXPECT_NE(std::string(e.what()).find("stuck at tick 40"), std::string::npos) << e.what();
                 return n;
@@ -75,17 +75,25 @@ TEST(Clock, SimulatedWaitThatCannotMoveTheClockFailsInsteadOfSpinning) {
         }
         return 0u;
     };
-    EXPECT_EQ(calls_until_throw(40), clk::stall_limit);
-    EXPECT_EQ(calls_until_throw(39), clk::stall_limit);
+    EXPECT_EQ(calls_until_throw(40), show_clock::stall_limit);
+    EXPECT_EQ(calls_until_throw(39), show_clock::stall_limit);
     // A call that moves the clock starts the count again.
-    for (unsigned n = 1; n < clk::stall_limit; ++n) clk::advance_to(40);
-    clk::advance_to(41);
-    EXPECT_EQ(clk::ticks(), 41u);
-    for (unsigned n = 1; n < clk::stall_limit; ++n) clk::advance_to(41);
-    clk::reset();  // so does a reset
-    clk::advance_to(0);
-    EXPECT_EQ(clk::ticks(), 0u);
-    clk::set_simulated(false);
+    for (unsigned n = 1; n < show_clock::stall_limit; ++n) clk.advance_to(40);
+    clk.advance_to(41);
+    EXPECT_EQ(clk.ticks(), 41u);
+    for (unsigned n = 1; n < show_clock::stall_limit; ++n) clk.advance_to(41);
+    clk.set_simulated(true);  // so does a restart
+    clk.advance_to(0);
+    EXPECT_EQ(clk.ticks(), 0u);
+}
+
+TEST(Clock, TimesPrintAsMinutesSecondsAndTenthsCut) {
+    EXPECT_EQ(music_clock_text(0), "0:00.0");
+    EXPECT_EQ(music_clock_text(1150), "0:01.1");
+    EXPECT_EQ(music_clock_text(59999), "0:59.9");
+    EXPECT_EQ(music_clock_text(60000), "1:00.0");
+    EXPECT_EQ(music_clock_text(93399), "1:33.3");
+    EXPECT_EQ(music_clock_text(605000), "10:05.0");
 }
 
 }  // namespace

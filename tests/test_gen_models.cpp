@@ -13,7 +13,7 @@
 
 #include <unistd.h>
 
-#include "models/generate.h"
+#include "parts.h"
 #include "models/mesh.h"
 #include "model_scenes.h"
 #include "room.h"

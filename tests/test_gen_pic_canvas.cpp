@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "common/canvas.h"
-#include "pictures/fx.h"
-#include "common/noise.h"
+#include "pictures/picture_effects.h"
+#include "common/procedural_noise.h"
 #include "common/text.h"
 
 using namespace pic;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "decode_image.h"
-#include "pictures/generate.h"
+#include "parts.h"
 
 namespace fs = std::filesystem;
 

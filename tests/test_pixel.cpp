@@ -1,6 +1,10 @@
 // Pixel format, weight table and the drawing target.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
+#include <vector>
+
 #include "bitmap.h"
 #include "pixel.h"
 
@@ -21,6 +25,33 @@ TEST(Pixel, WeightTableMatchesIntegerRule) {
     EXPECT_EQ(pre_RGB_tab[31 * 31 + 15], 15);
     EXPECT_EQ(pre_RGB_tab[16 * 31 + 15], 8);
     EXPECT_EQ(pre_RGB_tab[7935], 260);
+}
+
+// Every weight pair the renderer forms (w, 30 - w) and unrelated ones per
+// channel, over pixels covering each channel's full range and green's low bit.
+TEST(Pixel, CrossFadeTablesGiveThePerChannelSum) {
+    fill_pre_RGB_tab();
+    auto expect = [](Uint16 s, Uint16 d, const int* w) {
+        const int r = pre_RGB_tab[px::red(s) * 31 + w[0]] + pre_RGB_tab[px::red(d) * 31 + w[3]];
+        const int g = pre_RGB_tab[px::green(s) * 31 + w[1]] + pre_RGB_tab[px::green(d) * 31 + w[4]];
+        const int b = pre_RGB_tab[px::blue(s) * 31 + w[2]] + pre_RGB_tab[px::blue(d) * 31 + w[5]];
+        return static_cast<Uint16>((r << 11) + (g << 6) + b);
+    };
+    std::vector<std::array<int, 6>> weights;
+    for (int w = 0; w <= 30; ++w) weights.push_back({w, w, w, 30 - w, 30 - w, 30 - w});
+    weights.push_back({30, 0, 7, 1, 29, 30});
+    weights.push_back({3, 17, 30, 30, 30, 30});  // sums above 31 carry as the formula does
+    cross_fade mix;
+    std::uint32_t seed = 7;
+    for (const auto& w : weights) {
+        mix.set(w[0], w[1], w[2], w[3], w[4], w[5]);
+        for (int k = 0; k < 4000; ++k) {
+            seed = seed * 1664525u + 1013904223u;
+            const Uint16 s = static_cast<Uint16>(k < 32 ? (k << 11) | (k << 6) | k : seed >> 16);
+            const Uint16 d = static_cast<Uint16>(k < 32 ? 0xFFFF - s : seed);
+            ASSERT_EQ(mix(s, d), expect(s, d, w.data())) << w[0] << "," << w[1] << "," << w[2] << " " << s << " " << d;
+        }
+    }
 }
 
 TEST(Bitmap, BlankFillsOnlyTheFirst640PixelsOfEachRow) {

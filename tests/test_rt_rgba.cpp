@@ -1,8 +1,8 @@
 // The canvas form of a frame: every RGB565 value widens as a captured PNG
 // widens it, in red, green, blue, alpha byte order with alpha opaque, and the
 // row pitch of the source is honoured while padding never reaches the output.
+#include "canvas_rgba.h"
 #include "png_write.h"
-#include "rgba_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ TEST(rt_rgba, every_pixel_value_widens_as_captures_do_and_rows_follow_the_pitch)
     for (int p = 0; p < 65536; ++p) all[static_cast<size_t>(p)] = static_cast<Uint16>(p);
     std::vector<std::uint8_t> rgb(3 * 65536);
     rgb565_to_rgb24(all.data(), 65536, rgb.data());
-    const std::uint32_t* t = rgba_frame::table();
+    const std::uint32_t* t = canvas_rgba::table();
     int wrong = 0;
     for (size_t p = 0; p < 65536 && wrong < 5; ++p) {
         std::uint8_t bytes[4];
@@ -29,7 +29,7 @@ TEST(rt_rgba, every_pixel_value_widens_as_captures_do_and_rows_follow_the_pitch)
     const std::vector<std::uint16_t> frame = {0x0001, 0x0020, 0x0800, 0xFFFF, 0xFFFF,
                                               0xF800, 0x07E0, 0x001F, 0xFFFF, 0xFFFF};
     std::vector<std::uint32_t> out(7, 0x12345678u);
-    rgba_frame::convert(frame.data(), 5, 3, 2, out.data());
+    canvas_rgba::convert(frame.data(), 5, 3, 2, out.data());
     const std::uint16_t order[6] = {0x0001, 0x0020, 0x0800, 0xF800, 0x07E0, 0x001F};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(out[i], t[order[i]]) << "output word " << i;
     EXPECT_EQ(out[6], 0x12345678u) << "nothing is written past w * h words";

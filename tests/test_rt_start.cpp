@@ -1,8 +1,8 @@
 // The start point: what --start accepts, the display keeping frames unseen
 // (counted, not presented, not handed on) until a scene's first frame or a
-// music time, the hand-over hook running once, and the clock going live
-// from the virtual tick it had reached.
-#include "frame.h"
+// music time, the run going live there once, and the clock going live from
+// the virtual tick it had reached.
+#include "pacing.h"
 #include "start.h"
 #include "test_rt_util.h"
 #include "test_sound_xm.h"
@@ -11,13 +11,7 @@
 #include <string>
 #include <vector>
 
-class rt_start : public rt_test::runtime_fixture {
-protected:
-    void TearDown() override {
-        start::reset();
-        runtime_fixture::TearDown();
-    }
-};
+class rt_start : public rt_test::runtime_fixture {};
 
 namespace {
 
@@ -25,7 +19,7 @@ struct recorder : frame_sink {
     std::vector<long> indices;
     std::vector<Uint32> music;
     std::function<void()> on_frame;
-    void frame(SDL_Surface*, const frame_info& info) override {
+    void frame(SDL_Surface*, const flip_info& info) override {
         indices.push_back(info.index);
         music.push_back(info.music_ms);
         if (on_frame)
@@ -38,63 +32,66 @@ struct recorder : frame_sink {
 TEST_F(rt_start, accepts_music_times_before_the_end_and_the_scene_names) {
     start_point p;
     std::string error;
-    ASSERT_TRUE(start::parse("0", p, error));
+    ASSERT_TRUE(parse_start_point("0", p, error));
     EXPECT_TRUE(p.set);
     EXPECT_EQ(p.music_ms, 0u);
     EXPECT_TRUE(p.scene.empty());
-    ASSERT_TRUE(start::parse("159999", p, error));
+    ASSERT_TRUE(parse_start_point("159999", p, error));
     EXPECT_EQ(p.music_ms, 159999u);
-    ASSERT_TRUE(start::parse("00130000", p, error));
+    ASSERT_TRUE(parse_start_point("00130000", p, error));
     EXPECT_EQ(p.music_ms, 130000u);
-    for (const char* name : start::scene_names) {
-        ASSERT_TRUE(start::parse(name, p, error)) << name;
+    for (const char* name : start_scene_names) {
+        ASSERT_TRUE(parse_start_point(name, p, error)) << name;
         EXPECT_EQ(p.scene, name);
     }
 
     for (const char* bad : {"160000", "99999999999999999999", "-5", "12a", "1e5", "", "Flame",
                             "flam", "loading", " title"}) {
         error.clear();
-        EXPECT_FALSE(start::parse(bad, p, error)) << "'" << bad << "'";
+        EXPECT_FALSE(parse_start_point(bad, p, error)) << "'" << bad << "'";
         EXPECT_FALSE(p.set) << bad;
         EXPECT_FALSE(error.empty()) << bad;
     }
-    start::parse("flam", p, error);
+    parse_start_point("flam", p, error);
     EXPECT_NE(error.find("flame"), std::string::npos) << "the message lists the scenes: " << error;
-    start::parse("160000", p, error);
+    parse_start_point("160000", p, error);
     EXPECT_NE(error.find("160000"), std::string::npos) << error;
 }
 
-TEST_F(rt_start, frames_before_a_scene_start_are_counted_but_unseen_and_the_hook_runs_once) {
+TEST_F(rt_start, frames_before_a_scene_start_are_counted_but_unseen_and_the_run_goes_live_there) {
     recorder sink;
-    display::set_sink(&sink);
-    int hooked = 0;
+    run->display.sink = &sink;
+    run->display.headless = true;
+    int live_at_first_seen = -1;
+    sink.on_frame = [&] {
+        if (live_at_first_seen < 0)
+            live_at_first_seen = !clk::simulated() && !run->display.headless;
+    };
     start_point p;
     p.set = true;
     p.scene = "beat";
-    start::arm(p, [&] {
-        ++hooked;
-        EXPECT_TRUE(sink.indices.empty()) << "the hook runs before the first seen frame";
-    });
-    EXPECT_TRUE(start::pending());
+    run->arm_start(p, true);
+    EXPECT_TRUE(run->start.pending());
     set_scene("loading");
     for (int i = 0; i < 3; ++i) flip_screen();
     set_scene("title");
     flip_screen();
     EXPECT_TRUE(sink.indices.empty());
-    EXPECT_EQ(hooked, 0);
+    EXPECT_TRUE(clk::simulated()) << "still running ahead";
     set_scene("beat");
     flip_screen();
     flip_screen();
     set_scene("flame");
     flip_screen();
-    EXPECT_EQ(hooked, 1);
-    EXPECT_FALSE(start::pending());
+    EXPECT_EQ(live_at_first_seen, 1) << "live, and presented, from the first seen frame";
+    EXPECT_FALSE(run->start.pending());
     EXPECT_EQ(sink.indices, (std::vector<long>{4, 5, 6})) << "indices as in a full run";
     EXPECT_EQ(display::frames_shown(), 7);
 
     // Unarmed: every frame is seen.
-    start::arm(start_point{});
-    EXPECT_FALSE(start::pending());
+    run->display.headless = true;
+    run->arm_start(start_point{}, true);
+    EXPECT_FALSE(run->start.pending());
     flip_screen();
     EXPECT_EQ(sink.indices.back(), 7);
 }
@@ -112,13 +109,13 @@ TEST_F(rt_start, a_music_time_is_reached_by_the_first_frame_at_or_after_it) {
     control c;
     c.song = FMUSIC_LoadSong(path.c_str());
     ASSERT_NE(c.song, nullptr);
-    display::set_control(&c);
+    display::set_music_source(&c);
     recorder sink;
     display::set_sink(&sink);
     start_point p;
     p.set = true;
     p.music_ms = 500;
-    start::arm(p);
+    run->arm_start(p, false);
 
     flip_screen();  // before the song: no music time yet
     clk::advance_to(1000);
@@ -135,7 +132,8 @@ TEST_F(rt_start, a_music_time_is_reached_by_the_first_frame_at_or_after_it) {
     flip_screen();
     EXPECT_EQ(sink.indices, (std::vector<long>{4, 5}));
     EXPECT_EQ(sink.music, (std::vector<Uint32>{500, 530}));
-    display::set_control(nullptr);
+    EXPECT_TRUE(clk::simulated()) << "a capture from a start point stays on the simulated clock";
+    display::set_music_source(nullptr);
     FMUSIC_FreeSong(c.song);
 }
 

@@ -1,14 +1,12 @@
 // Shared set-up of the runtime tests: a dummy display so SDL's event queue
-// and surfaces work headless, and the clock, sound layer and frame counter
-// back at their start state for every test.
+// and surfaces work headless, and a fresh run (clock, frame counter, start
+// point) with the sound layer at its start state for every test.
 #pragma once
 
-#include "clock.h"
-#include "display.h"
+#include "show_run.h"
 #include "platform.h"
 #include "test_display.h"
 #include "sound_layer.h"
-#include "trace.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -16,6 +14,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace rt_test {
@@ -51,8 +50,8 @@ inline void push_quit() {
     ASSERT_EQ(SDL_PushEvent(&e), pushed);
 }
 
-// A fresh simulated run: virtual clock at 0, no injected stop, sound layer
-// and display counters reset, empty event queue.
+// A fresh simulated run: virtual clock at 0, no injected stop, no sink,
+// the sound layer without a device, an empty event queue.
 class runtime_fixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -61,20 +60,15 @@ protected:
         sound_layer::options o;
         o.nosound = true;
         sound_layer::configure(o);
-        clk::reset();
-        clk::set_simulated(true);
-        display::reset();
-        display::set_sink(nullptr);
-        trace::clear();
-        trace::enable(false);
+        run = std::make_unique<show_run>();
+        run->clock.set_simulated(true);
         drain_events();
     }
     void TearDown() override {
-        display::set_sink(nullptr);
-        display::set_control(nullptr);
-        clk::set_quit_at(0);
+        run.reset();
         drain_events();
     }
+    std::unique_ptr<show_run> run;
 };
 
 // The generated show data, when the build made it.

@@ -12,12 +12,11 @@ using show_test::frame_rec;
 
 namespace {
 
-// The one-off steps of a run, without the fullscreen settle-wait note and
-// the flame scene's per-frame swing notes.
+// The one-off steps of a run, without the fullscreen settle-wait note.
 std::vector<std::string> one_offs(const std::vector<std::string>& trace) {
     std::vector<std::string> out;
     for (const auto& e : trace)
-        if (e != "settle wait" && e.rfind("swing ", 0) != 0)
+        if (e != "settle wait")
             out.push_back(e);
     return out;
 }

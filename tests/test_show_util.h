@@ -6,8 +6,7 @@
 #pragma once
 
 #include "bitmap.h"
-#include "clock.h"
-#include "display.h"
+#include "show_run.h"
 #include "platform.h"
 #include "test_display.h"
 #include "intro.h"
@@ -58,7 +57,7 @@ struct recorder : frame_sink {
     std::vector<frame_rec> frames;
     std::function<void(SDL_Surface*, const frame_rec&)> inspect;
 
-    void frame(SDL_Surface* shown, const frame_info& info) override {
+    void frame(SDL_Surface* shown, const flip_info& info) override {
         frame_rec r;
         r.index = info.index;
         r.tick = info.tick;
@@ -109,8 +108,9 @@ inline void open_display() { test_display::open(); }
 
 // A fresh headless run on the simulated clock from the data folder: no
 // sound device, clock at 0 with a stop injected at `quit_at` (0: none),
-// frame counter reset, empty event queue. Returns the folder to go back to.
-inline std::filesystem::path begin_simulated_run(Uint32 quit_at) {
+// empty event queue. Returns the folder to go back to; `run` is current
+// until it ends.
+inline std::filesystem::path begin_simulated_run(show_run& run, Uint32 quit_at) {
     open_display();
     SDL_Event pending;
     while (SDL_PollEvent(&pending)) {
@@ -121,11 +121,9 @@ inline std::filesystem::path begin_simulated_run(Uint32 quit_at) {
     sound_layer::options o;
     o.nosound = true;
     sound_layer::configure(o);
-    clk::reset();
-    clk::set_simulated(true);
-    clk::set_quit_at(quit_at);
-    display::reset();
-    display::set_headless(true);  // as capture runs: the sink reads the screen surface
+    run.clock.set_simulated(true);
+    run.clock.set_quit_at(quit_at);
+    run.display.headless = true;  // as capture runs: the sink reads the screen surface
     return old_dir;
 }
 
@@ -134,21 +132,20 @@ inline std::filesystem::path begin_simulated_run(Uint32 quit_at) {
 inline run_result run_show(Uint32 quit_at, bool full_screen = false,
                            std::function<void(SDL_Surface*, const frame_rec&)> inspect = {}) {
     run_result out;
-    const auto old_dir = begin_simulated_run(quit_at);
+    show_run run;
+    const auto old_dir = begin_simulated_run(run, quit_at);
     recorder rec;
     rec.inspect = std::move(inspect);
-    display::set_sink(&rec);
+    run.display.sink = &rec;
     trace::clear();
     trace::enable(true);
     fullscreen = full_screen ? 1 : 0;
 
     intro();
 
-    out.end_tick = clk::ticks();
+    out.end_tick = run.clock.ticks();
     trace::enable(false);
     out.trace = trace::entries();
-    display::set_sink(nullptr);
-    clk::set_quit_at(0);
     std::filesystem::current_path(old_dir);
     out.frames = std::move(rec.frames);
     return out;

@@ -3,7 +3,7 @@
 // no-device and device paths, and songs that fail to load.
 #include <gtest/gtest.h>
 
-#include "clock.h"
+#include "show_run.h"
 #include "sound_layer.h"
 #include "sound_render.h"
 #include "sound_spectrum.h"
@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <cmath>
 #include <cstring>
 #include <cstdlib>
@@ -102,13 +103,14 @@ protected:
     void SetUp() override {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         sound_layer::reset();
+        run = std::make_unique<show_run>();  // its clock is the layer's
         clk::set_simulated(true);
-        clk::reset();
     }
     void TearDown() override {
         sound_layer::reset();
-        clk::set_simulated(false);
+        run.reset();
     }
+    std::unique_ptr<show_run> run;
 };
 
 TEST_F(SoundLayer, PositionsEqualLibopenmptAfterThatManyFramesAcrossLoops) {
@@ -454,7 +456,7 @@ TEST_F(SoundLayer, MissingOrBrokenSongStillGivesAnAdvancingClock) {
     }
     // A clock restarted behind the play tick neither hangs nor turns time back.
     const Uint32 before = FMUSIC_GetTime(nullptr);
-    clk::reset();
+    clk::set_simulated(true);
     EXPECT_EQ(FMUSIC_GetTime(nullptr), before);
     EXPECT_FALSE(FMUSIC_FreeSong(nullptr));
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "clock.h"
+#include "show_run.h"
 #include "sound_layer.h"
 #include "test_sound_xm.h"
 #include "worklet_device.h"
@@ -186,6 +187,7 @@ test_xm::song tone_song() {
 
 TEST(WorkletDevice, SongClockFollowsWhatIsPlayedAndGoesOnByTheTicksWhenTheOutputFails) {
     sound_layer::reset();
+    show_run run;  // its clock is the layer's
     stand_in_worklet w;
     w.latency = 441;
     sound_device::worklet_device dev(w, 4410);
@@ -236,6 +238,65 @@ TEST(WorkletDevice, SongClockFollowsWhatIsPlayedAndGoesOnByTheTicksWhenTheOutput
     FMUSIC_FreeSong(song);
     sound_layer::reset();
     clk::set_simulated(false);
+}
+
+TEST(WorkletDevice, OpenedAtALiveStartPointItPlaysOnFromWhereTheRunAheadStopped) {
+    const std::string path = ::testing::TempDir() + "worklet_start_tone.xm";
+    ASSERT_TRUE(test_xm::write(path, tone_song()));
+    // The song's frames as a capture renders them, from its first.
+    std::vector<int16_t> ref;
+    {
+        sound_layer::reset();
+        show_run run;
+        clk::set_simulated(true);
+        sound_layer::set_sample_sink([&](const int16_t* pcm, int frames) { ref.insert(ref.end(), pcm, pcm + 2 * frames); });
+        FMUSIC_MODULE* song = FMUSIC_LoadSong(path.c_str());
+        ASSERT_NE(song, nullptr);
+        FMUSIC_PlaySong(song);
+        clk::advance_to(1200);
+        sound_layer::pump();
+        FMUSIC_FreeSong(song);
+        sound_layer::reset();
+    }
+    ASSERT_GE(ref.size(), size_t{2 * 52920});
+    ASSERT_NE(std::count(ref.begin() + 2 * 44100, ref.begin() + 2 * 52100, int16_t{0}), 2 * 8000);  // sound there
+    sound_layer::reset();
+    show_run run;
+    stand_in_worklet w;
+    w.latency = 441;
+    sound_device::worklet_device dev(w, 4410);
+    sound_layer::set_output(&dev);
+    clk::set_simulated(true);  // the run ahead: no device, nothing posted
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(path.c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_PlaySong(song);
+    clk::advance_to(1000);
+    EXPECT_EQ(FMUSIC_GetTime(song), 1000u);
+    EXPECT_FALSE(w.opened);
+    // The start point: the clock turns live and the device opens.
+    clk::go_live();
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    ASSERT_TRUE(sound_layer::device_open());
+    w.run(3);  // idle quanta before the first block are no starve
+    w.deliver();
+    EXPECT_EQ(FMUSIC_GetTime(song), 1000u);  // held, never back, until the lead is heard
+    EXPECT_EQ(dev.posted(), 5120);
+    for (int step = 0; step < 120; ++step) {
+        w.run(2);
+        w.deliver();
+        const int64_t heard = std::max<int64_t>(44100, 44100 + w.played - w.latency);
+        ASSERT_EQ(FMUSIC_GetTime(song), static_cast<unsigned>((heard * 1000 + 22050) / 44100)) << "step " << step;
+    }
+    EXPECT_EQ(w.underruns, 0);
+    // What the worklet played is the song going on from the start point.
+    ASSERT_GE(w.left.size(), size_t{8000});
+    for (size_t f = 0; f < 8000; ++f) {
+        ASSERT_EQ(w.left[f], static_cast<float>(ref[2 * (44100 + f)]) / 32768.0f) << "frame " << f;
+        ASSERT_EQ(w.right[f], static_cast<float>(ref[2 * (44100 + f) + 1]) / 32768.0f) << "frame " << f;
+    }
+    FMUSIC_FreeSong(song);
+    sound_layer::reset();
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-// A minimal XM writer for the sound tests: one channel, at most one
-// instrument with one looped 16-bit sample, patterns of any row count and
-// an order list. Writes only what the tests need; no validation.
+// Small songs for the sound tests: one channel, at most one instrument with
+// one looped 16-bit sample, patterns of any row count and an order list,
+// written through the generator's XM writer.
 #pragma once
+
+#include "song/xm_writer.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -31,95 +33,39 @@ struct song {
     int sample_volume = 64;
 };
 
-inline void put8(std::vector<uint8_t>& b, int v) { b.push_back(static_cast<uint8_t>(v)); }
-inline void put16(std::vector<uint8_t>& b, int v) {
-    put8(b, v & 0xFF);
-    put8(b, (v >> 8) & 0xFF);
-}
-inline void put32(std::vector<uint8_t>& b, uint32_t v) {
-    put16(b, static_cast<int>(v & 0xFFFF));
-    put16(b, static_cast<int>(v >> 16));
-}
-inline void put_text(std::vector<uint8_t>& b, const std::string& s, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        put8(b, i < s.size() ? s[i] : 0);
-}
-
 inline std::vector<uint8_t> build(const song& s) {
-    std::vector<uint8_t> b;
-    put_text(b, "Extended Module: ", 17);
-    put_text(b, "sound test", 20);
-    put8(b, 0x1A);
-    put_text(b, "test writer", 20);
-    put16(b, 0x0104);
-    put32(b, 276);  // header size, from this field
-    put16(b, static_cast<int>(s.orders.size()));
-    put16(b, s.restart);
-    put16(b, 1);  // channels
-    put16(b, static_cast<int>(s.patterns.size()));
-    put16(b, s.sample.empty() ? 0 : 1);
-    put16(b, 1);  // linear frequency table
-    put16(b, s.speed);
-    put16(b, s.bpm);
-    for (int i = 0; i < 256; ++i)
-        put8(b, i < static_cast<int>(s.orders.size()) ? s.orders[static_cast<size_t>(i)] : 0);
-
+    xm::module m;
+    m.name = "sound test";
+    m.channels = 1;
+    m.speed = s.speed;
+    m.bpm = s.bpm;
+    m.orders = s.orders;
+    m.restart = s.restart;
     for (const pattern& p : s.patterns) {
-        std::vector<uint8_t> data;
-        for (const cell& c : p.rows) {
-            // Packed: flag byte 0x80 | which fields follow.
-            int flags = 0x80;
-            if (c.note) flags |= 1;
-            if (c.instr) flags |= 2;
-            if (c.effect) flags |= 8;
-            if (c.param) flags |= 16;
-            put8(data, flags);
-            if (c.note) put8(data, c.note);
-            if (c.instr) put8(data, c.instr);
-            if (c.effect) put8(data, c.effect);
-            if (c.param) put8(data, c.param);
+        xm::pattern& out = m.patterns.emplace_back(static_cast<int>(p.rows.size()), 1);
+        for (size_t r = 0; r < p.rows.size(); ++r) {
+            const cell& c = p.rows[r];
+            out.at(static_cast<int>(r), 0) = {c.note, c.instr, 0, c.effect, c.param};
         }
-        put32(b, 9);
-        put8(b, 0);
-        put16(b, static_cast<int>(p.rows.size()));
-        put16(b, static_cast<int>(data.size()));
-        b.insert(b.end(), data.begin(), data.end());
     }
-
     if (!s.sample.empty()) {
-        put32(b, 263);
-        put_text(b, "sine", 22);
-        put8(b, 0);
-        put16(b, 1);      // one sample
-        put32(b, 40);     // sample header size
-        for (int i = 0; i < 96; ++i) put8(b, 0);   // every note -> sample 0
-        for (int i = 0; i < 96; ++i) put8(b, 0);   // envelopes unused
-        for (int i = 0; i < 16; ++i) put8(b, 0);   // points, sustain/loop, types, vibrato, fadeout
-        for (int i = 0; i < 22; ++i) put8(b, 0);   // reserved
-        const uint32_t bytes = static_cast<uint32_t>(s.sample.size() * 2);
-        put32(b, bytes);
-        put32(b, 0);                               // loop start
-        put32(b, bytes);                           // loop length
-        put8(b, s.sample_volume);
-        put8(b, 0);                                // finetune
-        put8(b, 0x01 | 0x10);                      // forward loop, 16-bit
-        put8(b, 128);                              // panning: centre
-        put8(b, 0);                                // relative note
-        put8(b, 0);
-        put_text(b, "sine", 22);
-        int16_t prev = 0;
-        for (int16_t v : s.sample) {               // delta-coded
-            put16(b, static_cast<uint16_t>(v - prev));
-            prev = v;
-        }
+        xm::instrument& i = m.instruments.emplace_back();
+        i.name = "sine";
+        i.smp.data = s.sample;
+        i.smp.loop_length = static_cast<uint32_t>(s.sample.size());
+        i.smp.volume = static_cast<uint8_t>(s.sample_volume);
     }
-    return b;
+    std::string error;
+    return xm::write(m, error);
 }
 
 inline bool write(const std::string& path, const song& s) {
     const std::vector<uint8_t> b = build(s);
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
+    if (!f || b.empty()) {
+        if (f) std::fclose(f);
+        return false;
+    }
     const bool ok = std::fwrite(b.data(), 1, b.size(), f) == b.size();
     return std::fclose(f) == 0 && ok;
 }

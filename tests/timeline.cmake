@@ -4,5 +4,6 @@
 ostra_test(show_tests
   SOURCES test_show_timeline.cpp test_show_stop.cpp
   LIBS ostra_app
+  LABELS timeline show
   TIMEOUT 600)
 add_dependencies(show_tests data)

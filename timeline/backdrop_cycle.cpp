@@ -11,9 +11,9 @@ void run_backdrop_cycle(show_objects& s) {
 
     // Set-up. new1 goes into the overlay bitmap as the show always loaded
     // it; no frame of this or a later scene draws that bitmap.
-    load_image(s.backdrop, "./gfx/bakgrunn7.png");
-    load_image(s.overlay, "./gfx/new1.png");
-    load_image(s.alt_backdrop, "./gfx/new2.png");
+    load_image(s.backdrop, show_files::bakgrunn7.path);
+    load_image(s.overlay, show_files::new1.path);
+    load_image(s.alt_backdrop, show_files::new2.path);
     each_object(
         s.nygris2, [](object& o) { o.pos_x = o.pos_y = o.pos_z = 0; }, 9);
     each_object(s.nygris2, [](object& o) { o.scale(800, 800, 800, 0, 1); });
@@ -45,7 +45,7 @@ void run_backdrop_cycle(show_objects& s) {
             break;
         }
 
-        each_object(s.nygris2, [&](object& o) { o.rotate(1, scene::table_angle(swing), 1, 2); });
+        each_object(s.nygris2, [&](object& o) { o.rotate(1, swing, 1, 2); });
         s.spectrum.plot(10, 10, 10);
         clear_z_buffer();
         if (music_time(ctl) > 102999)

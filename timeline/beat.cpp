@@ -4,18 +4,17 @@
 #include "scenes.h"
 
 using scene::each_object;
-using scene::table_angle;
 
 void run_beat_scene(show_objects& s) {
     scene::begin("beat");
     control& ctl = s.ctl;
 
     // Set-up.
-    load_image(s.picture, "./gfx/bakgrunn5.png");
-    load_image(s.backdrop, "./gfx/bakgrunn6.png");
+    load_image(s.picture, show_files::bakgrunn5.path);
+    load_image(s.backdrop, show_files::bakgrunn6.path);
     if (s.blob1.nr_objects > 0) {
         object& blob = s.blob1.objects[0];
-        load_image(blob.tex, "./gfx/bais.png");
+        load_image(blob.tex, show_files::bais.path);
         blob.pos_x = 0;
         blob.pos_y = -200;
         blob.pos_z = 0;
@@ -27,7 +26,7 @@ void run_beat_scene(show_objects& s) {
         s.nygris2, [](object& o) { o.pos_x = 850, o.pos_y = -530, o.pos_z = 0; }, 9);
     each_object(s.nygris2, [](object& o) { o.rotate(1, 600, 1, 2); });
     each_object(s.nygris2, [](object& o) { o.rotate(2, 600, 2, 1); });
-    s.stretch_stop = 0;
+    s.blob_stretch_over = 0;
     world_x = world_y = world_z = 0;
     int swing = 800;     // rotation index of nygris2
     int direction = 0;   // 0: swing grows, bakgrunn5 shown; 1: swing falls, bakgrunn6
@@ -51,7 +50,7 @@ void run_beat_scene(show_objects& s) {
             // swing reverse; rows above 61 restart the cursor and the swing.
             if (beat_trigger(ctl, 61, 0)) {
                 const float stretch = direction == 1 ? 0.5f : 2.0f;
-                if (!s.stretch_stop) {
+                if (!s.blob_stretch_over) {
                     each_object(s.blob1, [&](object& o) { o.scale(1, stretch, 1, 1, 2); });
                     each_object(s.blob1, [](object& o) { o.scale(1, 1, 1, 2, 1); });
                 }
@@ -61,7 +60,7 @@ void run_beat_scene(show_objects& s) {
             }
 
             // nygris2 turned about X (set 2), drawn depth-tested.
-            each_object(s.nygris2, [&](object& o) { o.rotate(1, table_angle(swing), 1, 2); });
+            each_object(s.nygris2, [&](object& o) { o.rotate(1, swing, 1, 2); });
             clear_z_buffer();
             each_object(s.nygris2, [](object& o) { o.show(3, 2, 0, 0, 16, 16, 16); });
 
@@ -73,7 +72,8 @@ void run_beat_scene(show_objects& s) {
                 blob.pos_x = static_cast<int>(s.sin_l[2 * p] * 400.0f);
                 blob.pos_y = static_cast<int>(s.sin_l[p] * 300.0f);
             }
-            clear_z_buffer();
+            // The blob's cross-fade and wire frame neither test nor write
+            // depth: the buffer is cleared once, before nygris2's second pass.
 
             // The blob cross-faded with weight c over the frame:
             // out = tab[tex*31 + c] + tab[dst*31 + 30 - c], c = 30 .. 4 over a cycle.
@@ -87,7 +87,7 @@ void run_beat_scene(show_objects& s) {
                 if (p / 15 <= 2)
                     each_object(s.blob1, [](object& o) { o.show(2, 2, 0, 0, 0, 0, 0); });
             } else {
-                s.stretch_stop = 1;
+                s.blob_stretch_over = 1;
                 // In place: the turn accumulates from frame to frame.
                 each_object(s.blob1, [&](object& o) {
                     o.rotate(1, 4 * p, 1, 1);
@@ -96,7 +96,7 @@ void run_beat_scene(show_objects& s) {
             }
 
             // nygris2 again, turned about X and then Z (set 1).
-            each_object(s.nygris2, [&](object& o) { o.rotate(3, table_angle(swing), 2, 1); });
+            each_object(s.nygris2, [&](object& o) { o.rotate(3, swing, 2, 1); });
             clear_z_buffer();
             each_object(s.nygris2, [](object& o) { o.show(3, 1, 0, 0, 16, 16, 16); });
 

@@ -21,17 +21,16 @@ void run_corner_room(show_objects& s) {
     control& ctl = s.ctl;
 
     // Set-up.
-    load_image(s.overlay, "./gfx/light.png");
-    load_image(s.picture, "./gfx/new3.png");
-    trace::note("model", "./gfx/b_kunhj\xF8rner.3D");
-    scene::report(s.corner_room.read_file("./gfx/b_kunhj\xF8rner.3D", "./gfx/bakgrunn7.png", s.work.surface));
+    load_image(s.overlay, show_files::light.path);
+    load_image(s.picture, show_files::new3.path);
+    trace::note("model", show_files::corner_room.path);
+    scene::report(s.corner_room.read_file(show_files::corner_room.path, show_files::bakgrunn7.path, s.work.surface));
     s.overlay_light.target = s.work.surface;
     trace::note("set_sprite", "overlay_light");
     s.overlay_light.set_sprite(s.overlay.surface, 0, 0, 639, 479, 0, 1);
     ctl.scene_done = 0;
-    // The beat scene's stretch-stop flag carries on as the blob flag: set
-    // when that scene ran past 35000 ms, so the blob starts active.
-    Uint8& blob_active = s.stretch_stop;
+    // The blob starts active when the beat scene ran past 35000 ms.
+    Uint8 blob_active = s.blob_stretch_over;
 
     for (int f = 0; f <= 3199 && !ctl.quit && !ctl.scene_done; ++f) {
         begin_frame(ctl);

@@ -1,5 +1,5 @@
 // The final room scene (130000 to 160000 ms): the rom2 room turning about
-// the vertical axis under sheet light 1 and the full-screen texmex light,
+// the vertical axis under sheet_light[0] and the full-screen texmex light,
 // fading to black from 148000 ms; it ends the show at 160000 ms.
 #include "scenes.h"
 
@@ -11,12 +11,12 @@ void run_final_room(show_objects& s) {
 
     // Set-up. gold2 goes into objects 0..3 as the show always loaded it and
     // is replaced by bais at once, so it is never seen.
-    trace::note("model", "./gfx/rom2.3D");
-    scene::report(s.rom2.read_file("./gfx/rom2.3D"));
-    each_object(s.rom2, [](object& o) { load_image(o.tex, "./gfx/gold2.jpg"); }, 4);
-    each_object(s.rom2, [](object& o) { load_image(o.tex, "./gfx/bais.png"); }, 4);
+    trace::note("model", show_files::rom2.path);
+    scene::report(s.rom2.read_file(show_files::rom2.path));
+    each_object(s.rom2, [](object& o) { load_image(o.tex, show_files::gold2.path); }, 4);
+    each_object(s.rom2, [](object& o) { load_image(o.tex, show_files::bais.path); }, 4);
     if (s.rom2.nr_objects > 4)
-        load_image(s.rom2.objects[4].tex, "./gfx/metal_2.png");
+        load_image(s.rom2.objects[4].tex, show_files::metal_2.path);
     each_object(
         s.rom2, [](object& o) { o.pos_x = o.pos_y = o.pos_z = 0; }, 5);
     dest_surface = s.work.surface;
@@ -26,7 +26,7 @@ void run_final_room(show_objects& s) {
     world_x = 70;
     world_y = 0;
     world_z = 1650;
-    int lamp_rise = 0;  // sheet light 1 stands at y = 360 - lamp_rise
+    int lamp_rise = 0;  // sheet_light[0] stands at y = 360 - lamp_rise
 
     for (int n = 0; n < 3200 && !ctl.quit; ++n) {
         begin_frame(ctl);

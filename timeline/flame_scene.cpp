@@ -4,10 +4,8 @@
 #include "pixel.h"
 #include "scenes.h"
 
-#include <cstdio>
 
 using scene::each_object;
-using scene::table_angle;
 
 namespace {
 
@@ -27,7 +25,7 @@ void run_flame_scene(show_objects& s) {
     scene::begin("flame");
     control& ctl = s.ctl;
 
-    // Set-up: sheet lights 2 to 4, the flame, the scope.
+    // Set-up: sheet_light[1] to [3], the flame, the scope.
     SDL_Surface* sheet = s.light_sheet.surface;
     for (int i = 1; i < 4; ++i)
         s.sheet_light[i].target = s.work.surface;
@@ -72,11 +70,6 @@ void run_flame_scene(show_objects& s) {
             if (ctl.next_row == 1)  // the cursor only returns to 1 by the wrap
                 swing = 800;
         }
-        if (trace::enabled()) {  // the swing each frame, for the show tests
-            char state[32];
-            std::snprintf(state, sizeof state, "%d %d", swing, direction);
-            trace::note("swing", state);
-        }
 
         if (music_time(ctl) > 44999 && flame_height <= 339)
             ++flame_height;
@@ -84,7 +77,7 @@ void run_flame_scene(show_objects& s) {
         s.flames.plot(50, 95, 30, peak, t * 3.0f, 0.4f);
         s.flames.plot(560, 95, 30, peak, (18.84f - t) * 3.0f, 0.4f);
 
-        each_object(s.nygris2, [&](object& o) { o.rotate(3, table_angle(swing), 2, 1); });
+        each_object(s.nygris2, [&](object& o) { o.rotate(3, swing, 2, 1); });
         clear_z_buffer();
         each_object(s.nygris2, [](object& o) { o.show(3, 1, 0, 0, 16, 16, 16); });
 

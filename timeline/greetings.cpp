@@ -8,7 +8,7 @@ void run_greetings(show_objects& s) {
     control& ctl = s.ctl;
 
     // First card: the fade reads the work bitmap, maps starting all black.
-    load_image(s.picture, "./gfx/greets1.png");
+    load_image(s.picture, show_files::greets1.path);
     trace::note("set_area", "in");
     s.fader.set_area("in", s.work.surface, 0, 0, 640, 480);
 
@@ -37,7 +37,7 @@ void run_greetings(show_objects& s) {
     music_gate(ctl, 120000);
 
     // Second card: every pixel of x 1..637, y 1..477 that is not white.
-    load_image(s.backdrop, "./gfx/greets2.png");
+    load_image(s.backdrop, show_files::greets2.path);
     s.overlay_light.target = s.work.surface;
     trace::note("set_sprite", "overlay_light");
     s.overlay_light.set_sprite(s.backdrop.surface, 1, 1, 638, 478, 0xFFFF, 1);

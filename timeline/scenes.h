@@ -6,6 +6,7 @@
 
 #include "globals.h"
 #include "load_image.h"
+#include "show_files.h"
 #include "show_objects.h"
 #include "trace.h"
 
@@ -35,14 +36,6 @@ void blit_onto(const bitmap& src, bitmap& dst);
 template <class Room, class Fn>
 void each_object(Room& r, Fn fn, int limit = 1 << 30) {
     for (int i = 0; i < r.nr_objects && i < limit; ++i) fn(r.objects[i]);
-}
-
-// Rotation angles index the 1600-entry angle tables, which hold two full
-// turns; an angle that has drifted outside 0..1599 is wrapped by 1600, which
-// gives the same turn, and an angle inside the range is passed unchanged.
-inline int table_angle(int angle) {
-    int a = angle % 1600;
-    return a < 0 ? a + 1600 : a;
 }
 
 // Reports a model that failed to load (files are checked before the show

@@ -94,7 +94,7 @@ void run_title(show_objects& s) {
 
     // Logo: fades in from black (maps start at k - 31 and end one level
     // above the picture), holds, and fades out from those maps.
-    title.load_card("./gfx/logo3.png");
+    title.load_card(show_files::logo3.path);
     trace::note("set_area", "in");
     s.fader.set_area("in", s.work.surface, 0, 0, 640, 480);
     for (int i = 0; i < 32 && !s.ctl.quit; ++i)
@@ -105,7 +105,7 @@ void run_title(show_objects& s) {
 
     // Credits: the hold keeps the amplitude the ramp reached at the end of
     // the logo's fade out, (20 + 2 * 32) / 10 = 8; its fade out ramps from 2.
-    title.card("./gfx/credits.png", band_b_y, band_b_h, (20 + 2 * 32) / 10, true, 10000);
-    title.card("./gfx/presents.png", band_a_y, band_a_h, 0, false, 15000);
-    title.card("./gfx/vormbrisk.png", band_a_y, band_a_h, 0, false, 20000);
+    title.card(show_files::credits.path, band_b_y, band_b_h, (20 + 2 * 32) / 10, true, 10000);
+    title.card(show_files::presents.path, band_a_y, band_a_h, 0, false, 15000);
+    title.card(show_files::vormbrisk.path, band_a_y, band_a_h, 0, false, 20000);
 }

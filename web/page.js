@@ -1,7 +1,9 @@
 // The page's side of the show: downloads the program and its data with a
-// progress bar, starts the show on a click (or at once for autoplay, sim and
-// bench), keeps window.ostramere up to date, and handles fullscreen, the end
-// and "play again". Every pixel and sample comes from the program itself.
+// progress bar, starts the show on a click or tap (or at once for autoplay,
+// sim and bench), from the start or from a chapter (?start=), keeps
+// window.ostramere up to date, and handles fullscreen, the wake lock, the
+// link to the current moment, the end and "play again". Every pixel and
+// sample comes from the program itself.
 'use strict';
 (function () {
   const params = new URLSearchParams(location.search);
@@ -11,15 +13,178 @@
   const autoplay = flag('autoplay') || sim || bench;
   const quitAt = params.has('quit-at') ? params.get('quit-at') : null;
 
+  // The show's chapters: the scenes a start point can name, with the music
+  // time each begins at (shown beside the link, and the run ahead's goal).
+  const chapters = [
+    { name: 'title', label: 'Title', ms: 0 },
+    { name: 'beat', label: 'Beat', ms: 20000 },
+    { name: 'flame', label: 'Flame', ms: 40000 },
+    { name: 'corner', label: 'Corner room', ms: 80000 },
+    { name: 'backdrop', label: 'Backdrop', ms: 93300 },
+    { name: 'greetings', label: 'Greetings', ms: 118000 },
+    { name: 'final', label: 'Final room', ms: 130000 },
+  ];
+  const showEndMs = 160000;
+
   const audio = window.ostramereAudio;
   const state = window.ostramere = {
     phase: 'loading', tick: 0, music_ms: null, frame: 0,
     frames: sim ? [] : null, bench: null, error: null, status: null, audio: audio.info,
+    start: null, seeking: false, link: null, wake_lock: 'none',
   };
 
   const $ = (id) => document.getElementById(id);
   const overlay = $('overlay'), startButton = $('start'), statusLine = $('status');
   const bar = $('progress'), stage = $('stage'), canvas = $('canvas');
+
+  // --- Start points (?start=T) --------------------------------------------------
+  // A music time in ms below the show's end, or a chapter's name; anything
+  // else is refused here with a message, before the program runs.
+  function parseStart(text) {
+    if (text === null || text === '') return null;
+    if (/^[0-9]+$/.test(text)) {
+      const ms = Number(text);
+      if (ms >= showEndMs) throw new Error('start=' + text + ' is past the show\'s end (' + showEndMs + ' ms of music)');
+      return { text: String(ms), ms, label: formatMs(ms) };
+    }
+    const c = chapters.find((x) => x.name === text);
+    if (!c) throw new Error('start=' + text + ' is neither a music time in ms nor a scene (' +
+                            chapters.map((x) => x.name).join(', ') + ')');
+    return { text: c.name, ms: c.ms, label: c.label };
+  }
+
+  function formatMs(ms) {
+    const s = Math.floor(ms / 1000);
+    return Math.floor(s / 60) + ':' + String(s % 60).padStart(2, '0');
+  }
+
+  // The address of this page starting at `text` (a link to share: the
+  // start point alone, none of the test parameters).
+  function startLink(text) {
+    return location.origin + location.pathname + '?start=' + encodeURIComponent(text);
+  }
+
+  let startPoint = null;
+  try {
+    startPoint = parseStart(params.get('start'));
+  } catch (e) {
+    // Reported once the page is set up (fail() needs the overlay).
+    startPoint = { error: e.message };
+  }
+
+  // While the program runs ahead unseen: the bar moves on its own and, when
+  // the program reports where it has got to, shows how far.
+  function seekBegin() {
+    state.seeking = true;
+    overlay.hidden = false;
+    overlay.classList.add('seeking');
+    bar.hidden = false;
+    bar.classList.add('indeterminate');
+    bar.firstElementChild.style.width = '0%';
+    statusLine.textContent = 'Going to ' + startPoint.label + '…';
+    startButton.disabled = true;
+  }
+
+  function seekProgress(line) {
+    const m = /running ahead to .*: music (\d+):(\d+)\.(\d)/.exec(line);
+    if (!state.seeking || !m || !startPoint || startPoint.ms <= 0) return;
+    const ms = (Number(m[1]) * 60 + Number(m[2])) * 1000 + Number(m[3]) * 100;
+    const pct = Math.min(99, Math.floor(ms * 100 / startPoint.ms));
+    bar.classList.remove('indeterminate');
+    bar.firstElementChild.style.width = pct + '%';
+    bar.setAttribute('aria-valuenow', String(pct));
+    statusLine.textContent = 'Going to ' + startPoint.label + '… ' + pct + ' %';
+  }
+
+  function seekEnd() {
+    if (!state.seeking) return;
+    state.seeking = false;
+    overlay.classList.remove('seeking');
+    bar.classList.remove('indeterminate');
+    bar.hidden = true;
+    overlay.hidden = true;
+  }
+
+  // --- Chapters: links on the start overlay and the end screen ----------------
+  function buildChapters() {
+    const nav = $('chapters');
+    if (!nav) return;
+    for (const c of chapters) {
+      const a = document.createElement('a');
+      a.href = startLink(c.name);
+      a.dataset.start = c.name;
+      a.innerHTML = '<span></span><small></small>';
+      a.firstChild.textContent = c.label;
+      a.lastChild.textContent = formatMs(c.ms);
+      a.addEventListener('click', (e) => {
+        if (e.ctrlKey || e.metaKey || e.shiftKey || e.button !== 0) return;  // new tab: the plain link
+        e.preventDefault();
+        if (startButton.disabled || state.seeking) return;
+        startPoint = parseStart(c.name);
+        history.replaceState(null, '', startLink(c.name));
+        start();
+      });
+      nav.appendChild(a);
+    }
+  }
+
+  // --- A link to the current moment (C) ---------------------------------------
+  function copyMomentLink() {
+    if (state.music_ms === null && state.phase !== 'playing') return;
+    const ms = Math.max(0, Math.min(showEndMs - 1, Math.floor((state.music_ms || 0) / 100) * 100));
+    const link = startLink(String(ms));
+    state.link = link;
+    const shown = () => toast('Link to ' + formatMs(ms) + ' copied');
+    const fallback = () => {
+      const t = document.createElement('textarea');
+      t.value = link;
+      t.setAttribute('readonly', '');
+      t.style.position = 'fixed'; t.style.opacity = '0';
+      document.body.appendChild(t);
+      t.select();
+      let ok = false;
+      try { ok = document.execCommand('copy'); } catch (e) { ok = false; }
+      t.remove();
+      toast(ok ? 'Link to ' + formatMs(ms) + ' copied' : link);
+      canvas.focus();
+    };
+    if (navigator.clipboard && navigator.clipboard.writeText) navigator.clipboard.writeText(link).then(shown, fallback);
+    else fallback();
+  }
+
+  let toastTimer = 0;
+  function toast(text) {
+    const t = $('toast');
+    if (!t) return;
+    t.textContent = text;
+    t.hidden = false;
+    clearTimeout(toastTimer);
+    toastTimer = setTimeout(() => { t.hidden = true; }, 2500);
+  }
+
+  // --- Keeping the screen awake while the show plays ---------------------------
+  let wakeLock = null;
+  function holdWakeLock() {
+    if (!('wakeLock' in navigator) || sim || bench) { state.wake_lock = 'unsupported'; return; }
+    if (wakeLock || document.visibilityState !== 'visible') return;
+    navigator.wakeLock.request('screen').then((lock) => {
+      wakeLock = lock;
+      state.wake_lock = 'held';
+      lock.addEventListener('release', () => { if (wakeLock === lock) { wakeLock = null; state.wake_lock = 'released'; } });
+      if (state.phase !== 'playing') releaseWakeLock();
+    }, () => { state.wake_lock = 'refused'; });
+  }
+  function releaseWakeLock() {
+    const lock = wakeLock;
+    wakeLock = null;
+    if (!lock) return;
+    state.wake_lock = 'released';
+    lock.release().catch(() => {});
+  }
+  // The browser drops the lock when the page is hidden: take it again.
+  document.addEventListener('visibilitychange', () => {
+    if (document.visibilityState === 'visible' && state.phase === 'playing') holdWakeLock();
+  });
 
   function fail(message) {
     state.error = String(message);
@@ -100,6 +265,7 @@
   const hooks = {
     playing() { state.phase = 'playing'; },
     frame(idx, tick, musicMs, hash) {
+      seekEnd();  // frames reach the page from the start point on
       state.frame = idx + 1;
       state.tick = tick;
       state.music_ms = musicMs < 0 ? null : musicMs;
@@ -116,6 +282,8 @@
     ended(status) {
       state.status = status;
       state.phase = 'ended';
+      seekEnd();
+      releaseWakeLock();
       if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
       audio.end();
       overlay.hidden = false;
@@ -123,6 +291,7 @@
       statusLine.textContent = status === 0 ? 'The end.' : 'The show stopped (status ' + status + ').';
       startButton.textContent = 'Play again';
       startButton.disabled = false;
+      overlay.classList.add('ended');
       startButton.focus();
     },
   };
@@ -154,15 +323,23 @@
   }
 
   function start() {
+    if (state.phase === 'playing') return;  // one show at a time
     overlay.hidden = true;
+    overlay.classList.remove('ended');
     state.phase = 'playing';
     state.tick = 0; state.music_ms = null; state.frame = 0;
     if (state.frames) state.frames = [];
     audio.begin(!sim && !bench);
+    state.start = startPoint ? startPoint.text : null;
     const args = ['--data', '/data'];
     if (sim) args.push('--sim');
     if (bench) args.push('--bench');
     if (quitAt !== null) args.push('--quit-at', quitAt);
+    if (startPoint) {
+      args.push('--start', startPoint.text);
+      seekBegin();
+    }
+    holdWakeLock();
     const moduleArg = {
       arguments: args,
       canvas,
@@ -170,7 +347,7 @@
       ostra: hooks,
       preRun: [(m) => writeData(m.FS)],
       print: (t) => console.log(t),
-      printErr: (t) => console.warn(t),
+      printErr: (t) => { seekProgress(t); console.warn(t); },
       onAbort: (what) => fail('the program stopped: ' + what),
     };
     window.createOstramere(moduleArg).then((m) => { instance = m; }, (e) => fail(e));
@@ -180,22 +357,45 @@
   startButton.addEventListener('click', () => {
     if (!startButton.disabled) start();
   });
+  // A tap or click anywhere on the overlay's free space starts too.
+  overlay.addEventListener('click', (e) => {
+    if (e.target === overlay && !startButton.disabled) start();
+  });
 
   // --- Fullscreen and keys ---------------------------------------------------
+  // On a phone, fullscreen also asks for landscape, where the 4:3 picture is
+  // largest (browsers that cannot lock simply keep the orientation).
   function toggleFullscreen() {
-    if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
-    else if (stage.requestFullscreen) stage.requestFullscreen().catch(() => {});
+    const current = document.fullscreenElement || document.webkitFullscreenElement;
+    if (current) {
+      Promise.resolve((document.exitFullscreen || document.webkitExitFullscreen).call(document)).catch(() => {});
+      return;
+    }
+    const request = stage.requestFullscreen || stage.webkitRequestFullscreen;
+    if (!request) return;
+    Promise.resolve(request.call(stage)).then(() => {
+      const o = screen.orientation;
+      if (o && o.lock && matchMedia('(pointer: coarse)').matches) o.lock('landscape').catch(() => {});
+    }, () => {});
   }
   $('fullscreen').addEventListener('click', toggleFullscreen);
   document.addEventListener('keydown', (e) => {
-    if ((e.key === 'f' || e.key === 'F') && !e.ctrlKey && !e.altKey && !e.metaKey) toggleFullscreen();
+    if (e.ctrlKey || e.altKey || e.metaKey) return;
+    if (e.key === 'f' || e.key === 'F') toggleFullscreen();
+    else if ((e.key === 'c' || e.key === 'C') && state.phase === 'playing' && !state.seeking) copyMomentLink();
   });
 
   // --- Go --------------------------------------------------------------------
+  buildChapters();
+  if (startPoint && startPoint.error) {
+    fail(startPoint.error);
+    return;
+  }
+  if (startPoint) statusLine.dataset.start = startPoint.label;
   download().then(() => {
     state.phase = 'ready';
     bar.hidden = true;
-    statusLine.textContent = 'Ready.';
+    statusLine.textContent = startPoint ? 'Ready to start at ' + startPoint.label + '.' : 'Ready.';
     startButton.disabled = false;
     if (autoplay) start();
     else startButton.focus();

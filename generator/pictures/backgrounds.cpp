@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "pictures/designs.h"
-#include "pictures/fx.h"
-#include "common/noise.h"
+#include "pictures/picture_effects.h"
+#include "common/procedural_noise.h"
 
 namespace pic {
 
@@ -17,7 +17,7 @@ constexpr float pi = 3.14159265f;
 
 picture make_loadscreen(typesetter& ts) {
     picture p;
-    p.name = "loadscreen.png";
+    p.file = &show_files::loadscreen;
     image& img = p.img;
     const float cx = 320.f, cy = 232.f;
 
@@ -77,7 +77,7 @@ picture make_loadscreen(typesetter& ts) {
 
 picture make_bakgrunn5(typesetter&) {
     picture p;
-    p.name = "bakgrunn5.png";
+    p.file = &show_files::bakgrunn5;
     const float cx = 320.f, cy = 240.f;
     // Sunburst of twisted rays in hot pink and orange, a hot centre and
     // halftone dots growing outward: the warm half of the beat pair. It
@@ -105,7 +105,7 @@ picture make_bakgrunn5(typesetter&) {
 
 picture make_bakgrunn6(typesetter&) {
     picture p;
-    p.name = "bakgrunn6.png";
+    p.file = &show_files::bakgrunn6;
     image& img = p.img;
     // Dark blue stone hall: brick courses with mortar and stone noise.
     paint(img, [](int x, int y) {
@@ -187,7 +187,7 @@ picture make_bakgrunn6(typesetter&) {
 
 picture make_bakgrunn7(typesetter&) {
     picture p;
-    p.name = "bakgrunn7.png";
+    p.file = &show_files::bakgrunn7;
     // Art-deco lattice: 80-pixel tiles, each a diamond pane of the key colour
     // (transparent in the corner room) in a bevelled gold frame, with enamel
     // between the frames and gold studs where four tiles meet.
@@ -243,7 +243,7 @@ picture make_bakgrunn7(typesetter&) {
 
 picture make_new1(typesetter&) {
     picture p;
-    p.name = "new1.png";
+    p.file = &show_files::new1;
     // Classic plasma: a sum of sines through a cosine palette, with bright
     // contour lines where the field crosses whole steps.
     paint(p.img, [](int x, int y) {
@@ -270,7 +270,7 @@ picture make_new1(typesetter&) {
 
 picture make_new2(typesetter&) {
     picture p;
-    p.name = "new2.png";
+    p.file = &show_files::new2;
     const float cx = 330.f, cy = 226.f;
     // Checkerboard tunnel seen down its axis, fogged towards a far light.
     paint(p.img, [&](int x, int y) {
@@ -292,7 +292,7 @@ picture make_new2(typesetter&) {
 
 picture make_new3(typesetter&) {
     picture p;
-    p.name = "new3.png";
+    p.file = &show_files::new3;
     image& img = p.img;
     const float horizon = 300.f, mx = 440.f, my = 140.f, mr = 56.f;
     // Night sea: sky, moon, far hills, water with the moon's glittering path.

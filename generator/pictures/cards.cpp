@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "pictures/designs.h"
-#include "pictures/fx.h"
-#include "common/noise.h"
+#include "pictures/picture_effects.h"
+#include "common/procedural_noise.h"
 
 namespace pic {
 
@@ -65,7 +65,7 @@ void clear_outside_rows(image& img, int y0, int y1) {
 
 picture make_logo(typesetter& ts) {
     picture p;
-    p.name = "logo3.png";
+    p.file = &show_files::logo3;
     image& img = p.img;
 
     // A striped sunset disc behind the name: out = mix(sun ramp) by coverage.
@@ -116,7 +116,7 @@ picture make_logo(typesetter& ts) {
 
 picture make_credits(typesetter& ts) {
     picture p;
-    p.name = "credits.png";
+    p.file = &show_files::credits;
     image& img = p.img;
     const float cx = 320.f;
 
@@ -173,7 +173,7 @@ picture make_credits(typesetter& ts) {
 
 picture make_presents(typesetter& ts) {
     picture p;
-    p.name = "presents.png";
+    p.file = &show_files::presents;
     image& img = p.img;
     const float cx = 320.f;
 
@@ -215,7 +215,7 @@ picture make_presents(typesetter& ts) {
 
 picture make_title(typesetter& ts) {
     picture p;
-    p.name = "vormbrisk.png";
+    p.file = &show_files::vormbrisk;
     image& img = p.img;
     const float cx = 320.f;
 
@@ -265,7 +265,7 @@ picture make_title(typesetter& ts) {
 
 picture make_greets1(typesetter& ts) {
     picture p;
-    p.name = "greets1.png";
+    p.file = &show_files::greets1;
     image& img = p.img;
 
     // Deep water: dark at the top, teal at the sea floor, with caustics.
@@ -346,7 +346,7 @@ picture make_greets1(typesetter& ts) {
 
 picture make_greets2(typesetter& ts) {
     picture p;
-    p.name = "greets2.png";
+    p.file = &show_files::greets2;
     image& img = p.img;
     // White is the transparent colour of this card: everything but the panel.
     paint(img, [](int, int) { return rgb{1, 1, 1}; });

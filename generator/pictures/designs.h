@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/canvas.h"
+#include "show_files.h"
 #include "common/text.h"
 
 namespace pic {
@@ -16,7 +17,7 @@ namespace pic {
 inline constexpr int frame_w = 640, frame_h = 480;
 
 struct picture {
-    std::string name;    // file name under gfx/ (.png or .jpg)
+    const show_files::file* file = nullptr;  // which of the show's pictures
     image img{frame_w, frame_h};
     bool dither = true;  // ordered dither to RGB565 levels (PNG pictures)
     // Last touch on the 8-bit bytes: exact key colours, palette columns.

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "pictures/designs.h"
-#include "pictures/fx.h"
-#include "common/noise.h"
+#include "pictures/picture_effects.h"
+#include "common/procedural_noise.h"
 
 namespace pic {
 
@@ -156,7 +156,7 @@ rgb flame_colour(int k) {
 
 picture make_lights(typesetter&) {
     picture p;
-    p.name = "lights.png";
+    p.file = &show_files::lights;
     image& img = p.img;
     lamp(img);
     flare(img);
@@ -182,7 +182,7 @@ picture make_lights(typesetter&) {
 
 picture make_texmex(typesetter&) {
     picture p;
-    p.name = "texmex.png";
+    p.file = &show_files::texmex;
     image& img = p.img;
     // Light beams from a skylight above the room, as a thin spread of bright
     // points (they replace the room's pixels, so only a few may be set).
@@ -249,7 +249,7 @@ picture make_texmex(typesetter&) {
 
 picture make_light(typesetter&) {
     picture p;
-    p.name = "light.png";
+    p.file = &show_files::light;
     // A large soft glow, added over the corner room: a rose core turning
     // violet towards its edge (at a third of full strength a yellow core
     // reads as olive), faint rays and a halo ring.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "pictures/generate.h"
+#include "parts.h"
 #include "pictures/designs.h"
 #include "common/files.h"
 #include "common/sheet.h"
@@ -35,14 +35,15 @@ bool generate_pictures(const std::string& data_dir) {
     std::string error;
     for (maker make : makers) {
         picture p = make(ts);
+        const std::string name(p.file->name());
         if (!ts.ok()) {
-            std::fprintf(stderr, "ostragen: %s: %s\n", p.name.c_str(), ts.error.c_str());
+            std::fprintf(stderr, "ostragen: %s: %s\n", name.c_str(), ts.error.c_str());
             return false;
         }
-        const bool jpeg = ends_with(p.name, ".jpg");
+        const bool jpeg = ends_with(name, ".jpg");
         std::vector<uint8_t> bytes = to_bytes(p.img, p.dither && !jpeg);
         if (p.finish) p.finish(bytes);
-        const std::string path = data_dir + "/gfx/" + p.name;
+        const std::string path = data_dir + "/" + std::string(p.file->in_data());
         bool ok = jpeg ? write_jpeg(path, p.img.w, p.img.h, bytes, jpeg_quality, error)
                        : write_png(path, p.img.w, p.img.h, bytes, error);
         if (!ok) {
@@ -55,7 +56,7 @@ bool generate_pictures(const std::string& data_dir) {
             std::fprintf(stderr, "ostragen: %s\n", error.c_str());
             return false;
         }
-        sheet.push_back({p.name, w, h, std::move(bytes)});
+        sheet.push_back({name, w, h, std::move(bytes)});
     }
     const std::string sheet_path = data_dir + "/contact_sheet.png";
     if (!write_contact_sheet(sheet_path, sheet, ts, error)) {

@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "pictures/designs.h"
-#include "pictures/fx.h"
-#include "common/noise.h"
+#include "pictures/picture_effects.h"
+#include "common/procedural_noise.h"
 
 namespace pic {
 
@@ -21,7 +21,7 @@ inline int per_y(int cell) { return frame_h / cell; }
 
 picture make_tann(typesetter&) {
     picture p;
-    p.name = "tann.png";
+    p.file = &show_files::tann;
     paint(p.img, [](int x, int y) {
         float broad = fbm(lat(x, 160), lat(y, 160), per_x(160), per_y(160), 4, 401u);
         rgb c = mix(hex(0xF6F1E2), hex(0xE4D4AE), smoothstep(0.3f, 0.85f, broad));
@@ -43,7 +43,7 @@ picture make_tann(typesetter&) {
 
 picture make_skin(typesetter&) {
     picture p;
-    p.name = "skin.jpg";
+    p.file = &show_files::skin;
     paint(p.img, [](int x, int y) {
         // scales: cellular cells of about 20 pixels
         cell_hit c = cellular(lat(x, 20), lat(y, 20), per_x(20), per_y(20), 501u);
@@ -67,7 +67,7 @@ picture make_skin(typesetter&) {
 
 picture make_aug(typesetter&) {
     picture p;
-    p.name = "aug.jpg";
+    p.file = &show_files::aug;
     const float cx = 320.f, cy = 240.f, iris_r = 130.f;
     paint(p.img, [&](int x, int y) {
         float dx = float(x) + 0.5f - cx, dy = float(y) + 0.5f - cy, d = std::hypot(dx, dy);
@@ -105,7 +105,7 @@ picture make_aug(typesetter&) {
 
 picture make_gold(typesetter&) {
     picture p;
-    p.name = "gold2.jpg";
+    p.file = &show_files::gold2;
     paint(p.img, [](int x, int y) {
         // hammered facets: each cell tilts towards its own direction
         cell_hit c = cellular(lat(x, 40), lat(y, 40), per_x(40), per_y(40), 701u, 0.9f);
@@ -125,7 +125,7 @@ picture make_gold(typesetter&) {
 
 picture make_bais(typesetter&) {
     picture p;
-    p.name = "bais.png";
+    p.file = &show_files::bais;
     paint(p.img, [](int x, int y) {
         // domain-warped marble in indigo and violet, veined with glowing cracks
         float fx = lat(x, 80), fy = lat(y, 80);
@@ -147,7 +147,7 @@ picture make_bais(typesetter&) {
 
 picture make_metal(typesetter&) {
     picture p;
-    p.name = "metal_2.png";
+    p.file = &show_files::metal_2;
     const int pw = 160, ph = 120;  // panels, four by four
     paint(p.img, [&](int x, int y) {
         // brushed steel: noise stretched along x

@@ -17,11 +17,11 @@ namespace {
 constexpr int total_rows = pattern_count * rows_per_pattern;
 constexpr int music_end = 160 * 8;  // row of 160 s: silence from here on
 
-enum channel : int { ch_kick, ch_snare, ch_hat, ch_crash, ch_fx, ch_bass, ch_pad1, ch_pad2, ch_pad3, ch_lead, ch_arp, ch_echo, ch_stab, ch_bell };
+enum channel : int { ch_kick, ch_snare, ch_hat, ch_crash, ch_sweeps, ch_bass, ch_pad1, ch_pad2, ch_pad3, ch_lead, ch_arp, ch_echo, ch_stab, ch_bell };
 
 // XM effect numbers used here.
-constexpr uint8_t fx_panning = 0x08;        // 8xx: channel panning
-constexpr uint8_t fx_global_volume = 0x10;  // Gxx: global volume 0..64
+constexpr uint8_t effect_panning = 0x08;        // 8xx: channel panning
+constexpr uint8_t effect_global_volume = 0x10;  // Gxx: global volume 0..64
 
 // The timeline's sections, by global row.
 enum section { intro, beat, flame, flashes, heavy, drive, breakdown, closing, silent };
@@ -184,9 +184,9 @@ struct score {
         xm::cell& c = at(g, ch);
         if (c.note == 0) c.note = xm::key_off;
     }
-    void effect(int ch, int g, uint8_t fx, uint8_t param) {
+    void effect(int ch, int g, uint8_t code, uint8_t param) {
         if (g < 0 || g >= total_rows) return;
-        at(g, ch).effect = fx;
+        at(g, ch).effect = code;
         at(g, ch).param = param;
     }
 
@@ -204,7 +204,7 @@ struct score {
                 continue;
             }
             note(ch, g, e.midi, instrument, vol);
-            if (pan) effect(ch, g, fx_panning, pan);
+            if (pan) effect(ch, g, effect_panning, pan);
         }
         if (sustained) {
             int end = g0;
@@ -292,8 +292,8 @@ void write_fills(score& s) {
 // Accents: crash and impact together; a riser leads into the larger ones.
 void accent(score& s, int g, int crash_vol, int impact_vol, bool with_riser) {
     if (crash_vol) s.note(ch_crash, g, 60, synth::crash, crash_vol);
-    if (impact_vol) s.note(ch_fx, g, 60, synth::impact, impact_vol);
-    if (with_riser) s.note(ch_fx, g - 16, 60, synth::riser, 26);  // the 2 s riser ends on the accent
+    if (impact_vol) s.note(ch_sweeps, g, 60, synth::impact, impact_vol);
+    if (with_riser) s.note(ch_sweeps, g - 16, 60, synth::riser, 26);  // the 2 s riser ends on the accent
 }
 
 void write_accents(score& s) {
@@ -311,7 +311,7 @@ void write_accents(score& s) {
     accent(s, g_flashes + 28, 56, 56, false);
     s.note(ch_stab, g_flashes + 24, 55, synth::stab, 48);  // on G, the bar's chord
     s.note(ch_stab, g_flashes + 28, 55, synth::stab, 52);
-    s.note(ch_fx, g_flashes + 46, 60, synth::riser, 34);  // ends on row 62, before the drop
+    s.note(ch_sweeps, g_flashes + 46, 60, synth::riser, 34);  // ends on row 62, before the drop
     // Heavy section: hits on rows 0, 16, 32, 48, 56 and 62 of patterns 10 and 11.
     for (int p = 10; p <= 11; ++p)
         for (int r : {0, 16, 32, 48, 56, 62}) {
@@ -322,7 +322,7 @@ void write_accents(score& s) {
             s.note(ch_kick, g, 60, synth::kick, 60);
         }
     for (int g = g_drive + 24; g < g_breakdown; g += 64) accent(s, g, 40, 0, false);  // driving phrase starts
-    s.note(ch_fx, g_breakdown - 16, 60, synth::riser, 22);
+    s.note(ch_sweeps, g_breakdown - 16, 60, synth::riser, 22);
     accent(s, g_breakdown, 36, 38, false);
     accent(s, g_closing, 44, 48, true);
     accent(s, g_closing + 128, 40, 30, false);
@@ -400,7 +400,7 @@ void write_pads(score& s) {
         for (int i = 0; i < 3; ++i) {
             if (sec == prev_sec && v[size_t(i)] == held[i]) continue;  // a common tone keeps sounding
             s.note(ch_pad1 + i, g, v[size_t(i)], swell ? synth::pad_swell : synth::pad, vol);
-            s.effect(ch_pad1 + i, g, fx_panning, pans[i]);
+            s.effect(ch_pad1 + i, g, effect_panning, pans[i]);
             held[i] = v[size_t(i)];
         }
         prev = c;
@@ -497,10 +497,10 @@ void write_stabs(score& s) {
 // Global volume: full at the start (also when the song loops), then a fade
 // from 148 s to 0 at 160 s: gv = 64 * (1 - u)^1.5, u = (g - g_fade) / (music_end - g_fade).
 void write_fade(score& s) {
-    s.effect(ch_kick, 0, fx_global_volume, 64);
+    s.effect(ch_kick, 0, effect_global_volume, 64);
     for (int g = g_fade; g <= music_end; ++g) {
         const double u = double(g - g_fade) / double(music_end - g_fade);
-        s.effect(ch_kick, g, fx_global_volume, uint8_t(std::lround(64.0 * std::pow(1.0 - u, 1.5))));
+        s.effect(ch_kick, g, effect_global_volume, uint8_t(std::lround(64.0 * std::pow(1.0 - u, 1.5))));
     }
 }
 

@@ -5,16 +5,17 @@
 #include <fstream>
 #include <string>
 
-#include "song/generate.h"
+#include "parts.h"
 #include "song/compose.h"
 #include "song/render.h"
 #include "song/spectrogram.h"
 #include "song/xm_writer.h"
+#include "show_files.h"
 
 namespace gen {
 
 bool generate_song(const std::string& data_dir) {
-    const std::string path = data_dir + "/sfx/demomusic.xm";
+    const std::string path = data_dir + "/" + std::string(show_files::song.in_data());
     std::string error;
     const std::vector<uint8_t> bytes = xm::write(song::compose(), error);
     if (bytes.empty()) {

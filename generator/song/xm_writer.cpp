@@ -151,7 +151,7 @@ std::vector<uint8_t> write(const module& m, std::string& error) {
     s.u16(0x0104);
     s.u32(276);  // header size from this field on
     s.u16(unsigned(m.orders.size()));
-    s.u16(0);  // restart position
+    s.u16(unsigned(m.restart));
     s.u16(unsigned(m.channels));
     s.u16(unsigned(m.patterns.size()));
     s.u16(unsigned(m.instruments.size()));

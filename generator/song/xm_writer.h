@@ -71,6 +71,7 @@ struct module {
     int bpm = 125;  // tick length = 2.5 / bpm seconds
     bool linear_frequencies = true;
     std::vector<uint8_t> orders;
+    int restart = 0;  // the order the song loops back to
     std::vector<pattern> patterns;
     std::vector<instrument> instruments;
 };

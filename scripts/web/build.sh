@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # make web: the show as a static web site in build-web/site/ — the page
-# (web/), the program as WebAssembly (ostramere.js + .wasm), and the data the
-# native generator makes, packed into one file with its index (site.json).
+# (web/), the program as WebAssembly (ostramere.js + .wasm), the data the
+# native generator makes, packed into one file with its index (site.json),
+# and the poster still behind the start overlay (a frame of the title card,
+# captured by the native program).
 #   scripts/web/build.sh [NATIVE_BUILD_DIR] [WEB_BUILD_DIR]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -18,7 +20,16 @@ cd "$root"
 if [ ! -f "$native/CMakeCache.txt" ]; then
   cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$native" --target data -j"$OSTRA_WEB_JOBS"
+cmake --build "$native" --target data ostramere -j"$OSTRA_WEB_JOBS"
+
+# The poster: the title card's first frame at 16 s of music (a second or two).
+poster_dir=$(mktemp -d "${TMPDIR:-/tmp}/ostra-poster.XXXXXX")
+trap 'rm -rf "$poster_dir"' EXIT
+SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 300 "$native/ostramere" --data "$native/data" \
+  --capture "$poster_dir/c" --start 16000 --quit-at 31001 >/dev/null 2>&1 || {
+  echo "error: the native program could not capture the poster frame" >&2; exit 1; }
+poster=$(ls "$poster_dir"/c/frame_*.png 2>/dev/null | head -n1)
+[ -n "$poster" ] || { echo "error: the poster capture wrote no frame" >&2; exit 1; }
 
 # The program.
 launcher=()
@@ -37,6 +48,7 @@ rm -rf "$site.new"
 mkdir -p "$site.new"
 cp web/index.html web/style.css web/page.js web/audio.js web/worklet.js "$site.new/"
 cp "$web/wasm/ostramere.js" "$web/wasm/ostramere.wasm" "$site.new/"
+cp "$poster" "$site.new/poster.png"
 python3 "$here/pack-data.py" "$native/data" "$site.new"
 rm -rf "$site"
 mv "$site.new" "$site"

@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # make web-test: builds the site, captures the native reference (the desktop
-# program's frames.csv of the first SIM_MS ms, simulated clock, no -w), then
-# drives headless Chromium over the site (tests/web/browser_test.js), then
-# checks the sound live: throttled Chromium and Firefox ESR without a sound
-# server (tests/web/audio_test.js).
+# program's frames.csv of the whole show, or of its first OSTRA_WEB_SIM_MS ms;
+# simulated clock, no -w), then drives headless Chromium and Firefox ESR over
+# the site (tests/web/browser_test.js), then checks the sound live: throttled
+# Chromium, and Firefox ESR without a sound server (tests/web/audio_test.js).
 #   scripts/web/test.sh [NATIVE_BUILD_DIR] [WEB_BUILD_DIR]
+# OSTRA_WEB_BROWSERS=chromium (or firefox) tests one browser only;
 # OSTRA_WEB_BENCH=1 also runs the page's bench and keeps its table beside.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 native="${1:-build}"
 web="${2:-build-web}"
-sim_ms="${OSTRA_WEB_SIM_MS:-45000}"
+sim_ms="${OSTRA_WEB_SIM_MS:-0}"  # 0: the whole show
 source "$here/env.sh"
 cd "$root"
 
@@ -21,9 +22,11 @@ timeout 3600 "$here/build.sh" "$native" "$web"
 cmake --build "$native" --target ostramere -j"$OSTRA_WEB_JOBS"
 ref="$web/reference"
 rm -rf "$ref"
-echo "[web-test] native reference: $sim_ms ms on the simulated clock"
+quit=()
+if [ "$sim_ms" != 0 ]; then quit=(--quit-at "$sim_ms"); fi
+echo "[web-test] native reference: ${quit[*]:-the whole show} on the simulated clock"
 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 900 \
-  "$native/ostramere" --data "$native/data" --capture "$ref" --png-every 100000 --quit-at "$sim_ms" >/dev/null
+  "$native/ostramere" --data "$native/data" --capture "$ref" --png-every 100000 "${quit[@]}" >/dev/null
 
 # The browser driver: puppeteer-core 24 (runs on Node 20), never a browser download.
 node_dir="$web/node"
@@ -36,10 +39,10 @@ fi
 extra=()
 if [ "${OSTRA_WEB_BENCH:-0}" = 1 ]; then extra+=(--bench "$web/bench.json"); fi
 if [ -n "${OSTRA_WEB_SCREENSHOT:-}" ]; then extra+=(--screenshot "$OSTRA_WEB_SCREENSHOT"); fi
+if [ -n "${OSTRA_WEB_BROWSERS:-}" ]; then extra+=(--browsers "$OSTRA_WEB_BROWSERS"); fi
 status=0
-NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 2400 \
+NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 2880 \
   node tests/web/browser_test.js "$web/site" "$ref/frames.csv" "$sim_ms" "${extra[@]}" || status=1
-# The sound: throttled Chromium, and Firefox without a sound server.
 NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 1800 \
   node tests/web/audio_test.js "$web/site" || status=1
 exit $status

@@ -1,20 +1,21 @@
 // The browser's sound and its fall-back, checked live:
 //   throttled: headless Chromium with the main thread slowed 4x and 8x (as a
-//              mid-range and a slow phone): over the beat scene (music 21-36 s)
-//              the worklet never runs dry and music time keeps to the wall
-//              clock within 1 %; the frame rate is reported
+//              mid-range and a slow phone), started at a scene (?start=beat:
+//              the program runs ahead silently, then plays live with sound
+//              from there): over the measured music window (21-36 s, the beat
+//              scene) the worklet plays, never runs dry and music time keeps
+//              to the wall clock within 1 %; the frame rate is reported
 //   silent:    Firefox ESR with no sound server: the show starts within 3 s of
 //              the click, plays on by the wall clock at 30 frames/s or more,
 //              says it is silent in one line, and logs no error
 // usage: node audio_test.js SITE_DIR [--only throttled,silent] [--rates 4,8]
-//        [--window FROM_MS,TO_MS] (music time measured; default the beat scene)
+//        [--start SCENE_OR_MS] [--window FROM_MS,TO_MS] (music time measured)
 // Every step has its own time limit; the whole run has one too.
 'use strict';
-const { spawn } = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const puppeteer = require('puppeteer-core');
+const { withTimeout, sleep, startServer, launch, openPage, stopChildren } = require('./browsers');
 
 const args = process.argv.slice(2);
 const option = (name) => {
@@ -26,95 +27,30 @@ const option = (name) => {
 };
 const onlySteps = option('--only');
 const rates = (option('--rates') || '4,8').split(',').map(Number);
+const startAt = option('--start') || 'beat';
 const [fromMs, toMs] = (option('--window') || '21000,36000').split(',').map(Number);
 const [siteDir] = args;
-if (!siteDir) {
-  console.error('usage: node audio_test.js SITE_DIR [--only throttled,silent] [--rates 4,8] [--window FROM_MS,TO_MS]');
+if (!siteDir || !(fromMs < toMs)) {
+  console.error('usage: node audio_test.js SITE_DIR [--only throttled,silent] [--rates 4,8] ' +
+                '[--start SCENE_OR_MS] [--window FROM_MS,TO_MS]');
   process.exit(2);
 }
 const steps = new Set((onlySteps || 'throttled,silent').split(','));
 
 const whole = setTimeout(() => { console.error('audio test: whole-run time limit reached'); cleanup(1); }, 25 * 60 * 1000);
-let server = null;
-const open = [];  // [browser, profile dir]
+const closers = [];  // what to stop at the end (server, browsers, folders)
 let passed = 0, failed = 0;
 
 function cleanup(code) {
   clearTimeout(whole);
-  const done = () => {
-    if (server) server.kill('SIGTERM');
-    for (const [, dir] of open) fs.rmSync(dir, { recursive: true, force: true });
-    process.exit(code);
-  };
-  Promise.all(open.map(([b]) => b.close().catch(() => {}))).then(done, done);
-  setTimeout(done, 10000).unref();
-}
-
-function withTimeout(promise, ms, what) {
-  let timer;
-  const limit = new Promise((_, reject) => { timer = setTimeout(() => reject(new Error(what + ': no result within ' + ms / 1000 + ' s')), ms); });
-  return Promise.race([promise, limit]).finally(() => clearTimeout(timer));
+  const done = () => { stopChildren(); process.exit(code); };
+  Promise.all(closers.map((c) => Promise.resolve().then(c).catch(() => {}))).then(done, done);
+  setTimeout(done, 30000).unref();
 }
 
 function check(ok, what) {
   if (ok) { passed++; console.log('ok   ' + what); } else { failed++; console.log('FAIL ' + what); }
   return ok;
-}
-
-function startServer() {
-  return withTimeout(new Promise((resolve, reject) => {
-    server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '--directory', siteDir, '0'],
-                   { stdio: ['ignore', 'pipe', 'pipe'] });
-    let out = '';
-    server.stdout.on('data', (d) => {
-      out += d;
-      const m = /port (\d+)/.exec(out);
-      if (m) resolve(Number(m[1]));
-    });
-    server.stderr.on('data', () => {});
-    server.on('exit', (c) => reject(new Error('http.server exited with ' + c)));
-  }), 20000, 'starting the web server');
-}
-
-// The browsers, each launched in one place.
-async function launch(kind) {
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'ostra-' + kind + '-'));
-  let browser;
-  if (kind === 'chromium') {
-    browser = await puppeteer.launch({
-      executablePath: process.env.OSTRA_CHROMIUM || '/usr/bin/chromium',
-      headless: true,
-      userDataDir: profile,
-      args: ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-             '--disable-background-networking', '--disable-component-update', '--disable-sync',
-             '--autoplay-policy=no-user-gesture-required'],
-    });
-  } else {
-    // No sound server: an empty runtime folder, so no PulseAudio is found.
-    const runtime = path.join(profile, 'run');
-    fs.mkdirSync(runtime, { mode: 0o700 });
-    const env = { ...process.env, XDG_RUNTIME_DIR: runtime, PULSE_SERVER: 'unix:' + path.join(runtime, 'none') };
-    browser = await puppeteer.launch({
-      browser: 'firefox',
-      executablePath: process.env.OSTRA_FIREFOX || '/usr/bin/firefox-esr',
-      headless: true,
-      userDataDir: profile,
-      env,
-      extraPrefsFirefox: { 'media.autoplay.default': 0 },
-    });
-  }
-  open.push([browser, profile]);
-  return browser;
-}
-
-async function openPage(browser, url, errors, before) {
-  const page = await browser.newPage();
-  page.on('pageerror', (e) => errors.push('page error: ' + e.message));
-  page.on('console', (m) => { if (m.type() === 'error') errors.push('console error: ' + m.text()); });
-  await page.setViewport({ width: 960, height: 720 });
-  if (before) await before(page);
-  await withTimeout(page.goto(url, { waitUntil: 'load' }), 120000, 'loading ' + url);
-  return page;
 }
 
 const sample = (page) => page.evaluate(() => {
@@ -129,12 +65,14 @@ async function waitFor(page, fn, arg, ms, what) {
 
 async function throttledStep(browser, base, rate) {
   const errors = [];
-  const page = await openPage(browser, base + '/?autoplay', errors, async (p) => {
-    const cdp = await p.createCDPSession();
-    await cdp.send('Emulation.setCPUThrottlingRate', { rate });
-  });
+  const page = await openPage(browser, base + '/?start=' + encodeURIComponent(startAt), errors);
+  await waitFor(page, () => window.ostramere.phase === 'ready' || window.ostramere.error, null, 120000,
+                `throttled ${rate}x: page ready`);
+  const cdp = await page.createCDPSession();
+  await cdp.send('Emulation.setCPUThrottlingRate', { rate });
+  await page.click('#start');
   const name = `throttled ${rate}x`;
-  await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t, fromMs, 120000 + 1.5 * fromMs, name + ': music ' + fromMs + ' ms');
+  await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t, fromMs, 120000 + rate * fromMs, name + ': music ' + fromMs + ' ms');
   const a = await sample(page);
   if (a.error) throw new Error(name + ': page reports ' + a.error);
   await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t || window.ostramere.phase === 'ended',
@@ -144,7 +82,8 @@ async function throttledStep(browser, base, rate) {
   const ratio = music / wall;
   console.log(`${name}: music ${a.music}-${b.music} ms in ${wall.toFixed(0)} ms wall (x${ratio.toFixed(4)}), ` +
               `${fps.toFixed(1)} frames/s, underruns ${a.audio.underruns}->${b.audio.underruns}, lead ${b.audio.lead_ms} ms, state ${b.audio.state}`);
-  check(b.audio.state === 'running', `${name}: the worklet plays (${b.audio.state})`);
+  check(a.audio.state === 'running' && b.audio.state === 'running',
+        `${name}: the worklet plays after the run ahead to ${startAt} (${a.audio.state}, ${b.audio.state})`);
   check(Math.abs(ratio - 1) <= 0.01, `${name}: music time within 1 % of the wall clock (x${ratio.toFixed(4)})`);
   check(b.audio.underruns === a.audio.underruns, `${name}: no underrun over music ${fromMs}-${toMs} ms (${b.audio.underruns - a.audio.underruns})`);
   check(errors.length === 0, `${name}: no page errors` + (errors.length ? ' (' + errors.join('; ') + ')' : ''));
@@ -175,7 +114,7 @@ async function silentStep(browser, base) {
   // Past the song's start and its first music wait (tick 16.9 s), by the wall clock.
   await waitFor(page, () => window.ostramere.error || window.ostramere.music_ms > 2000, null, 60000, 'silent: the song plays');
   const a = await sample(page);
-  await new Promise((r) => setTimeout(r, 10000));
+  await sleep(10000);
   const b = await sample(page);
   const wall = b.t - a.t, music = b.music - a.music, fps = (b.frame - a.frame) * 1000 / wall;
   console.log(`silent: music ${a.music}-${b.music} ms in ${wall.toFixed(0)} ms wall, ${fps.toFixed(1)} frames/s`);
@@ -186,18 +125,26 @@ async function silentStep(browser, base) {
 }
 
 (async () => {
-  const port = await startServer();
-  const base = 'http://127.0.0.1:' + port;
+  const server = await startServer(siteDir);
+  closers.push(server.stop);
   if (steps.has('throttled')) {
-    const browser = await withTimeout(launch('chromium'), 60000, 'starting chromium');
-    for (const rate of rates) {
-      try { await throttledStep(browser, base, rate); } catch (e) { check(false, `throttled ${rate}x: ${e.message}`); }
-    }
+    try {
+      const chromium = await launch('chromium');
+      closers.push(chromium.close);
+      for (const rate of rates) {
+        try { await throttledStep(chromium.browser, server.base, rate); } catch (e) { check(false, `throttled ${rate}x: ${e.message}`); }
+      }
+    } catch (e) { check(false, 'throttled: ' + e.message); }
   }
   if (steps.has('silent')) {
     try {
-      const browser = await withTimeout(launch('firefox'), 90000, 'starting firefox');
-      await silentStep(browser, base);
+      // No sound server: an empty runtime folder, so no PulseAudio is found.
+      const runtime = fs.mkdtempSync(path.join(os.tmpdir(), 'ostra-nosound-'));
+      fs.chmodSync(runtime, 0o700);
+      closers.push(() => fs.rmSync(runtime, { recursive: true, force: true }));
+      const firefox = await launch('firefox', { XDG_RUNTIME_DIR: runtime, PULSE_SERVER: 'unix:' + path.join(runtime, 'none') });
+      closers.unshift(firefox.close);
+      await silentStep(firefox.browser, server.base);
     } catch (e) { check(false, 'silent: ' + e.message); }
   }
   console.log(`${passed} passed, ${failed} failed`);

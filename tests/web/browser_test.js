@@ -1,18 +1,26 @@
-// Drives the web page in headless Chromium (Debian's, through puppeteer-core)
-// against a local server, and checks it as a viewer and a test would:
+// Drives the web page in headless Chromium and Firefox ESR (Debian's, through
+// puppeteer-core) against a local server, and checks it as a viewer and a
+// test would, in each browser:
 //   sim:   the simulated run gives the native capture's frames, hash for hash
-//   live:  autoplay presents about 33 frames/s, music time keeps to the wall
-//          clock within 5 %, Escape ends the show, the page logs no errors
-//   bench: (optional) prints the page's per-scene frame-cost table
-// usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--bench OUT.json]
-//        [--screenshot OUT.png]
-// Every step has its own time limit; the whole run has one too.
+//   start: ?sim&start=130000 lists the full run's frames from that point on
+//          (same index, tick and hash), none before
+//   live:  autoplay presents about 33 frames/s with music time on the wall
+//          clock (Firefox plays into a PulseAudio null sink the test starts),
+//          C copies a link to the moment, Escape ends the show and the end
+//          screen lists the chapters, the page logs no errors
+//   phone: (Chromium) a phone held upright and turned: the picture whole,
+//          4:3, filling one direction, controls big enough to touch, a tap
+//          starts the show
+//   bench: (optional, Chromium) prints the page's per-scene frame-cost table
+// usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS
+//        [--browsers chromium,firefox] [--only sim,start,live,phone,bench]
+//        [--bench OUT.json] [--screenshot OUT.png]
+// SIM_MS 0 compares the whole show. Every step has its own time limit; the
+// whole run has one too.
 'use strict';
-const { spawn } = require('child_process');
 const fs = require('fs');
-const os = require('os');
-const path = require('path');
-const puppeteer = require('puppeteer-core');
+const web = require('./browsers.js');
+const { withTimeout, sleep, openPage, waitPhase } = web;
 
 const args = process.argv.slice(2);
 const option = (name) => {
@@ -25,34 +33,28 @@ const option = (name) => {
 const benchOut = option('--bench');
 const screenshotOut = option('--screenshot');
 const onlySteps = option('--only');
+const browserList = (option('--browsers') || 'chromium,firefox').split(',');
 const [siteDir, nativeCsv, simMsArg] = args;
-if (!siteDir || !nativeCsv || !simMsArg) {
-  console.error('usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--bench OUT.json] [--screenshot OUT.png] [--only sim,live,bench]');
+if (!siteDir || !nativeCsv || simMsArg === undefined) {
+  console.error('usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--browsers chromium,firefox] ' +
+                '[--only sim,start,live,phone,bench] [--bench OUT.json] [--screenshot OUT.png]');
   process.exit(2);
 }
-const simMs = Number(simMsArg);
-const steps = new Set((onlySteps || 'sim,live' + (benchOut ? ',bench' : '')).split(','));
-const chromium = process.env.OSTRA_CHROMIUM || '/usr/bin/chromium';
+const simMs = Number(simMsArg) > 0 ? Number(simMsArg) : Infinity;
+const steps = new Set((onlySteps || 'sim,start,live,phone' + (benchOut ? ',bench' : '')).split(','));
+const startMs = 130000;
+const liveFpsMin = 0.8 * 33;
 
-const whole = setTimeout(() => { console.error('browser test: whole-run time limit reached'); cleanup(1); }, 20 * 60 * 1000);
-let server = null, browser = null, profile = null;
+const whole = setTimeout(() => { console.error('browser test: whole-run time limit reached'); finish(1); }, 45 * 60 * 1000);
 let passed = 0, failed = 0;
+const closers = [];
 
-function cleanup(code) {
+async function finish(code) {
   clearTimeout(whole);
-  const done = () => {
-    if (server) server.kill('SIGTERM');
-    if (profile) fs.rmSync(profile, { recursive: true, force: true });
-    process.exit(code);
-  };
-  if (browser) browser.close().then(done, done); else done();
-  setTimeout(done, 10000).unref();
-}
-
-function withTimeout(promise, ms, what) {
-  let timer;
-  const limit = new Promise((_, reject) => { timer = setTimeout(() => reject(new Error(what + ': no result within ' + ms / 1000 + ' s')), ms); });
-  return Promise.race([promise, limit]).finally(() => clearTimeout(timer));
+  setTimeout(() => { web.stopChildren(); process.exit(code); }, 30000).unref();
+  for (const close of closers.reverse()) { try { await close(); } catch (e) { /* already gone */ } }
+  web.stopChildren();
+  process.exit(code);
 }
 
 function check(ok, what) {
@@ -60,122 +62,238 @@ function check(ok, what) {
   return ok;
 }
 
-function startServer() {
-  return withTimeout(new Promise((resolve, reject) => {
-    server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '--directory', siteDir, '0'],
-                   { stdio: ['ignore', 'pipe', 'pipe'] });
-    let out = '';
-    server.stdout.on('data', (d) => {
-      out += d;
-      const m = /port (\d+)/.exec(out);
-      if (m) resolve(Number(m[1]));
-    });
-    server.stderr.on('data', () => {});  // request log
-    server.on('exit', (c) => reject(new Error('http.server exited with ' + c)));
-  }), 20000, 'starting the web server');
-}
+const noErrors = (errors) => (errors.length ? ' (' + errors.join('; ') + ')' : '');
 
 function readNativeFrames(file) {
   const lines = fs.readFileSync(file, 'utf8').trim().split('\n');
   const head = lines[0].split(',');
   const col = (n) => { const i = head.indexOf(n); if (i < 0) throw new Error(file + ': no column ' + n); return i; };
-  const [ci, ct, ch] = [col('frame'), col('tick_ms'), col('hash')];
-  return lines.slice(1).map((l) => { const f = l.split(','); return { idx: Number(f[ci]), tick: Number(f[ct]), hash: f[ch] }; });
+  const [ci, ct, cm, ch] = [col('frame'), col('tick_ms'), col('music_ms'), col('hash')];
+  return lines.slice(1).map((l) => {
+    const f = l.split(',');
+    return { idx: Number(f[ci]), tick: Number(f[ct]), music: f[cm] === '' ? null : Number(f[cm]), hash: f[ch] };
+  });
 }
+const native = readNativeFrames(nativeCsv);
 
-async function openPage(url, errors) {
-  const page = await browser.newPage();
-  page.on('pageerror', (e) => errors.push('page error: ' + e.message));
-  page.on('console', (m) => { if (m.type() === 'error') errors.push('console error: ' + m.text()); });
-  page.on('requestfailed', (r) => errors.push('request failed: ' + r.url()));
-  await page.setViewport({ width: 960, height: 720 });
-  await withTimeout(page.goto(url, { waitUntil: 'load' }), 60000, 'loading ' + url);
-  return page;
-}
-
-async function waitPhase(page, phases, ms, what) {
-  await withTimeout(page.waitForFunction((p) => window.ostramere && (p.includes(window.ostramere.phase) || window.ostramere.error),
-                                         { polling: 200, timeout: 0 }, phases), ms, what);
-  const err = await page.evaluate(() => window.ostramere.error);
-  if (err) throw new Error(what + ': page reports ' + err);
-}
-
-async function simStep(base) {
-  const errors = [];
-  const native = readNativeFrames(nativeCsv).filter((f) => f.tick < simMs);
-  const page = await openPage(base + '/?sim&quit-at=' + simMs, errors);
-  const t0 = Date.now();
-  await waitPhase(page, ['ended'], 10 * 60 * 1000, 'simulated run');
-  const frames = (await page.evaluate(() => window.ostramere.frames)).filter((f) => f.tick < simMs);
-  console.log(`sim: ${frames.length} frames in ${((Date.now() - t0) / 1000).toFixed(1)} s; native reference ${native.length}`);
-  let first = -1, differing = 0;
-  for (let i = 0; i < Math.max(frames.length, native.length); i++) {
-    const a = frames[i], b = native[i];
+// Lists the frames where `got` and `want` differ (index, tick or hash) and
+// returns how many differ, counting a missing frame on either side.
+function compareFrames(label, got, want) {
+  let differing = 0;
+  for (let i = 0; i < Math.max(got.length, want.length); i++) {
+    const a = got[i], b = want[i];
     if (!a || !b || a.idx !== b.idx || a.tick !== b.tick || a.hash !== b.hash) {
-      if (first < 0) first = i;
-      if (differing++ < 20) console.log('differs at', i, 'browser', JSON.stringify(a), 'native', JSON.stringify(b));
+      if (differing++ < 20) console.log(label + ': differs at', i, 'browser', JSON.stringify(a), 'native', JSON.stringify(b));
     }
   }
-  if (differing) console.log(`${differing} frames differ`);
-  check(native.length > 1000, `native reference has the frames of ${simMs} ms (${native.length})`);
-  check(first < 0 && frames.length === native.length, 'simulated run: every frame hash equals the native capture\'s');
-  check(errors.length === 0, 'simulated run: no page errors' + (errors.length ? ' (' + errors.join('; ') + ')' : ''));
+  if (differing) console.log(`${label}: ${differing} frames differ`);
+  return differing;
+}
+
+const strip = (f) => ({ idx: f.idx, tick: f.tick, hash: f.hash });
+
+async function simStep(name, browser, base) {
+  const errors = [];
+  const want = native.filter((f) => f.tick < simMs).map(strip);
+  const url = base + '/?sim' + (Number.isFinite(simMs) ? '&quit-at=' + simMs : '');
+  const page = await openPage(browser, url, errors);
+  const t0 = Date.now();
+  await waitPhase(page, ['ended'], 20 * 60 * 1000, name + ' simulated run');
+  const got = (await page.evaluate(() => window.ostramere.frames)).filter((f) => f.tick < simMs);
+  console.log(`${name} sim: ${got.length} frames in ${((Date.now() - t0) / 1000).toFixed(1)} s; native reference ${want.length}`);
+  check(want.length > 1000, `${name} sim: the native reference has frames (${want.length})`);
+  check(compareFrames(name + ' sim', got, want) === 0,
+        `${name} sim: every frame (index, tick, hash) equals the native capture's`);
+  check(errors.length === 0, `${name} sim: no page errors` + noErrors(errors));
   await page.close();
 }
 
-async function liveStep(base) {
+async function startStep(name, browser, base) {
+  const errors = [], said = [];
+  const first = native.findIndex((f) => f.music !== null && f.music >= startMs);
+  const want = native.slice(first).filter((f) => f.tick < simMs).map(strip);
+  const page = await openPage(browser, base + '/?sim&start=' + startMs + (Number.isFinite(simMs) ? '&quit-at=' + simMs : ''), errors);
+  page.on('console', (m) => { if (/^ostramere:/.test(m.text())) said.push(m.text()); });
+  // Once frames arrive the run ahead is over: its overlay is gone.
+  await withTimeout(page.waitForFunction(() => window.ostramere.frame > 0 || window.ostramere.phase === 'ended',
+                                         { polling: 100, timeout: 0 }), 10 * 60 * 1000, name + ' start point');
+  const mid = await page.evaluate(() => ({ phase: window.ostramere.phase, seeking: window.ostramere.seeking,
+                                           overlay: !document.getElementById('overlay').hidden }));
+  check(mid.phase === 'playing' && !mid.seeking && !mid.overlay,
+        `${name} start: the progress overlay gives way to the show at the start point (${JSON.stringify(mid)})`);
+  await waitPhase(page, ['ended'], 10 * 60 * 1000, name + ' start run');
+  const got = (await page.evaluate(() => window.ostramere.frames)).filter((f) => f.tick < simMs);
+  console.log(`${name} start: ${got.length} frames from ${got.length ? got[0].idx : '-'}; native from ${first}: ${want.length}`);
+  if (!got.length && said.length) console.log(`${name} start: the program said: ${said.slice(-2).join(' | ')}`);
+  check(first > 0 && want.length > 100, `${name} start: the native reference reaches ${startMs} ms of music`);
+  check(got.length > 0 && got[0].idx === native[first].idx,
+        `${name} start: the first frame listed is the full run's first at ${startMs} ms of music`);
+  check(compareFrames(name + ' start', got, want) === 0,
+        `${name} start: every frame from there equals the full run's (index, tick, hash)`);
+  check(errors.length === 0, `${name} start: no page errors` + noErrors(errors));
+  await page.close();
+
+  // A start point the show does not have: a clear message, nothing runs.
+  for (const bad of ['nowhere', '160000', '12s']) {
+    const quiet = [];
+    const p = await openPage(browser, base + '/?start=' + bad, quiet);
+    const r = await p.evaluate(() => ({ error: window.ostramere.error, phase: window.ostramere.phase,
+                                        shown: document.getElementById('status').textContent }));
+    check(r.phase === 'loading' && r.error && r.error.includes('start=' + bad) && r.shown.includes(r.error),
+          `${name} start: ?start=${bad} is refused with a message (${r.error})`);
+    await p.close();
+  }
+}
+
+async function liveStep(name, browser, base) {
   const errors = [];
-  const page = await openPage(base + '/?autoplay', errors);
-  await waitPhase(page, ['playing'], 60000, 'autoplay start');
+  const page = await openPage(browser, base + '/?autoplay', errors);
+  await waitPhase(page, ['playing'], 60000, name + ' autoplay start');
   await withTimeout(page.waitForFunction(() => window.ostramere.music_ms !== null && window.ostramere.music_ms > 500,
-                                         { polling: 100, timeout: 0 }), 60000, 'music start');
+                                         { polling: 100, timeout: 0 }), 60000, name + ' music start');
   const sample = () => page.evaluate(() => ({ t: performance.now(), music: window.ostramere.music_ms, frame: window.ostramere.frame }));
   const a = await sample();
-  await new Promise((r) => setTimeout(r, 12000));
+  await sleep(12000);
   const b = await sample();
-  if (screenshotOut) await page.screenshot({ path: screenshotOut });
+  if (screenshotOut && name === 'chromium') await page.screenshot({ path: screenshotOut });
   const wall = b.t - a.t, music = b.music - a.music, fps = (b.frame - a.frame) * 1000 / wall;
-  console.log(`live: ${wall.toFixed(0)} ms wall, ${music} ms music, ${fps.toFixed(1)} frames/s`);
-  check(Math.abs(music - wall) <= 0.05 * wall, `live: music time advances with the wall clock (${music} ms in ${wall.toFixed(0)} ms)`);
-  check(fps >= 30 && fps <= 36, `live: about 33 frames per second (${fps.toFixed(1)})`);
+  const wake = await page.evaluate(() => window.ostramere.wake_lock);
+  console.log(`${name} live: ${wall.toFixed(0)} ms wall, ${music} ms music (${(music / wall).toFixed(4)}), ${fps.toFixed(1)} frames/s, wake lock ${wake}`);
+  check(Math.abs(music - wall) <= 0.05 * wall, `${name} live: music time advances with the wall clock (${music} ms in ${wall.toFixed(0)} ms)`);
+  check(fps >= liveFpsMin && fps <= 36, `${name} live: at least ${liveFpsMin.toFixed(1)} and at most 36 frames per second (${fps.toFixed(1)})`);
+
+  // C: a link to the moment, which the page's own parser takes back.
+  const before = await page.evaluate(() => window.ostramere.music_ms);
+  await page.keyboard.press('c');
+  const link = await withTimeout(page.waitForFunction(() => window.ostramere.link, { polling: 100, timeout: 0 }), 5000, name + ' C key')
+    .then((h) => h.jsonValue(), () => null);
+  const at = link ? Number(new URL(link).searchParams.get('start')) : NaN;
+  check(link !== null && link.startsWith(base + '/?') && at % 100 === 0 && at <= before + 1000 && at >= before - 1000,
+        `${name} live: C copies a link to the moment (${link}, music ${before} ms)`);
+
   await page.keyboard.press('Escape');
   let ended = true;
-  try { await waitPhase(page, ['ended'], 10000, 'Escape'); } catch (e) { ended = false; console.log(e.message); }
-  check(ended, 'live: Escape ends the show');
-  check(errors.length === 0, 'live: no page errors' + (errors.length ? ' (' + errors.join('; ') + ')' : ''));
+  try { await waitPhase(page, ['ended'], 10000, name + ' Escape'); } catch (e) { ended = false; console.log(e.message); }
+  check(ended, `${name} live: Escape ends the show`);
+  const end = await page.evaluate(() => ({
+    overlay: !document.getElementById('overlay').hidden,
+    chapters: [...document.querySelectorAll('#chapters a')].filter((a) => a.offsetParent !== null)
+      .map((a) => new URL(a.href).searchParams.get('start')),
+  }));
+  check(end.overlay && end.chapters.join(',') === 'title,beat,flame,corner,backdrop,greetings,final',
+        `${name} live: the end screen lists the chapters as links (${end.chapters.join(',')})`);
+  check(errors.length === 0, `${name} live: no page errors` + noErrors(errors));
   await page.close();
 }
 
-async function benchStep(base) {
+// Where the canvas lies in the viewport, and which controls are too small
+// to touch.
+function layout(page) {
+  return page.evaluate(() => {
+    const r = document.getElementById('canvas').getBoundingClientRect();
+    const small = [...document.querySelectorAll('button, #chapters a')]
+      .filter((e) => e.offsetParent !== null)
+      .map((e) => ({ id: e.id || e.textContent.trim(), r: e.getBoundingClientRect() }))
+      .filter((e) => e.r.width < 44 || e.r.height < 44)
+      .map((e) => `${e.id} ${e.r.width.toFixed(0)}x${e.r.height.toFixed(0)}`);
+    return { x: r.left, y: r.top, w: r.width, h: r.height, vw: innerWidth, vh: innerHeight, small,
+             poster: getComputedStyle(document.getElementById('canvas')).backgroundImage };
+  });
+}
+
+function checkFit(label, l) {
+  const eps = 1;
+  const inside = l.x >= -eps && l.y >= -eps && l.x + l.w <= l.vw + eps && l.y + l.h <= l.vh + eps;
+  const fills = Math.abs(l.w - l.vw) <= eps || Math.abs(l.h - l.vh) <= eps;
+  const centred = Math.abs(l.x + l.w / 2 - l.vw / 2) <= eps && Math.abs(l.y + l.h / 2 - l.vh / 2) <= eps;
+  const ratio = Math.abs(l.w * 3 - l.h * 4) <= 4 * eps;
+  check(inside && fills && centred && ratio,
+        `${label}: the picture lies whole and centred in the ${l.vw}x${l.vh} viewport, 4:3, filling one direction ` +
+        `(${l.w.toFixed(1)}x${l.h.toFixed(1)} at ${l.x.toFixed(1)},${l.y.toFixed(1)})`);
+}
+
+async function phoneStep(name, browser, base) {
   const errors = [];
-  const page = await openPage(base + '/?bench', errors);
-  await waitPhase(page, ['ended'], 15 * 60 * 1000, 'bench run');
+  const portrait = { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true };
+  const landscape = { ...portrait, width: 844, height: 390, isLandscape: true };
+  for (const [first, turned, label] of [[portrait, landscape, 'upright'], [landscape, portrait, 'sideways']]) {
+    const page = await openPage(browser, base + '/', errors, first);
+    await waitPhase(page, ['ready'], 60000, name + ' phone page ready');
+    const l = await layout(page);
+    checkFit(`${name} phone ${label}`, l);
+    check(l.small.length === 0, `${name} phone ${label}: every control is at least 44 px (${l.small.join(', ')})`);
+    check(/poster\.png/.test(l.poster), `${name} phone ${label}: the poster still lies behind the start overlay`);
+    await page.tap('#fullscreen');
+    await sleep(300);
+    check(await page.evaluate(() => document.fullscreenElement === document.getElementById('stage')),
+          `${name} phone ${label}: a tap on the corner button goes fullscreen`);
+    // Upright the Start button, sideways the overlay's free space.
+    if (label === 'upright') await page.tap('#start');
+    else await page.touchscreen.tap(8, Math.round(l.vh / 2));
+    let started = true;
+    try {
+      await withTimeout(page.waitForFunction(() => window.ostramere.frame > 10 && document.getElementById('overlay').hidden,
+                                             { polling: 100, timeout: 0 }), 30000, 'tap');
+    } catch (e) { started = false; }
+    check(started, `${name} phone ${label}: a tap on ${label === 'upright' ? 'Start' : 'the overlay'} starts the show`);
+    await page.setViewport(turned);
+    await sleep(300);
+    checkFit(`${name} phone ${label} then turned`, await layout(page));
+    const held = await page.evaluate(() => window.ostramere.wake_lock);
+    await page.keyboard.press('Escape');
+    await waitPhase(page, ['ended'], 10000, name + ' phone Escape');
+    await sleep(300);
+    const after = await page.evaluate(() => ({ wake: window.ostramere.wake_lock, full: !!document.fullscreenElement }));
+    check(held === 'held' && after.wake === 'released' && !after.full,
+          `${name} phone ${label}: the screen is kept awake while playing and let go at the end (${held}, then ${after.wake})`);
+    await page.close();
+  }
+  check(errors.length === 0, `${name} phone: no page errors` + noErrors(errors));
+}
+
+async function benchStep(name, browser, base) {
+  const errors = [];
+  const page = await openPage(browser, base + '/?bench', errors);
+  await waitPhase(page, ['ended'], 15 * 60 * 1000, name + ' bench run');
   const bench = await page.evaluate(() => window.ostramere.bench);
   fs.writeFileSync(benchOut, JSON.stringify(bench, null, 1) + '\n');
   console.log('scene            frames   mean    p50    p99    max  (ms)');
   for (const s of bench.scenes) {
     console.log(s.name.padEnd(16) + String(s.frames).padStart(7) + [s.mean_ms, s.p50_ms, s.p99_ms, s.max_ms].map((v) => v.toFixed(2).padStart(7)).join(''));
   }
-  check(errors.length === 0, 'bench run: no page errors' + (errors.length ? ' (' + errors.join('; ') + ')' : ''));
+  check(errors.length === 0, `${name} bench run: no page errors` + noErrors(errors));
   await page.close();
 }
 
+const plan = {
+  chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['phone', phoneStep], ['bench', benchStep]],
+  firefox: [['sim', simStep], ['start', startStep], ['live', liveStep]],
+};
+
 (async () => {
-  const port = await startServer();
-  const base = 'http://127.0.0.1:' + port;
-  profile = fs.mkdtempSync(path.join(os.tmpdir(), 'ostra-chromium-'));
-  browser = await withTimeout(puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    userDataDir: profile,
-    args: ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync',
-           '--autoplay-policy=no-user-gesture-required'],
-  }), 60000, 'starting chromium');
-  for (const [name, fn] of [['sim', simStep], ['live', liveStep], ['bench', benchStep]]) {
-    if (!steps.has(name)) continue;
-    try { await fn(base); } catch (e) { check(false, name + ': ' + e.message); }
+  const server = await web.startServer(siteDir);
+  closers.push(server.stop);
+  for (const name of browserList) {
+    if (!plan[name]) { check(false, 'unknown browser ' + name); continue; }
+    const t0 = Date.now();
+    let env = {}, pulse = null;
+    try {
+      // Firefox finds no sound output on a machine without one: give it a null sink.
+      if (name === 'firefox') { pulse = await web.startPulse(); env = pulse.env; closers.push(pulse.stop); }
+      const { browser, close } = await web.launch(name, env);
+      closers.push(close);
+      for (const [step, fn] of plan[name]) {
+        if (!steps.has(step)) continue;
+        try { await fn(name, browser, server.base); } catch (e) { check(false, `${name} ${step}: ${e.message}`); }
+      }
+      closers.pop();
+      await close();
+    } catch (e) {
+      check(false, `${name}: ${e.message}`);
+    }
+    if (pulse) { closers.pop(); await pulse.stop(); }
+    console.log(`${name}: ${((Date.now() - t0) / 1000).toFixed(0)} s`);
   }
   console.log(`${passed} passed, ${failed} failed`);
-  cleanup(failed ? 1 : 0);
-})().catch((e) => { console.error('browser test:', e && e.stack ? e.stack : e); cleanup(1); });
+  await finish(failed ? 1 : 0);
+})().catch((e) => { console.error('browser test:', e && e.stack ? e.stack : e); finish(1); });

@@ -1,0 +1,112 @@
+// The run's start-up and shut-down around intro, the same on every
+// platform: a failure names the file or the device and ends the run with a
+// non-zero status before the show starts. Draws nothing itself.
+#include "run_show.h"
+
+#include "intro.h"
+#include "platform.h"
+#include "preflight.h"
+#include "printable.h"
+#include "show_run.h"
+#include "sound_layer.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+namespace {
+
+int failed(const std::string& error) {
+    std::fprintf(stderr, "ostramere: %s\n", printable(error).c_str());
+    return 1;
+}
+
+// Options that do not go together: the later one gives way, with a note.
+void settle(run_options& opt) {
+    for (const auto& a : opt.ignored)
+        std::fprintf(stderr, "ostramere: ignoring argument '%s'\n", printable(a).c_str());
+    if (opt.bench && !opt.capture.empty()) {
+        std::fprintf(stderr, "ostramere: --bench is ignored while capturing (PNG and video "
+                             "encoding would count as frame cost)\n");
+        opt.bench = false;
+    }
+    if (opt.av_offset_ms != 0 && (opt.simulated() || opt.nosound)) {
+        std::fprintf(stderr, "ostramere: --av-offset is ignored without a sound device (captures "
+                             "and --bench keep pictures and sound in step by construction)\n");
+        opt.av_offset_ms = 0;
+    }
+}
+
+}  // namespace
+
+int run_show(run_options opt, frame_sink* sink) {
+    settle(opt);
+    if (!opt.data_dir.empty() && chdir(opt.data_dir.c_str()) != 0)
+        return failed("cannot enter the data folder " + opt.data_dir + ": " + std::strerror(errno));
+    if (!preflight(stderr))
+        return preflight_failed_status;
+    if (opt.check) {
+        std::printf("ostramere: every data file is in order\n");
+        return 0;
+    }
+
+    // A start point runs the show ahead on the simulated clock; a live run
+    // then goes on live from the tick it has reached.
+    show_run run;
+    const bool live_start = opt.start.set && !opt.simulated();
+    run.clock.set_simulated(opt.simulated() || live_start);
+    run.clock.set_quit_at(opt.quit_at);
+    sound_layer::options so;
+    so.nosound = opt.nosound;
+    so.av_offset_ms = opt.av_offset_ms;
+    sound_layer::configure(so);
+    sound_layer::set_output(opt.sound_output);
+
+    std::string error;
+    if (sink && !sink->open(error))
+        return failed(error);
+    run.display.sink = sink;
+
+    fullscreen = opt.fullscreen;
+    platform::screen_request request;
+    request.fullscreen = fullscreen != 0;
+    // Headless runs keep the fullscreen timing (the settle wait) but open
+    // the dummy display unscaled.
+    request.headless = opt.simulated();
+    request.scale = opt.scale;
+    if (!platform::init_video(request, error))
+        return failed(error);
+    screen = platform::open_screen(request, error);
+    if (!screen) {
+        platform::quit();
+        return failed(error);
+    }
+    if (fullscreen)
+        platform::show_cursor(false);
+    platform::set_caption("Ostramere 05");
+    run.display.headless = opt.simulated() || live_start;
+    run.arm_start(opt.start, live_start);
+
+    try {
+        intro();
+    } catch (const std::exception& e) {
+        // Only a fault of the show's own gets here (a simulated wait that can
+        // never end): say so and stop instead of aborting.
+        run.display.sink = nullptr;
+        platform::quit();
+        return failed(std::string("internal error: ") + e.what());
+    }
+    if (run.start.pending())
+        std::fprintf(stderr, "ostramere: the show stopped before reaching its start point\n");
+
+    int status = 0;
+    run.display.sink = nullptr;
+    if (sink && !sink->finish(run.clock.ticks(), run.display.flips, error))
+        status = failed(error);
+    platform::quit();
+    return status;
+}

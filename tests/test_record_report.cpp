@@ -1,0 +1,113 @@
+// The numbers a recording shows people: the bench report's per-scene
+// figures in milliseconds, and the capture's progress share and ETA.
+#include "bench.h"
+#include "progress_bar.h"
+#include "show_run.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// A flip of `scene` whose work began `cost_ms` ago.
+void flip_after(bench_sink& b, show_run& run, const char* scene, double cost_ms) {
+    run.display.work_start = display::now_ns() - static_cast<std::uint64_t>(cost_ms * 1e6);
+    flip_info info;
+    info.scene = scene;
+    b.frame(nullptr, info);
+}
+
+TEST(record_report, bench_figures_are_per_scene_milliseconds) {
+    show_run run;
+    bench_sink b;
+    for (double ms : {4.0, 6.0, 20.0}) flip_after(b, run, "beat", ms);
+    flip_after(b, run, "flame", 50.0);
+    const auto rows = b.summary();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].name, "beat");
+    EXPECT_EQ(rows[0].frames, 3);
+    // Each figure is a little above the planted cost (the call itself).
+    EXPECT_GE(rows[0].mean_ms, 10.0);
+    EXPECT_LT(rows[0].mean_ms, 11.0);
+    EXPECT_GE(rows[0].p50_ms, 6.0);
+    EXPECT_LT(rows[0].p50_ms, 7.0);
+    EXPECT_GE(rows[0].max_ms, 20.0);
+    EXPECT_LT(rows[0].max_ms, 21.0);
+    EXPECT_GE(rows[0].total_ms, 30.0);
+    EXPECT_LT(rows[0].total_ms, 32.0);
+    EXPECT_GE(rows[1].mean_ms, 50.0);
+    EXPECT_LT(rows[1].mean_ms, 51.0);
+    EXPECT_GE(b.total_ms(), 80.0);
+    EXPECT_LT(b.total_ms(), 83.0);
+
+    b.add_present_cost(0.5);
+    b.add_present_cost(1.5);
+    const std::string json = b.json(1234);
+    EXPECT_NE(json.find("\"show_ms\": 1234"), std::string::npos) << json;
+    EXPECT_NE(json.find("},\n    {\"name\": \"flame\""), std::string::npos) << "rows apart by commas: " << json;
+    EXPECT_EQ(json.find(",\n  ]"), std::string::npos) << "no comma after the last row: " << json;
+    EXPECT_NE(json.find("\"name\": \"flame\", \"frames\": 1, \"mean_ms\": 50"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"present\": {\"frames\": 2, \"mean_ms\": 1, \"p50_ms\": 0.5, \"p99_ms\": 1.5, "
+                        "\"max_ms\": 1.5}"),
+              std::string::npos)
+        << json;
+}
+
+TEST(record_report, scene_names_are_escaped_in_the_json) {
+    show_run run;
+    bench_sink b;
+    flip_after(b, run, "say \"hi\" \\o/", 1.0);
+    EXPECT_NE(b.json(0).find("\"say \\\"hi\\\" \\\\o/\""), std::string::npos) << b.json(0);
+}
+
+TEST(record_report, progress_counts_the_capture_from_its_own_first_frame) {
+    // Half-way through a capture from tick 0, after 30 s: 30 s to go.
+    progress_estimate e = estimate_progress(50000, 0, 100000, 30.0);
+    EXPECT_DOUBLE_EQ(e.done, 0.5);
+    EXPECT_DOUBLE_EQ(e.own, 0.5);
+    ASSERT_TRUE(e.eta_known);
+    EXPECT_DOUBLE_EQ(e.eta_s, 30.0);
+    // From a start point at 60 % of the show: at 80 % it is half done.
+    e = estimate_progress(80000, 60000, 100000, 10.0);
+    EXPECT_DOUBLE_EQ(e.done, 0.8);
+    EXPECT_DOUBLE_EQ(e.own, 0.5);
+    EXPECT_DOUBLE_EQ(e.eta_s, 10.0);
+    // Past the expected end the shares stop at 1, nothing is left.
+    e = estimate_progress(120000, 0, 100000, 50.0);
+    EXPECT_DOUBLE_EQ(e.done, 1.0);
+    EXPECT_DOUBLE_EQ(e.eta_s, 0.0);
+    // Too early to tell (1 % or less of its own part), and no expected length.
+    EXPECT_FALSE(estimate_progress(1000, 0, 100000, 1.0).eta_known);
+    EXPECT_TRUE(estimate_progress(1100, 0, 100000, 1.0).eta_known);
+    EXPECT_FALSE(estimate_progress(1000, 0, 0, 1.0).eta_known);
+    EXPECT_DOUBLE_EQ(estimate_progress(50000, 100000, 100000, 1.0).own, 1.0);
+}
+
+TEST(record_report, the_progress_line_prints_each_tenth_once_and_learns_the_length_from_the_song) {
+    show_run run;  // stderr is not a terminal here: one line per tenth of the show
+    progress_bar bar(20000);
+    flip_info f;
+    testing::internal::CaptureStderr();
+    bar.update(f);
+    f.tick = 1000;
+    bar.update(f);  // the same tenth: nothing new
+    f.tick = 10000;
+    f.music_playing = true;
+    f.music_ms = 0;  // the song starts: the show lasts 10000 + 160000 ticks
+    bar.update(f);
+    f.tick = 90000;
+    f.music_ms = 80000;
+    f.index = 7;
+    bar.update(f);
+    bar.finish();
+    const std::string out = testing::internal::GetCapturedStderr();
+    // The ETA comes from real time: well under 10 s between these calls.
+    const std::string first = "[------------------------------]   0%  music -:--.-  frame 0  ETA ?\n";
+    const std::string second = "[###############---------------]  52%  music 1:20.0  frame 7  ETA 0:0";
+    ASSERT_EQ(out.substr(0, first.size()), first) << out;
+    EXPECT_EQ(out.substr(first.size(), second.size()), second) << out;
+    EXPECT_EQ(out.size(), first.size() + second.size() + 4) << "two lines, nothing after: " << out;
+}
+
+}  // namespace
