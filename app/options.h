@@ -5,6 +5,10 @@
 
 #include "start.h"
 
+namespace sound_device {
+class device;
+}
+
 #include <string>
 #include <vector>
 
@@ -30,9 +34,9 @@ struct run_options {
     bool gentle = false;       // --gentle: the flash limiter decides what is shown
     std::string flash_report;  // --flash-report FILE: analyse every frame shown, write JSON
     std::vector<std::string> ignored;  // arguments the show does not use
-    // Not from the command line: the latency the output adds after the sound
-    // device's own buffers, in frames (the browser reports it); null: none.
-    int (*output_latency_frames)() = nullptr;
+    // Not from the command line: the sound device a live run plays through
+    // (the browser's worklet); null: SDL's.
+    sound_device::device* sound_output = nullptr;
 
     // Capture, bench, --sim and the flash report run on the simulated clock
     // from start to end.

@@ -65,8 +65,8 @@ int run_show(run_options opt, frame_sink* sink) {
     sound_layer::options so;
     so.nosound = opt.nosound;
     so.av_offset_ms = opt.av_offset_ms;
-    so.output_latency_frames = opt.output_latency_frames;
     sound_layer::configure(so);
+    sound_layer::set_output(opt.sound_output);
 
     std::string error;
     if (sink && !sink->open(error))

@@ -1,11 +1,12 @@
 // Program entry in the browser: the page's arguments (--data DIR, --sim,
 // --bench, --quit-at MS, and any desktop option) mapped onto the desktop's
-// options, the page sink, one run of the show, and its end handed back to
-// the page. A simulated run (--sim, --bench) takes the path of a desktop
+// options, the page sink, the sound output (the page's worklet on a live
+// run), one run of the show, and its end handed back to the page. A simulated run (--sim, --bench) takes the path of a desktop
 // capture without -w: the simulated clock, no sound output, the settle wait.
 #include "bench.h"
 #include "options.h"
 #include "run_show.h"
+#include "web_audio.h"
 #include "web_page.h"
 
 #include <cstdio>
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
         opt.fullscreen = opt.simulated() ? 1 : 0;
         if (opt.simulated())
             opt.nosound = true;
-        opt.output_latency_frames = web_page::output_latency_frames;
+        else
+            opt.sound_output = &web_audio::output();  // the page's worklet
         std::unique_ptr<bench_sink> bench;
         if (opt.bench)
             bench = std::make_unique<bench_sink>(std::string(), opt.start.set);

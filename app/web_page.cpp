@@ -1,10 +1,9 @@
 // The page hooks over emscripten: each call lands in Module.ostra, the object
-// the page hands the program; the latency comes from SDL2's audio context.
+// the page hands the program.
 // Reads the screen only to hash it; shows it through the display.
 #include "web_page.h"
 
 #include "pixel_hash.h"
-#include "sound_layer.h"
 
 #include <emscripten.h>
 
@@ -53,16 +52,6 @@ bool page_sink::finish(Uint32 end_tick, long flips, std::string& error) {
 
 void ended(int status) {
     EM_ASM({ Module['ostra']['ended']($0); }, status);
-}
-
-int output_latency_frames() {
-    return EM_ASM_INT({
-        var sdl = Module['SDL2'];
-        var ctx = sdl && sdl.audioContext;
-        if (!ctx) return 0;
-        var seconds = (ctx.baseLatency || 0) + (ctx.outputLatency || 0);
-        return Math.round(seconds * $0);
-    }, sound_layer::rate);
 }
 
 }  // namespace web_page

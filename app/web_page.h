@@ -1,6 +1,6 @@
 // The program's side of the web page: tells the page about every flip (and,
 // on the simulated clock, each frame's hash), the start, the end and the
-// bench report; reads the output latency the browser reports. Browser only.
+// bench report. Browser only.
 #pragma once
 
 #include "bench.h"
@@ -32,9 +32,5 @@ private:
 
 // The program is done, with its exit status.
 void ended(int status);
-// The browser's output latency (base plus output latency of the audio
-// context), in frames at the sound layer's rate; 0 before there is an
-// audio context.
-int output_latency_frames();
 
 }  // namespace web_page

@@ -1,8 +1,10 @@
-// The sound layer's calls: the audio device and its callback, the song
-// clock (audible frame with a device, clock-driven frame without), position
-// and spectrum read-outs. The callback thread touches only `engine` and the
-// callback stamps, always under the audio lock; everything else is main-thread.
+// The sound layer's calls: the output device, the song clock (audible
+// frame with a device, clock-driven frame without), position and spectrum
+// read-outs. A device's own thread touches only `engine` (through fill) and
+// the device's stamps, under its lock; everything else is main-thread.
 #include "sound_layer.h"
+
+#include "audio_device.h"
 
 #include "sound_render.h"
 #include "sound_spectrum.h"
@@ -30,18 +32,18 @@ struct FSOUND_DSPUNIT {
 namespace sound_layer {
 // Clock-driven path: renders up to tick `now`.
 void pump_to(Uint32 now);
+// The open device failed for good at tick `now`: closes it and goes on on
+// the clock-driven path.
+void fall_back(Uint32 now);
 }  // namespace sound_layer
 
 namespace {
 
 struct layer_state {
     sound_layer::options opts;
-    bool device = false;             // a device is open and its callback renders
-    bool sdl_device = false;         // that device is SDL's (not the tests' stand-in)
-    sound_render::renderer engine;   // with a device: under the audio lock
-    Uint32 callback_tick = 0;        // now_ticks() at the end of the last callback
-    int callback_frames = 0;         // frames the device asked for last time
-    int latency_frames = 0;          // the output's own latency at the last callback
+    sound_device::device* out = nullptr;     // the open device; null: the clock-driven path
+    sound_device::device* chosen = nullptr;  // what FSOUND_Init opens; null: SDL's
+    sound_render::renderer engine;           // with a device: under its lock
 
     // Main thread only.
     bool play_requested = false;     // PlaySong was called: the song clock runs
@@ -69,6 +71,7 @@ bool simulated_clock() {
 }
 
 layer_state st;
+sound_device::test_device test_output;
 sound_spectrum::analyser analyser;
 std::array<float, sound_layer::spectrum_size> spectrum_out{};
 std::array<float, sound_layer::spectrum_size> test_spectrum{};
@@ -83,24 +86,27 @@ int64_t frames_in(Uint32 d) { return static_cast<int64_t>(d) * 441 / 10; }
 // ms of f frames, to the nearest: with f = floor(d * 44.1) this gives d back.
 unsigned ms_of(int64_t f) { return static_cast<unsigned>((f * 1000 + sound_layer::rate / 2) / sound_layer::rate); }
 
-// Runs under the audio lock (SDL holds it around the callback).
-void audio_callback(void*, Uint8* stream, int len) {
-    const int frames = len / 4;  // 16-bit stereo
-    st.engine.render(reinterpret_cast<int16_t*>(stream), frames);
-    st.callback_tick = now_ticks();
-    st.callback_frames = frames;
-    if (st.opts.output_latency_frames)
-        st.latency_frames = std::max(0, st.opts.output_latency_frames());
+// The device's source of frames (under its lock when it pulls).
+void fill(int16_t* out, int frames) { st.engine.render(out, frames); }
+uint32_t device_ticks() { return now_ticks(); }
+int extra_latency() { return st.opts.output_latency_frames ? st.opts.output_latency_frames() : 0; }
+
+sound_device::host device_host() {
+    sound_device::host h;
+    h.fill = fill;
+    h.ticks = device_ticks;
+    h.extra_latency_frames = extra_latency;
+    return h;
 }
 
 struct audio_lock {
     audio_lock() {
-        if (st.sdl_device)
-            SDL_LockAudio();
+        if (st.out)
+            st.out->lock();
     }
     ~audio_lock() {
-        if (st.sdl_device)
-            SDL_UnlockAudio();
+        if (st.out)
+            st.out->unlock();
     }
     audio_lock(const audio_lock&) = delete;
     audio_lock& operator=(const audio_lock&) = delete;
@@ -122,16 +128,13 @@ int device_buffer_frames() {
     return frames;
 }
 
-// The output frame being heard now. With a device: frames handed over minus
-// two device buffers, plus the ticks since the last callback (at most one
-// buffer's worth), less the user's offset. Without: everything rendered so
-// far. Never goes back.
+// The output frame being heard now. With a device: as the device works it
+// out from the frames handed over (less the user's offset). Without:
+// everything rendered so far. Never goes back.
 // Call under the audio lock.
 int64_t audible_frame() {
-    if (st.device)
-        st.last_audible = sound_render::audible_estimate(st.engine.out_frame - st.latency_frames,
-                                                         st.callback_frames, now_ticks() - st.callback_tick,
-                                                         st.last_audible, offset_frames());
+    if (st.out)
+        st.last_audible = st.out->heard(st.engine.out_frame, offset_frames(), st.last_audible);
     else
         st.last_audible = std::max(st.engine.out_frame, st.last_audible);
     return st.last_audible;
@@ -165,42 +168,23 @@ bool FSOUND_SetOutput(int) { return true; }
 bool FSOUND_SetDriver(int) { return true; }
 
 bool FSOUND_Init(int, int, unsigned) {
-    if (st.device || st.opts.nosound || simulated_clock())
+    if (st.out || st.opts.nosound || simulated_clock())
         return true;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0) {
-        std::fprintf(stderr, "sound: no audio (%s); the show keeps time without it\n", SDL_GetError());
+    sound_device::device* d = st.chosen ? st.chosen : &sound_device::sdl_output();
+    std::string why;
+    if (!d->open(device_host(), device_buffer_frames(), why)) {
+        std::fprintf(stderr, "sound: %s; the show keeps time without it\n", why.c_str());
         return false;
     }
-    SDL_AudioSpec want{};
-    want.freq = sound_layer::rate;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = static_cast<Uint16>(device_buffer_frames());
-    want.callback = audio_callback;
-    // Stamps first: the callback thread exists once SDL_OpenAudio returns.
-    st.callback_tick = now_ticks();
-    st.callback_frames = 0;
-    st.latency_frames = 0;
-    // No `obtained`: SDL converts to the device's own format behind the callback.
-    if (SDL_OpenAudio(&want, nullptr) < 0) {
-        std::fprintf(stderr, "sound: cannot open an audio device (%s); the show keeps time without it\n",
-                     SDL_GetError());
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
-    }
-    st.device = st.sdl_device = true;  // main-thread flags; the callback never reads them
-    SDL_PauseAudio(0);
+    st.out = d;
     return true;
 }
 
 void FSOUND_Close() {
-    if (!st.device)
+    if (!st.out)
         return;
-    if (st.sdl_device) {
-        SDL_CloseAudio();  // the callback thread has ended when this returns
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    }
-    st.device = st.sdl_device = false;
+    st.out->close();
+    st.out = nullptr;
 }
 
 FSOUND_DSPUNIT* FSOUND_DSP_GetFFTUnit() { return &st.fft_unit; }
@@ -282,6 +266,7 @@ bool FMUSIC_PlaySong(FMUSIC_MODULE* song) {
     st.play_requested = true;
     st.playing = song;
     st.play_tick = now;
+    sound_layer::pump_to(now);  // a device that renders ahead starts the song
     return song != nullptr;
 }
 
@@ -319,15 +304,20 @@ std::string library_version() {
            std::to_string(v & 0xFFFF);
 }
 const options& current_options() { return st.opts; }
-bool device_open() { return st.device; }
+bool device_open() { return st.out != nullptr; }
+void set_output(sound_device::device* d) { st.chosen = d; }
 bool playing(const FMUSIC_MODULE* song) { return song && song == st.playing; }
 void set_sample_sink(sample_sink sink) { st.sink = std::move(sink); }
 
 void pump() { pump_to(now_ticks()); }
 
 void pump_to(Uint32 now) {
-    if (st.device)
+    // A device that renders ahead starts with the song: silence before it
+    // would only delay the song's first frame by the lead.
+    if (st.out && (!st.play_requested || st.out->service()))
         return;
+    if (st.out)
+        fall_back(now);
     // A clock restarted behind the play tick (tests) reads as no time since
     // play, not as a 49-day jump: ticks since play = max(0, now - play_tick).
     const Uint32 since_play = static_cast<int32_t>(now - st.play_tick) < 0 ? 0 : now - st.play_tick;
@@ -341,6 +331,18 @@ void pump_to(Uint32 now) {
     }
 }
 
+void fall_back(Uint32 now) {
+    std::fprintf(stderr, "sound: the audio output stopped; the show keeps time without it\n");
+    FSOUND_Close();
+    // A song that plays goes on from the last frame rendered ahead (all of
+    // it counts as heard): its play tick moves back so the clock-driven
+    // frame at `now`, song_start + floor((now - play) * 44.1), is at least that.
+    if (st.engine.song_start >= 0) {
+        const int64_t song = st.engine.out_frame - st.engine.song_start;
+        st.play_tick = now - static_cast<Uint32>((song * 10 + 440) / 441);
+    }
+}
+
 void set_test_spectrum(const float* values, int n) {
     test_spectrum.fill(0.0f);
     std::copy_n(values, std::clamp(n, 0, spectrum_size), test_spectrum.begin());
@@ -350,24 +352,20 @@ void clear_test_spectrum() { st.use_test_spectrum = false; }
 
 void attach_test_device() {
     FSOUND_Close();
-    st.device = true;
-    st.callback_tick = now_ticks();
-    st.callback_frames = 0;
+    std::string unused;
+    test_output.open(device_host(), device_buffer_frames(), unused);
+    st.out = &test_output;
 }
 
 void feed_test_device(int frames) {
-    if (!st.device || st.sdl_device || frames <= 0)
-        return;
-    std::vector<Uint8> buffer(static_cast<size_t>(frames) * 4);
-    audio_callback(nullptr, buffer.data(), static_cast<int>(buffer.size()));
+    if (st.out == &test_output)
+        test_output.feed(frames);
 }
 
 void reset() {
     FSOUND_Close();
     st.engine = sound_render::renderer{};
-    st.callback_tick = 0;
-    st.callback_frames = 0;
-    st.latency_frames = 0;
+    st.chosen = nullptr;
     st.play_requested = false;
     st.playing = nullptr;
     st.play_tick = 0;

@@ -1,8 +1,9 @@
 // The sound layer: the calls the show makes into the sound system (init,
 // song load/play/free, song time, order, pattern, row, spectrum), written
-// over libopenmpt, SDL audio and kissfft. Owns the audio device, the songs'
-// modules, the position ring and the spectrum array; reads time only through
-// the clock the runtime installs (set_clock).
+// over libopenmpt, an audio device (audio_device.h: SDL's unless another is
+// chosen) and kissfft. Owns the open device, the songs' modules, the position
+// ring and the spectrum array; reads time only through the clock the runtime
+// installs (set_clock).
 #pragma once
 
 #include <SDL.h>
@@ -12,6 +13,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+
+namespace sound_device {
+class device;
+}
 
 // A loaded song (opaque). Null when the load failed; every call accepts null.
 struct FMUSIC_MODULE;
@@ -61,9 +66,14 @@ int FMUSIC_GetPattern(FMUSIC_MODULE* song);
 int FMUSIC_GetRow(FMUSIC_MODULE* song);
 
 // Timing model:
-//  - Device path (FSOUND_Init opened a device, live clock): the audio callback
-//    renders; the audible frame is the frames handed to the device minus two
-//    device buffers, advanced between callbacks by the clock's ticks, never back.
+//  - Device path (FSOUND_Init opened a device, live clock): the device asks
+//    for frames (SDL's callback renders; the browser's worklet device renders
+//    ahead on the main thread whenever a call above runs) and says which
+//    frame is heard: SDL's, the frames handed to it minus two buffers,
+//    advanced between callbacks by the clock's ticks; the worklet's, the
+//    frames it has played less the output's latency. Never back. A device
+//    that fails for good is closed and the clock-driven path goes on from
+//    the last frame rendered.
 //  - Clock-driven path (no device: nosound, failed init, simulated clock):
 //    the main thread renders, in lockstep with the clock's ticks, whenever a call
 //    above (or pump) runs. Song frame at tick t = floor((t - P) * 44.1) for
@@ -114,6 +124,9 @@ const std::string& last_load_error();
 
 // True while a device is open (the callback renders).
 bool device_open();
+// The device FSOUND_Init opens (not owned; it must outlive the layer's use);
+// null, the default, is SDL's.
+void set_output(sound_device::device* d);
 // True once PlaySong was called for this song (and it was not freed).
 bool playing(const FMUSIC_MODULE* song);
 
@@ -139,6 +152,7 @@ void attach_test_device();
 void feed_test_device(int frames);
 
 // Back to the start state (tests): closes the device, forgets the playing
-// song (it stays loaded), drops the sink, options and frame counters.
+// song (it stays loaded), drops the sink, options, chosen output and frame
+// counters.
 void reset();
 }  // namespace sound_layer

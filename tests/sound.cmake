@@ -1,5 +1,6 @@
 # The sound layer over libopenmpt (device and clock-driven paths, rows,
-# spectrum), keeping time by a run's clock.
+# spectrum), keeping time by a run's clock; the worklet output against a
+# stand-in worklet.
 ostra_test(sound_tests
-  SOURCES test_sound_layer.cpp
+  SOURCES test_sound_layer.cpp test_sound_worklet.cpp
   LIBS ostra_runtime ostragen_song)

@@ -33,9 +33,10 @@
   ];
   const showEndMs = 160000;
 
+  const audio = window.ostramereAudio;
   const state = window.ostramere = {
     phase: 'loading', tick: 0, music_ms: null, frame: 0,
-    frames: sim ? [] : null, bench: null, error: null, status: null,
+    frames: sim ? [] : null, bench: null, error: null, status: null, audio: audio.info,
     start: null, seeking: false, link: null, wake_lock: 'none', gentle: gentleSwitch.checked,
   };
 
@@ -298,8 +299,7 @@
       seekEnd();
       releaseWakeLock();
       if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
-      const ctx = instance && instance.SDL2 && instance.SDL2.audioContext;
-      if (ctx && ctx.close) ctx.close().catch(() => {});
+      audio.end();
       overlay.hidden = false;
       bar.hidden = true;
       statusLine.textContent = status === 0 ? 'The end.' : 'The show stopped (status ' + status + ').';
@@ -343,6 +343,7 @@
     state.phase = 'playing';
     state.tick = 0; state.music_ms = null; state.frame = 0;
     if (state.frames) state.frames = [];
+    audio.begin(!sim && !bench);
     state.start = startPoint ? startPoint.text : null;
     const args = ['--data', '/data'];
     if (sim) args.push('--sim');

@@ -1,11 +1,12 @@
-// The browser platform: SDL2 for the canvas's events and the sound, but the
+// The browser platform: SDL2 for the canvas's events, but the
 // present is our own: each frame goes through the RGB565-to-RGBA table onto
 // the page's canvas as one putImageData (the page scales it and owns
-// fullscreen and the cursor). Owns the window, the screen surface and the
-// RGBA frame; draws nothing itself.
+// fullscreen and the cursor); its waits keep the sound's lead topped up.
+// Owns the window, the screen surface and the RGBA frame; draws nothing.
 #include "platform.h"
 
 #include "canvas_rgba.h"
+#include "sound_layer.h"
 
 #include <emscripten.h>
 
@@ -100,7 +101,17 @@ bool push_quit() {
     return SDL_PushEvent(&q) == 1;  // SDL2: 1 when queued
 }
 
-void sleep_ms(Uint32 ms) { SDL_Delay(ms); }
+// The show's sound is rendered ahead on this thread: a wait keeps the
+// worklet's lead topped up at least every 50 ms, music read or not.
+void sleep_ms(Uint32 ms) {
+    for (;;) {
+        sound_layer::pump();
+        const Uint32 step = ms < 50 ? ms : 50;
+        SDL_Delay(step);
+        if ((ms -= step) == 0)
+            return;
+    }
+}
 
 // A short busy wait: yielding to the page would cost milliseconds.
 void sleep_us(Uint32 us) {

@@ -1,0 +1,152 @@
+// The browser's sound and its fall-back, checked live:
+//   throttled: headless Chromium with the main thread slowed 4x and 8x (as a
+//              mid-range and a slow phone), started at a scene (?start=beat:
+//              the program runs ahead silently, then plays live with sound
+//              from there): over the measured music window (21-36 s, the beat
+//              scene) the worklet plays, never runs dry and music time keeps
+//              to the wall clock within 1 %; the frame rate is reported
+//   silent:    Firefox ESR with no sound server: the show starts within 3 s of
+//              the click, plays on by the wall clock at 30 frames/s or more,
+//              says it is silent in one line, and logs no error
+// usage: node audio_test.js SITE_DIR [--only throttled,silent] [--rates 4,8]
+//        [--start SCENE_OR_MS] [--window FROM_MS,TO_MS] (music time measured)
+// Every step has its own time limit; the whole run has one too.
+'use strict';
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { withTimeout, sleep, startServer, launch, openPage, stopChildren } = require('./browsers');
+
+const args = process.argv.slice(2);
+const option = (name) => {
+  const i = args.indexOf(name);
+  if (i < 0) return null;
+  const v = args[i + 1];
+  args.splice(i, 2);
+  return v;
+};
+const onlySteps = option('--only');
+const rates = (option('--rates') || '4,8').split(',').map(Number);
+const startAt = option('--start') || 'beat';
+const [fromMs, toMs] = (option('--window') || '21000,36000').split(',').map(Number);
+const [siteDir] = args;
+if (!siteDir || !(fromMs < toMs)) {
+  console.error('usage: node audio_test.js SITE_DIR [--only throttled,silent] [--rates 4,8] ' +
+                '[--start SCENE_OR_MS] [--window FROM_MS,TO_MS]');
+  process.exit(2);
+}
+const steps = new Set((onlySteps || 'throttled,silent').split(','));
+
+const whole = setTimeout(() => { console.error('audio test: whole-run time limit reached'); cleanup(1); }, 25 * 60 * 1000);
+const closers = [];  // what to stop at the end (server, browsers, folders)
+let passed = 0, failed = 0;
+
+function cleanup(code) {
+  clearTimeout(whole);
+  const done = () => { stopChildren(); process.exit(code); };
+  Promise.all(closers.map((c) => Promise.resolve().then(c).catch(() => {}))).then(done, done);
+  setTimeout(done, 30000).unref();
+}
+
+function check(ok, what) {
+  if (ok) { passed++; console.log('ok   ' + what); } else { failed++; console.log('FAIL ' + what); }
+  return ok;
+}
+
+const sample = (page) => page.evaluate(() => {
+  const o = window.ostramere;
+  return { t: performance.now(), music: o.music_ms, frame: o.frame, phase: o.phase, error: o.error,
+           audio: o.audio ? { ...o.audio } : null };
+});
+
+async function waitFor(page, fn, arg, ms, what) {
+  await withTimeout(page.waitForFunction(fn, { polling: 100, timeout: 0 }, arg), ms, what);
+}
+
+async function throttledStep(browser, base, rate) {
+  const errors = [];
+  const page = await openPage(browser, base + '/?start=' + encodeURIComponent(startAt), errors);
+  await waitFor(page, () => window.ostramere.phase === 'ready' || window.ostramere.error, null, 120000,
+                `throttled ${rate}x: page ready`);
+  const cdp = await page.createCDPSession();
+  await cdp.send('Emulation.setCPUThrottlingRate', { rate });
+  await page.click('#start');
+  const name = `throttled ${rate}x`;
+  await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t, fromMs, 120000 + rate * fromMs, name + ': music ' + fromMs + ' ms');
+  const a = await sample(page);
+  if (a.error) throw new Error(name + ': page reports ' + a.error);
+  await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t || window.ostramere.phase === 'ended',
+                toMs, 2 * (toMs - fromMs) + 30000, name + ': music ' + toMs + ' ms');
+  const b = await sample(page);
+  const wall = b.t - a.t, music = b.music - a.music, fps = (b.frame - a.frame) * 1000 / wall;
+  const ratio = music / wall;
+  console.log(`${name}: music ${a.music}-${b.music} ms in ${wall.toFixed(0)} ms wall (x${ratio.toFixed(4)}), ` +
+              `${fps.toFixed(1)} frames/s, underruns ${a.audio.underruns}->${b.audio.underruns}, lead ${b.audio.lead_ms} ms, state ${b.audio.state}`);
+  check(a.audio.state === 'running' && b.audio.state === 'running',
+        `${name}: the worklet plays after the run ahead to ${startAt} (${a.audio.state}, ${b.audio.state})`);
+  check(Math.abs(ratio - 1) <= 0.01, `${name}: music time within 1 % of the wall clock (x${ratio.toFixed(4)})`);
+  check(b.audio.underruns === a.audio.underruns, `${name}: no underrun over music ${fromMs}-${toMs} ms (${b.audio.underruns - a.audio.underruns})`);
+  check(errors.length === 0, `${name}: no page errors` + (errors.length ? ' (' + errors.join('; ') + ')' : ''));
+  await page.close();
+}
+
+async function silentStep(browser, base) {
+  const errors = [];
+  const page = await openPage(browser, base + '/', errors);
+  await waitFor(page, () => window.ostramere.phase === 'ready' || window.ostramere.error, null, 120000, 'silent: page ready');
+  await page.click('#start');
+  const clicked = Date.now();
+  let started = true;
+  try {
+    await waitFor(page, () => window.ostramere.frame > 0 || window.ostramere.error, null, 3000, 'silent: first frame');
+  } catch (e) { started = false; }
+  const startMs = Date.now() - clicked;
+  check(started, `silent: the show starts within 3 s of the click (${started ? startMs + ' ms' : 'no frame'})`);
+  await waitFor(page, () => window.ostramere.audio.state !== 'starting' || window.ostramere.error, null, 10000, 'silent: sound decided');
+  const s = await sample(page);
+  check(s.audio.state === 'silent', `silent: audio.state is silent (${s.audio.state}, ${Date.now() - clicked} ms after the click)`);
+  const note = await page.evaluate(() => {
+    const n = document.getElementById('audio-note');
+    if (!n || n.hidden) return null;
+    return { text: n.textContent, oneLine: n.getBoundingClientRect().height < 2 * parseFloat(getComputedStyle(n).fontSize) };
+  });
+  check(note && note.oneLine && /silent/.test(note.text), 'silent: the page says so in one line' + (note ? ` ("${note.text}")` : ''));
+  // Past the song's start and its first music wait (tick 16.9 s), by the wall clock.
+  await waitFor(page, () => window.ostramere.error || window.ostramere.music_ms > 2000, null, 60000, 'silent: the song plays');
+  const a = await sample(page);
+  await sleep(10000);
+  const b = await sample(page);
+  const wall = b.t - a.t, music = b.music - a.music, fps = (b.frame - a.frame) * 1000 / wall;
+  console.log(`silent: music ${a.music}-${b.music} ms in ${wall.toFixed(0)} ms wall, ${fps.toFixed(1)} frames/s`);
+  check(Math.abs(music - wall) <= 0.01 * wall, `silent: music time keeps to the wall clock (${music} ms in ${wall.toFixed(0)} ms)`);
+  check(fps >= 30, `silent: at least 30 frames/s (${fps.toFixed(1)})`);
+  check(errors.length === 0 && !b.error, 'silent: no page errors' + (errors.length ? ' (' + errors.join('; ') + ')' : ''));
+  await page.close();
+}
+
+(async () => {
+  const server = await startServer(siteDir);
+  closers.push(server.stop);
+  if (steps.has('throttled')) {
+    try {
+      const chromium = await launch('chromium');
+      closers.push(chromium.close);
+      for (const rate of rates) {
+        try { await throttledStep(chromium.browser, server.base, rate); } catch (e) { check(false, `throttled ${rate}x: ${e.message}`); }
+      }
+    } catch (e) { check(false, 'throttled: ' + e.message); }
+  }
+  if (steps.has('silent')) {
+    try {
+      // No sound server: an empty runtime folder, so no PulseAudio is found.
+      const runtime = fs.mkdtempSync(path.join(os.tmpdir(), 'ostra-nosound-'));
+      fs.chmodSync(runtime, 0o700);
+      closers.push(() => fs.rmSync(runtime, { recursive: true, force: true }));
+      const firefox = await launch('firefox', { XDG_RUNTIME_DIR: runtime, PULSE_SERVER: 'unix:' + path.join(runtime, 'none') });
+      closers.unshift(firefox.close);
+      await silentStep(firefox.browser, server.base);
+    } catch (e) { check(false, 'silent: ' + e.message); }
+  }
+  console.log(`${passed} passed, ${failed} failed`);
+  cleanup(failed ? 1 : 0);
+})().catch((e) => { console.error('audio test:', e && e.stack ? e.stack : e); cleanup(1); });
