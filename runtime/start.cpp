@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 std::string start_gate::target_text() const {
     if (!point_.scene.empty())
@@ -71,8 +72,10 @@ bool parse_start_point(const std::string& text, start_point& out, std::string& e
             return true;
         }
     error = "'" + text + "' is neither a music time in ms nor a scene (";
-    for (const char* name : start_scene_names)
-        error += std::string(name) + (name == start_scene_names[6] ? ")" : ", ");
+    // Listed by position: two spellings of one literal need not share an address.
+    const size_t count = std::size(start_scene_names);
+    for (size_t i = 0; i < count; ++i)
+        error += std::string(start_scene_names[i]) + (i + 1 == count ? ")" : ", ");
     return false;
 }
 
