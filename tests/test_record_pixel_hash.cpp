@@ -50,5 +50,13 @@ TEST(pixel_hash, surface_padding_and_size_do_not_count) {
     ASSERT_NE(part, nullptr);
     EXPECT_EQ(pixel_hash::of(part), pixel_hash::of_pixels(full.data(), w, h));
     SDL_FreeSurface(part);
+
+    // No surface, or one that is not 16-bit, is not read: the hash of no pixels.
+    SDL_Surface* deep = SDL_CreateRGBSurface(0, w, h, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    ASSERT_NE(deep, nullptr);
+    SDL_FillRect(deep, nullptr, 0x123456);
+    EXPECT_EQ(pixel_hash::text(pixel_hash::of(deep)), "cbf29ce484222325");
+    EXPECT_EQ(pixel_hash::text(pixel_hash::of(nullptr)), "cbf29ce484222325");
+    SDL_FreeSurface(deep);
 }
 }  // namespace

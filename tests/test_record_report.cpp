@@ -1,6 +1,7 @@
 // The numbers a recording shows people: the bench report's per-scene
 // figures in milliseconds, and the capture's progress share and ETA.
 #include "bench.h"
+#include "flash_report.h"
 #include "progress_bar.h"
 #include "show_run.h"
 
@@ -170,3 +171,21 @@ TEST(record_report, the_progress_line_prints_each_tenth_once_and_learns_the_leng
 }
 
 }  // namespace
+
+TEST(record_report, the_flash_reports_scene_list_is_valid_json) {
+    show_run run;
+    flash_report r;
+    SDL_Surface* s = SDL_CreateRGBSurface(0, 640, 480, 16, 0xF800, 0x07E0, 0x001F, 0);
+    ASSERT_NE(s, nullptr);
+    flip_info info;
+    info.scene = "beat";
+    r.frame(s, info);
+    info.scene = "flame";
+    info.tick = 30;
+    r.frame(s, info);
+    SDL_FreeSurface(s);
+    const std::string json = r.scenes_json("");
+    EXPECT_NE(json.find("\"name\": \"beat\", \"frames\": 1"), std::string::npos) << json;
+    EXPECT_NE(json.find("},\n  {\"name\": \"flame\""), std::string::npos) << "scenes apart by commas: " << json;
+    EXPECT_EQ(json.find("},\n]"), std::string::npos) << "no comma after the last scene: " << json;
+}
