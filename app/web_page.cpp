@@ -4,6 +4,7 @@
 #include "web_page.h"
 
 #include "pixel_hash.h"
+#include "platform.h"
 
 #include <emscripten.h>
 
@@ -25,8 +26,10 @@ void page_sink::frame(SDL_Surface* shown, const flip_info& info) {
     const int music = info.music_playing ? static_cast<int>(info.music_ms) : -1;
     EM_ASM({ Module['ostra']['frame']($0, $1, $2, $3 ? UTF8ToString($3) : null); }, static_cast<int>(info.index),
            static_cast<int>(info.tick), music, simulated_ ? hash.c_str() : nullptr);
-    if (!simulated_)
-        return;  // the live display presented it already; its waits yield
+    if (!simulated_) {
+        platform::keep_page_alive();  // presented already; a late frame has not slept
+        return;
+    }
     if (bench_) {
         const double t0 = emscripten_get_now();
         display::show_screen();

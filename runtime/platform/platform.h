@@ -40,9 +40,10 @@ void sleep_us(Uint32 us);
 // True in the browser, where the show runs inside a page and its standard
 // error goes to the page line by line (never a terminal).
 bool runs_in_page();
-// A frame drawn but not shown (the show running ahead to a start point): a
-// page gets control back about 30 times a second of real time, so it stays
-// responsive; elsewhere nothing happens.
+// After a frame (shown or run ahead over): a page gets control back at least
+// about 30 times a second of real time, however late the frames run, so it
+// paints, stays responsive and hears from the sound worklet; elsewhere
+// nothing happens.
 void keep_page_alive();
 // Closes the screen and every subsystem.
 void quit();

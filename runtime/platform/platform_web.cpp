@@ -39,6 +39,7 @@ namespace {
 SDL_Window* window = nullptr;
 SDL_Surface* screen_surface = nullptr;
 std::vector<std::uint32_t> rgba;  // the frame as the canvas takes it
+double last_yield_ms = 0;          // when the page last had control
 
 void close_screen() {
     if (window) SDL_DestroyWindow(window);
@@ -108,6 +109,7 @@ void sleep_ms(Uint32 ms) {
         sound_layer::pump();
         const Uint32 step = ms < 50 ? ms : 50;
         SDL_Delay(step);
+        last_yield_ms = emscripten_get_now();
         if ((ms -= step) == 0)
             return;
     }
@@ -122,8 +124,10 @@ void sleep_us(Uint32 us) {
 
 bool runs_in_page() { return true; }
 
+// A frame that overran its time sleeps not at all: without this, a slow
+// device would keep the page from painting, reading the worklet's reports and
+// running its timers for as long as the frames stay late.
 void keep_page_alive() {
-    static double last_yield_ms = 0;
     if (emscripten_get_now() - last_yield_ms < 33.0)
         return;
     emscripten_sleep(0);  // the page paints its progress, handles input, runs timers
