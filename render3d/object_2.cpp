@@ -88,17 +88,17 @@ struct room_px {
     bool inside(int mu, int mv) const { return mu <= umax && mv <= vmax; }
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
-        Uint16* const dr = drow;
+        Uint16* const dr = drow + xb;
         const Uint16* const tex = o.tex_pixels;
         const std::ptrdiff_t pitch = o.tex_pitch;
         const cross_fade& m = mix;
         const int kk = k;
-        for (int x = xa; x < xb; ++x) {
+        for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
             const raster::coord c = next();
             const Uint16 s = Inside ? tex[c.v * pitch + c.u]
                                     : tex[std::clamp(c.v, 0, vmax) * pitch + std::clamp(c.u, 0, umax)];
             if (s == key) continue;
-            dr[x] = kk == 0 ? s : m(s, dr[x]);
+            dr[i] = kk == 0 ? s : m(s, dr[i]);
         }
     }
 };

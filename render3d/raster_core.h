@@ -38,6 +38,19 @@ inline constexpr long small_arg = 4096;
 
 inline bool is_small(long a) { return a >= -small_arg && a <= small_arg; }
 
+// du = float(a / den) and dv = float(b / den): both quotients in one packed
+// division, each lane rounded to double and then to float exactly as two
+// scalar divisions would be (plain vector types, so wasm builds it too).
+inline void steps_over(double a, double b, double den, float& du, float& dv) {
+    typedef double pair_d __attribute__((vector_size(16)));
+    typedef float pair_f __attribute__((vector_size(8)));
+    const pair_d num = {a, b};
+    const pair_d q = num / den;
+    const pair_f f = __builtin_convertvector(q, pair_f);
+    du = f[0];
+    dv = f[1];
+}
+
 // Orders the corners by y; x, y, z and the texture coordinates travel together.
 template <class O>
 void sort_corners(O& o) {
@@ -361,10 +374,10 @@ void spans(O& o, double span_bias, int w, int h, Px& px) {
             px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [c = coord{lu_i, lv_i}] { return c; });
             continue;
         }
-        const double den = static_cast<double>(width) + span_bias;
         const long long lu = lu_i, lv = lv_i;
-        const float du = static_cast<float>(static_cast<double>(ru_i - lu) / den);
-        const float dv = static_cast<float>(static_cast<double>(rv_i - lv) / den);
+        float du, dv;
+        steps_over(static_cast<double>(ru_i - lu), static_cast<double>(rv_i - lv),
+                   static_cast<double>(width) + span_bias, du, dv);
         const long long skip = xa - x0;
         const long long steps = xb - 1 - x0;
         if (x0 >= 0 && x1 <= cols && is_small(lu_i) && is_small(ru_i) && is_small(lv_i) && is_small(rv_i)) {

@@ -26,20 +26,22 @@ struct opaque_px {
     // Whether texels up to (mu, mv), both >= 0, lie inside the texture.
     bool inside(int mu, int mv) const { return static_cast<unsigned>(mu) <= umax && static_cast<unsigned>(mv) <= vmax; }
     // Locals, not fields, inside the loop: the stores must not force reloads.
+    // The loop counts a negative index up to 0 from the span's end, so it
+    // keeps only two row pointers and the index in registers.
     // Inside: every texel read is known to lie in the texture.
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
-        Uint16* const d = drow;
-        int* const z = zrow;
+        Uint16* const d = drow + xb;
+        int* const z = zrow + xb;
         const Uint16* const tex = o.tex_pixels;
         const std::ptrdiff_t pitch = o.tex_pitch;
         const int dep = depth;
         const unsigned um = umax, vm = vmax;
-        for (int x = xa; x < xb; ++x) {
+        for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
             const raster::coord c = next();
-            if (dep > z[x] && (Inside || (static_cast<unsigned>(c.u) <= um && static_cast<unsigned>(c.v) <= vm))) {
-                d[x] = tex[c.v * pitch + c.u];
-                z[x] = dep;
+            if (dep > z[i] && (Inside || (static_cast<unsigned>(c.u) <= um && static_cast<unsigned>(c.v) <= vm))) {
+                d[i] = tex[c.v * pitch + c.u];
+                z[i] = dep;
             }
         }
     }
@@ -58,15 +60,15 @@ struct fade_px {
     bool inside(int mu, int mv) const { return static_cast<unsigned>(mu) <= umax && static_cast<unsigned>(mv) <= vmax; }
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
-        Uint16* const dr = drow;
+        Uint16* const dr = drow + xb;
         const Uint16* const tex = o.tex_pixels;
         const std::ptrdiff_t pitch = o.tex_pitch;
         const cross_fade& m = mix;
         const unsigned um = umax, vm = vmax;
-        for (int x = xa; x < xb; ++x) {
+        for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
             const raster::coord c = next();
             if (!Inside && (static_cast<unsigned>(c.u) > um || static_cast<unsigned>(c.v) > vm)) continue;
-            dr[x] = m(tex[c.v * pitch + c.u], dr[x]);
+            dr[i] = m(tex[c.v * pitch + c.u], dr[i]);
         }
     }
 };
