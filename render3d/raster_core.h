@@ -148,8 +148,9 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
     if (flat) {
         const float m = slope();
         // flat: by columns; su = (ue - us) / (dx - 0.0001) as a float
-        const float su = static_cast<float>(static_cast<double>(ue - us) / (static_cast<double>(dx) - 0.0001));
-        const float sv = static_cast<float>(static_cast<double>(ve - vs) / (static_cast<double>(dx) - 0.0001));
+        float su, sv;
+        steps_over(static_cast<double>(ue - us), static_cast<double>(ve - vs), static_cast<double>(dx) - 0.0001, su,
+                   sv);
         long long xs, r0, u0, v0;
         if (x1 < x2) {
             xs = x1, r0 = y1, u0 = us, v0 = vs;
@@ -215,8 +216,8 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
     if (y1 > y2) return;
     // n = dx / (dy + 0.00001), su = (ue - us) / (dy - 0.0001), as floats
     const float n = static_cast<float>(static_cast<double>(dx) / (static_cast<double>(dy) + 0.00001));
-    const float su = static_cast<float>(static_cast<double>(ue - us) / (static_cast<double>(dy) - 0.0001));
-    const float sv = static_cast<float>(static_cast<double>(ve - vs) / (static_cast<double>(dy) - 0.0001));
+    float su, sv;
+    steps_over(static_cast<double>(ue - us), static_cast<double>(ve - vs), static_cast<double>(dy) - 0.0001, su, sv);
     if (y2 > rows - 1) o.y_bottom = rows - 1;
     if (y1 < 0) o.y_top = 0;
     const long long j0 = std::max<long long>(0, -y1);
