@@ -169,6 +169,8 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
                 raster::spans(*this, 0.01, w, h, fade);
             } else {
                 opaque.depth = depth;
+                // the rows the span pass can store depths in
+                z_buffer_touch(std::max(y_top, 0), std::min({y_bottom, raster::rows, h}));
                 raster::spans(*this, 0.01, w, h, opaque);
             }
         }
