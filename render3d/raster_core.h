@@ -158,15 +158,21 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
         const long long count = (dx < 0 ? -dx : dx) + 1;
         if (small || (count <= short_edge && double_walk_exact(r0, m, count) &&
                       double_walk_exact(u0, su, count) && double_walk_exact(v0, sv, count))) {
-            // plain double sums are exact here
+            // Plain double sums are exact here. Of a run of columns on one
+            // row only the last one's write stays, so only it is written.
             double a = static_cast<double>(r0), ua = static_cast<double>(u0), va = static_cast<double>(v0);
             const double dm = m, dsu = su, dsv = sv;
-            int wy = o.walk_y;
-            for (long long j = 0; j < count; ++j) {
-                wy = static_cast<int>(a);
-                edge_row(o, tx, tu, tv, wy, xs + j, ua, va);
-                a += dm, ua += dsu, va += dsv;
+            int wy = static_cast<int>(a);
+            for (long long j = 1; j < count; ++j) {
+                const double an = a + dm, un = ua + dsu, vn = va + dsv;
+                const int wn = static_cast<int>(an);
+                if (wn != wy) {
+                    edge_row(o, tx, tu, tv, wy, xs + j - 1, ua, va);
+                    wy = wn;
+                }
+                a = an, ua = un, va = vn;
             }
+            edge_row(o, tx, tu, tv, wy, xs + count - 1, ua, va);
             o.walk_y = wy;
             return;
         }
