@@ -82,15 +82,20 @@ struct room_px {
     int umax, vmax;
     const cross_fade& mix;  // weights k and 30 - k
     Uint16* drow = nullptr;
+    // the target and the texture, taken from o once
+    Uint16* dst_pixels = o.dst_pixels;
+    std::ptrdiff_t dst_pitch = o.dst_pitch;
+    const Uint16* tex_pixels = o.tex_pixels;
+    std::ptrdiff_t tex_pitch = o.tex_pitch;
 
-    void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
+    void row(int y) { drow = dst_pixels + y * dst_pitch; }
     // Whether texels up to (mu, mv), both >= 0, need no clamping.
     bool inside(int mu, int mv) const { return mu <= umax && mv <= vmax; }
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
         Uint16* const dr = drow + xb;
-        const Uint16* const tex = o.tex_pixels;
-        const std::ptrdiff_t pitch = o.tex_pitch;
+        const Uint16* const tex = tex_pixels;
+        const std::ptrdiff_t pitch = tex_pitch;
         const cross_fade& m = mix;
         const int kk = k;
         for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {

@@ -345,7 +345,7 @@ void line(O& o, long ax1, long ay1, long ax2, long ay2, int w, int h) {
 // sums, whichever holds every sum exactly. Kept out of line so the common
 // case's loop stays small.
 template <class Px>
-[[gnu::noinline]] void general_span(Px& px, double den, long long x0, long long xa, long long xb, long long lu,
+[[gnu::noinline]] void general_span(Px px, double den, long long x0, long long xa, long long xb, long long lu,
                                     long long lv, long long ru, long long rv) {
     float du, dv;
     steps_over(static_cast<double>(ru - lu), static_cast<double>(rv - lv), den, du, dv);
@@ -400,7 +400,9 @@ template <class Px>
 // span<true> is used only where px.inside(umax, vmax) said that every
 // texel read lies inside the texture (u and v are never negative there).
 template <class O, class Px>
-void spans(O& o, double span_bias, int w, int h, Px& px) {
+[[gnu::noinline]] void spans(O& o, double span_bias, int w, int h, const Px& pixels) {
+    // a copy whose fields (its row pointers too) can live in registers
+    Px px = pixels;
     const int y0 = std::max(o.y_top, 0);
     const int y1 = std::min(o.y_bottom, rows);
     // The tables, the row and the span ends live in locals while the rows

@@ -17,10 +17,15 @@ struct opaque_px {
     int depth;
     unsigned umax, vmax;
     Uint16* drow = nullptr;
+    // the target and the texture, taken from o once
+    Uint16* dst_pixels = o.dst_pixels;
+    std::ptrdiff_t dst_pitch = o.dst_pitch;
+    const Uint16* tex_pixels = o.tex_pixels;
+    std::ptrdiff_t tex_pitch = o.tex_pitch;
     int* zrow = nullptr;
 
     void row(int y) {
-        drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch;
+        drow = dst_pixels + y * dst_pitch;
         zrow = z_buffer + y * z_buffer_width;
     }
     // Whether texels up to (mu, mv), both >= 0, lie inside the texture.
@@ -33,8 +38,8 @@ struct opaque_px {
     void span(int xa, int xb, Next next) {
         Uint16* const d = drow + xb;
         int* const z = zrow + xb;
-        const Uint16* const tex = o.tex_pixels;
-        const std::ptrdiff_t pitch = o.tex_pitch;
+        const Uint16* const tex = tex_pixels;
+        const std::ptrdiff_t pitch = tex_pitch;
         const int dep = depth;
         const unsigned um = umax, vm = vmax;
         for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
@@ -55,14 +60,19 @@ struct fade_px {
     const cross_fade& mix;
     unsigned umax, vmax;
     Uint16* drow = nullptr;
+    // the target and the texture, taken from o once
+    Uint16* dst_pixels = o.dst_pixels;
+    std::ptrdiff_t dst_pitch = o.dst_pitch;
+    const Uint16* tex_pixels = o.tex_pixels;
+    std::ptrdiff_t tex_pitch = o.tex_pitch;
 
-    void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
+    void row(int y) { drow = dst_pixels + y * dst_pitch; }
     bool inside(int mu, int mv) const { return static_cast<unsigned>(mu) <= umax && static_cast<unsigned>(mv) <= vmax; }
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
         Uint16* const dr = drow + xb;
-        const Uint16* const tex = o.tex_pixels;
-        const std::ptrdiff_t pitch = o.tex_pitch;
+        const Uint16* const tex = tex_pixels;
+        const std::ptrdiff_t pitch = tex_pitch;
         const cross_fade& m = mix;
         const unsigned um = umax, vm = vmax;
         for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
