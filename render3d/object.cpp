@@ -177,14 +177,23 @@ void object::rotate_named(int axis, double s, double c, const vertex* in, vertex
 // them (and sums of three depths) stay inside 32-bit ints.
 static constexpr double project_limit = 1e9;
 
+void object::project_all(const vertex* vs) {
+    for (int k = 0; k < nr_verts; ++k) proj_[k] = project(vs[k]);
+}
+
 screen_point object::project(const vertex& v) const {
     // Z = trunc(world_z + (z + pos_z)) - 10000
     const double zz = static_cast<double>(world_z) + (static_cast<double>(v.z) + pos_z);
     const int z = static_cast<int>(clamp_trunc(zz, project_limit)) - 10000;
     const double d = z + 0.001;
-    // x = trunc((world_x + (x + pos_x)) / (Z + 0.001) * 3000) + 320, y likewise about 240
-    const double sx = (static_cast<double>(world_x) + (static_cast<double>(v.x) + pos_x)) / d * 3000;
-    const double sy = (static_cast<double>(world_y) + (static_cast<double>(v.y) + pos_y)) / d * 3000;
+    // x = trunc((world_x + (x + pos_x)) / (Z + 0.001) * 3000) + 320, y likewise
+    // about 240; both quotients in one packed division, each lane exactly
+    // the scalar quotient
+    typedef double pair_d __attribute__((vector_size(16)));
+    const pair_d num = {static_cast<double>(world_x) + (static_cast<double>(v.x) + pos_x),
+                        static_cast<double>(world_y) + (static_cast<double>(v.y) + pos_y)};
+    const pair_d q = num / d * 3000;
+    const double sx = q[0], sy = q[1];
     return screen_point{static_cast<int>(clamp_trunc(sx, project_limit)) + 320,
                         static_cast<int>(clamp_trunc(sy, project_limit)) + 240, z};
 }

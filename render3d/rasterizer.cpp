@@ -148,7 +148,7 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
 
     // The projection is a function of the vertex alone (the offsets do not
     // change while drawing): each vertex is projected once, not once per corner.
-    for (int k = 0; k < nr_verts; ++k) proj_[k] = project(vs[k]);
+    project_all(vs);
 
     for (cur_face = 0; cur_face < nr_faces; ++cur_face) {
         const face& f = faces[cur_face];
