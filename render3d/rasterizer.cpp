@@ -149,6 +149,7 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
     // The projection is a function of the vertex alone (the offsets do not
     // change while drawing): each vertex is projected once, not once per corner.
     project_all(vs);
+    int z_lo = raster::rows, z_hi = 0;  // rows given depths, reported once at the end
 
     for (cur_face = 0; cur_face < nr_faces; ++cur_face) {
         const face& f = faces[cur_face];
@@ -180,12 +181,14 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
             } else {
                 opaque.depth = depth;
                 // the rows the span pass can store depths in
-                z_buffer_touch(std::max(y_top, 0), std::min({y_bottom, raster::rows, h}));
+                z_lo = std::min(z_lo, std::max(y_top, 0));
+                z_hi = std::max(z_hi, std::min({y_bottom, raster::rows, h}));
                 raster::spans(*this, 0.01, w, h, opaque);
             }
         }
     }
 
+    z_buffer_touch(z_lo, z_hi);
     SDL_UnlockSurface(dst);
     if (tsurf) SDL_UnlockSurface(tsurf);
     dst_pixels = nullptr;
