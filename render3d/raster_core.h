@@ -159,20 +159,24 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
         if (small || (count <= short_edge && double_walk_exact(r0, m, count) &&
                       double_walk_exact(u0, su, count) && double_walk_exact(v0, sv, count))) {
             // Plain double sums are exact here. Of a run of columns on one
-            // row only the last one's write stays, so only it is written.
-            double a = static_cast<double>(r0), ua = static_cast<double>(u0), va = static_cast<double>(v0);
-            const double dm = m, dsu = su, dsv = sv;
+            // row only the last one's write stays, so only it is written,
+            // with u and v at column j formed as u0 + j * su: the product has
+            // at most 13 + 24 bits and the sum is the exact partial sum, so
+            // both equal the stepped sums.
+            double a = static_cast<double>(r0);
+            const double dm = m, dsu = su, dsv = sv, ud = static_cast<double>(u0), vd = static_cast<double>(v0);
             int wy = static_cast<int>(a);
             for (long long j = 1; j < count; ++j) {
-                const double an = a + dm, un = ua + dsu, vn = va + dsv;
-                const int wn = static_cast<int>(an);
+                a += dm;
+                const int wn = static_cast<int>(a);
                 if (wn != wy) {
-                    edge_row(o, tx, tu, tv, wy, xs + j - 1, ua, va);
+                    const double k = static_cast<double>(j - 1);
+                    edge_row(o, tx, tu, tv, wy, xs + j - 1, ud + k * dsu, vd + k * dsv);
                     wy = wn;
                 }
-                a = an, ua = un, va = vn;
             }
-            edge_row(o, tx, tu, tv, wy, xs + count - 1, ua, va);
+            const double k = static_cast<double>(count - 1);
+            edge_row(o, tx, tu, tv, wy, xs + count - 1, ud + k * dsu, vd + k * dsv);
             o.walk_y = wy;
             return;
         }
