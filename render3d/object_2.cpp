@@ -161,9 +161,7 @@ void object_2::show(int mode, int vertex_set, int tex_set) {
             sort_verts();
             y_top = p0.y;
             y_bottom = p2.y;
-            calc_vector_left(p0.x, p0.y, p0.z, p1.x, p1.y, p1.z, t0.u, t0.v, t1.u, t1.v);
-            calc_vector_left(p1.x, p1.y, p1.z, p2.x, p2.y, p2.z, t1.u, t1.v, t2.u, t2.v);
-            calc_vector_right(p0.x, p0.y, p0.z, p2.x, p2.y, p2.z, t0.u, t0.v, t2.u, t2.v);
+            raster::walk_face(*this);
             // du = (right_u - left_u) / ((span_x1 - span_x0) - 0.0001)
             raster::spans(*this, -0.0001, has_tex ? w : 0, h, px);
         }

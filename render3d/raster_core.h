@@ -290,6 +290,29 @@ inline void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long 
                                  clamp_arg(aus), clamp_arg(avs), clamp_arg(aue), clamp_arg(ave));
 }
 
+// The three edges of the sorted face p0, p1, p2 (with t0, t1, t2): p0-p1
+// and p1-p2 into the left tables, p0-p2 into the right ones, as the
+// calc_vector calls walk them. When all twelve coordinates lie within
+// -4096..4095 every edge is small, and the per-edge test is skipped.
+template <class O>
+void walk_face(O& o) {
+    auto off = [](int a) { return static_cast<unsigned>(a) + static_cast<unsigned>(small_arg); };
+    const unsigned any = off(o.p0.x) | off(o.p0.y) | off(o.p1.x) | off(o.p1.y) | off(o.p2.x) | off(o.p2.y) |
+                         off(o.t0.u) | off(o.t0.v) | off(o.t1.u) | off(o.t1.v) | off(o.t2.u) | off(o.t2.v);
+    if ((any & ~static_cast<unsigned>(2 * small_arg - 1)) == 0) {
+        walk_edge_clamped<true>(o, o.left_x, o.left_u, o.left_v, o.p0.x, o.p0.y, o.p1.x, o.p1.y, o.t0.u, o.t0.v,
+                                o.t1.u, o.t1.v);
+        walk_edge_clamped<true>(o, o.left_x, o.left_u, o.left_v, o.p1.x, o.p1.y, o.p2.x, o.p2.y, o.t1.u, o.t1.v,
+                                o.t2.u, o.t2.v);
+        walk_edge_clamped<true>(o, o.right_x, o.right_u, o.right_v, o.p0.x, o.p0.y, o.p2.x, o.p2.y, o.t0.u,
+                                o.t0.v, o.t2.u, o.t2.v);
+        return;
+    }
+    o.calc_vector_left(o.p0.x, o.p0.y, o.p0.z, o.p1.x, o.p1.y, o.p1.z, o.t0.u, o.t0.v, o.t1.u, o.t1.v);
+    o.calc_vector_left(o.p1.x, o.p1.y, o.p1.z, o.p2.x, o.p2.y, o.p2.z, o.t1.u, o.t1.v, o.t2.u, o.t2.v);
+    o.calc_vector_right(o.p0.x, o.p0.y, o.p0.z, o.p2.x, o.p2.y, o.p2.z, o.t0.u, o.t0.v, o.t2.u, o.t2.v);
+}
+
 // White line (x1, y1) -> (x2, y2) into o.dst_pixels, clipped to w x h. The
 // start column (or row) of a flat line is not plotted and its row lags the
 // exact line by one column. Only on-screen columns or rows are visited.

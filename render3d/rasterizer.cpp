@@ -169,9 +169,7 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
             sort_verts();
             y_top = p0.y;
             y_bottom = p2.y;
-            calc_vector_left(p0.x, p0.y, p0.z, p1.x, p1.y, p1.z, t0.u, t0.v, t1.u, t1.v);
-            calc_vector_left(p1.x, p1.y, p1.z, p2.x, p2.y, p2.z, t1.u, t1.v, t2.u, t2.v);
-            calc_vector_right(p0.x, p0.y, p0.z, p2.x, p2.y, p2.z, t0.u, t0.v, t2.u, t2.v);
+            raster::walk_face(*this);
             // face depth = trunc((z0 + z1 + z2) / 3)
             const int depth = static_cast<int>((static_cast<long long>(p0.z) + p1.z + p2.z) / 3);
             if (!tsurf) {
