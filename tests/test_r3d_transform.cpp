@@ -108,7 +108,8 @@ TEST(R3dTransform, TurningIntoAnotherSetTurnsEachNamedVertexOnceAsTheCornerWalkD
     room r;
     object shared, flat;
     shared.allocate(6, 4, 0);
-    const int idx[4][3] = {{0, 1, 2}, {2, 1, 3}, {3, 3, 0}, {4, 2, 0}};  // vertex 5 unnamed
+    // vertex 0 is named by no face (nor by the faces' spare fields, all 0)
+    const int idx[4][3] = {{5, 1, 2}, {2, 1, 3}, {3, 3, 5}, {4, 2, 5}};
     for (int k = 0; k < 6; ++k)
         shared.verts[0][k] = vertex{0.37f * k - 1.1f, 2.9f - 0.71f * k, 0.13f * k * k + 0.5f, 0};
     flat.allocate(12, 4, 0);
@@ -119,7 +120,7 @@ TEST(R3dTransform, TurningIntoAnotherSetTurnsEachNamedVertexOnceAsTheCornerWalkD
     }
     const vertex untouched{9, 9, 9, 9};
     for (int axis = 0; axis <= 3; ++axis) {
-        shared.verts[2][5] = untouched;
+        shared.verts[2][0] = untouched;
         shared.rotate(axis, 333 + axis * 50, 0, 2);
         flat.rotate(axis, 333 + axis * 50, 1, 1);
         for (int f = 0; f < 4; ++f)
@@ -128,8 +129,8 @@ TEST(R3dTransform, TurningIntoAnotherSetTurnsEachNamedVertexOnceAsTheCornerWalkD
                 const vertex& b = flat.verts[1][3 * f + k];
                 EXPECT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z) << "axis " << axis << " face " << f;
             }
-        EXPECT_EQ(shared.verts[2][5].x, 9.0f);
-        EXPECT_EQ(shared.verts[2][5].spare, 9.0f);
+        EXPECT_EQ(shared.verts[2][0].x, 9.0f);
+        EXPECT_EQ(shared.verts[2][0].spare, 9.0f);
         EXPECT_EQ(shared.cur_face, 4);
         for (int i = 0; i < 9; ++i) EXPECT_EQ(shared.rot[i], flat.rot[i]) << i;
         for (int f = 0; f < 4; ++f)  // back to the unturned corners for the next axis
