@@ -136,4 +136,18 @@ TEST(R3dTransform, TurningIntoAnotherSetTurnsEachNamedVertexOnceAsTheCornerWalkD
         for (int f = 0; f < 4; ++f)  // back to the unturned corners for the next axis
             for (int k = 0; k < 3; ++k) flat.verts[1][3 * f + k] = shared.verts[0][idx[f][k]];
     }
+
+    // In place the walk still turns a vertex once per face naming it: three
+    // faces (0, 0, 0) turn it three times, as three turns of one such face do.
+    object thrice, once;
+    thrice.allocate(1, 3, 0);
+    once.allocate(1, 1, 0);
+    for (int f = 0; f < 3; ++f) thrice.faces[f] = face{{0, 0, 0}, {0, 0}};
+    once.faces[0] = face{{0, 0, 0}, {0, 0}};
+    thrice.verts[1][0] = once.verts[1][0] = vertex{1.5f, -2.25f, 0.75f, 0};
+    thrice.rotate(3, 77, 1, 1);
+    for (int i = 0; i < 3; ++i) once.rotate(3, 77, 1, 1);
+    EXPECT_EQ(thrice.verts[1][0].x, once.verts[1][0].x);
+    EXPECT_EQ(thrice.verts[1][0].y, once.verts[1][0].y);
+    EXPECT_NE(thrice.verts[1][0].x, 1.5f);
 }
