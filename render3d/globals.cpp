@@ -1,5 +1,6 @@
-// The renderer's shared state: depth buffer, target, world offset, sine
-// tables, key colour and weight of the textured room.
+// The renderer's shared state: depth buffer (and the rows its next clear
+// fills), target, world offset, sine tables, key colour and weight of the
+// textured room.
 #include "globals.h"
 
 #include <algorithm>
@@ -7,7 +8,23 @@
 
 int z_buffer[z_buffer_size];
 
-void clear_z_buffer() { std::fill_n(z_buffer, z_buffer_size, z_buffer_far); }
+namespace {
+// Rows that may differ from z_buffer_far: all of them before the first clear.
+int touched_lo = 0, touched_hi = z_buffer_height;
+}  // namespace
+
+void clear_z_buffer() {
+    if (touched_lo < touched_hi)
+        std::fill(z_buffer + touched_lo * z_buffer_width, z_buffer + touched_hi * z_buffer_width, z_buffer_far);
+    touched_lo = z_buffer_height;
+    touched_hi = 0;
+}
+
+void z_buffer_touch(int lo, int hi) {
+    if (lo >= hi) return;
+    touched_lo = std::clamp(std::min(touched_lo, lo), 0, z_buffer_height);
+    touched_hi = std::clamp(std::max(touched_hi, hi), 0, z_buffer_height);
+}
 
 SDL_Surface* dest_surface = nullptr;
 

@@ -12,8 +12,14 @@ inline constexpr int z_buffer_size = z_buffer_width * z_buffer_height;  // 307,2
 inline constexpr int z_buffer_far = -1000000;
 extern int z_buffer[z_buffer_size];
 
-// Sets every z_buffer entry to z_buffer_far (-1,000,000).
+// Sets every z_buffer entry to z_buffer_far (-1,000,000). Only the rows
+// written since the last clear are filled: the renderer reports the rows it
+// stores depths in through z_buffer_touch; code that writes z_buffer any
+// other way calls z_buffer_touch(0, z_buffer_height) afterwards.
 void clear_z_buffer();
+
+// Rows lo .. hi - 1 of z_buffer may now hold other depths than z_buffer_far.
+void z_buffer_touch(int lo, int hi);
 
 // The surface object::show draws into; set by the timeline.
 extern SDL_Surface* dest_surface;

@@ -1,6 +1,6 @@
 // The mesh record: its arrays, the transforms scale and rotate (face-order
-// traversal: a vertex is transformed once per face corner naming it) and the
-// perspective projection. Draws nothing (see rasterizer.cpp).
+// traversal: in place, a vertex is transformed once per face corner naming
+// it) and the perspective projection. Draws nothing (see rasterizer.cpp).
 #include "object.h"
 
 #include <algorithm>
@@ -41,6 +41,8 @@ void object::free_arrays() {
     faces = nullptr;
     delete[] proj_;
     proj_ = nullptr;
+    delete[] named_;
+    named_ = nullptr;
     nr_verts = nr_faces = nr_tex = 0;
 }
 
@@ -53,6 +55,7 @@ void object::allocate(int v, int f, int t) {
     for (auto& s : verts) s = new vertex[static_cast<size_t>(v)]();
     faces = new face[static_cast<size_t>(f)]();
     proj_ = new screen_point[static_cast<size_t>(v)]();
+    named_ = new unsigned char[static_cast<size_t>(v)]();
     for (auto& s : tex_coords) s = new tex_coord[static_cast<size_t>(t)]();
     nr_verts = v;
     nr_faces = f;
@@ -82,6 +85,10 @@ void object::rotate(int axis, int angle, int src, int dst) {
     const double c = costab[angle];
     vertex* in = verts[src];
     vertex* out = verts[dst];
+    if (src != dst && nr_faces > 0) {
+        rotate_named(axis, s, c, in, out);
+        return;
+    }
     for (cur_face = 0; cur_face < nr_faces; ++cur_face) {
         const face& f = faces[cur_face];
         // all three corners are read before any is written
@@ -117,18 +124,76 @@ void object::rotate(int axis, int angle, int src, int dst) {
     }
 }
 
+// Into another set, a vertex's result does not depend on how many corners
+// name it: each named vertex is turned once (unnamed ones stay untouched),
+// and rot holds the last face's corners as the corner walk leaves it.
+void object::rotate_named(int axis, double s, double c, const vertex* in, vertex* out) {
+    std::fill_n(named_, nr_verts, static_cast<unsigned char>(0));
+    for (int f = 0; f < nr_faces; ++f)
+        for (int k = 0; k < 3; ++k) named_[faces[f].v[k]] = 1;
+    auto turn = [&](auto fn) {
+        for (int k = 0; k < nr_verts; ++k)
+            if (named_[k]) fn(in[k], out[k]);
+    };
+    switch (axis) {
+    case 1:
+        turn([s, c](const vertex& a, vertex& b) {
+            const double y = a.y, z = a.z;
+            b.x = a.x;
+            b.y = static_cast<float>(y * c - z * s);
+            b.z = static_cast<float>(y * s + z * c);
+        });
+        break;
+    case 2:
+        turn([s, c](const vertex& a, vertex& b) {
+            const double x = a.x, z = a.z;
+            b.x = static_cast<float>(x * c - z * s);
+            b.y = a.y;
+            b.z = static_cast<float>(x * s + z * c);
+        });
+        break;
+    case 3:
+        turn([s, c](const vertex& a, vertex& b) {
+            const double x = a.x, y = a.y;
+            b.x = static_cast<float>(x * c - y * s);
+            b.y = static_cast<float>(x * s + y * c);
+            b.z = a.z;
+        });
+        break;
+    default:
+        turn([](const vertex& a, vertex& b) { b.x = a.x, b.y = a.y, b.z = a.z; });
+        break;
+    }
+    cur_face = nr_faces;
+    const face& last = faces[nr_faces - 1];
+    for (int k = 0; k < 3; ++k) {
+        rot[3 * k] = out[last.v[k]].x;
+        rot[3 * k + 1] = out[last.v[k]].y;
+        rot[3 * k + 2] = out[last.v[k]].z;
+    }
+}
+
 // Projected coordinates are kept within +-1e9 so that differences of two of
 // them (and sums of three depths) stay inside 32-bit ints.
 static constexpr double project_limit = 1e9;
+
+void object::project_all(const vertex* vs) {
+    for (int k = 0; k < nr_verts; ++k) proj_[k] = project(vs[k]);
+}
 
 screen_point object::project(const vertex& v) const {
     // Z = trunc(world_z + (z + pos_z)) - 10000
     const double zz = static_cast<double>(world_z) + (static_cast<double>(v.z) + pos_z);
     const int z = static_cast<int>(clamp_trunc(zz, project_limit)) - 10000;
     const double d = z + 0.001;
-    // x = trunc((world_x + (x + pos_x)) / (Z + 0.001) * 3000) + 320, y likewise about 240
-    const double sx = (static_cast<double>(world_x) + (static_cast<double>(v.x) + pos_x)) / d * 3000;
-    const double sy = (static_cast<double>(world_y) + (static_cast<double>(v.y) + pos_y)) / d * 3000;
+    // x = trunc((world_x + (x + pos_x)) / (Z + 0.001) * 3000) + 320, y likewise
+    // about 240; both quotients in one packed division, each lane exactly
+    // the scalar quotient
+    typedef double pair_d __attribute__((vector_size(16)));
+    const pair_d num = {static_cast<double>(world_x) + (static_cast<double>(v.x) + pos_x),
+                        static_cast<double>(world_y) + (static_cast<double>(v.y) + pos_y)};
+    const pair_d q = num / d * 3000;
+    const double sx = q[0], sy = q[1];
     return screen_point{static_cast<int>(clamp_trunc(sx, project_limit)) + 320,
                         static_cast<int>(clamp_trunc(sy, project_limit)) + 240, z};
 }

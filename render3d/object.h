@@ -102,5 +102,9 @@ public:
 private:
     int* tables_ = nullptr;  // storage of the six scan-line tables
     screen_point* proj_ = nullptr;  // per vertex: its projection during show
+    unsigned char* named_ = nullptr;  // per vertex: named by a face (rotate)
     void free_arrays();
+    // proj_[k] = project(vs[k]) for every vertex
+    void project_all(const vertex* vs);
+    void rotate_named(int axis, double s, double c, const vertex* in, vertex* out);
 };

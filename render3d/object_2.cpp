@@ -82,23 +82,28 @@ struct room_px {
     int umax, vmax;
     const cross_fade& mix;  // weights k and 30 - k
     Uint16* drow = nullptr;
+    // the target and the texture, taken from o once
+    Uint16* dst_pixels = o.dst_pixels;
+    std::ptrdiff_t dst_pitch = o.dst_pitch;
+    const Uint16* tex_pixels = o.tex_pixels;
+    std::ptrdiff_t tex_pitch = o.tex_pitch;
 
-    void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
+    void row(int y) { drow = dst_pixels + y * dst_pitch; }
     // Whether texels up to (mu, mv), both >= 0, need no clamping.
     bool inside(int mu, int mv) const { return mu <= umax && mv <= vmax; }
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
-        Uint16* const dr = drow;
-        const Uint16* const tex = o.tex_pixels;
-        const std::ptrdiff_t pitch = o.tex_pitch;
+        Uint16* const dr = drow + xb;
+        const Uint16* const tex = tex_pixels;
+        const std::ptrdiff_t pitch = tex_pitch;
         const cross_fade& m = mix;
         const int kk = k;
-        for (int x = xa; x < xb; ++x) {
+        for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
             const raster::coord c = next();
             const Uint16 s = Inside ? tex[c.v * pitch + c.u]
                                     : tex[std::clamp(c.v, 0, vmax) * pitch + std::clamp(c.u, 0, umax)];
             if (s == key) continue;
-            dr[x] = kk == 0 ? s : m(s, dr[x]);
+            dr[i] = kk == 0 ? s : m(s, dr[i]);
         }
     }
 };
@@ -156,9 +161,7 @@ void object_2::show(int mode, int vertex_set, int tex_set) {
             sort_verts();
             y_top = p0.y;
             y_bottom = p2.y;
-            calc_vector_left(p0.x, p0.y, p0.z, p1.x, p1.y, p1.z, t0.u, t0.v, t1.u, t1.v);
-            calc_vector_left(p1.x, p1.y, p1.z, p2.x, p2.y, p2.z, t1.u, t1.v, t2.u, t2.v);
-            calc_vector_right(p0.x, p0.y, p0.z, p2.x, p2.y, p2.z, t0.u, t0.v, t2.u, t2.v);
+            raster::walk_face(*this);
             // du = (right_u - left_u) / ((span_x1 - span_x0) - 0.0001)
             raster::spans(*this, -0.0001, has_tex ? w : 0, h, px);
         }

@@ -36,7 +36,18 @@ inline long long clamp_arg(long a) { return std::clamp(a, -arg_limit, arg_limit)
 // |s| < 2 and below 2^(e + 15) + 2^12 otherwise: inside the 53 bits of a double.
 inline constexpr long small_arg = 4096;
 
-inline bool is_small(long a) { return a >= -small_arg && a <= small_arg; }
+// du = float(a / den) and dv = float(b / den): both quotients in one packed
+// division, each lane rounded to double and then to float exactly as two
+// scalar divisions would be (plain vector types, so wasm builds it too).
+inline void steps_over(double a, double b, double den, float& du, float& dv) {
+    typedef double pair_d __attribute__((vector_size(16)));
+    typedef float pair_f __attribute__((vector_size(8)));
+    const pair_d num = {a, b};
+    const pair_d q = num / den;
+    const pair_f f = __builtin_convertvector(q, pair_f);
+    du = f[0];
+    dv = f[1];
+}
 
 // Orders the corners by y; x, y, z and the texture coordinates travel together.
 template <class O>
@@ -135,8 +146,9 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
     if (flat) {
         const float m = slope();
         // flat: by columns; su = (ue - us) / (dx - 0.0001) as a float
-        const float su = static_cast<float>(static_cast<double>(ue - us) / (static_cast<double>(dx) - 0.0001));
-        const float sv = static_cast<float>(static_cast<double>(ve - vs) / (static_cast<double>(dx) - 0.0001));
+        float su, sv;
+        steps_over(static_cast<double>(ue - us), static_cast<double>(ve - vs), static_cast<double>(dx) - 0.0001, su,
+                   sv);
         long long xs, r0, u0, v0;
         if (x1 < x2) {
             xs = x1, r0 = y1, u0 = us, v0 = vs;
@@ -146,15 +158,25 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
         const long long count = (dx < 0 ? -dx : dx) + 1;
         if (small || (count <= short_edge && double_walk_exact(r0, m, count) &&
                       double_walk_exact(u0, su, count) && double_walk_exact(v0, sv, count))) {
-            // plain double sums are exact here
-            double a = static_cast<double>(r0), ua = static_cast<double>(u0), va = static_cast<double>(v0);
-            const double dm = m, dsu = su, dsv = sv;
-            int wy = o.walk_y;
-            for (long long j = 0; j < count; ++j) {
-                wy = static_cast<int>(a);
-                edge_row(o, tx, tu, tv, wy, xs + j, ua, va);
-                a += dm, ua += dsu, va += dsv;
+            // Plain double sums are exact here. Of a run of columns on one
+            // row only the last one's write stays, so only it is written,
+            // with u and v at column j formed as u0 + j * su: the product has
+            // at most 13 + 24 bits and the sum is the exact partial sum, so
+            // both equal the stepped sums.
+            double a = static_cast<double>(r0);
+            const double dm = m, dsu = su, dsv = sv, ud = static_cast<double>(u0), vd = static_cast<double>(v0);
+            int wy = static_cast<int>(a);
+            for (long long j = 1; j < count; ++j) {
+                a += dm;
+                const int wn = static_cast<int>(a);
+                if (wn != wy) {
+                    const double k = static_cast<double>(j - 1);
+                    edge_row(o, tx, tu, tv, wy, xs + j - 1, ud + k * dsu, vd + k * dsv);
+                    wy = wn;
+                }
             }
+            const double k = static_cast<double>(count - 1);
+            edge_row(o, tx, tu, tv, wy, xs + count - 1, ud + k * dsu, vd + k * dsv);
             o.walk_y = wy;
             return;
         }
@@ -202,8 +224,8 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
     if (y1 > y2) return;
     // n = dx / (dy + 0.00001), su = (ue - us) / (dy - 0.0001), as floats
     const float n = static_cast<float>(static_cast<double>(dx) / (static_cast<double>(dy) + 0.00001));
-    const float su = static_cast<float>(static_cast<double>(ue - us) / (static_cast<double>(dy) - 0.0001));
-    const float sv = static_cast<float>(static_cast<double>(ve - vs) / (static_cast<double>(dy) - 0.0001));
+    float su, sv;
+    steps_over(static_cast<double>(ue - us), static_cast<double>(ve - vs), static_cast<double>(dy) - 0.0001, su, sv);
     if (y2 > rows - 1) o.y_bottom = rows - 1;
     if (y1 < 0) o.y_top = 0;
     const long long j0 = std::max<long long>(0, -y1);
@@ -268,6 +290,29 @@ inline void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long 
                                  clamp_arg(aus), clamp_arg(avs), clamp_arg(aue), clamp_arg(ave));
 }
 
+// The three edges of the sorted face p0, p1, p2 (with t0, t1, t2): p0-p1
+// and p1-p2 into the left tables, p0-p2 into the right ones, as the
+// calc_vector calls walk them. When all twelve coordinates lie within
+// -4096..4095 every edge is small, and the per-edge test is skipped.
+template <class O>
+void walk_face(O& o) {
+    auto off = [](int a) { return static_cast<unsigned>(a) + static_cast<unsigned>(small_arg); };
+    const unsigned any = off(o.p0.x) | off(o.p0.y) | off(o.p1.x) | off(o.p1.y) | off(o.p2.x) | off(o.p2.y) |
+                         off(o.t0.u) | off(o.t0.v) | off(o.t1.u) | off(o.t1.v) | off(o.t2.u) | off(o.t2.v);
+    if ((any & ~static_cast<unsigned>(2 * small_arg - 1)) == 0) {
+        walk_edge_clamped<true>(o, o.left_x, o.left_u, o.left_v, o.p0.x, o.p0.y, o.p1.x, o.p1.y, o.t0.u, o.t0.v,
+                                o.t1.u, o.t1.v);
+        walk_edge_clamped<true>(o, o.left_x, o.left_u, o.left_v, o.p1.x, o.p1.y, o.p2.x, o.p2.y, o.t1.u, o.t1.v,
+                                o.t2.u, o.t2.v);
+        walk_edge_clamped<true>(o, o.right_x, o.right_u, o.right_v, o.p0.x, o.p0.y, o.p2.x, o.p2.y, o.t0.u,
+                                o.t0.v, o.t2.u, o.t2.v);
+        return;
+    }
+    o.calc_vector_left(o.p0.x, o.p0.y, o.p0.z, o.p1.x, o.p1.y, o.p1.z, o.t0.u, o.t0.v, o.t1.u, o.t1.v);
+    o.calc_vector_left(o.p1.x, o.p1.y, o.p1.z, o.p2.x, o.p2.y, o.p2.z, o.t1.u, o.t1.v, o.t2.u, o.t2.v);
+    o.calc_vector_right(o.p0.x, o.p0.y, o.p0.z, o.p2.x, o.p2.y, o.p2.z, o.t0.u, o.t0.v, o.t2.u, o.t2.v);
+}
+
 // White line (x1, y1) -> (x2, y2) into o.dst_pixels, clipped to w x h. The
 // start column (or row) of a flat line is not plotted and its row lags the
 // exact line by one column. Only on-screen columns or rows are visited.
@@ -322,6 +367,56 @@ void line(O& o, long ax1, long ay1, long ax2, long ay2, int w, int h) {
     for (long long y = lo; y <= hi; ++y) plot(fx_trunc(a0 + static_cast<i128>(y - ys) * nf), y);
 }
 
+// One span whose ends or texture coordinates fall outside the common case
+// of spans(): u, v stepped in 32.32 fixed point, plain doubles or exact
+// sums, whichever holds every sum exactly. Kept out of line so the common
+// case's loop stays small.
+template <class Px>
+[[gnu::noinline]] void general_span(Px px, double den, long long x0, long long xa, long long xb, long long lu,
+                                    long long lv, long long ru, long long rv) {
+    float du, dv;
+    steps_over(static_cast<double>(ru - lu), static_cast<double>(rv - lv), den, du, dv);
+    const long long skip = xa - x0;
+    const long long steps = xb - 1 - x0;
+    std::int64_t du_fx = 0, dv_fx = 0;
+    if (fixed32_walk_exact(lu, du, steps, du_fx) && fixed32_walk_exact(lv, dv, steps, dv_fx)) {
+        // 32.32 fixed point holds every sum exactly; with u and v never
+        // negative on this span, the shift truncates toward zero
+        const std::int64_t u0 = static_cast<std::int64_t>(lu) * (static_cast<std::int64_t>(1) << 32) + skip * du_fx;
+        const std::int64_t v0 = static_cast<std::int64_t>(lv) * (static_cast<std::int64_t>(1) << 32) + skip * dv_fx;
+        const std::int64_t n = xb - 1 - xa;
+        if (u0 >= 0 && v0 >= 0 && u0 + n * du_fx >= 0 && v0 + n * dv_fx >= 0) {
+            px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [u = u0, v = v0, du_fx, dv_fx]() mutable {
+                const coord c{static_cast<int>(u >> 32), static_cast<int>(v >> 32)};
+                u += du_fx, v += dv_fx;
+                return c;
+            });
+            return;
+        }
+    }
+    if (double_walk_exact(lu, du, steps) && double_walk_exact(lv, dv, steps)) {
+        double u = static_cast<double>(lu), v = static_cast<double>(lv);
+        if (skip > 0) {
+            u = fx_to_double(fx_from_int(lu) + static_cast<i128>(skip) * fx_from_float(du));
+            v = fx_to_double(fx_from_int(lv) + static_cast<i128>(skip) * fx_from_float(dv));
+        }
+        px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [u, v, ddu = static_cast<double>(du), ddv = static_cast<double>(dv)]() mutable {
+            const coord c{static_cast<int>(u), static_cast<int>(v)};
+            u += ddu, v += ddv;
+            return c;
+        });
+    } else {
+        const i128 duf = fx_from_float(du), dvf = fx_from_float(dv);
+        const i128 u0 = fx_from_int(lu) + static_cast<i128>(skip) * duf;
+        const i128 v0 = fx_from_int(lv) + static_cast<i128>(skip) * dvf;
+        px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [u = u0, v = v0, duf, dvf]() mutable {
+            const coord c{static_cast<int>(fx_trunc(u)), static_cast<int>(fx_trunc(v))};
+            u += duf, v += dvf;
+            return c;
+        });
+    }
+}
+
 // Span pass: rows y_top .. y_bottom - 1 (kept inside 0..479), exchanging
 // the left and right tables where a row's left end lies right of its right
 // end (the exchange persists), then columns span_x0 .. span_x1 - 1 of each
@@ -332,7 +427,9 @@ void line(O& o, long ax1, long ay1, long ax2, long ay2, int w, int h) {
 // span<true> is used only where px.inside(umax, vmax) said that every
 // texel read lies inside the texture (u and v are never negative there).
 template <class O, class Px>
-void spans(O& o, double span_bias, int w, int h, Px& px) {
+[[gnu::noinline]] void spans(O& o, double span_bias, int w, int h, const Px& pixels) {
+    // a copy whose fields (its row pointers too) can live in registers
+    Px px = pixels;
     const int y0 = std::max(o.y_top, 0);
     const int y1 = std::min(o.y_bottom, rows);
     // The tables, the row and the span ends live in locals while the rows
@@ -349,88 +446,45 @@ void spans(O& o, double span_bias, int w, int h, Px& px) {
         }
         x0 = lx[y];
         x1 = rx[y];
-        const long long width = static_cast<long long>(x1) - x0;
-        const long long xa = std::max<long long>(x0, 0);
-        const long long xb = std::min<long long>(x1, w);
+        const int xa = std::max(x0, 0);
+        const int xb = std::min(x1, w);
         if (xa >= xb || y >= h) continue;
-        const int lu_i = lut[y], lv_i = lvt[y], ru_i = rut[y], rv_i = rvt[y];
+        const int lu = lut[y], lv = lvt[y], ru = rut[y], rv = rvt[y];
         px.row(y);
-        last_x = static_cast<int>(xb);
+        last_x = xb;
         if (x0 >= 0 && xb - xa == 1) {
             // one column at the left end: its texel is (lu, lv) whatever the steps
-            px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [c = coord{lu_i, lv_i}] { return c; });
+            px.template span<false>(xa, xb, [c = coord{lu, lv}] { return c; });
             continue;
         }
-        const double den = static_cast<double>(width) + span_bias;
-        const long long lu = lu_i, lv = lv_i;
-        const float du = static_cast<float>(static_cast<double>(ru_i - lu) / den);
-        const float dv = static_cast<float>(static_cast<double>(rv_i - lv) / den);
-        const long long skip = xa - x0;
-        const long long steps = xb - 1 - x0;
-        if (x0 >= 0 && x1 <= cols && is_small(lu_i) && is_small(ru_i) && is_small(lv_i) && is_small(rv_i)) {
+        const double den = static_cast<double>(static_cast<long long>(x1) - x0) + span_bias;
+        if (x0 >= 0 && x1 <= cols && ((lu | lv | ru | rv) & ~(small_arg - 1)) == 0) {
             // The span starts on the screen and is 1..640 wide with texture
-            // coordinates within +-2^12: du and dv are 0 or within
-            // [2^-10, 2^13.001], so their last bit is at least 2^-33, and
-            // every sum stays below 4096 + 639 * 8193 < 2^23. 24.40 fixed
-            // point holds them all exactly; with u and v never negative on
-            // the span (they move linearly, so the ends decide) the shift
-            // truncates toward zero.
+            // coordinates in 0..4095: du and dv are 0 or within
+            // [2^-10, 2^12), so their last bit is at least 2^-33, and every
+            // sum stays below 4096 + 639 * 4096 < 2^22. 24.40 fixed point
+            // holds them all exactly. At most width - 1 steps of a float
+            // quotient (ru - lu) / (width + bias), rounded, never reach ru
+            // from lu (|bias| < 0.02): u stays between lu and ru, never
+            // negative, so the shift truncates toward zero and no texel
+            // lies past max(lu, ru), max(lv, rv).
+            float du, dv;
+            steps_over(static_cast<double>(ru - lu), static_cast<double>(rv - lv), den, du, dv);
             const std::int64_t du_fx = static_cast<std::int64_t>(static_cast<double>(du) * 0x1p40);
             const std::int64_t dv_fx = static_cast<std::int64_t>(static_cast<double>(dv) * 0x1p40);
-            const std::int64_t u0 = static_cast<std::int64_t>(lu) * (static_cast<std::int64_t>(1) << 40);
-            const std::int64_t v0 = static_cast<std::int64_t>(lv) * (static_cast<std::int64_t>(1) << 40);
-            const std::int64_t n = xb - 1 - xa;
-            const std::int64_t u1 = u0 + n * du_fx, v1 = v0 + n * dv_fx;
-            if (u0 >= 0 && v0 >= 0 && u1 >= 0 && v1 >= 0) {
-                auto next = [u = u0, v = v0, du_fx, dv_fx]() mutable {
-                    const coord c{static_cast<int>(u >> 40), static_cast<int>(v >> 40)};
-                    u += du_fx, v += dv_fx;
-                    return c;
-                };
-                if (px.inside(static_cast<int>(std::max(u0, u1) >> 40), static_cast<int>(std::max(v0, v1) >> 40)))
-                    px.template span<true>(static_cast<int>(xa), static_cast<int>(xb), next);
-                else
-                    px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), next);
-                continue;
-            }
-        }
-        std::int64_t du_fx = 0, dv_fx = 0;
-        if (fixed32_walk_exact(lu, du, steps, du_fx) && fixed32_walk_exact(lv, dv, steps, dv_fx)) {
-            // 32.32 fixed point holds every sum exactly; with u and v never
-            // negative on this span, the shift truncates toward zero
-            const std::int64_t u0 = static_cast<std::int64_t>(lu) * (static_cast<std::int64_t>(1) << 32) + skip * du_fx;
-            const std::int64_t v0 = static_cast<std::int64_t>(lv) * (static_cast<std::int64_t>(1) << 32) + skip * dv_fx;
-            const std::int64_t n = xb - 1 - xa;
-            if (u0 >= 0 && v0 >= 0 && u0 + n * du_fx >= 0 && v0 + n * dv_fx >= 0) {
-                px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [u = u0, v = v0, du_fx, dv_fx]() mutable {
-                    const coord c{static_cast<int>(u >> 32), static_cast<int>(v >> 32)};
-                    u += du_fx, v += dv_fx;
-                    return c;
-                });
-                continue;
-            }
-        }
-        if (double_walk_exact(lu, du, steps) && double_walk_exact(lv, dv, steps)) {
-            double u = static_cast<double>(lu), v = static_cast<double>(lv);
-            if (skip > 0) {
-                u = fx_to_double(fx_from_int(lu) + static_cast<i128>(skip) * fx_from_float(du));
-                v = fx_to_double(fx_from_int(lv) + static_cast<i128>(skip) * fx_from_float(dv));
-            }
-            px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [u, v, ddu = static_cast<double>(du), ddv = static_cast<double>(dv)]() mutable {
-                const coord c{static_cast<int>(u), static_cast<int>(v)};
-                u += ddu, v += ddv;
+            auto next = [u = static_cast<std::int64_t>(lu) << 40, v = static_cast<std::int64_t>(lv) << 40, du_fx,
+                         dv_fx]() mutable {
+                const coord c{static_cast<int>(u >> 40), static_cast<int>(v >> 40)};
+                u += du_fx, v += dv_fx;
                 return c;
-            });
-        } else {
-            const i128 duf = fx_from_float(du), dvf = fx_from_float(dv);
-            const i128 u0 = fx_from_int(lu) + static_cast<i128>(skip) * duf;
-            const i128 v0 = fx_from_int(lv) + static_cast<i128>(skip) * dvf;
-            px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [u = u0, v = v0, duf, dvf]() mutable {
-                const coord c{static_cast<int>(fx_trunc(u)), static_cast<int>(fx_trunc(v))};
-                u += duf, v += dvf;
-                return c;
-            });
+            };
+            if (px.inside(std::max(lu, ru), std::max(lv, rv)))
+                px.template span<true>(xa, xb, next);
+            else
+                px.template span<false>(xa, xb, next);
+            continue;
         }
+        general_span(px, den, x0, xa, xb, lu, lv, ru, rv);
     }
     o.span_y = y;
     o.left_x = lx, o.right_x = rx, o.left_u = lut, o.right_u = rut, o.left_v = lvt, o.right_v = rvt;

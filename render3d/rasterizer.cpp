@@ -17,29 +17,36 @@ struct opaque_px {
     int depth;
     unsigned umax, vmax;
     Uint16* drow = nullptr;
+    // the target and the texture, taken from o once
+    Uint16* dst_pixels = o.dst_pixels;
+    std::ptrdiff_t dst_pitch = o.dst_pitch;
+    const Uint16* tex_pixels = o.tex_pixels;
+    std::ptrdiff_t tex_pitch = o.tex_pitch;
     int* zrow = nullptr;
 
     void row(int y) {
-        drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch;
+        drow = dst_pixels + y * dst_pitch;
         zrow = z_buffer + y * z_buffer_width;
     }
     // Whether texels up to (mu, mv), both >= 0, lie inside the texture.
     bool inside(int mu, int mv) const { return static_cast<unsigned>(mu) <= umax && static_cast<unsigned>(mv) <= vmax; }
     // Locals, not fields, inside the loop: the stores must not force reloads.
+    // The loop counts a negative index up to 0 from the span's end, so it
+    // keeps only two row pointers and the index in registers.
     // Inside: every texel read is known to lie in the texture.
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
-        Uint16* const d = drow;
-        int* const z = zrow;
-        const Uint16* const tex = o.tex_pixels;
-        const std::ptrdiff_t pitch = o.tex_pitch;
+        Uint16* const d = drow + xb;
+        int* const z = zrow + xb;
+        const Uint16* const tex = tex_pixels;
+        const std::ptrdiff_t pitch = tex_pitch;
         const int dep = depth;
         const unsigned um = umax, vm = vmax;
-        for (int x = xa; x < xb; ++x) {
+        for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
             const raster::coord c = next();
-            if (dep > z[x] && (Inside || (static_cast<unsigned>(c.u) <= um && static_cast<unsigned>(c.v) <= vm))) {
-                d[x] = tex[c.v * pitch + c.u];
-                z[x] = dep;
+            if (dep > z[i] && (Inside || (static_cast<unsigned>(c.u) <= um && static_cast<unsigned>(c.v) <= vm))) {
+                d[i] = tex[c.v * pitch + c.u];
+                z[i] = dep;
             }
         }
     }
@@ -53,20 +60,25 @@ struct fade_px {
     const cross_fade& mix;
     unsigned umax, vmax;
     Uint16* drow = nullptr;
+    // the target and the texture, taken from o once
+    Uint16* dst_pixels = o.dst_pixels;
+    std::ptrdiff_t dst_pitch = o.dst_pitch;
+    const Uint16* tex_pixels = o.tex_pixels;
+    std::ptrdiff_t tex_pitch = o.tex_pitch;
 
-    void row(int y) { drow = o.dst_pixels + static_cast<std::ptrdiff_t>(y) * o.dst_pitch; }
+    void row(int y) { drow = dst_pixels + y * dst_pitch; }
     bool inside(int mu, int mv) const { return static_cast<unsigned>(mu) <= umax && static_cast<unsigned>(mv) <= vmax; }
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
-        Uint16* const dr = drow;
-        const Uint16* const tex = o.tex_pixels;
-        const std::ptrdiff_t pitch = o.tex_pitch;
+        Uint16* const dr = drow + xb;
+        const Uint16* const tex = tex_pixels;
+        const std::ptrdiff_t pitch = tex_pitch;
         const cross_fade& m = mix;
         const unsigned um = umax, vm = vmax;
-        for (int x = xa; x < xb; ++x) {
+        for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
             const raster::coord c = next();
             if (!Inside && (static_cast<unsigned>(c.u) > um || static_cast<unsigned>(c.v) > vm)) continue;
-            dr[x] = m(tex[c.v * pitch + c.u], dr[x]);
+            dr[i] = m(tex[c.v * pitch + c.u], dr[i]);
         }
     }
 };
@@ -136,7 +148,8 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
 
     // The projection is a function of the vertex alone (the offsets do not
     // change while drawing): each vertex is projected once, not once per corner.
-    for (int k = 0; k < nr_verts; ++k) proj_[k] = project(vs[k]);
+    project_all(vs);
+    int z_lo = raster::rows, z_hi = 0;  // rows given depths, reported once at the end
 
     for (cur_face = 0; cur_face < nr_faces; ++cur_face) {
         const face& f = faces[cur_face];
@@ -156,9 +169,7 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
             sort_verts();
             y_top = p0.y;
             y_bottom = p2.y;
-            calc_vector_left(p0.x, p0.y, p0.z, p1.x, p1.y, p1.z, t0.u, t0.v, t1.u, t1.v);
-            calc_vector_left(p1.x, p1.y, p1.z, p2.x, p2.y, p2.z, t1.u, t1.v, t2.u, t2.v);
-            calc_vector_right(p0.x, p0.y, p0.z, p2.x, p2.y, p2.z, t0.u, t0.v, t2.u, t2.v);
+            raster::walk_face(*this);
             // face depth = trunc((z0 + z1 + z2) / 3)
             const int depth = static_cast<int>((static_cast<long long>(p0.z) + p1.z + p2.z) / 3);
             if (!tsurf) {
@@ -167,11 +178,15 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
                 raster::spans(*this, 0.01, w, h, fade);
             } else {
                 opaque.depth = depth;
+                // the rows the span pass can store depths in
+                z_lo = std::min(z_lo, std::max(y_top, 0));
+                z_hi = std::max(z_hi, std::min({y_bottom, raster::rows, h}));
                 raster::spans(*this, 0.01, w, h, opaque);
             }
         }
     }
 
+    z_buffer_touch(z_lo, z_hi);
     SDL_UnlockSurface(dst);
     if (tsurf) SDL_UnlockSurface(tsurf);
     dst_pixels = nullptr;

@@ -3,6 +3,7 @@
 // cross-fade weights, dots, and the textured room's key and faint fade.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -140,6 +141,9 @@ TEST(R3dRaster, FilledFacesSkipLastRowAndRightColumnAndOffScreenFaces) {
     set_faces(t.o, {{corner{10, 10, 0, 0}, corner{3000, -1000, 600, 0}, corner{-1000, 3000, 0, 400}}});
     t.o.show(3, 0, 0, 0, 0, 0, 0);
     EXPECT_GT(t.count_row(300), 300);
+    // a clear resets every depth stored, the clipped rows' too
+    clear_z_buffer();
+    EXPECT_EQ(std::count(z_buffer, z_buffer + z_buffer_size, z_buffer_far), z_buffer_size);
     // all corners on one row: nothing
     scene u;
     set_faces(u.o, {{corner{10, 50, 0, 0}, corner{300, 50, 0, 0}, corner{100, 50, 0, 0}}});
@@ -169,6 +173,7 @@ TEST(R3dRaster, DepthTestIsStrictAndCrossFadeUsesTheWeightTable) {
     scene d;
     set_faces(d.o, {a});
     std::fill_n(z_buffer, z_buffer_size, -3000);
+    z_buffer_touch(0, z_buffer_height);
     d.o.show(3, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(d.at(20, 20), 0);
 

@@ -101,3 +101,53 @@ TEST(R3dTransform, ProjectionUsesWorldAndPositionOffsets) {
     EXPECT_EQ(p.y, -1000000000 + 240);
     world_z = 0;
 }
+
+TEST(R3dTransform, TurningIntoAnotherSetTurnsEachNamedVertexOnceAsTheCornerWalkDoes) {
+    // A mesh sharing vertices, turned into another set, against the same
+    // corners unshared (one vertex per corner) turned in place by the walk.
+    room r;
+    object shared, flat;
+    shared.allocate(6, 4, 0);
+    // vertex 0 is named by no face (nor by the faces' spare fields, all 0)
+    const int idx[4][3] = {{5, 1, 2}, {2, 1, 3}, {3, 3, 5}, {4, 2, 5}};
+    for (int k = 0; k < 6; ++k)
+        shared.verts[0][k] = vertex{0.37f * k - 1.1f, 2.9f - 0.71f * k, 0.13f * k * k + 0.5f, 0};
+    flat.allocate(12, 4, 0);
+    for (int f = 0; f < 4; ++f) {
+        shared.faces[f] = face{{idx[f][0], idx[f][1], idx[f][2]}, {0, 0}};
+        flat.faces[f] = face{{3 * f, 3 * f + 1, 3 * f + 2}, {0, 0}};
+        for (int k = 0; k < 3; ++k) flat.verts[1][3 * f + k] = shared.verts[0][idx[f][k]];
+    }
+    const vertex untouched{9, 9, 9, 9};
+    for (int axis = 0; axis <= 3; ++axis) {
+        shared.verts[2][0] = untouched;
+        shared.rotate(axis, 333 + axis * 50, 0, 2);
+        flat.rotate(axis, 333 + axis * 50, 1, 1);
+        for (int f = 0; f < 4; ++f)
+            for (int k = 0; k < 3; ++k) {
+                const vertex& a = shared.verts[2][idx[f][k]];
+                const vertex& b = flat.verts[1][3 * f + k];
+                EXPECT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z) << "axis " << axis << " face " << f;
+            }
+        EXPECT_EQ(shared.verts[2][0].x, 9.0f);
+        EXPECT_EQ(shared.verts[2][0].spare, 9.0f);
+        EXPECT_EQ(shared.cur_face, 4);
+        for (int i = 0; i < 9; ++i) EXPECT_EQ(shared.rot[i], flat.rot[i]) << i;
+        for (int f = 0; f < 4; ++f)  // back to the unturned corners for the next axis
+            for (int k = 0; k < 3; ++k) flat.verts[1][3 * f + k] = shared.verts[0][idx[f][k]];
+    }
+
+    // In place the walk still turns a vertex once per face naming it: three
+    // faces (0, 0, 0) turn it three times, as three turns of one such face do.
+    object thrice, once;
+    thrice.allocate(1, 3, 0);
+    once.allocate(1, 1, 0);
+    for (int f = 0; f < 3; ++f) thrice.faces[f] = face{{0, 0, 0}, {0, 0}};
+    once.faces[0] = face{{0, 0, 0}, {0, 0}};
+    thrice.verts[1][0] = once.verts[1][0] = vertex{1.5f, -2.25f, 0.75f, 0};
+    thrice.rotate(3, 77, 1, 1);
+    for (int i = 0; i < 3; ++i) once.rotate(3, 77, 1, 1);
+    EXPECT_EQ(thrice.verts[1][0].x, once.verts[1][0].x);
+    EXPECT_EQ(thrice.verts[1][0].y, once.verts[1][0].y);
+    EXPECT_NE(thrice.verts[1][0].x, 1.5f);
+}
