@@ -52,6 +52,7 @@ public:
     int row_counter = 0;
     char name[100] = {};
     bitmap tex;                             // the mesh's texture (640 x 480)
+    const bitmap* shared_tex = nullptr;     // when set, drawn with this texture instead of tex
     int pos_x = 0, pos_y = 0, pos_z = 0;
     int nr_faces = 0, nr_verts = 0, nr_tex = 0;
     int walk_x = 0, walk_y = 0;

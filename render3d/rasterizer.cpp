@@ -115,7 +115,7 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
     const vertex* vs = verts[vertex_set];
     const tex_coord* ts = tex_coords[tex_set];
     SDL_Surface* dst = dest_surface;
-    SDL_Surface* tsurf = tex.surface;
+    SDL_Surface* tsurf = shared_tex ? shared_tex->surface : tex.surface;
 
     lock_surface(dst);
     dst_pixels = static_cast<Uint16*>(dst->pixels);

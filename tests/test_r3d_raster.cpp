@@ -1,6 +1,6 @@
 // Rasterizer rules a random comparison cannot see: corner order, lines,
-// the last row and right column, trivial rejection, strict depth test,
-// cross-fade weights, dots, and the textured room's key and faint fade.
+// the last row and right column, a shared texture, trivial rejection,
+// strict depth test, cross-fade weights, dots, and the textured room's key and faint fade.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -131,6 +131,13 @@ TEST(R3dRaster, FilledFacesSkipLastRowAndRightColumnAndOffScreenFaces) {
     // u steps by 400 / (400 + 0.01): column 399 reads texel 398
     EXPECT_EQ(s.at(399, 0), *r3d_pixel(s.o.tex.surface, 398, 0));
     EXPECT_EQ(z_buffer[5 * 640 + 5], -3000);
+    // drawn with another object's texture when it shares it
+    scene w;
+    SDL_FillRect(w.o.tex.surface, nullptr, 0);
+    w.o.shared_tex = &s.o.tex;
+    set_faces(w.o, {{corner{0, 0, 0, 0}, corner{400, 0, 400, 0}, corner{200, 479, 200, 479}}});
+    w.o.show(3, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(w.at(399, 0), *r3d_pixel(s.o.tex.surface, 398, 0));
 
     // all corners off screen: skipped although it covers the screen
     scene t;

@@ -17,6 +17,10 @@ void run_final_room(show_objects& s) {
     each_object(s.rom2, [](object& o) { load_image(o.tex, show_files::bais.path); }, 4);
     if (s.rom2.nr_objects > 4)
         load_image(s.rom2.objects[4].tex, show_files::metal_2.path);
+    // Objects 0..3 now hold four copies of one picture: they all draw with
+    // object 0's, so the turning room reads one texture rather than four.
+    for (int i = 1; i < 4 && i < s.rom2.nr_objects; ++i)
+        s.rom2.objects[i].shared_tex = &s.rom2.objects[0].tex;
     each_object(
         s.rom2, [](object& o) { o.pos_x = o.pos_y = o.pos_z = 0; }, 5);
     dest_surface = s.work.surface;
