@@ -52,6 +52,12 @@ void load_assets(show_objects& s) {
     load_texture(s.nygris2, 6, show_files::aug.path);
     load_texture(s.nygris2, 7, show_files::aug.path);
     load_texture(s.nygris2, 8, show_files::gold2.path);
+    // Objects loaded from one picture draw with the first one's copy, so the
+    // model reads five textures fewer (1..4 use 0's, 7 uses 6's).
+    for (int i = 1; i < 5 && i < s.nygris2.nr_objects; ++i)
+        s.nygris2.objects[i].shared_tex = &s.nygris2.objects[0].tex;
+    if (s.nygris2.nr_objects > 7)
+        s.nygris2.objects[7].shared_tex = &s.nygris2.objects[6].tex;
 
     // nygris2 at the origin, drawn into the work bitmap: set 1 = file x 300,
     // set 2 = set 1 turned three quarters about X.
