@@ -138,6 +138,7 @@ TEST(app_options, the_closest_option_counts_a_swap_of_neighbours_as_one_edit) {
     EXPECT_EQ(closest_option("--csaelx", names), "") << "three edits are too many for 8 letters";
     EXPECT_EQ(closest_option("--cfple", names), "") << "a swap needs both letters to match";
     EXPECT_EQ(closest_option("--" + std::string(28, 'z'), names), "") << "nothing like any option";
+    EXPECT_EQ(closest_option("--=5", names), "") << "a bare '--' is three edits from --fps";
     EXPECT_EQ(closest_option("--fsp=30", names), "--fps") << "judged without its value";
     EXPECT_EQ(closest_option("--chek", {"--check", "--cheek"}), "--check") << "a tie: the first";
 }

@@ -74,17 +74,26 @@ TEST_F(record_capture, an_mp4_holds_the_pictures_and_the_song_from_the_first_fra
         std::string error;
         ASSERT_TRUE(sink.open(error)) << error;
         clk::advance_to(200);  // sound before the first frame is not kept
-        for (long i = 0; i < 30; ++i) {
-            clk::advance_to(200 + static_cast<Uint32>(i) * 40);
-            SDL_FillRect(shown, nullptr, static_cast<Uint32>(i * 2000));
+        // A flip every 40 ms, the picture changing every third one: ten
+        // distinct pictures. At 755 ms a white picture is replaced 5 ms later,
+        // in the same 30 fps slot, by the picture already up: never shown.
+        long index = 0;
+        const auto flip = [&](Uint32 tick, Uint32 colour) {
+            clk::advance_to(tick);
+            SDL_FillRect(shown, nullptr, colour);
             flip_info f;
-            f.index = i;
-            f.tick = clk::ticks();
+            f.index = index++;
+            f.tick = tick;
             sink.frame(shown, f);
+        };
+        for (Uint32 i = 0; i < 30; ++i) {
+            if (i == 14)
+                flip(755, 0xFFFF);
+            flip(200 + i * 40, i / 3 * 2000);
         }
         clk::advance_to(1400);
         testing::internal::CaptureStderr();
-        EXPECT_TRUE(sink.finish(1400, 30, error)) << error;
+        EXPECT_TRUE(sink.finish(1400, index, error)) << error;
         testing::internal::GetCapturedStderr();
     }
     SDL_FreeSurface(shown);
@@ -93,6 +102,9 @@ TEST_F(record_capture, an_mp4_holds_the_pictures_and_the_song_from_the_first_fra
     EXPECT_EQ(test_process::output_of("ffprobe -v error -show_entries stream=codec_name,width,height "
                                       "-of csv=p=0 " + q),
               "h264,640,480\naac\n");
+    EXPECT_EQ(test_process::output_of("ffprobe -v error -select_streams v -count_packets -show_entries "
+                                      "stream=nb_read_packets -of csv=p=0 " + q),
+              "11\n") << "each distinct picture once, and the last once more at the end";
     for (const char* stream : {"v", "a"}) {
         const double s = std::atof(test_process::output_of(
             std::string("ffprobe -v error -select_streams ") + stream +

@@ -254,6 +254,20 @@ TEST(SoundRender, AudibleFrameLagsTwoBuffersAndNeverGoesBack) {
     }
 }
 
+TEST(SoundRender, HistoryReadsOnlyFramesStillKept) {
+    // 100 frames more than the history holds: frames 100 .. 65635 are kept.
+    // Every slot is marked, so a frame read from a stale or future slot
+    // shows as 1 instead of 0.
+    sound_render::renderer r;
+    r.render(nullptr, sound_render::history_frames + 100);
+    std::fill(r.history.begin(), r.history.end(), 1.0f);
+    float at[4];
+    r.copy_history(102, at, 4);  // frames 98 .. 101
+    EXPECT_EQ((std::vector<float>(at, at + 4)), (std::vector<float>{0, 0, 1, 1}));
+    r.copy_history(r.out_frame + 2, at, 4);  // the last two rendered, two not yet
+    EXPECT_EQ((std::vector<float>(at, at + 4)), (std::vector<float>{1, 1, 0, 0}));
+}
+
 TEST(SoundRender, PictureOffsetShiftsTheAudibleFrameWithinWhatWasRendered) {
     using sound_render::audible_estimate;
     // Sound heard 10 ms late: the audible frame is 441 frames further back.
