@@ -170,13 +170,16 @@ TEST(app_options, every_range_is_accepted_at_both_ends_and_refused_just_outside)
             EXPECT_NE(p.err.find(r.option), std::string::npos) << "names the option: " << p.err;
         }
     }
-    // Values that are no number, missing or given twice, and a missing folder.
+    // Values that are no number, missing or given twice, a missing folder, and
+    // a flash report beside a bench or a capture.
     for (std::vector<std::string> bad : {std::vector<std::string>{"--fps"},
                                          {"--quit-at", "-5"},
                                          {"--data", "/no/such/folder/here"},
                                          {"--scale", "many"},
                                          {"--av-offset", "soon"},
-                                         {"--fps", "30", "--fps", "40"}}) {
+                                         {"--fps", "30", "--fps", "40"},
+                                         {"--flash-report", "f.json", "--bench"},
+                                         {"--flash-report", "f.json", "--capture", "c"}}) {
         const auto r = parse(bad);
         EXPECT_EQ(r.status, 2) << bad[0] << " " << (bad.size() > 1 ? bad[1] : "");
         EXPECT_NE(r.err.find(bad[0]), std::string::npos) << "the message names the option: " << r.err;
