@@ -209,6 +209,11 @@ TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_s
     EXPECT_EQ(groups[0].substr(0, 17), "0:00  flame      ") << printed;
     EXPECT_EQ(groups[1].substr(0, 17), "0:01  flame      ") << printed;
     EXPECT_EQ(groups[2].substr(0, 17), "0:01  corner     ") << printed;
+    // The summary lists only scenes with failing frames ("beat" has none).
+    EXPECT_NE(printed.find("\nflash: 24 of 31 frames fail (1.1 s of the show): flame 18 (worst 20), "
+                           "corner 6 (worst 20)"),
+              std::string::npos)
+        << printed;
     const std::string json = r.scenes_json("");
     EXPECT_NE(json.find("\"name\": \"beat\", \"frames\": 1"), std::string::npos) << json;
     EXPECT_NE(json.find("},\n  {\"name\": \"flame\""), std::string::npos) << "scenes apart by commas: " << json;
