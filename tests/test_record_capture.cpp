@@ -1,11 +1,15 @@
 // Captures in this process: a folder (frames.csv's rows before and during
 // the song, every Nth frame as PNG, audio.wav, the closing message, a folder
-// that cannot be made) and an MP4 with the song's sound beside the pictures.
+// that cannot be made), an MP4 with the song's sound beside the pictures, and
+// a PNG's rows exactly as written.
 #include "folder_sink.h"
+#include "png_write.h"
 #include "test_process.h"
 #include "test_rt_util.h"
 #include "test_sound_xm.h"
 #include "video_sink.h"
+
+#include <zlib.h>
 
 #include <fstream>
 #include <iterator>
@@ -111,4 +115,62 @@ TEST_F(record_capture, an_mp4_holds_the_pictures_and_the_song_from_the_first_fra
             " -show_entries stream=duration -of csv=p=0 " + q).c_str());
         EXPECT_NEAR(s, 1.2, 0.05) << stream << ": from the first frame at 200 ms to the end at 1400 ms";
     }
+}
+
+namespace {
+std::uint32_t be32(const std::string& s, size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at]) << 24 |
+                                      static_cast<unsigned char>(s[at + 1]) << 16 |
+                                      static_cast<unsigned char>(s[at + 2]) << 8 |
+                                      static_cast<unsigned char>(s[at + 3]));
+}
+}  // namespace
+
+TEST(record_png, a_written_picture_holds_exactly_its_rows_and_refuses_other_surfaces) {
+    rt_test::temp_dir dir("rec-png");
+    const std::string path = (dir.path / "p.png").string();
+    constexpr int w = 5, h = 3;
+    SDL_Surface* s = SDL_CreateRGBSurface(0, w, h, 16, 0xF800, 0x07E0, 0x001F, 0);
+    ASSERT_NE(s, nullptr);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            static_cast<Uint16*>(s->pixels)[y * (s->pitch / 2) + x] =
+                static_cast<Uint16>((y == 1 ? 0x07E0 : y == 2 ? 0xF800 : 0) | x);
+    std::string error;
+    ASSERT_TRUE(write_png(path, s, 1, error)) << error;
+    // The compressed data of every IDAT chunk is one zlib stream of h rows,
+    // each a filter byte and w pixels of 8-bit RGB, and nothing after it.
+    std::ifstream f(path, std::ios::binary);
+    const std::string file{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    std::string idat;
+    for (size_t at = 8; at + 8 <= file.size(); at += 12 + be32(file, at))
+        if (file.compare(at + 4, 4, "IDAT") == 0)
+            idat += file.substr(at + 8, be32(file, at));
+    std::vector<unsigned char> rows(static_cast<size_t>(h) * (1 + 3 * w) + 16);
+    uLongf made = rows.size();
+    uLong used = idat.size();
+    ASSERT_EQ(uncompress2(rows.data(), &made, reinterpret_cast<const Bytef*>(idat.data()), &used), Z_OK);
+    EXPECT_EQ(used, idat.size()) << "nothing after the picture's rows";
+    ASSERT_EQ(made, static_cast<uLongf>(h) * (1 + 3 * w));
+    for (int y = 0; y < h; ++y) {
+        unsigned char* row = &rows[static_cast<size_t>(y) * (1 + 3 * w)];
+        ASSERT_EQ(row[0], 1) << "the Sub filter";
+        for (int i = 4; i <= 3 * w; ++i) row[i] = static_cast<unsigned char>(row[i] + row[i - 3]);
+        for (int x = 0; x < w; ++x) {
+            // blue 0..4 of 31 in every row; full green in row 1, full red in row 2
+            const int blue = (x << 3) | (x >> 2);
+            EXPECT_EQ(row[1 + 3 * x], y == 2 ? 255 : 0) << x << "," << y;
+            EXPECT_EQ(row[2 + 3 * x], y == 1 ? 255 : 0) << x << "," << y;
+            EXPECT_EQ(row[3 + 3 * x], blue) << x << "," << y;
+        }
+    }
+    SDL_FreeSurface(s);
+
+    SDL_Surface* deep = SDL_CreateRGBSurface(0, w, h, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    EXPECT_FALSE(write_png(path, deep, 1, error));
+    EXPECT_EQ(error, path + ": not a 16-bit surface");
+    SDL_FreeSurface(deep);
+    error.clear();
+    EXPECT_FALSE(write_png(path, nullptr, 1, error));
+    EXPECT_EQ(error, path + ": not a 16-bit surface");
 }
