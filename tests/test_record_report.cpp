@@ -209,6 +209,16 @@ TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_s
     EXPECT_EQ(groups[0].substr(0, 17), "0:00  flame      ") << printed;
     EXPECT_EQ(groups[1].substr(0, 17), "0:01  flame      ") << printed;
     EXPECT_EQ(groups[2].substr(0, 17), "0:01  corner     ") << printed;
+    // Each rule fails above its limit, not at it.
+    flash::frame_verdict v;
+    v.general = v.red = flash::max_transitions;
+    EXPECT_STREQ(flash_kind(v), "none");
+    ++v.red;
+    EXPECT_STREQ(flash_kind(v), "red");
+    ++v.general;
+    EXPECT_STREQ(flash_kind(v), "general+red");
+    --v.red;
+    EXPECT_STREQ(flash_kind(v), "general");
     // The summary lists only scenes with failing frames ("beat" has none).
     EXPECT_NE(printed.find("\nflash: 24 of 31 frames fail (1.1 s of the show): flame 18 (worst 20), "
                            "corner 6 (worst 20)"),
