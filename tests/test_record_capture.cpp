@@ -1,13 +1,14 @@
 // Captures in this process: a folder (frames.csv's rows before and during
 // the song, every Nth frame as PNG, audio.wav, the closing message, a folder
 // that cannot be made), an MP4 with the song's sound beside the pictures, and
-// a PNG's rows exactly as written.
+// a PNG's rows and a WAV's samples exactly as written.
 #include "folder_sink.h"
 #include "png_write.h"
 #include "test_process.h"
 #include "test_rt_util.h"
 #include "test_sound_xm.h"
 #include "video_sink.h"
+#include "wav_writer.h"
 
 #include <zlib.h>
 
@@ -173,4 +174,33 @@ TEST(record_png, a_written_picture_holds_exactly_its_rows_and_refuses_other_surf
     error.clear();
     EXPECT_FALSE(write_png(path, nullptr, 1, error));
     EXPECT_EQ(error, path + ": not a 16-bit surface");
+}
+
+TEST(record_wav, samples_follow_the_header_with_their_sizes_and_a_failed_write_is_reported) {
+    rt_test::temp_dir dir("rec-wav");
+    const std::string path = (dir.path / "a.wav").string();
+    const std::int16_t samples[] = {1, -1, 0x1234, -32768, 7, 8};
+    wav_writer w;
+    std::string error;
+    ASSERT_TRUE(w.open(path, 44100, 2, error)) << error;
+    w.write(samples, 2);
+    w.write(samples + 4, 1);
+    w.write(samples, 0);
+    EXPECT_EQ(w.frames(), 3u);
+    ASSERT_TRUE(w.close(error)) << error;
+    std::ifstream f(path, std::ios::binary);
+    const std::string file{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(file.size(), 44u + sizeof samples);
+    EXPECT_EQ(file.compare(44, sizeof samples, reinterpret_cast<const char*>(samples), sizeof samples), 0);
+    EXPECT_EQ(file.substr(4, 4), std::string("\x30\0\0\0", 4)) << "36 + 12 bytes after RIFF's size";
+    EXPECT_EQ(file.substr(40, 4), std::string("\x0C\0\0\0", 4)) << "12 bytes of samples";
+
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    wav_writer full;
+    ASSERT_TRUE(full.open("/dev/full", 44100, 2, error)) << error;
+    std::vector<std::int16_t> many(1 << 16, 1);
+    full.write(many.data(), 1 << 15);
+    EXPECT_FALSE(full.close(error));
+    EXPECT_EQ(error, "/dev/full: writing the audio failed");
 }
