@@ -185,6 +185,9 @@ TEST(app_options, every_range_is_accepted_at_both_ends_and_refused_just_outside)
         EXPECT_NE(r.err.find(bad[0]), std::string::npos) << "the message names the option: " << r.err;
     }
     const auto none = parse({});
+    EXPECT_FALSE(none.opt.simulated()) << "a plain run is live";
+    EXPECT_TRUE(parse({"--sim"}).opt.simulated());
+    EXPECT_TRUE(parse({"--bench"}).opt.simulated());
     EXPECT_EQ(none.opt.av_offset_ms, 0);
     EXPECT_EQ(none.opt.fps, 60);
     EXPECT_EQ(none.opt.png_every, 1);
