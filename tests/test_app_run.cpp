@@ -11,6 +11,9 @@
 #include "test_rt_util.h"
 #include "trace.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -332,6 +335,22 @@ struct screen_probe : frame_sink {
         }
     }
 };
+
+// A live run in a child process (run_show ends SDL, which the tests' shared
+// display must outlive; SDL's video leaks a little on each start and end):
+// 0 windowed, 1 fullscreen, 2 no flip, 3 a failed run.
+int screen_of_a_live_run(run_options opt) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        screen_probe probe;
+        std::freopen("/dev/null", "w", stderr);
+        const int status = run_show(opt, &probe);
+        _exit(status != 0 ? 3 : probe.flips == 0 ? 2 : probe.fullscreen_seen ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 }  // namespace
 
 // A live run opens the screen the user asked for; run ahead to a start
@@ -346,10 +365,6 @@ TEST_F(app_run, a_live_run_opens_the_screen_fullscreen_or_in_a_window_as_asked) 
         opt.nosound = true;
         opt.start.set = true;
         opt.start.music_ms = 1;
-        screen_probe probe;
-        const auto r = run_in_process(opt, &probe);
-        EXPECT_EQ(r.status, 0) << r.err;
-        ASSERT_GT(probe.flips, 0) << asked;
-        EXPECT_EQ(probe.fullscreen_seen, asked == 1);
+        EXPECT_EQ(screen_of_a_live_run(opt), asked);
     }
 }
