@@ -177,7 +177,8 @@ TEST(record_report, the_progress_line_prints_each_tenth_once_and_learns_the_leng
 
 TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_scenes_as_json) {
     show_run run;
-    flash_report r;
+    const auto file = std::filesystem::temp_directory_path() / ("ostra-flash-" + std::to_string(getpid()) + ".json");
+    flash_report r(file.string());
     SDL_Surface* s = SDL_CreateRGBSurface(0, 640, 480, 16, 0xF800, 0x07E0, 0x001F, 0);
     ASSERT_NE(s, nullptr);
     flip_info info;
@@ -228,4 +229,12 @@ TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_s
     EXPECT_NE(json.find("\"name\": \"beat\", \"frames\": 1"), std::string::npos) << json;
     EXPECT_NE(json.find("},\n  {\"name\": \"flame\""), std::string::npos) << "scenes apart by commas: " << json;
     EXPECT_EQ(json.find("},\n]"), std::string::npos) << "no comma after the last scene: " << json;
+    // The report file lists the failing frames the same way.
+    std::string error;
+    ASSERT_TRUE(r.write(error)) << error;
+    std::ifstream f(file);
+    const std::string report{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    std::filesystem::remove(file);
+    EXPECT_NE(report.find("\"red\": 0, \"field\": 0},\n    {\"frame\": 0, \"tick\": 400,"), std::string::npos) << report;
+    EXPECT_NE(report.find("}\n  ]\n}\n"), std::string::npos) << "no comma after the last failing frame: " << report;
 }
