@@ -167,6 +167,10 @@ TEST(record_png, a_written_picture_holds_exactly_its_rows_and_refuses_other_surf
             EXPECT_EQ(row[3 + 3 * x], blue) << x << "," << y;
         }
     }
+    if (std::filesystem::exists("/dev/full")) {
+        EXPECT_FALSE(write_png("/dev/full", s, 1, error)) << "a full disk fails the write";
+        EXPECT_EQ(error.rfind("/dev/full: ", 0), 0u) << error;
+    }
     SDL_FreeSurface(s);
 
     SDL_Surface* deep = SDL_CreateRGBSurface(0, w, h, 32, 0xFF0000, 0xFF00, 0xFF, 0);

@@ -229,6 +229,13 @@ TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_s
     EXPECT_NE(json.find("\"name\": \"beat\", \"frames\": 1"), std::string::npos) << json;
     EXPECT_NE(json.find("},\n  {\"name\": \"flame\""), std::string::npos) << "scenes apart by commas: " << json;
     EXPECT_EQ(json.find("},\n]"), std::string::npos) << "no comma after the last scene: " << json;
+    flash_report quoted;
+    info.scene = "say \"hi\" \\";
+    SDL_Surface* one = SDL_CreateRGBSurface(0, 8, 8, 16, 0xF800, 0x07E0, 0x001F, 0);
+    quoted.frame(one, info);
+    SDL_FreeSurface(one);
+    EXPECT_NE(quoted.scenes_json("").find("{\"name\": \"say \\\"hi\\\" \\\\\", "), std::string::npos)
+        << quoted.scenes_json("");
     // The report file lists the failing frames the same way.
     std::string error;
     ASSERT_TRUE(r.write(error)) << error;
