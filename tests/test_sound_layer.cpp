@@ -468,6 +468,11 @@ TEST_F(SoundLayer, MissingOrBrokenSongStillGivesAnAdvancingClock) {
         ASSERT_EQ(FMUSIC_GetRow(nullptr), 0);
         ASSERT_EQ(FMUSIC_GetPattern(nullptr), 0);
     }
+    // A song loaded but not playing keeps no time while the silence plays.
+    FMUSIC_MODULE* idle = FMUSIC_LoadSong(write_song("idle.xm", position_song()).c_str());
+    ASSERT_NE(idle, nullptr);
+    EXPECT_EQ(FMUSIC_GetTime(idle), 0u);
+    FMUSIC_FreeSong(idle);
     // A clock restarted behind the play tick neither hangs nor turns time back.
     const Uint32 before = FMUSIC_GetTime(nullptr);
     clk::set_simulated(true);
