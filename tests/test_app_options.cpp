@@ -138,6 +138,7 @@ TEST(app_options, the_closest_option_counts_a_swap_of_neighbours_as_one_edit) {
     EXPECT_EQ(closest_option("--csaelx", names), "") << "three edits are too many for 8 letters";
     EXPECT_EQ(closest_option("--cfple", names), "") << "a swap needs both letters to match";
     EXPECT_EQ(closest_option("--" + std::string(28, 'z'), names), "") << "nothing like any option";
+    EXPECT_EQ(closest_option("--=5", names), "") << "a bare '--' is three edits from --fps";
     EXPECT_EQ(closest_option("--fsp=30", names), "--fps") << "judged without its value";
     EXPECT_EQ(closest_option("--chek", {"--check", "--cheek"}), "--check") << "a tie: the first";
 }
@@ -169,18 +170,24 @@ TEST(app_options, every_range_is_accepted_at_both_ends_and_refused_just_outside)
             EXPECT_NE(p.err.find(r.option), std::string::npos) << "names the option: " << p.err;
         }
     }
-    // Values that are no number, missing or given twice, and a missing folder.
+    // Values that are no number, missing or given twice, a missing folder, and
+    // a flash report beside a bench or a capture.
     for (std::vector<std::string> bad : {std::vector<std::string>{"--fps"},
                                          {"--quit-at", "-5"},
                                          {"--data", "/no/such/folder/here"},
                                          {"--scale", "many"},
                                          {"--av-offset", "soon"},
-                                         {"--fps", "30", "--fps", "40"}}) {
+                                         {"--fps", "30", "--fps", "40"},
+                                         {"--flash-report", "f.json", "--bench"},
+                                         {"--flash-report", "f.json", "--capture", "c"}}) {
         const auto r = parse(bad);
         EXPECT_EQ(r.status, 2) << bad[0] << " " << (bad.size() > 1 ? bad[1] : "");
         EXPECT_NE(r.err.find(bad[0]), std::string::npos) << "the message names the option: " << r.err;
     }
     const auto none = parse({});
+    EXPECT_FALSE(none.opt.simulated()) << "a plain run is live";
+    EXPECT_TRUE(parse({"--sim"}).opt.simulated());
+    EXPECT_TRUE(parse({"--bench"}).opt.simulated());
     EXPECT_EQ(none.opt.av_offset_ms, 0);
     EXPECT_EQ(none.opt.fps, 60);
     EXPECT_EQ(none.opt.png_every, 1);

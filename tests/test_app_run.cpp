@@ -11,6 +11,9 @@
 #include "test_rt_util.h"
 #include "trace.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -113,7 +116,7 @@ TEST_F(app_run, preflight_names_each_broken_file_and_its_fault) {
 
     fs::remove("gfx/texmex.png");
     write_file("gfx/skin.jpg", "JFIF? no.");
-    SDL_Surface* small = test_picture(320, 240);
+    SDL_Surface* small = test_picture(640, 240);  // wrong in one dimension only
     std::string err;
     ASSERT_TRUE(write_png("gfx/loadscreen.png", small, 1, err)) << err;
     SDL_FreeSurface(small);
@@ -133,7 +136,7 @@ TEST_F(app_run, preflight_names_each_broken_file_and_its_fault) {
     EXPECT_NE(by_path["./" + corner].find("object count 1"), std::string::npos);
     EXPECT_NE(by_path["./gfx/texmex.png"].find("missing"), std::string::npos);
     EXPECT_NE(by_path["./gfx/skin.jpg"].find("decode"), std::string::npos);
-    EXPECT_NE(by_path["./gfx/loadscreen.png"].find("320x240"), std::string::npos);
+    EXPECT_NE(by_path["./gfx/loadscreen.png"].find("is 640x240; the loading picture must be 640x480"), std::string::npos);
     EXPECT_NE(by_path["./gfx/rom2.3D"].find("objects; the show uses objects 0..4"), std::string::npos)
         << by_path["./gfx/rom2.3D"];
     EXPECT_FALSE(by_path["./gfx/nygris2.3D"].empty());
@@ -316,4 +319,52 @@ TEST_F(app_run, run_show_stops_before_the_screen_on_bad_folders_data_and_sinks) 
     r = run_in_process(opt, &refusing);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ostramere: out.mp4: cannot start ffmpeg\n");
+}
+
+namespace {
+// Notes whether the screen is fullscreen at the first flip, then stops the run.
+struct screen_probe : frame_sink {
+    int flips = 0;
+    bool fullscreen_seen = false;
+    void frame(SDL_Surface*, const flip_info&) override {
+        if (flips++ == 0) {
+            fullscreen_seen = (SDL_GetVideoSurface()->flags & SDL_FULLSCREEN) != 0;
+            SDL_Event q{};
+            q.type = SDL_QUIT;
+            SDL_PushEvent(&q);
+        }
+    }
+};
+
+// A live run in a child process (run_show ends SDL, which the tests' shared
+// display must outlive; SDL's video leaks a little on each start and end):
+// 0 windowed, 1 fullscreen, 2 no flip, 3 a failed run.
+int screen_of_a_live_run(run_options opt) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        screen_probe probe;
+        std::freopen("/dev/null", "w", stderr);
+        const int status = run_show(opt, &probe);
+        _exit(status != 0 ? 3 : probe.flips == 0 ? 2 : probe.fullscreen_seen ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+}  // namespace
+
+// A live run opens the screen the user asked for; run ahead to a start
+// point on the simulated clock, so the settle wait costs no real time.
+TEST_F(app_run, a_live_run_opens_the_screen_fullscreen_or_in_a_window_as_asked) {
+    if (!rt_test::have_data())
+        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
+    for (int asked : {0, 1}) {
+        run_options opt;
+        opt.data_dir = rt_test::data_dir().string();
+        opt.fullscreen = asked;
+        opt.nosound = true;
+        opt.start.set = true;
+        opt.start.music_ms = 1;
+        EXPECT_EQ(screen_of_a_live_run(opt), asked);
+    }
 }

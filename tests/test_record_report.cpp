@@ -9,10 +9,13 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -172,20 +175,73 @@ TEST(record_report, the_progress_line_prints_each_tenth_once_and_learns_the_leng
 
 }  // namespace
 
-TEST(record_report, the_flash_reports_scene_list_is_valid_json) {
+TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_scenes_as_json) {
     show_run run;
-    flash_report r;
+    const auto file = std::filesystem::temp_directory_path() / ("ostra-flash-" + std::to_string(getpid()) + ".json");
+    flash_report r(file.string());
     SDL_Surface* s = SDL_CreateRGBSurface(0, 640, 480, 16, 0xF800, 0x07E0, 0x001F, 0);
     ASSERT_NE(s, nullptr);
     flip_info info;
     info.scene = "beat";
     r.frame(s, info);
+    // "flame" flashes black and white every 50 ms into the next second,
+    // where "corner" goes on flashing: the printed list groups the failing
+    // frames by second and by scene.
     info.scene = "flame";
-    info.tick = 30;
-    r.frame(s, info);
+    for (int i = 1; i <= 30; ++i) {
+        info.tick = static_cast<Uint32>(i) * 50;
+        if (i == 25)
+            info.scene = "corner";
+        SDL_FillRect(s, nullptr, i % 2 ? 0xFFFF : 0);
+        r.frame(s, info);
+    }
     SDL_FreeSurface(s);
+    char* text = nullptr;
+    size_t text_size = 0;
+    std::FILE* out = open_memstream(&text, &text_size);
+    r.print(out);
+    std::fclose(out);
+    const std::string printed(text, text_size);
+    std::free(text);
+    std::vector<std::string> groups;  // second and scene of each grouped line
+    for (size_t at = 0; (at = printed.find("flash: tick  ", at)) != std::string::npos; at += 13)
+        groups.push_back(printed.substr(at + 13, printed.find(" failing", at) - at - 13));
+    ASSERT_EQ(groups.size(), 3u) << printed;
+    EXPECT_EQ(groups[0].substr(0, 17), "0:00  flame      ") << printed;
+    EXPECT_EQ(groups[1].substr(0, 17), "0:01  flame      ") << printed;
+    EXPECT_EQ(groups[2].substr(0, 17), "0:01  corner     ") << printed;
+    // Each rule fails above its limit, not at it.
+    flash::frame_verdict v;
+    v.general = v.red = flash::max_transitions;
+    EXPECT_STREQ(flash_kind(v), "none");
+    ++v.red;
+    EXPECT_STREQ(flash_kind(v), "red");
+    ++v.general;
+    EXPECT_STREQ(flash_kind(v), "general+red");
+    --v.red;
+    EXPECT_STREQ(flash_kind(v), "general");
+    // The summary lists only scenes with failing frames ("beat" has none).
+    EXPECT_NE(printed.find("\nflash: 24 of 31 frames fail (1.1 s of the show): flame 18 (worst 20), "
+                           "corner 6 (worst 20)"),
+              std::string::npos)
+        << printed;
     const std::string json = r.scenes_json("");
     EXPECT_NE(json.find("\"name\": \"beat\", \"frames\": 1"), std::string::npos) << json;
     EXPECT_NE(json.find("},\n  {\"name\": \"flame\""), std::string::npos) << "scenes apart by commas: " << json;
     EXPECT_EQ(json.find("},\n]"), std::string::npos) << "no comma after the last scene: " << json;
+    flash_report quoted;
+    info.scene = "say \"hi\" \\";
+    SDL_Surface* one = SDL_CreateRGBSurface(0, 8, 8, 16, 0xF800, 0x07E0, 0x001F, 0);
+    quoted.frame(one, info);
+    SDL_FreeSurface(one);
+    EXPECT_NE(quoted.scenes_json("").find("{\"name\": \"say \\\"hi\\\" \\\\\", "), std::string::npos)
+        << quoted.scenes_json("");
+    // The report file lists the failing frames the same way.
+    std::string error;
+    ASSERT_TRUE(r.write(error)) << error;
+    std::ifstream f(file);
+    const std::string report{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    std::filesystem::remove(file);
+    EXPECT_NE(report.find("\"red\": 0, \"field\": 0},\n    {\"frame\": 0, \"tick\": 400,"), std::string::npos) << report;
+    EXPECT_NE(report.find("}\n  ]\n}\n"), std::string::npos) << "no comma after the last failing frame: " << report;
 }

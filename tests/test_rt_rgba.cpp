@@ -1,12 +1,17 @@
 // The canvas form of a frame: every RGB565 value widens as a captured PNG
 // widens it, in red, green, blue, alpha byte order with alpha opaque, and the
-// row pitch of the source is honoured while padding never reaches the output.
+// row pitch of the source is honoured while padding never reaches the output;
+// and the desktop's window scaling, which a headless run leaves alone.
 #include "canvas_rgba.h"
+#include "platform.h"
 #include "png_write.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <tuple>
 #include <vector>
 
 TEST(rt_rgba, every_pixel_value_widens_as_captures_do_and_rows_follow_the_pitch) {
@@ -33,4 +38,19 @@ TEST(rt_rgba, every_pixel_value_widens_as_captures_do_and_rows_follow_the_pitch)
     const std::uint16_t order[6] = {0x0001, 0x0020, 0x0800, 0xF800, 0x07E0, 0x001F};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(out[i], t[order[i]]) << "output word " << i;
     EXPECT_EQ(out[6], 0x12345678u) << "nothing is written past w * h words";
+}
+
+TEST(rt_platform, only_a_window_is_scaled) {
+    // sdl12-compat reads its window scaling when video starts; SDL's video
+    // stays started, as the tests' shared display keeps it.
+    unsetenv("SDL12COMPAT_WINDOW_SCALING");
+    std::string error;
+    platform::screen_request r;
+    for (auto [headless, scale, expected] : {std::tuple{true, 3, ""}, {false, 0, ""}, {false, 2, "2"}}) {
+        r.headless = headless;
+        r.scale = scale;
+        ASSERT_TRUE(platform::init_video(r, error)) << error;
+        const char* set = std::getenv("SDL12COMPAT_WINDOW_SCALING");
+        EXPECT_STREQ(set ? set : "", expected) << "headless " << headless << ", scale " << scale;
+    }
 }

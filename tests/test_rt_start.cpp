@@ -1,7 +1,8 @@
 // The start point: what --start accepts, the display keeping frames unseen
 // (counted, not presented, not handed on) until a scene's first frame or a
 // music time, the run going live there once, and the clock going live from
-// the virtual tick it had reached.
+// the virtual tick it had reached; and whether the display is limiting.
+#include "limiter.h"
 #include "pacing.h"
 #include "start.h"
 #include "test_rt_util.h"
@@ -162,4 +163,13 @@ TEST_F(rt_start, the_live_clock_counts_on_from_the_virtual_tick) {
     clk::go_live();  // already live: nothing changes
     EXPECT_GE(clk::ticks(), first + 20);
     EXPECT_LT(clk::ticks(), first + 1000);
+}
+
+// The bench's report says whether a run was limited (--gentle) from this.
+TEST_F(rt_start, the_display_is_limiting_only_while_a_limiter_is_set) {
+    EXPECT_FALSE(display::limiting());
+    flash::limiter gentle(640, 480);
+    run->display.limiter = &gentle;
+    EXPECT_TRUE(display::limiting());
+    run->display.limiter = nullptr;
 }
