@@ -92,9 +92,6 @@ TEST(flash_show, gentle_from_a_start_point_shows_the_frames_of_a_full_run) {
     ASSERT_GT(part.size(), 200u);
     ASSERT_GT(full.size(), part.size());
     EXPECT_TRUE(std::equal(part.begin() + 1, part.end(), full.end() - (part.size() - 1)));
-    // and the limiter changed some of them
-    const auto plain = captured("--quit-at 45000");
-    EXPECT_NE(plain, full);
 }
 
 TEST(flash_show, refuses_before_the_show_starts) {
