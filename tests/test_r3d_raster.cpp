@@ -144,8 +144,8 @@ TEST(R3dRaster, FilledFacesSkipLastRowAndRightColumnAndOffScreenFaces) {
     set_faces(t.o, {{corner{-1000, -1000, 0, 0}, corner{3000, -1000, 0, 0}, corner{-1000, 3000, 0, 0}}});
     t.o.show(3, 0, 0, 0, 0, 0, 0);
     for (int y = 0; y < 480; y += 60) EXPECT_EQ(t.count_row(y), 0);
-    // one corner on screen: drawn, clipped pixel by pixel
-    set_faces(t.o, {{corner{10, 10, 0, 0}, corner{3000, -1000, 600, 0}, corner{-1000, 3000, 0, 400}}});
+    // one corner on screen, on its first row: drawn, clipped pixel by pixel
+    set_faces(t.o, {{corner{10, 0, 0, 0}, corner{3000, -1000, 600, 0}, corner{-1000, 3000, 0, 400}}});
     t.o.show(3, 0, 0, 0, 0, 0, 0);
     EXPECT_GT(t.count_row(300), 300);
     // a clear resets every depth stored, the clipped rows' too
