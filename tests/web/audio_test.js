@@ -16,16 +16,10 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { withTimeout, sleep, startServer, launch, openPage, stopChildren } = require('./browsers');
+const { withTimeout, sleep, startServer, launch, openPage, stopChildren, takeOption } = require('./browsers');
 
 const args = process.argv.slice(2);
-const option = (name) => {
-  const i = args.indexOf(name);
-  if (i < 0) return null;
-  const v = args[i + 1];
-  args.splice(i, 2);
-  return v;
-};
+const option = (name) => takeOption(args, name);
 const onlySteps = option('--only');
 const rates = (option('--rates') || '4,8').split(',').map(Number);
 const startAt = option('--start') || 'beat';

@@ -26,13 +26,7 @@ const web = require('./browsers.js');
 const { withTimeout, sleep, openPage, waitPhase } = web;
 
 const args = process.argv.slice(2);
-const option = (name) => {
-  const i = args.indexOf(name);
-  if (i < 0) return null;
-  const v = args[i + 1];
-  args.splice(i, 2);
-  return v;
-};
+const option = (name) => web.takeOption(args, name);
 const benchOut = option('--bench');
 const screenshotOut = option('--screenshot');
 const onlySteps = option('--only');

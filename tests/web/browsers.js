@@ -140,4 +140,14 @@ async function waitPhase(page, phases, ms, what) {
   if (err) throw new Error(what + ': page reports ' + err);
 }
 
-module.exports = { withTimeout, sleep, startServer, startPulse, launch, openPage, waitPhase, stopChildren };
+// Removes `name VALUE` from the argument list `args` and returns VALUE (null
+// when the option is not given).
+function takeOption(args, name) {
+  const i = args.indexOf(name);
+  if (i < 0) return null;
+  const v = args[i + 1];
+  args.splice(i, 2);
+  return v;
+}
+
+module.exports = { withTimeout, sleep, startServer, startPulse, launch, openPage, waitPhase, stopChildren, takeOption };
