@@ -39,7 +39,7 @@ void page_sink::frame(SDL_Surface* shown, const flip_info& info) {
     if (now - last_yield_ms_ >= 33.0) {
         if (!bench_)
             display::show_screen();
-        emscripten_sleep(0);  // the browser paints, handles input, runs timers
+        platform::keep_page_alive();  // the browser paints, handles input, runs timers
         last_yield_ms_ = emscripten_get_now();
     }
 }

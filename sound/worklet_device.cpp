@@ -55,11 +55,13 @@ bool worklet_device::service() {
     }
     // What is missing of the lead, in whole blocks, rendered first and then
     // posted as one: a main thread slowed or paused between two posts would
-    // let the worklet start on the first and run dry before the next.
+    // let the worklet start on the first and run dry before the next. One
+    // block more than missing: each post costs the page a message, so they
+    // come at most one in two blocks.
     const int64_t missing = lead_ - (posted_ - played_);
     if (missing <= 0)
         return true;
-    const int blocks = static_cast<int>((missing + block_frames - 1) / block_frames);
+    const int blocks = static_cast<int>((missing + block_frames - 1) / block_frames) + 1;
     const size_t frames = static_cast<size_t>(blocks) * block_frames;
     if (planar_.size() < 2 * frames) {
         pcm_.resize(2 * frames);

@@ -35,11 +35,13 @@ struct stand_in_worklet : sound_device::worklet_port {
     worklet_report::output state = worklet_report::output::running;
     int64_t latency = 0;
     bool opened = false;
+    int posts = 0;
 
     bool open(std::string&) override { return opened = true; }
     void close() override { opened = false; }
     void post(const float* planar, int frames) override {
         EXPECT_GT(frames, 0) << "an empty post";
+        ++posts;
         queue.push_back({std::vector<float>(planar, planar + 2 * frames), frames});
     }
     worklet_report report() override {
@@ -92,18 +94,20 @@ uint32_t no_ticks() { return 0; }
 TEST(WorkletDevice, KeepsItsLeadAndHearsExactlyThroughStallsAndStarves) {
     stand_in_worklet w;
     w.latency = 1500;
-    constexpr int lead = 8192;  // eight blocks: kept exactly
+    constexpr int lead = 8192;  // eight blocks
     sound_device::worklet_device dev(w, lead);
     ramp_next = 0;
     std::string why;
     ASSERT_TRUE(dev.open({ramp_fill, no_ticks, nullptr}, 0, why));
     EXPECT_TRUE(w.opened);
 
-    // Not running yet: the lead is posted, nothing is played or heard.
+    // Not running yet: the lead and one block more are posted in one
+    // message, nothing is played or heard.
     w.state = worklet_report::output::starting;
     w.clock = 5000;
     ASSERT_TRUE(dev.service());
-    EXPECT_EQ(dev.posted(), lead);
+    EXPECT_EQ(dev.posted(), lead + sound_device::worklet_device::block_frames);
+    EXPECT_EQ(w.queue.size(), 1u);
     EXPECT_EQ(dev.played(), 0);
     EXPECT_EQ(dev.heard(ramp_next, 0, 0), 0);
     w.state = worklet_report::output::running;
@@ -129,6 +133,8 @@ TEST(WorkletDevice, KeepsItsLeadAndHearsExactlyThroughStallsAndStarves) {
     }
     EXPECT_EQ(w.underruns, 0);
     EXPECT_EQ(dev.starves(), 0);
+    // Each message carries two blocks at least.
+    EXPECT_LE(int64_t{w.posts} * 2 * sound_device::worklet_device::block_frames, dev.posted());
 
     // A stall of the main thread longer than the lead: the worklet starves
     // (once), and the clock stands where the sound stopped, then goes on
@@ -210,7 +216,7 @@ TEST(WorkletDevice, SongClockFollowsWhatIsPlayedAndGoesOnByTheTicksWhenTheOutput
     EXPECT_EQ(dev.posted(), 0);
     FMUSIC_PlaySong(song);
     const int64_t song_start = 0;  // the song's first frame is the first the worklet plays
-    EXPECT_EQ(dev.posted(), 5120);
+    EXPECT_EQ(dev.posted(), 6144);  // 4410 frames of lead in whole blocks, and one more
     EXPECT_EQ(dev.starves(), 0);  // a first block onto an idle worklet is no starve
     for (int step = 0; step < 300; ++step) {
         w.run(step % 4 + 1);
@@ -281,7 +287,7 @@ TEST(WorkletDevice, OpenedAtALiveStartPointItPlaysOnFromWhereTheRunAheadStopped)
     w.run(3);  // idle quanta before the first block are no starve
     w.deliver();
     EXPECT_EQ(FMUSIC_GetTime(song), 1000u);  // held, never back, until the lead is heard
-    EXPECT_EQ(dev.posted(), 5120);
+    EXPECT_EQ(dev.posted(), 6144);  // 4410 frames of lead in whole blocks, and one more
     for (int step = 0; step < 120; ++step) {
         w.run(2);
         w.deliver();

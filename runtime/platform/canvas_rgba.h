@@ -7,9 +7,6 @@
 
 namespace canvas_rgba {
 
-// The 65536-entry table: entry p holds pixel p as RGBA, read as one
-// little-endian 32-bit word. Built on first use.
-const std::uint32_t* table();
 
 // Converts w x h pixels of `pixels` (pitch_px pixels per row) into `out`,
 // w words per row, rows top to bottom.

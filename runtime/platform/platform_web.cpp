@@ -34,6 +34,18 @@ EM_JS(void, ostra_put_canvas, (const void* rgba, int w, int h), {
     s.ctx.putImageData(s.image, 0, 0);
 });
 
+// Gives the page one turn: it paints, handles input and runs its timers, then
+// the program resumes. A posted message, not a zero timeout: the browser makes
+// a chain of timeouts wait at least 4 ms each, a message waits only for the
+// tasks already queued.
+EM_ASYNC_JS(void, ostra_page_turn, (), {
+    await new Promise((resume) => {
+        var channel = Module['ostraTurn'] || (Module['ostraTurn'] = new MessageChannel());
+        channel.port1.onmessage = resume;
+        channel.port2.postMessage(0);
+    });
+});
+
 namespace platform {
 namespace {
 SDL_Window* window = nullptr;
@@ -130,7 +142,7 @@ bool runs_in_page() { return true; }
 void keep_page_alive() {
     if (emscripten_get_now() - last_yield_ms < 33.0)
         return;
-    emscripten_sleep(0);  // the page paints its progress, handles input, runs timers
+    ostra_page_turn();
     last_yield_ms = emscripten_get_now();
 }
 

@@ -69,21 +69,30 @@ async function throttledStep(browser, base, rate) {
   await page.evaluate(() => {
     const g = window.__turns = { last: performance.now(), longest: 0 };
     setInterval(() => { const now = performance.now(); g.longest = Math.max(g.longest, now - g.last); g.last = now; }, 50);
+    // Frames shown: a new frame number at the page's paint.
+    const s = window.__shown = { count: 0, seen: -1 };
+    const paint = () => {
+      if (window.ostramere.frame !== s.seen) { s.seen = window.ostramere.frame; s.count++; }
+      requestAnimationFrame(paint);
+    };
+    requestAnimationFrame(paint);
   });
   await page.click('#start');
   const name = `throttled ${rate}x`;
   await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t, fromMs, 120000 + rate * fromMs, name + ': music ' + fromMs + ' ms');
   await page.evaluate(() => { window.__turns.longest = 0; });
   const a = await sample(page);
+  const shownA = await page.evaluate(() => window.__shown.count);
   if (a.error) throw new Error(name + ': page reports ' + a.error);
   await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t || window.ostramere.phase === 'ended',
                 toMs, 2 * (toMs - fromMs) + 30000, name + ': music ' + toMs + ' ms');
   const b = await sample(page);
   const longest = await page.evaluate(() => window.__turns.longest);
+  const shown = (await page.evaluate(() => window.__shown.count)) - shownA;
   const wall = b.t - a.t, music = b.music - a.music, fps = (b.frame - a.frame) * 1000 / wall;
   const ratio = music / wall;
   console.log(`${name}: music ${a.music}-${b.music} ms in ${wall.toFixed(0)} ms wall (x${ratio.toFixed(4)}), ` +
-              `${fps.toFixed(1)} frames/s, underruns ${a.audio.underruns}->${b.audio.underruns}, lead ${b.audio.lead_ms} ms, state ${b.audio.state}`);
+              `${fps.toFixed(1)} frames/s drawn, ${(shown * 1000 / wall).toFixed(1)} shown, underruns ${a.audio.underruns}->${b.audio.underruns}, lead ${b.audio.lead_ms} ms, state ${b.audio.state}`);
   check(a.audio.state === 'running' && b.audio.state === 'running',
         `${name}: the worklet plays after the run ahead to ${startAt} (${a.audio.state}, ${b.audio.state})`);
   check(Math.abs(ratio - 1) <= 0.01, `${name}: music time within 1 % of the wall clock (x${ratio.toFixed(4)})`);
