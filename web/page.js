@@ -35,7 +35,7 @@
 
   const audio = window.ostramereAudio;
   const state = window.ostramere = {
-    phase: 'loading', tick: 0, music_ms: null, frame: 0,
+    phase: 'loading', tick: 0, music_ms: null, frame: 0, frame_at: 0,
     frames: sim ? [] : null, bench: null, error: null, status: null, audio: audio.info,
     start: null, seeking: false, link: null, wake_lock: 'none', gentle: gentleSwitch.checked,
   };
@@ -281,6 +281,7 @@
     frame(idx, tick, musicMs, hash) {
       seekEnd();  // frames reach the page from the start point on
       state.frame = idx + 1;
+      state.frame_at = performance.now();  // drawn and handed to the canvas
       state.tick = tick;
       state.music_ms = musicMs < 0 ? null : musicMs;
       if (state.frames && hash) state.frames.push({ idx, tick, hash });

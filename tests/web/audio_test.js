@@ -70,9 +70,15 @@ async function throttledStep(browser, base, rate) {
     const g = window.__turns = { last: performance.now(), longest: 0 };
     setInterval(() => { const now = performance.now(); g.longest = Math.max(g.longest, now - g.last); g.last = now; }, 50);
     // Frames shown: a new frame number at the page's paint.
-    const s = window.__shown = { count: 0, seen: -1 };
+    // Each shown frame's age at its paint, and the time since the frame before it
+    // was drawn (the music time a frame shows is read when its drawing starts).
+    const s = window.__shown = { count: 0, seen: -1, lastAt: 0, ages: [], behind: [] };
     const paint = () => {
-      if (window.ostramere.frame !== s.seen) { s.seen = window.ostramere.frame; s.count++; }
+      const o = window.ostramere, now = performance.now();
+      if (o.frame !== s.seen) {
+        if (s.seen >= 0) { s.ages.push(now - o.frame_at); s.behind.push(now - s.lastAt); }
+        s.seen = o.frame; s.lastAt = o.frame_at; s.count++;
+      }
       requestAnimationFrame(paint);
     };
     requestAnimationFrame(paint);
@@ -82,17 +88,23 @@ async function throttledStep(browser, base, rate) {
   await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t, fromMs, 120000 + rate * fromMs, name + ': music ' + fromMs + ' ms');
   await page.evaluate(() => { window.__turns.longest = 0; });
   const a = await sample(page);
-  const shownA = await page.evaluate(() => window.__shown.count);
+  const shownA = await page.evaluate(() => { const s = window.__shown; s.ages = []; s.behind = []; return s.count; });
   if (a.error) throw new Error(name + ': page reports ' + a.error);
   await waitFor(page, (t) => window.ostramere.error || window.ostramere.music_ms >= t || window.ostramere.phase === 'ended',
                 toMs, 2 * (toMs - fromMs) + 30000, name + ': music ' + toMs + ' ms');
   const b = await sample(page);
   const longest = await page.evaluate(() => window.__turns.longest);
-  const shown = (await page.evaluate(() => window.__shown.count)) - shownA;
+  const shownB = await page.evaluate(() => window.__shown);
+  const shown = shownB.count - shownA;
+  const pct = (v, q) => { const x = [...v].sort((p, r) => p - r); return x.length ? x[Math.min(x.length - 1, Math.floor(q * x.length))] : NaN; };
   const wall = b.t - a.t, music = b.music - a.music, fps = (b.frame - a.frame) * 1000 / wall;
   const ratio = music / wall;
   console.log(`${name}: music ${a.music}-${b.music} ms in ${wall.toFixed(0)} ms wall (x${ratio.toFixed(4)}), ` +
               `${fps.toFixed(1)} frames/s drawn, ${(shown * 1000 / wall).toFixed(1)} shown, underruns ${a.audio.underruns}->${b.audio.underruns}, lead ${b.audio.lead_ms} ms, state ${b.audio.state}`);
+  const period = wall / Math.max(1, b.frame - a.frame);
+  console.log(`${name}: a shown frame reached the canvas ${pct(shownB.ages, 0.5).toFixed(0)} ms (p95 ${pct(shownB.ages, 0.95).toFixed(0)}) ` +
+              `before its paint; its music time was read ${pct(shownB.behind, 0.5).toFixed(0)} ms (p95 ${pct(shownB.behind, 0.95).toFixed(0)}) before, ` +
+              `against ${period.toFixed(0)} ms between frames drawn`);
   check(a.audio.state === 'running' && b.audio.state === 'running',
         `${name}: the worklet plays after the run ahead to ${startAt} (${a.audio.state}, ${b.audio.state})`);
   check(Math.abs(ratio - 1) <= 0.01, `${name}: music time within 1 % of the wall clock (x${ratio.toFixed(4)})`);
