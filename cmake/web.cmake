@@ -54,15 +54,10 @@ endif()
 set(OSTRA_WEB_SATURATING_CONVERSIONS ON CACHE BOOL "Compile with -mnontrapping-fptoint")
 if(OSTRA_WEB_SATURATING_CONVERSIONS)
   add_compile_options(-mnontrapping-fptoint)
+  add_link_options(-mnontrapping-fptoint)  # the final optimiser keeps them
 endif()
 
 # Our library folders come before the compiler's own: emscripten's sysroot
 # carries an SDL 1.2 <SDL.h> of its own, which must not win over SDL2's.
 set(CMAKE_NO_SYSTEM_FROM_IMPORTED ON)
 
-# Float-to-int conversions as single saturating instructions instead of a
-# range check around each (every browser of the last years has them): the
-# show converts in range only, so its frames do not change; its edge walks
-# and spans run 10-20 % faster.
-add_compile_options(-mnontrapping-fptoint)
-add_link_options(-mnontrapping-fptoint)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <utility>
 
@@ -47,6 +48,21 @@ inline void steps_over(double a, double b, double den, float& du, float& dv) {
     const pair_f f = __builtin_convertvector(q, pair_f);
     du = f[0];
     dv = f[1];
+}
+
+// trunc(a) and trunc(b) of two doubles within +-2^31, in one packed
+// conversion: per lane the same integers as two scalar ones.
+typedef double pair_d __attribute__((vector_size(16)));
+typedef int pair_i __attribute__((vector_size(8)));
+inline pair_i trunc_pair(pair_d ab) { return __builtin_convertvector(ab, pair_i); }
+
+// The first double a walk moving up (`up`) or down from inside trunc's
+// interval of row w reaches outside it: trunc(a) == w exactly while a stays
+// below (up) or above (down) this bound; the interval is [w, w + 1) for
+// w > 0, (-1, 1) for w = 0 and (w - 1, w] for w < 0.
+inline double row_exit(int w, bool up) {
+    if (up) return w >= 0 ? static_cast<double>(w) + 1 : std::nextafter(static_cast<double>(w), 1e300);
+    return w <= 0 ? static_cast<double>(w) - 1 : std::nextafter(static_cast<double>(w), -1e300);
 }
 
 // Orders the corners by y; x, y, z and the texture coordinates travel together.
@@ -163,20 +179,47 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
             // with u and v at column j formed as u0 + j * su: the product has
             // at most 13 + 24 bits and the sum is the exact partial sum, so
             // both equal the stepped sums.
+            // The row changes only when a leaves trunc's interval of the
+            // current row, found by one comparison per column.
             double a = static_cast<double>(r0);
-            const double dm = m, dsu = su, dsv = sv, ud = static_cast<double>(u0), vd = static_cast<double>(v0);
-            int wy = static_cast<int>(a);
-            for (long long j = 1; j < count; ++j) {
-                a += dm;
-                const int wn = static_cast<int>(a);
-                if (wn != wy) {
-                    const double k = static_cast<double>(j - 1);
-                    edge_row(o, tx, tu, tv, wy, xs + j - 1, ud + k * dsu, vd + k * dsv);
-                    wy = wn;
+            const double dm = m;
+            const pair_d uv0 = {static_cast<double>(u0), static_cast<double>(v0)}, duv = {su, sv};
+            auto write_row = [&](int row, long long j) {
+                const double k = static_cast<double>(j);
+                const pair_i t = trunc_pair(uv0 + k * duv);
+                if (row > rows - 1) {
+                    o.y_bottom = rows - 1;
+                } else if (row < 0) {
+                    o.y_top = 0;
+                } else {
+                    tx[row] = static_cast<int>(xs + j);
+                    tu[row] = t[0];
+                    tv[row] = t[1];
+                }
+            };
+            int wy = static_cast<int>(r0);
+            if (dm > 0) {
+                double exit = row_exit(wy, true);
+                for (long long j = 1; j < count; ++j) {
+                    a += dm;
+                    if (a >= exit) {
+                        write_row(wy, j - 1);
+                        wy = static_cast<int>(a);
+                        exit = row_exit(wy, true);
+                    }
+                }
+            } else if (dm < 0) {
+                double exit = row_exit(wy, false);
+                for (long long j = 1; j < count; ++j) {
+                    a += dm;
+                    if (a <= exit) {
+                        write_row(wy, j - 1);
+                        wy = static_cast<int>(a);
+                        exit = row_exit(wy, false);
+                    }
                 }
             }
-            const double k = static_cast<double>(count - 1);
-            edge_row(o, tx, tu, tv, wy, xs + count - 1, ud + k * dsu, vd + k * dsv);
+            write_row(wy, count - 1);
             o.walk_y = wy;
             return;
         }
@@ -249,15 +292,19 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
             va = fx_to_double(fx_from_int(vs) + static_cast<i128>(j0) * fx_from_float(sv));
         }
         // rows y1 + j0 .. y1 + j1 all lie on the screen
-        const double dn = n, dsu = su, dsv = sv;
+        const double dn = n;
+        pair_d uv = {ua, va};
+        const pair_d duv = {static_cast<double>(su), static_cast<double>(sv)};
         int wx = o.walk_x;
         for (long long j = j0; j <= j1; ++j) {
             const long long r = y1 + j;
             wx = static_cast<int>(a);
             tx[r] = wx;
-            tu[r] = static_cast<int>(static_cast<long long>(ua));
-            tv[r] = static_cast<int>(static_cast<long long>(va));
-            a += dn, ua += dsu, va += dsv;
+            const pair_i t = trunc_pair(uv);
+            tu[r] = t[0];
+            tv[r] = t[1];
+            a += dn;
+            uv += duv;
         }
         o.walk_x = wx;
         return;
