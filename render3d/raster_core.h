@@ -5,7 +5,7 @@
 #pragma once
 
 #include <algorithm>
-#include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <utility>
 
@@ -61,8 +61,18 @@ inline pair_i trunc_pair(pair_d ab) { return __builtin_convertvector(ab, pair_i)
 // below (up) or above (down) this bound; the interval is [w, w + 1) for
 // w > 0, (-1, 1) for w = 0 and (w - 1, w] for w < 0.
 inline double row_exit(int w, bool up) {
-    if (up) return w >= 0 ? static_cast<double>(w) + 1 : std::nextafter(static_cast<double>(w), 1e300);
-    return w <= 0 ? static_cast<double>(w) - 1 : std::nextafter(static_cast<double>(w), -1e300);
+    // the double next to w towards zero: its bits less one (w != 0)
+    auto towards_zero = [](int w) {
+        const double d = w;
+        std::int64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        --bits;
+        double next;
+        std::memcpy(&next, &bits, sizeof next);
+        return next;
+    };
+    if (up) return w >= 0 ? static_cast<double>(w) + 1 : towards_zero(w);
+    return w <= 0 ? static_cast<double>(w) - 1 : towards_zero(w);
 }
 
 // Orders the corners by y; x, y, z and the texture coordinates travel together.

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
 #include "globals.h"
 #include "pixel.h"
 #include "room.h"
+#include "raster_core.h"
 #include "room_2D.h"
 #include "test_r3d_util.h"
 
@@ -328,4 +330,19 @@ TEST(R3dRaster, HandWrittenCubeLoadsTurnsAndDraws) {
     if (const char* keep = std::getenv("R3D_PICTURE")) SDL_SaveBMP(dst, keep);
     dest_surface = nullptr;
     SDL_FreeSurface(dst);
+}
+
+// A flat edge finds its next row by comparing with the first value outside
+// the current row's truncation interval: the value before that bound still
+// truncates to the row, the bound itself does not, on both sides of zero
+// and in both directions.
+TEST(R3dRaster, RowExitIsTheFirstValueOutsideTheRow) {
+    for (int w = -3; w <= 3; ++w)
+        for (bool up : {true, false}) {
+            const double exit = raster::row_exit(w, up);
+            const double inside = std::nextafter(exit, up ? -1e300 : 1e300);
+            EXPECT_NE(static_cast<int>(exit), w) << "row " << w << (up ? " up" : " down");
+            EXPECT_EQ(static_cast<int>(inside), w) << "row " << w << (up ? " up" : " down");
+            EXPECT_EQ(static_cast<int>(exit), up ? w + 1 : w - 1) << "row " << w;
+        }
 }
