@@ -1,7 +1,8 @@
-// The drawing target: surface ownership and blank().
+// The drawing target: surface ownership, blank() and the surface copy.
 #include "bitmap.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "pixel.h"
 
@@ -34,4 +35,25 @@ void bitmap::blank(Uint16 colour) {
     const int h = std::min(480, lock.height);
     for (int y = 0; y < h; ++y) std::fill_n(lock.row(y), w, colour);
     pixels = nullptr;
+}
+
+int blit_surface(SDL_Surface* src, SDL_Rect* from, SDL_Surface* dst, SDL_Rect* to) {
+    // Our surfaces carry no colour key and no alpha: equal layouts copy bits.
+    const bool whole = src && dst && (!from || (from->x == 0 && from->y == 0 && from->w == src->w &&
+                                                from->h == src->h)) &&
+                       (!to || (to->x == 0 && to->y == 0));
+    if (!whole || src == dst || src->w != dst->w || src->h != dst->h || src->pitch != dst->pitch ||
+        src->format->BitsPerPixel != 16 || dst->format->BitsPerPixel != 16 ||
+        src->format->Rmask != dst->format->Rmask || src->format->Gmask != dst->format->Gmask ||
+        src->format->Bmask != dst->format->Bmask)
+        return SDL_UpperBlit(src, from, dst, to);
+    {
+        surface_lock in(src), out(dst);
+        std::memcpy(out.pixels, in.pixels, static_cast<size_t>(src->pitch) * static_cast<size_t>(src->h));
+    }
+    if (to) {
+        to->w = static_cast<decltype(to->w)>(src->w);
+        to->h = static_cast<decltype(to->h)>(src->h);
+    }
+    return 0;
 }

@@ -29,3 +29,9 @@ struct bitmap {
 
 // A new 16-bit RGB565 software surface (all masks 0 give the default layout).
 SDL_Surface* new_surface16(int w, int h);
+
+// SDL_UpperBlit(src, from, dst, to), with `to` given the copied size as SDL
+// gives it. A whole surface onto one of the same size and layout (the
+// show's every present and full-screen copy) is one block copy: SDL copies
+// row by row, and in the browser each row is a call out to script.
+int blit_surface(SDL_Surface* src, SDL_Rect* from, SDL_Surface* dst, SDL_Rect* to);

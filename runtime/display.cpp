@@ -124,7 +124,7 @@ std::uint64_t work_start_cpu_ns() { return state().work_start_cpu; }
 void set_scene(const char* name) { state().scene = name ? name : ""; }
 
 void present(bitmap& b) {
-    SDL_UpperBlit(b.surface, &b.src_rect, screen, &b.dst_rect);
+    blit_surface(b.surface, &b.src_rect, screen, &b.dst_rect);
     flip();
 }
 

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "bitmap.h"
@@ -83,4 +84,41 @@ TEST(Bitmap, BlankFillsOnlyTheFirst640PixelsOfEachRow) {
     small.replace_surface(new_surface16(10, 10));
     small.blank(0xFFFF);  // must not write past the 10 x 10 surface
     EXPECT_EQ(static_cast<Uint16*>(small.surface->pixels)[9 * small.surface->pitch / 2 + 9], 0xFFFF);
+}
+
+// The surface copy leaves exactly what SDL's blit leaves, pixels and the
+// destination rectangle, whether it copies the whole surface in one block
+// or hands a part, an offset or another size to SDL.
+TEST(Bitmap, SurfaceCopyEqualsSdlsBlit) {
+    auto filled = [](int w, int h, int seed) {
+        SDL_Surface* s = new_surface16(w, h);
+        auto* p = static_cast<Uint16*>(s->pixels);
+        for (int i = 0; i < s->pitch / 2 * h; ++i) p[i] = static_cast<Uint16>(i * 2654435761u >> seed);
+        return s;
+    };
+    struct copy_case {
+        int dw, dh;
+        SDL_Rect from, to;
+    };
+    const copy_case cases[] = {{640, 480, {0, 0, 640, 480}, {0, 0, 0, 0}},
+                               {640, 480, {0, 0, 640, 480}, {3, 2, 0, 0}},
+                               {640, 480, {1, 0, 639, 480}, {0, 0, 0, 0}},
+                               {640, 479, {0, 0, 640, 480}, {0, 0, 0, 0}},
+                               {320, 240, {0, 0, 640, 480}, {0, 0, 0, 0}}};
+    for (const copy_case& c : cases) {
+        SDL_Surface* src = filled(640, 480, 7);
+        SDL_Surface* ours = filled(c.dw, c.dh, 11);
+        SDL_Surface* sdls = filled(c.dw, c.dh, 11);
+        SDL_Rect from_a = c.from, to_a = c.to, from_b = c.from, to_b = c.to;
+        EXPECT_EQ(blit_surface(src, &from_a, ours, &to_a), SDL_UpperBlit(src, &from_b, sdls, &to_b));
+        EXPECT_EQ(std::memcmp(ours->pixels, sdls->pixels, static_cast<size_t>(ours->pitch) * c.dh), 0)
+            << "destination " << c.dw << " x " << c.dh << " at " << c.to.x << ", " << c.to.y;
+        EXPECT_EQ(to_a.x, to_b.x);
+        EXPECT_EQ(to_a.y, to_b.y);
+        EXPECT_EQ(to_a.w, to_b.w);
+        EXPECT_EQ(to_a.h, to_b.h);
+        SDL_FreeSurface(src);
+        SDL_FreeSurface(ours);
+        SDL_FreeSurface(sdls);
+    }
 }

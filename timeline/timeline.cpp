@@ -23,7 +23,7 @@ namespace scene {
 void blit_onto(const bitmap& src, bitmap& dst) {
     SDL_Rect from = src.src_rect;
     SDL_Rect to = src.dst_rect;
-    SDL_UpperBlit(src.surface, &from, dst.surface, &to);
+    blit_surface(src.surface, &from, dst.surface, &to);
 }
 
 void report(const load_result& r) {
