@@ -346,3 +346,14 @@ TEST(R3dRaster, RowExitIsTheFirstValueOutsideTheRow) {
             EXPECT_EQ(static_cast<int>(exit), up ? w + 1 : w - 1) << "row " << w;
         }
 }
+
+// A span's texture steps in 24.40 fixed point, from the float's bits: equal
+// to the product in doubles for zero, both signs, both ends of the range
+// and the float next to each end.
+TEST(R3dRaster, SpanStepsInFixedPointAreExact) {
+    for (float f : {0.0f, -0.0f, 0x1p-10f, std::nextafter(0x1p-10f, 1.0f), 1.0f / 640.02f, 0.75f, 1.0f, 3.1f,
+                    std::nextafter(4096.0f, 0.0f), 4095.0f / 0.98f}) {
+        for (float g : {f, -f})
+            EXPECT_EQ(raster::times_2_40(g), static_cast<std::int64_t>(static_cast<double>(g) * 0x1p40)) << g;
+    }
+}
