@@ -88,31 +88,54 @@ TEST(Bitmap, BlankFillsOnlyTheFirst640PixelsOfEachRow) {
 
 // The surface copy leaves exactly what SDL's blit leaves, pixels and the
 // destination rectangle, whether it copies the whole surface in one block
-// or hands a part, an offset or another size to SDL.
+// or hands a part, an offset, another size, pitch or channel layout to SDL.
 TEST(Bitmap, SurfaceCopyEqualsSdlsBlit) {
-    auto filled = [](int w, int h, int seed) {
-        SDL_Surface* s = new_surface16(w, h);
+    struct layout {
+        int w, h, pitch;  // pitch 0: SDL's own
+        Uint32 r, g, b;
+    };
+    std::vector<std::vector<Uint16>> buffers;
+    auto filled = [&buffers](const layout& l, int seed) {
+        SDL_Surface* s;
+        if (l.pitch) {
+            buffers.emplace_back(static_cast<size_t>(l.pitch / 2 * l.h));
+            s = SDL_CreateRGBSurfaceFrom(buffers.back().data(), l.w, l.h, 16, l.pitch, l.r, l.g, l.b, 0);
+        } else {
+            s = SDL_CreateRGBSurface(0, l.w, l.h, 16, l.r, l.g, l.b, 0);
+        }
         auto* p = static_cast<Uint16*>(s->pixels);
-        for (int i = 0; i < s->pitch / 2 * h; ++i) p[i] = static_cast<Uint16>(i * 2654435761u >> seed);
+        for (int i = 0; i < s->pitch / 2 * l.h; ++i) p[i] = static_cast<Uint16>(i * 2654435761u >> seed);
         return s;
     };
+    const layout rgb565{640, 480, 0, 0xF800, 0x07E0, 0x001F};
     struct copy_case {
-        int dw, dh;
+        layout dst;
         SDL_Rect from, to;
     };
-    const copy_case cases[] = {{640, 480, {0, 0, 640, 480}, {0, 0, 0, 0}},
-                               {640, 480, {0, 0, 640, 480}, {3, 2, 0, 0}},
-                               {640, 480, {1, 0, 639, 480}, {0, 0, 0, 0}},
-                               {640, 479, {0, 0, 640, 480}, {0, 0, 0, 0}},
-                               {320, 240, {0, 0, 640, 480}, {0, 0, 0, 0}}};
+    const SDL_Rect all{0, 0, 640, 480}, origin{0, 0, 0, 0};
+    const copy_case cases[] = {
+        {rgb565, all, origin},                                       // one block
+        {rgb565, all, {3, 2, 0, 0}},                                 // offset
+        {rgb565, {1, 0, 640, 480}, origin},                          // parts of the source
+        {rgb565, {0, 1, 640, 480}, origin},
+        {rgb565, {0, 0, 639, 480}, origin},
+        {rgb565, {0, 0, 640, 479}, origin},
+        {{639, 480, 0, 0xF800, 0x07E0, 0x001F}, all, origin},     // other sizes
+        {{640, 479, 0, 0xF800, 0x07E0, 0x001F}, all, origin},
+        {{640, 480, 1288, 0xF800, 0x07E0, 0x001F}, all, origin},  // another pitch
+        {{640, 480, 0, 0x001F, 0x07E0, 0xF800}, all, origin},     // blue and red swapped
+        {{640, 480, 0, 0x7C00, 0x03E0, 0x001F}, all, origin},     // 5-5-5
+    };
     for (const copy_case& c : cases) {
-        SDL_Surface* src = filled(640, 480, 7);
-        SDL_Surface* ours = filled(c.dw, c.dh, 11);
-        SDL_Surface* sdls = filled(c.dw, c.dh, 11);
+        SDL_Surface* src = filled(rgb565, 7);
+        SDL_Surface* ours = filled(c.dst, 11);
+        SDL_Surface* sdls = filled(c.dst, 11);
         SDL_Rect from_a = c.from, to_a = c.to, from_b = c.from, to_b = c.to;
         EXPECT_EQ(blit_surface(src, &from_a, ours, &to_a), SDL_UpperBlit(src, &from_b, sdls, &to_b));
-        EXPECT_EQ(std::memcmp(ours->pixels, sdls->pixels, static_cast<size_t>(ours->pitch) * c.dh), 0)
-            << "destination " << c.dw << " x " << c.dh << " at " << c.to.x << ", " << c.to.y;
+        EXPECT_EQ(std::memcmp(ours->pixels, sdls->pixels, static_cast<size_t>(ours->pitch) * c.dst.h), 0)
+            << "destination " << c.dst.w << " x " << c.dst.h << " pitch " << ours->pitch << " red "
+            << c.dst.r << ", from " << c.from.x << ", " << c.from.y << " " << c.from.w << " x " << c.from.h
+            << " to " << c.to.x << ", " << c.to.y;
         EXPECT_EQ(to_a.x, to_b.x);
         EXPECT_EQ(to_a.y, to_b.y);
         EXPECT_EQ(to_a.w, to_b.w);
