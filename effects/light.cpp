@@ -11,6 +11,7 @@ void light::set_sprite(SDL_Surface* source, int x0, int y0, int x1, int y1, unsi
     y_offsets.reset();
     colours.reset();
     runs.reset();
+    replaced_.reset();
     count = 0;
     run_count = 0;
     if (!source) return;
@@ -112,6 +113,21 @@ void light::blend_span(Uint16* d, const Uint16* c, int n) const {
 #endif
 }
 
+const Uint16* light::replacements(const int* sr, const int* sg, const int* sb) {
+    const int* cols[3] = {sr, sg, sb};
+    bool same = replaced_ != nullptr;
+    for (int c = 0; c < 3 && same; ++c) same = std::equal(cols[c], cols[c] + 32, replaced_cols_[c]);
+    if (same) return replaced_.get();
+    if (!replaced_) replaced_.reset(new Uint16[count]);
+    for (int c = 0; c < 3; ++c) std::copy_n(cols[c], 32, replaced_cols_[c]);
+    // out.c = min(31, pre_RGB_tab[C.c*31 + sprite_c]); the columns are capped already
+    for (int i = 0; i < count; ++i) {
+        const Uint16 p = colours[i];
+        replaced_[i] = px::pack(sr[px::red(p)], sg[px::green(p)], sb[px::blue(p)]);
+    }
+    return replaced_.get();
+}
+
 void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, int back_r, int back_g,
                        int back_b) {
     if (!target) return;
@@ -136,10 +152,16 @@ void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, i
     column(br, back_r);
     column(bg, back_g);
     column(bb, back_b);
+    // Background weights of 0 add nothing (every pre_RGB_tab[c*31 + 0] is 0):
+    // each point is replaced by its own result, made once per weight set.
+    const bool replace = std::all_of(br, br + 32, [](int v) { return v == 0; }) &&
+                         std::all_of(bg, bg + 32, [](int v) { return v == 0; }) &&
+                         std::all_of(bb, bb + 32, [](int v) { return v == 0; });
+    const Uint16* out = replace ? replacements(sr, sg, sb) : nullptr;
     // Packed per call: red and green share one table indexed by p >> 6, with
     // the channels in 10-bit fields (red bits 20.., green 10.., blue 0..), so
     // both terms of all three channels add in one 32-bit sum.
-    for (int k = 0; k < 1024; ++k) {
+    for (int k = 0; k < 1024 && !replace; ++k) {
         sprite_rg_[k] = px::fields(sr[k >> 5], sg[k & 31], 0);
         back_rg_[k] = px::fields(br[k >> 5], bg[k & 31], 0);
     }
@@ -162,8 +184,11 @@ void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, i
         const long long e = std::min(px0 + rn.length, w);
         if (a >= e) continue;
         Uint16* d = lock.row(static_cast<int>(py)) + a;
-        const Uint16* c = cs + rn.first + (a - px0);
-        blend_span(d, c, static_cast<int>(e - a));
+        const long long first = rn.first + (a - px0);
+        if (replace)
+            std::copy_n(out + first, e - a, d);
+        else
+            blend_span(d, cs + first, static_cast<int>(e - a));
     }
     target_pixels = nullptr;
 }

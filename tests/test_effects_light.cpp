@@ -69,7 +69,7 @@ TEST_F(Light, WeightsBlendThroughTheTable) {
     fill_random(back.get(), 32);
     light l;
     l.set_sprite(src.get(), 100, 100, 140, 130, 0, 0);
-    const int weights[][2] = {{30, 0}, {0, 30}, {15, 15}, {20, 15}, {25, 5}, {10, 30}};
+    const int weights[][2] = {{30, 0}, {0, 30}, {15, 15}, {10, 0}, {20, 15}, {25, 5}, {10, 30}, {22, 0}};
     for (const auto& w : weights) {
         auto dst = make_surface(640, 480);
         std::memcpy(dst->pixels, back->pixels, back->pitch * back->h);
@@ -100,6 +100,13 @@ TEST_F(Light, WeightsBlendThroughTheTable) {
     l.target = dst.get();
     l.plot_light(120, 115, 99, 31, 1000000, -5, -1, -1000000);
     EXPECT_EQ(at(dst.get(), 110, 110), blend(at(src.get(), 110, 110), 0, 30, 0));
+    // A new sprite with the same weights draws its own colours, not the last one's.
+    auto red = make_surface(64, 64, 0xF800);
+    l.set_sprite(red.get(), 0, 0, 8, 8, 0, 1);
+    l.plot_light(20, 20, 30, 30, 30, 0, 0, 0);
+    EXPECT_EQ(at(dst.get(), 20, 20), 0xF800);
+    EXPECT_EQ(at(dst.get(), 23, 23), 0xF800);
+    EXPECT_EQ(at(dst.get(), 24, 23), at(back.get(), 24, 23));
 }
 
 TEST_F(Light, PointsOutsideTheTargetAreSkipped) {
