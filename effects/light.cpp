@@ -161,34 +161,38 @@ void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, i
     // Packed per call: red and green share one table indexed by p >> 6, with
     // the channels in 10-bit fields (red bits 20.., green 10.., blue 0..), so
     // both terms of all three channels add in one 32-bit sum.
-    for (int k = 0; k < 1024 && !replace; ++k) {
-        sprite_rg_[k] = px::fields(sr[k >> 5], sg[k & 31], 0);
-        back_rg_[k] = px::fields(br[k >> 5], bg[k & 31], 0);
-    }
-    for (int k = 0; k < 32; ++k) {
-        sprite_b_[k] = static_cast<Uint32>(sb[k]);
-        back_b_[k] = static_cast<Uint32>(bb[k]);
+    if (!replace) {
+        for (int k = 0; k < 1024; ++k) {
+            sprite_rg_[k] = px::fields(sr[k >> 5], sg[k & 31], 0);
+            back_rg_[k] = px::fields(br[k >> 5], bg[k & 31], 0);
+        }
+        for (int k = 0; k < 32; ++k) {
+            sprite_b_[k] = static_cast<Uint32>(sb[k]);
+            back_b_[k] = static_cast<Uint32>(bb[k]);
+        }
     }
 
     // Points land at (x + dx, y + dy); those outside 0..639 x 0..479 or the
     // surface are skipped, a run at a time.
     const long long w = std::min(640, lock.width);
     const long long h = std::min(480, lock.height);
-    const Uint16* cs = colours.get();
-    for (int ri = 0; ri < run_count; ++ri) {
-        const run& rn = runs[ri];
-        const long long py = y + static_cast<long long>(rn.dy);
-        if (static_cast<unsigned long long>(py) >= static_cast<unsigned long long>(h)) continue;
-        const long long px0 = x + static_cast<long long>(rn.dx);
-        const long long a = std::max(px0, 0LL);
-        const long long e = std::min(px0 + rn.length, w);
-        if (a >= e) continue;
-        Uint16* d = lock.row(static_cast<int>(py)) + a;
-        const long long first = rn.first + (a - px0);
-        if (replace)
-            std::copy_n(out + first, e - a, d);
-        else
-            blend_span(d, cs + first, static_cast<int>(e - a));
+    auto each_run = [&](auto draw) {
+        for (int ri = 0; ri < run_count; ++ri) {
+            const run& rn = runs[ri];
+            const long long py = y + static_cast<long long>(rn.dy);
+            if (static_cast<unsigned long long>(py) >= static_cast<unsigned long long>(h)) continue;
+            const long long px0 = x + static_cast<long long>(rn.dx);
+            const long long a = std::max(px0, 0LL);
+            const long long e = std::min(px0 + rn.length, w);
+            if (a >= e) continue;
+            draw(lock.row(static_cast<int>(py)) + a, rn.first + (a - px0), static_cast<int>(e - a));
+        }
+    };
+    if (replace) {
+        each_run([out](Uint16* d, long long first, int n) { std::copy_n(out + first, n, d); });
+    } else {
+        const Uint16* cs = colours.get();
+        each_run([this, cs](Uint16* d, long long first, int n) { blend_span(d, cs + first, n); });
     }
     target_pixels = nullptr;
 }

@@ -148,23 +148,28 @@ TEST_F(Light, KeyedSpritesMatchThePointByPointRule) {
             if ((x * 7 + y * 13) % 5 < 2) at(src.get(), x, y) = 0;
     light l;
     l.set_sprite(src.get(), 20, 10, 181, 131, 0, 1);
-    auto got = make_surface(640, 480);
-    fill_random(got.get(), 42);
-    auto want = make_surface(640, 480);
-    std::memcpy(want->pixels, got->pixels, got->pitch * got->h);
-    l.target = got.get();
-    const int spots[][2] = {{320, 240}, {-30, 5}, {630, 470}, {100, -50}, {50, 530}};
-    for (const auto& sp : spots) {
-        l.plot_light(sp[0], sp[1], 20, 25, 10, 15, 5, 30);
-        for (int i = 0; i < l.count; ++i) {
-            const int x = sp[0] + l.x_offsets[i], y = sp[1] + l.y_offsets[i];
-            if (x < 0 || x > 639 || y < 0 || y > 479) continue;
-            const Uint16 c = l.colours[i], d = at(want.get(), x, y);
-            auto ch = [](int cc, int dc, int s, int b) { return std::min(31, cc * s * 34 / 1000 + dc * b * 34 / 1000); };
-            at(want.get(), x, y) = px::pack(ch(px::red(c), px::red(d), 20, 15), ch(px::green(c), px::green(d), 25, 5),
-                                            ch(px::blue(c), px::blue(d), 10, 30));
+    // Uneven weights, then a background weight of 0 in red and blue only.
+    const int weights[][6] = {{20, 25, 10, 15, 5, 30}, {20, 25, 10, 0, 12, 0}};
+    for (const auto& w : weights) {
+        auto got = make_surface(640, 480);
+        fill_random(got.get(), 42);
+        auto want = make_surface(640, 480);
+        std::memcpy(want->pixels, got->pixels, got->pitch * got->h);
+        l.target = got.get();
+        const int spots[][2] = {{320, 240}, {-30, 5}, {630, 470}, {100, -50}, {50, 530}};
+        for (const auto& sp : spots) {
+            l.plot_light(sp[0], sp[1], w[0], w[1], w[2], w[3], w[4], w[5]);
+            for (int i = 0; i < l.count; ++i) {
+                const int x = sp[0] + l.x_offsets[i], y = sp[1] + l.y_offsets[i];
+                if (x < 0 || x > 639 || y < 0 || y > 479) continue;
+                const Uint16 c = l.colours[i], d = at(want.get(), x, y);
+                auto ch = [](int cc, int dc, int s, int b) { return std::min(31, cc * s * 34 / 1000 + dc * b * 34 / 1000); };
+                at(want.get(), x, y) = px::pack(ch(px::red(c), px::red(d), w[0], w[3]),
+                                                ch(px::green(c), px::green(d), w[1], w[4]),
+                                                ch(px::blue(c), px::blue(d), w[2], w[5]));
+            }
         }
+        for (int y = 0; y < 480; ++y)
+            ASSERT_EQ(0, std::memcmp(&at(got.get(), 0, y), &at(want.get(), 0, y), 640 * 2)) << "row " << y << " weights " << w[4];
     }
-    for (int y = 0; y < 480; ++y)
-        ASSERT_EQ(0, std::memcmp(&at(got.get(), 0, y), &at(want.get(), 0, y), 640 * 2)) << "row " << y;
 }
