@@ -189,7 +189,13 @@ void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, i
         }
     };
     if (replace) {
-        each_run([out](Uint16* d, long long first, int n) { std::copy_n(out + first, n, d); });
+        // most runs of a speckled sprite are single points: no copy call for those
+        each_run([out](Uint16* d, long long first, int n) {
+            if (n == 1)
+                *d = out[first];
+            else
+                std::copy_n(out + first, n, d);
+        });
     } else {
         const Uint16* cs = colours.get();
         each_run([this, cs](Uint16* d, long long first, int n) { blend_span(d, cs + first, n); });
