@@ -64,6 +64,14 @@ void light::set_sprite(SDL_Surface* source, int x0, int y0, int x1, int y1, unsi
         }
         count = i;
         run_count = r;
+        left_dx = top_dy = 1LL << 40;
+        right_dx = bottom_dy = -(1LL << 40);
+        for (int k = 0; k < r; ++k) {
+            left_dx = std::min<long long>(left_dx, runs[k].dx);
+            right_dx = std::max<long long>(right_dx, static_cast<long long>(runs[k].dx) + runs[k].length);
+            top_dy = std::min<long long>(top_dy, runs[k].dy);
+            bottom_dy = std::max<long long>(bottom_dy, runs[k].dy);
+        }
     }
     source_pixels = nullptr;
 }
@@ -176,7 +184,16 @@ void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, i
     // surface are skipped, a run at a time.
     const long long w = std::min(640, lock.width);
     const long long h = std::min(480, lock.height);
+    // A sprite lying wholly inside needs no clipping, run by run.
+    const bool inside = x + left_dx >= 0 && x + right_dx <= w && y + top_dy >= 0 && y + bottom_dy < h;
     auto each_run = [&](auto draw) {
+        if (inside) {
+            for (int ri = 0; ri < run_count; ++ri) {
+                const run& rn = runs[ri];
+                draw(lock.row(y + rn.dy) + (x + rn.dx), rn.first, rn.length);
+            }
+            return;
+        }
         for (int ri = 0; ri < run_count; ++ri) {
             const run& rn = runs[ri];
             const long long py = y + static_cast<long long>(rn.dy);

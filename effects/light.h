@@ -28,6 +28,8 @@ struct light {
     };
     std::unique_ptr<run[]> runs;
     int run_count = 0;
+    // The runs' extent: offsets left_dx .. right_dx - 1, top_dy .. bottom_dy.
+    long long left_dx = 0, right_dx = 0, top_dy = 0, bottom_dy = 0;
 
     light() = default;
     light(const light&) = delete;

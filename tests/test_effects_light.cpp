@@ -138,6 +138,25 @@ TEST_F(Light, PointsOutsideTheTargetAreSkipped) {
     EXPECT_EQ(l.count, 0);
 }
 
+TEST_F(Light, ASpriteOneColumnOverAnEdgeIsClipped) {
+    // 4 x 2 points at offsets -2..1, -1..0 on a 50 x 40 target whose rows lie
+    // back to back: a column past either edge would land in the next or the
+    // previous row.
+    auto src = make_surface(8, 8, 0xF800);
+    light l;
+    l.set_sprite(src.get(), 0, 0, 4, 2, 0, 1);
+    auto dst = make_surface(50, 40, 0);
+    l.target = dst.get();
+    l.plot_light(49, 10, 30, 30, 30, 0, 0, 0);  // columns 47..50
+    EXPECT_EQ(at(dst.get(), 49, 9), 0xF800);
+    EXPECT_EQ(at(dst.get(), 0, 10), 0);
+    EXPECT_EQ(at(dst.get(), 0, 11), 0);
+    l.plot_light(1, 20, 30, 30, 30, 0, 0, 0);  // columns -1..2
+    EXPECT_EQ(at(dst.get(), 0, 20), 0xF800);
+    EXPECT_EQ(at(dst.get(), 49, 18), 0);
+    EXPECT_EQ(at(dst.get(), 49, 19), 0);
+}
+
 TEST_F(Light, KeyedSpritesMatchThePointByPointRule) {
     // A sprite full of key-coloured holes, drawn at positions on and off the
     // target, against the list drawn point by point with the literal formula.
