@@ -11,6 +11,7 @@ void light::set_sprite(SDL_Surface* source, int x0, int y0, int x1, int y1, unsi
     y_offsets.reset();
     colours.reset();
     runs.reset();
+    replaced_.reset();
     count = 0;
     run_count = 0;
     if (!source) return;
@@ -63,6 +64,14 @@ void light::set_sprite(SDL_Surface* source, int x0, int y0, int x1, int y1, unsi
         }
         count = i;
         run_count = r;
+        left_dx = top_dy = 1LL << 40;
+        right_dx = bottom_dy = -(1LL << 40);
+        for (int k = 0; k < r; ++k) {
+            left_dx = std::min<long long>(left_dx, runs[k].dx);
+            right_dx = std::max<long long>(right_dx, static_cast<long long>(runs[k].dx) + runs[k].length);
+            top_dy = std::min<long long>(top_dy, runs[k].dy);
+            bottom_dy = std::max<long long>(bottom_dy, runs[k].dy);
+        }
     }
     source_pixels = nullptr;
 }
@@ -112,6 +121,21 @@ void light::blend_span(Uint16* d, const Uint16* c, int n) const {
 #endif
 }
 
+const Uint16* light::replacements(const int* sr, const int* sg, const int* sb) {
+    const int* cols[3] = {sr, sg, sb};
+    bool same = replaced_ != nullptr;
+    for (int c = 0; c < 3 && same; ++c) same = std::equal(cols[c], cols[c] + 32, replaced_cols_[c]);
+    if (same) return replaced_.get();
+    if (!replaced_) replaced_.reset(new Uint16[count]);
+    for (int c = 0; c < 3; ++c) std::copy_n(cols[c], 32, replaced_cols_[c]);
+    // out.c = min(31, pre_RGB_tab[C.c*31 + sprite_c]); the columns are capped already
+    for (int i = 0; i < count; ++i) {
+        const Uint16 p = colours[i];
+        replaced_[i] = px::pack(sr[px::red(p)], sg[px::green(p)], sb[px::blue(p)]);
+    }
+    return replaced_.get();
+}
+
 void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, int back_r, int back_g,
                        int back_b) {
     if (!target) return;
@@ -136,34 +160,62 @@ void light::plot_light(int x, int y, int sprite_r, int sprite_g, int sprite_b, i
     column(br, back_r);
     column(bg, back_g);
     column(bb, back_b);
+    // Background weights of 0 add nothing (every pre_RGB_tab[c*31 + 0] is 0):
+    // each point is replaced by its own result, made once per weight set.
+    const bool replace = std::all_of(br, br + 32, [](int v) { return v == 0; }) &&
+                         std::all_of(bg, bg + 32, [](int v) { return v == 0; }) &&
+                         std::all_of(bb, bb + 32, [](int v) { return v == 0; });
+    const Uint16* out = replace ? replacements(sr, sg, sb) : nullptr;
     // Packed per call: red and green share one table indexed by p >> 6, with
     // the channels in 10-bit fields (red bits 20.., green 10.., blue 0..), so
     // both terms of all three channels add in one 32-bit sum.
-    for (int k = 0; k < 1024; ++k) {
-        sprite_rg_[k] = px::fields(sr[k >> 5], sg[k & 31], 0);
-        back_rg_[k] = px::fields(br[k >> 5], bg[k & 31], 0);
-    }
-    for (int k = 0; k < 32; ++k) {
-        sprite_b_[k] = static_cast<Uint32>(sb[k]);
-        back_b_[k] = static_cast<Uint32>(bb[k]);
+    if (!replace) {
+        for (int k = 0; k < 1024; ++k) {
+            sprite_rg_[k] = px::fields(sr[k >> 5], sg[k & 31], 0);
+            back_rg_[k] = px::fields(br[k >> 5], bg[k & 31], 0);
+        }
+        for (int k = 0; k < 32; ++k) {
+            sprite_b_[k] = static_cast<Uint32>(sb[k]);
+            back_b_[k] = static_cast<Uint32>(bb[k]);
+        }
     }
 
     // Points land at (x + dx, y + dy); those outside 0..639 x 0..479 or the
     // surface are skipped, a run at a time.
     const long long w = std::min(640, lock.width);
     const long long h = std::min(480, lock.height);
-    const Uint16* cs = colours.get();
-    for (int ri = 0; ri < run_count; ++ri) {
-        const run& rn = runs[ri];
-        const long long py = y + static_cast<long long>(rn.dy);
-        if (static_cast<unsigned long long>(py) >= static_cast<unsigned long long>(h)) continue;
-        const long long px0 = x + static_cast<long long>(rn.dx);
-        const long long a = std::max(px0, 0LL);
-        const long long e = std::min(px0 + rn.length, w);
-        if (a >= e) continue;
-        Uint16* d = lock.row(static_cast<int>(py)) + a;
-        const Uint16* c = cs + rn.first + (a - px0);
-        blend_span(d, c, static_cast<int>(e - a));
+    // A sprite lying wholly inside needs no clipping, run by run.
+    const bool inside = x + left_dx >= 0 && x + right_dx <= w && y + top_dy >= 0 && y + bottom_dy < h;
+    auto each_run = [&](auto draw) {
+        if (inside) {
+            for (int ri = 0; ri < run_count; ++ri) {
+                const run& rn = runs[ri];
+                draw(lock.row(y + rn.dy) + (x + rn.dx), rn.first, rn.length);
+            }
+            return;
+        }
+        for (int ri = 0; ri < run_count; ++ri) {
+            const run& rn = runs[ri];
+            const long long py = y + static_cast<long long>(rn.dy);
+            if (static_cast<unsigned long long>(py) >= static_cast<unsigned long long>(h)) continue;
+            const long long px0 = x + static_cast<long long>(rn.dx);
+            const long long a = std::max(px0, 0LL);
+            const long long e = std::min(px0 + rn.length, w);
+            if (a >= e) continue;
+            draw(lock.row(static_cast<int>(py)) + a, rn.first + (a - px0), static_cast<int>(e - a));
+        }
+    };
+    if (replace) {
+        // most runs of a speckled sprite are single points: no copy call for those
+        each_run([out](Uint16* d, long long first, int n) {
+            if (n == 1)
+                *d = out[first];
+            else
+                std::copy_n(out + first, n, d);
+        });
+    } else {
+        const Uint16* cs = colours.get();
+        each_run([this, cs](Uint16* d, long long first, int n) { blend_span(d, cs + first, n); });
     }
     target_pixels = nullptr;
 }

@@ -28,6 +28,8 @@ struct light {
     };
     std::unique_ptr<run[]> runs;
     int run_count = 0;
+    // The runs' extent: offsets left_dx .. right_dx - 1, top_dy .. bottom_dy.
+    long long left_dx = 0, right_dx = 0, top_dy = 0, bottom_dy = 0;
 
     light() = default;
     light(const light&) = delete;
@@ -48,6 +50,12 @@ struct light {
 private:
     // Blends n consecutive points of colours c onto d through the tables below.
     void blend_span(Uint16* d, const Uint16* c, int n) const;
+    // With all three background weights 0 a point's result depends on its
+    // colour alone: the results for the point list, kept for the sprite
+    // weights' table columns they were made with until the list changes.
+    const Uint16* replacements(const int* sr, const int* sg, const int* sb);
+    std::unique_ptr<Uint16[]> replaced_;
+    int replaced_cols_[3][32] = {};
     // The weight table's entries for the current weights, per call.
     Uint32 sprite_rg_[1024] = {};
     Uint32 back_rg_[1024] = {};

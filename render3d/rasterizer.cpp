@@ -167,6 +167,11 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
             t1 = tex_at(f.v[1]);
             t2 = tex_at(f.v[2]);
             sort_verts();
+            // Rows max(p0.y, 0) .. p2.y - 1 are the only ones the span pass
+            // can visit. A face with none (all corners on one row, or on and
+            // above row 0) draws nothing, and every later face writes the
+            // table rows it reads itself: its walks are skipped too.
+            if (p2.y <= std::max(p0.y, 0)) continue;
             y_top = p0.y;
             y_bottom = p2.y;
             raster::walk_face(*this);

@@ -69,7 +69,7 @@ TEST_F(Light, WeightsBlendThroughTheTable) {
     fill_random(back.get(), 32);
     light l;
     l.set_sprite(src.get(), 100, 100, 140, 130, 0, 0);
-    const int weights[][2] = {{30, 0}, {0, 30}, {15, 15}, {20, 15}, {25, 5}, {10, 30}};
+    const int weights[][2] = {{30, 0}, {0, 30}, {15, 15}, {10, 0}, {20, 15}, {25, 5}, {10, 30}, {22, 0}};
     for (const auto& w : weights) {
         auto dst = make_surface(640, 480);
         std::memcpy(dst->pixels, back->pixels, back->pitch * back->h);
@@ -100,6 +100,13 @@ TEST_F(Light, WeightsBlendThroughTheTable) {
     l.target = dst.get();
     l.plot_light(120, 115, 99, 31, 1000000, -5, -1, -1000000);
     EXPECT_EQ(at(dst.get(), 110, 110), blend(at(src.get(), 110, 110), 0, 30, 0));
+    // A new sprite with the same weights draws its own colours, not the last one's.
+    auto red = make_surface(64, 64, 0xF800);
+    l.set_sprite(red.get(), 0, 0, 8, 8, 0, 1);
+    l.plot_light(20, 20, 30, 30, 30, 0, 0, 0);
+    EXPECT_EQ(at(dst.get(), 20, 20), 0xF800);
+    EXPECT_EQ(at(dst.get(), 23, 23), 0xF800);
+    EXPECT_EQ(at(dst.get(), 24, 23), at(back.get(), 24, 23));
 }
 
 TEST_F(Light, PointsOutsideTheTargetAreSkipped) {
@@ -131,6 +138,25 @@ TEST_F(Light, PointsOutsideTheTargetAreSkipped) {
     EXPECT_EQ(l.count, 0);
 }
 
+TEST_F(Light, ASpriteOneColumnOverAnEdgeIsClipped) {
+    // 4 x 2 points at offsets -2..1, -1..0 on a 50 x 40 target whose rows lie
+    // back to back: a column past either edge would land in the next or the
+    // previous row.
+    auto src = make_surface(8, 8, 0xF800);
+    light l;
+    l.set_sprite(src.get(), 0, 0, 4, 2, 0, 1);
+    auto dst = make_surface(50, 40, 0);
+    l.target = dst.get();
+    l.plot_light(49, 10, 30, 30, 30, 0, 0, 0);  // columns 47..50
+    EXPECT_EQ(at(dst.get(), 49, 9), 0xF800);
+    EXPECT_EQ(at(dst.get(), 0, 10), 0);
+    EXPECT_EQ(at(dst.get(), 0, 11), 0);
+    l.plot_light(1, 20, 30, 30, 30, 0, 0, 0);  // columns -1..2
+    EXPECT_EQ(at(dst.get(), 0, 20), 0xF800);
+    EXPECT_EQ(at(dst.get(), 49, 18), 0);
+    EXPECT_EQ(at(dst.get(), 49, 19), 0);
+}
+
 TEST_F(Light, KeyedSpritesMatchThePointByPointRule) {
     // A sprite full of key-coloured holes, drawn at positions on and off the
     // target, against the list drawn point by point with the literal formula.
@@ -141,23 +167,28 @@ TEST_F(Light, KeyedSpritesMatchThePointByPointRule) {
             if ((x * 7 + y * 13) % 5 < 2) at(src.get(), x, y) = 0;
     light l;
     l.set_sprite(src.get(), 20, 10, 181, 131, 0, 1);
-    auto got = make_surface(640, 480);
-    fill_random(got.get(), 42);
-    auto want = make_surface(640, 480);
-    std::memcpy(want->pixels, got->pixels, got->pitch * got->h);
-    l.target = got.get();
-    const int spots[][2] = {{320, 240}, {-30, 5}, {630, 470}, {100, -50}, {50, 530}};
-    for (const auto& sp : spots) {
-        l.plot_light(sp[0], sp[1], 20, 25, 10, 15, 5, 30);
-        for (int i = 0; i < l.count; ++i) {
-            const int x = sp[0] + l.x_offsets[i], y = sp[1] + l.y_offsets[i];
-            if (x < 0 || x > 639 || y < 0 || y > 479) continue;
-            const Uint16 c = l.colours[i], d = at(want.get(), x, y);
-            auto ch = [](int cc, int dc, int s, int b) { return std::min(31, cc * s * 34 / 1000 + dc * b * 34 / 1000); };
-            at(want.get(), x, y) = px::pack(ch(px::red(c), px::red(d), 20, 15), ch(px::green(c), px::green(d), 25, 5),
-                                            ch(px::blue(c), px::blue(d), 10, 30));
+    // Uneven weights, then a background weight of 0 in red and blue only.
+    const int weights[][6] = {{20, 25, 10, 15, 5, 30}, {20, 25, 10, 0, 12, 0}};
+    for (const auto& w : weights) {
+        auto got = make_surface(640, 480);
+        fill_random(got.get(), 42);
+        auto want = make_surface(640, 480);
+        std::memcpy(want->pixels, got->pixels, got->pitch * got->h);
+        l.target = got.get();
+        const int spots[][2] = {{320, 240}, {-30, 5}, {630, 470}, {100, -50}, {50, 530}};
+        for (const auto& sp : spots) {
+            l.plot_light(sp[0], sp[1], w[0], w[1], w[2], w[3], w[4], w[5]);
+            for (int i = 0; i < l.count; ++i) {
+                const int x = sp[0] + l.x_offsets[i], y = sp[1] + l.y_offsets[i];
+                if (x < 0 || x > 639 || y < 0 || y > 479) continue;
+                const Uint16 c = l.colours[i], d = at(want.get(), x, y);
+                auto ch = [](int cc, int dc, int s, int b) { return std::min(31, cc * s * 34 / 1000 + dc * b * 34 / 1000); };
+                at(want.get(), x, y) = px::pack(ch(px::red(c), px::red(d), w[0], w[3]),
+                                                ch(px::green(c), px::green(d), w[1], w[4]),
+                                                ch(px::blue(c), px::blue(d), w[2], w[5]));
+            }
         }
+        for (int y = 0; y < 480; ++y)
+            ASSERT_EQ(0, std::memcmp(&at(got.get(), 0, y), &at(want.get(), 0, y), 640 * 2)) << "row " << y << " weights " << w[4];
     }
-    for (int y = 0; y < 480; ++y)
-        ASSERT_EQ(0, std::memcmp(&at(got.get(), 0, y), &at(want.get(), 0, y), 640 * 2)) << "row " << y;
 }
