@@ -105,6 +105,10 @@ async function throttledStep(browser, base, rate) {
   console.log(`${name}: a shown frame reached the canvas ${pct(shownB.ages, 0.5).toFixed(0)} ms (p95 ${pct(shownB.ages, 0.95).toFixed(0)}) ` +
               `before its paint; its music time was read ${pct(shownB.behind, 0.5).toFixed(0)} ms (p95 ${pct(shownB.behind, 0.95).toFixed(0)}) before, ` +
               `against ${period.toFixed(0)} ms between frames drawn`);
+  // A shown frame belongs to the music of one frame ago at most (its own
+  // drawing time) and a little more for the wait to the paint, not two frames.
+  check(pct(shownB.behind, 0.5) < 2 * period,
+        `${name}: a shown frame's music time is read less than two frames before its paint (median ${pct(shownB.behind, 0.5).toFixed(0)} ms)`);
   check(a.audio.state === 'running' && b.audio.state === 'running',
         `${name}: the worklet plays after the run ahead to ${startAt} (${a.audio.state}, ${b.audio.state})`);
   check(Math.abs(ratio - 1) <= 0.01, `${name}: music time within 1 % of the wall clock (x${ratio.toFixed(4)})`);
