@@ -37,23 +37,27 @@ inline long long clamp_arg(long a) { return std::clamp(a, -arg_limit, arg_limit)
 // |s| < 2 and below 2^(e + 15) + 2^12 otherwise: inside the 53 bits of a double.
 inline constexpr long small_arg = 4096;
 
-// du = float(a / den) and dv = float(b / den): both quotients in one packed
-// division, each lane rounded to double and then to float exactly as two
-// scalar divisions would be (plain vector types, so wasm builds it too).
-inline void steps_over(double a, double b, double den, float& du, float& dv) {
-    typedef double pair_d __attribute__((vector_size(16)));
-    typedef float pair_f __attribute__((vector_size(8)));
+typedef double pair_d __attribute__((vector_size(16)));
+typedef float pair_f __attribute__((vector_size(8)));
+typedef int pair_i __attribute__((vector_size(8)));
+typedef std::int64_t pair_l __attribute__((vector_size(16)));
+
+// {float(a / den), float(b / den)}: both quotients in one packed division,
+// each lane rounded to double and then to float exactly as two scalar
+// divisions would be (plain vector types, so wasm builds it too).
+inline pair_f steps_pair(double a, double b, double den) {
     const pair_d num = {a, b};
-    const pair_d q = num / den;
-    const pair_f f = __builtin_convertvector(q, pair_f);
+    return __builtin_convertvector(num / den, pair_f);
+}
+
+inline void steps_over(double a, double b, double den, float& du, float& dv) {
+    const pair_f f = steps_pair(a, b, den);
     du = f[0];
     dv = f[1];
 }
 
 // trunc(a) and trunc(b) of two doubles within +-2^31, in one packed
 // conversion: per lane the same integers as two scalar ones.
-typedef double pair_d __attribute__((vector_size(16)));
-typedef int pair_i __attribute__((vector_size(8)));
 inline pair_i trunc_pair(pair_d ab) { return __builtin_convertvector(ab, pair_i); }
 
 // The first double a walk moving up (`up`) or down from inside trunc's
@@ -75,16 +79,16 @@ inline double row_exit(int w, bool up) {
     return w <= 0 ? static_cast<double>(w) - 1 : towards_zero(w);
 }
 
-// f * 2^40 for a float f that is 0 or of size [2^-10, 2^12), an integer,
-// put together from f's bits: its 24-bit significand shifted by its
-// exponent (a float-to-integer conversion costs a browser several
-// instructions, and the textured scenes make two per span).
-inline std::int64_t times_2_40(float f) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    const int e = static_cast<int>((bits >> 23) & 0xFF);  // 117..138 in that range; 0 for zero
-    const std::int64_t m = e == 0 ? 0 : static_cast<std::int64_t>((bits & 0x7FFFFF) | 0x800000) << (e - 110);
-    return (bits >> 31) != 0 ? -m : m;
+// f * 2^40 per lane for floats f that are 0 or of size [2^-15, 2^13), as
+// integers, without a float-to-integer conversion (a browser spends several
+// instructions on each). Such a product is a multiple of 4 below 2^53 in
+// size; added to 3 * 2^53 it lands exactly in [2^54, 2^55), where doubles
+// lie 4 apart, so the sum's bits less those of 3 * 2^53 are a quarter of it.
+inline pair_l times_2_40(pair_f f) {
+    const pair_d x = __builtin_convertvector(f, pair_d) * 0x1p40 + 0x3p53;
+    pair_l bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return (bits - 0x4358000000000000) * 4;
 }
 
 // Orders the corners by y; x, y, z and the texture coordinates travel together.
@@ -537,9 +541,9 @@ template <class O, class Px>
             // from lu (|bias| < 0.02): u stays between lu and ru, never
             // negative, so the shift truncates toward zero and no texel
             // lies past max(lu, ru), max(lv, rv).
-            float du, dv;
-            steps_over(static_cast<double>(ru - lu), static_cast<double>(rv - lv), den, du, dv);
-            const std::int64_t du_fx = times_2_40(du), dv_fx = times_2_40(dv);
+            const pair_l d_fx =
+                times_2_40(steps_pair(static_cast<double>(ru - lu), static_cast<double>(rv - lv), den));
+            const std::int64_t du_fx = d_fx[0], dv_fx = d_fx[1];
             auto next = [u = static_cast<std::int64_t>(lu) << 40, v = static_cast<std::int64_t>(lv) << 40, du_fx,
                          dv_fx]() mutable {
                 const coord c{static_cast<int>(u >> 40), static_cast<int>(v >> 40)};

@@ -347,13 +347,20 @@ TEST(R3dRaster, RowExitIsTheFirstValueOutsideTheRow) {
         }
 }
 
-// A span's texture steps in 24.40 fixed point, from the float's bits: equal
-// to the product in doubles for zero, both signs, both ends of the range
-// and the float next to each end.
+// A span's texture steps in 24.40 fixed point, without a conversion: per
+// lane equal to the product in doubles for zero, both signs, both ends of
+// the range and the float next to each end, each lane on its own.
 TEST(R3dRaster, SpanStepsInFixedPointAreExact) {
-    for (float f : {0.0f, -0.0f, 0x1p-10f, std::nextafter(0x1p-10f, 1.0f), 1.0f / 640.02f, 0.75f, 1.0f, 3.1f,
-                    std::nextafter(4096.0f, 0.0f), 4095.0f / 0.98f}) {
-        for (float g : {f, -f})
-            EXPECT_EQ(raster::times_2_40(g), static_cast<std::int64_t>(static_cast<double>(g) * 0x1p40)) << g;
+    for (float f : {0.0f, -0.0f, 0x1p-15f, std::nextafter(0x1p-15f, 1.0f), 0x1p-10f, 1.0f / 640.02f, 0.75f, 1.0f,
+                    3.1f, 4095.0f / 0.98f, std::nextafter(8192.0f, 0.0f)}) {
+        for (float g : {f, -f}) {
+            const raster::pair_l p = raster::times_2_40(raster::pair_f{g, 1.5f});
+            const raster::pair_l q = raster::times_2_40(raster::pair_f{-3.25f, g});
+            const auto want = static_cast<std::int64_t>(static_cast<double>(g) * 0x1p40);
+            EXPECT_EQ(p[0], want) << g;
+            EXPECT_EQ(q[1], want) << g;
+            EXPECT_EQ(p[1], static_cast<std::int64_t>(1.5 * 0x1p40)) << g;
+            EXPECT_EQ(q[0], static_cast<std::int64_t>(-3.25 * 0x1p40)) << g;
+        }
     }
 }
