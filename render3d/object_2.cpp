@@ -11,13 +11,9 @@
 #include "raster_core.h"
 
 object_2::object_2() {
-    tables_ = new int[6 * scan_rows]();
-    left_x = tables_;
-    right_x = tables_ + scan_rows;
-    left_u = tables_ + 2 * scan_rows;
-    left_v = tables_ + 3 * scan_rows;
-    right_u = tables_ + 4 * scan_rows;
-    right_v = tables_ + 5 * scan_rows;
+    tables_ = new span_end[2 * scan_rows]();
+    left = tables_;
+    right = tables_ + scan_rows;
 }
 
 object_2::~object_2() {
@@ -55,13 +51,12 @@ void object_2::sort_verts() { raster::sort_corners(*this); }
 
 void object_2::calc_vector_left(long x1, long y1, long, long x2, long y2, long, long u_start,
                                 long v_start, long u_end, long v_end) {
-    raster::walk_edge(*this, left_x, left_u, left_v, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
+    raster::walk_edge(*this, left, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
 }
 
 void object_2::calc_vector_right(long x1, long y1, long, long x2, long y2, long, long u_start,
                                  long v_start, long u_end, long v_end) {
-    raster::walk_edge(*this, right_x, right_u, right_v, x1, y1, x2, y2, u_start, v_start, u_end,
-                      v_end);
+    raster::walk_edge(*this, right, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
 }
 
 void object_2::plot_wire(long x1, long y1, long x2, long y2) {
@@ -162,7 +157,7 @@ void object_2::show(int mode, int vertex_set, int tex_set) {
             y_top = p0.y;
             y_bottom = p2.y;
             raster::walk_face(*this);
-            // du = (right_u - left_u) / ((span_x1 - span_x0) - 0.0001)
+            // du = (right u - left u) / ((span_x1 - span_x0) - 0.0001)
             raster::spans(*this, -0.0001, has_tex ? w : 0, h, px);
         }
     }

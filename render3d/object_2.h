@@ -23,12 +23,8 @@ public:
     int y_top = 0, y_bottom = 0;
     tex_coord t0{}, t1{}, t2{};
     int span_x = 0, span_y = 0, swap_tmp = 0;
-    int* left_x = nullptr;
-    int* right_x = nullptr;
-    int* left_u = nullptr;
-    int* left_v = nullptr;
-    int* right_u = nullptr;
-    int* right_v = nullptr;
+    span_end* left = nullptr;   // per row: span start
+    span_end* right = nullptr;  // per row: span end (exclusive)
     int span_x0 = 0, span_x1 = 0;
     Uint16* dst_pixels = nullptr;
     int dst_pitch = 0;
@@ -64,6 +60,6 @@ public:
     void plot_wire(long x1, long y1, long x2, long y2);
 
 private:
-    int* tables_ = nullptr;
+    span_end* tables_ = nullptr;
     void free_arrays();
 };

@@ -91,13 +91,12 @@ void object::sort_verts() { raster::sort_corners(*this); }
 
 void object::calc_vector_left(long x1, long y1, long, long x2, long y2, long, long u_start,
                               long v_start, long u_end, long v_end) {
-    raster::walk_edge(*this, left_x, left_u, left_v, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
+    raster::walk_edge(*this, left, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
 }
 
 void object::calc_vector_right(long x1, long y1, long, long x2, long y2, long, long u_start,
                                long v_start, long u_end, long v_end) {
-    raster::walk_edge(*this, right_x, right_u, right_v, x1, y1, x2, y2, u_start, v_start, u_end,
-                      v_end);
+    raster::walk_edge(*this, right, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
 }
 
 void object::plot_wire(long x1, long y1, long x2, long y2) {
