@@ -499,23 +499,24 @@ template <class O, class Px>
     Px px = pixels;
     const int y0 = std::max(o.y_top, 0);
     const int y1 = std::min(o.y_bottom, rows);
-    // The tables, the row and the span ends live in locals while the rows
+    // The tables and the last drawn row's end live in locals while the rows
     // run (the pixel stores cannot then force them to be reloaded) and are
-    // left in o as the loop ends.
+    // left in o as the loop ends, with the last row's span ends.
     span_end *lt = o.left, *rt = o.right;
-    int x0 = o.span_x0, x1 = o.span_x1, last_x = o.span_x;
+    int last_x = o.span_x;
     int y = y0;
-    for (; y < y1; ++y) {
+    // rows from h on draw nothing: there only the exchanges happen
+    const int yd = std::min(y1, std::max(h, y0));
+    for (; y < yd; ++y) {
         span_end l = lt[y], r = rt[y];
         if (l.x > r.x) {
             std::swap(lt, rt);
             std::swap(l, r);
         }
-        x0 = l.x;
-        x1 = r.x;
+        const int x0 = l.x, x1 = r.x;
         const int xa = std::max(x0, 0);
         const int xb = std::min(x1, w);
-        if (xa >= xb || y >= h) continue;
+        if (xa >= xb) continue;
         const int lu = l.u, lv = l.v, ru = r.u, rv = r.v;
         px.row(y);
         last_x = xb;
@@ -552,9 +553,12 @@ template <class O, class Px>
         }
         general_span(px, den, x0, xa, xb, lu, lv, ru, rv);
     }
+    for (; y < y1; ++y)
+        if (lt[y].x > rt[y].x) std::swap(lt, rt);
     o.span_y = y;
     o.left = lt, o.right = rt;
-    o.span_x0 = x0, o.span_x1 = x1, o.span_x = last_x;
+    if (y0 < y1) o.span_x0 = lt[y1 - 1].x, o.span_x1 = rt[y1 - 1].x;
+    o.span_x = last_x;
 }
 
 }  // namespace raster
