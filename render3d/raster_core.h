@@ -436,11 +436,14 @@ void line(O& o, long ax1, long ay1, long ax2, long ay2, int w, int h) {
 
 // One span whose ends or texture coordinates fall outside the common case
 // of spans(): u, v stepped in 32.32 fixed point, plain doubles or exact
-// sums, whichever holds every sum exactly. Kept out of line so the common
-// case's loop stays small.
+// sums, whichever holds every sum exactly. Kept out of line (with its own
+// copy of the pixel writer, set to row y) so the common case's loop stays
+// small and its writer can live in registers.
 template <class Px>
-[[gnu::noinline]] void general_span(Px px, double den, long long x0, long long xa, long long xb, long long lu,
-                                    long long lv, long long ru, long long rv) {
+[[gnu::noinline]] void general_span(const Px& pixels, int y, double den, long long x0, long long xa, long long xb,
+                                    long long lu, long long lv, long long ru, long long rv) {
+    Px px = pixels;
+    px.row(y);
     float du, dv;
     steps_over(static_cast<double>(ru - lu), static_cast<double>(rv - lv), den, du, dv);
     const long long skip = xa - x0;
@@ -551,7 +554,7 @@ template <class O, class Px>
                 px.template span<false>(xa, xb, next);
             continue;
         }
-        general_span(px, den, x0, xa, xb, lu, lv, ru, rv);
+        general_span(pixels, y, den, x0, xa, xb, lu, lv, ru, rv);
     }
     for (; y < y1; ++y)
         if (lt[y].x > rt[y].x) std::swap(lt, rt);
