@@ -76,12 +76,11 @@ struct room_px {
     int k;
     int umax, vmax;
     const cross_fade& mix;  // weights k and 30 - k
+    const Uint16* const* tex_rows;  // the texture's rows 0..vmax
     Uint16* drow = nullptr;
-    // the target and the texture, taken from o once
+    // the target, taken from o once
     Uint16* dst_pixels = o.dst_pixels;
     std::ptrdiff_t dst_pitch = o.dst_pitch;
-    const Uint16* tex_pixels = o.tex_pixels;
-    std::ptrdiff_t tex_pitch = o.tex_pitch;
 
     void row(int y) { drow = dst_pixels + y * dst_pitch; }
     // Whether texels up to (mu, mv), both >= 0, need no clamping.
@@ -89,14 +88,12 @@ struct room_px {
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
         Uint16* const dr = drow + xb;
-        const Uint16* const tex = tex_pixels;
-        const std::ptrdiff_t pitch = tex_pitch;
+        const Uint16* const* const tex = tex_rows;
         const cross_fade& m = mix;
         const int kk = k;
         for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
             const raster::coord c = next();
-            const Uint16 s = Inside ? tex[c.v * pitch + c.u]
-                                    : tex[std::clamp(c.v, 0, vmax) * pitch + std::clamp(c.u, 0, umax)];
+            const Uint16 s = Inside ? tex[c.v][c.u] : tex[std::clamp(c.v, 0, vmax)][std::clamp(c.u, 0, umax)];
             if (s == key) continue;
             dr[i] = kk == 0 ? s : m(s, dr[i]);
         }
@@ -126,7 +123,13 @@ void object_2::show(int mode, int vertex_set, int tex_set) {
     const int k = std::clamp(transp, 0, 30);
     cross_fade mix;  // filled only when faces will blend
     if (mode == 3 && has_tex && k != 0) mix.set(k, k, k, 30 - k, 30 - k, 30 - k);
-    room_px px{*this, transp_col, k, has_tex ? tex_surface->w - 1 : 0, has_tex ? tex_surface->h - 1 : 0, mix};
+    // The texture's row starts: a texel costs a load, not a multiply.
+    tex_rows_.clear();
+    if (mode == 3 && has_tex)
+        for (int r = 0; r < tex_surface->h; ++r)
+            tex_rows_.push_back(tex_pixels + static_cast<std::ptrdiff_t>(r) * tex_pitch);
+    room_px px{*this, transp_col, k, has_tex ? tex_surface->w - 1 : 0, has_tex ? tex_surface->h - 1 : 0, mix,
+               tex_rows_.data()};
     auto dot = [this, w, h](int x, int y, Uint16 c) {
         if (x >= 0 && x < w && y >= 0 && y < h)
             dst_pixels[static_cast<std::ptrdiff_t>(y) * dst_pitch + x] = c;

@@ -5,6 +5,8 @@
 
 #include <SDL.h>
 
+#include <vector>
+
 #include "object.h"
 
 struct face_2 {
@@ -61,5 +63,6 @@ public:
 
 private:
     span_end* tables_ = nullptr;
+    std::vector<const Uint16*> tex_rows_;  // during show: the texture's row starts
     void free_arrays();
 };
