@@ -158,6 +158,20 @@ TEST(R3dRaster, FilledFacesSkipLastRowAndRightColumnAndOffScreenFaces) {
     set_faces(u.o, {{corner{10, 50, 0, 0}, corner{300, 50, 0, 0}, corner{100, 50, 0, 0}}});
     u.o.show(3, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(u.count_row(50), 0);
+    // a target 200 rows high: the same face draws the same rows 0..199 and
+    // neither draws nor stores a depth from row 200 on
+    SDL_Surface* low = SDL_CreateRGBSurface(0, 640, 200, 16, 0, 0, 0, 0);
+    SDL_FillRect(low, nullptr, 0);
+    dest_surface = low;
+    clear_z_buffer();
+    set_faces(u.o, {{corner{0, 0, 0, 0}, corner{400, 0, 400, 0}, corner{200, 479, 200, 479}}});
+    u.o.show(3, 0, 0, 0, 0, 0, 0);
+    for (int y = 0; y < 200; y += 199)
+        for (int x = 0; x < 640; ++x) ASSERT_EQ(*r3d_pixel(low, x, y), s.at(x, y)) << x << ", " << y;
+    EXPECT_EQ(z_buffer[199 * 640 + 200], -3000);
+    EXPECT_EQ(std::count(z_buffer + 200 * 640, z_buffer + z_buffer_size, z_buffer_far), z_buffer_size - 200 * 640);
+    dest_surface = u.dst;
+    SDL_FreeSurface(low);
     // bad set numbers are rejected
     u.o.show(3, 3, 0, 0, 0, 0, 0);
     u.o.show(3, 0, 2, 0, 0, 0, 0);
