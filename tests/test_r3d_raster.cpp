@@ -169,6 +169,7 @@ TEST(R3dRaster, FilledFacesSkipLastRowAndRightColumnAndOffScreenFaces) {
     for (int y = 0; y < 200; y += 199)
         for (int x = 0; x < 640; ++x) ASSERT_EQ(*r3d_pixel(low, x, y), s.at(x, y)) << x << ", " << y;
     EXPECT_EQ(z_buffer[199 * 640 + 200], -3000);
+    EXPECT_EQ(u.o.span_y, 479);  // the rows below the target are passed over up to the face's last
     EXPECT_EQ(std::count(z_buffer + 200 * 640, z_buffer + z_buffer_size, z_buffer_far), z_buffer_size - 200 * 640);
     dest_surface = u.dst;
     SDL_FreeSurface(low);
