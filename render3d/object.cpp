@@ -9,17 +9,12 @@
 #include "globals.h"
 
 object::object() {
-    tables_ = new int[6 * scan_rows];
-    left_x = tables_;
-    right_x = tables_ + scan_rows;
-    left_u = tables_ + 2 * scan_rows;
-    left_v = tables_ + 3 * scan_rows;
-    right_u = tables_ + 4 * scan_rows;
-    right_v = tables_ + 5 * scan_rows;
-    std::fill_n(tables_, 6 * scan_rows, 0);
+    tables_ = new span_end[2 * scan_rows];
+    left = tables_;
+    right = tables_ + scan_rows;
     for (row_counter = 0; row_counter < scan_rows; ++row_counter) {
-        left_x[row_counter] = 640;
-        right_x[row_counter] = 0;
+        left[row_counter] = span_end{640, 0, 0};
+        right[row_counter] = span_end{0, 0, 0};
     }
 }
 

@@ -21,6 +21,13 @@ struct tex_coord {
     int u, v;  // texture pixels
 };
 
+// One end of a row's span in the scan-line tables: its column and the
+// texel there.
+struct span_end {
+    int x;     // column (the left end's is the first drawn, the right end's the first past)
+    int u, v;  // texel column and row
+};
+
 struct screen_point {
     int x, y;  // pixels
     int z;     // integer depth of the projection (larger is nearer)
@@ -38,12 +45,8 @@ public:
     tex_coord t0{}, t1{}, t2{};             // current triangle's texture coordinates
     float rot[9] = {};                      // x, y, z of the three corners being rotated
     int span_x = 0, span_y = 0, swap_tmp = 0;
-    int* left_x = nullptr;                  // per row: span start
-    int* right_x = nullptr;                 // per row: span end (exclusive)
-    int* left_u = nullptr;
-    int* left_v = nullptr;
-    int* right_u = nullptr;
-    int* right_v = nullptr;
+    span_end* left = nullptr;               // per row: span start
+    span_end* right = nullptr;              // per row: span end (exclusive)
     int span_x0 = 0, span_x1 = 0;
     Uint16* dst_pixels = nullptr;           // valid while show runs
     int dst_pitch = 0;                      // in pixels
@@ -62,7 +65,7 @@ public:
     Uint16 dst_pixel = 0, dst_red = 0, dst_green = 0, dst_blue = 0;
     Uint16 tex_pixel = 0, tex_red = 0, tex_green = 0, tex_blue = 0;
 
-    // Blank 640 x 480 texture, scan-line tables with left_x = 640, right_x = 0.
+    // Blank 640 x 480 texture, scan-line tables with left x = 640, right x = 0.
     object();
     ~object();
     object(const object&) = delete;
@@ -101,7 +104,7 @@ public:
     screen_point project(const vertex& v) const;
 
 private:
-    int* tables_ = nullptr;  // storage of the six scan-line tables
+    span_end* tables_ = nullptr;  // storage of both scan-line tables
     screen_point* proj_ = nullptr;  // per vertex: its projection during show
     unsigned char* named_ = nullptr;  // per vertex: named by a face (rotate)
     void free_arrays();

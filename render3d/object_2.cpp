@@ -11,13 +11,9 @@
 #include "raster_core.h"
 
 object_2::object_2() {
-    tables_ = new int[6 * scan_rows]();
-    left_x = tables_;
-    right_x = tables_ + scan_rows;
-    left_u = tables_ + 2 * scan_rows;
-    left_v = tables_ + 3 * scan_rows;
-    right_u = tables_ + 4 * scan_rows;
-    right_v = tables_ + 5 * scan_rows;
+    tables_ = new span_end[2 * scan_rows]();
+    left = tables_;
+    right = tables_ + scan_rows;
 }
 
 object_2::~object_2() {
@@ -55,13 +51,12 @@ void object_2::sort_verts() { raster::sort_corners(*this); }
 
 void object_2::calc_vector_left(long x1, long y1, long, long x2, long y2, long, long u_start,
                                 long v_start, long u_end, long v_end) {
-    raster::walk_edge(*this, left_x, left_u, left_v, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
+    raster::walk_edge(*this, left, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
 }
 
 void object_2::calc_vector_right(long x1, long y1, long, long x2, long y2, long, long u_start,
                                  long v_start, long u_end, long v_end) {
-    raster::walk_edge(*this, right_x, right_u, right_v, x1, y1, x2, y2, u_start, v_start, u_end,
-                      v_end);
+    raster::walk_edge(*this, right, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
 }
 
 void object_2::plot_wire(long x1, long y1, long x2, long y2) {
@@ -81,12 +76,11 @@ struct room_px {
     int k;
     int umax, vmax;
     const cross_fade& mix;  // weights k and 30 - k
+    const Uint16* const* tex_rows;  // the texture's rows 0..vmax
     Uint16* drow = nullptr;
-    // the target and the texture, taken from o once
+    // the target, taken from o once
     Uint16* dst_pixels = o.dst_pixels;
     std::ptrdiff_t dst_pitch = o.dst_pitch;
-    const Uint16* tex_pixels = o.tex_pixels;
-    std::ptrdiff_t tex_pitch = o.tex_pitch;
 
     void row(int y) { drow = dst_pixels + y * dst_pitch; }
     // Whether texels up to (mu, mv), both >= 0, need no clamping.
@@ -94,14 +88,12 @@ struct room_px {
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
         Uint16* const dr = drow + xb;
-        const Uint16* const tex = tex_pixels;
-        const std::ptrdiff_t pitch = tex_pitch;
+        const Uint16* const* const tex = tex_rows;
         const cross_fade& m = mix;
         const int kk = k;
         for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
             const raster::coord c = next();
-            const Uint16 s = Inside ? tex[c.v * pitch + c.u]
-                                    : tex[std::clamp(c.v, 0, vmax) * pitch + std::clamp(c.u, 0, umax)];
+            const Uint16 s = Inside ? tex[c.v][c.u] : tex[std::clamp(c.v, 0, vmax)][std::clamp(c.u, 0, umax)];
             if (s == key) continue;
             dr[i] = kk == 0 ? s : m(s, dr[i]);
         }
@@ -131,7 +123,13 @@ void object_2::show(int mode, int vertex_set, int tex_set) {
     const int k = std::clamp(transp, 0, 30);
     cross_fade mix;  // filled only when faces will blend
     if (mode == 3 && has_tex && k != 0) mix.set(k, k, k, 30 - k, 30 - k, 30 - k);
-    room_px px{*this, transp_col, k, has_tex ? tex_surface->w - 1 : 0, has_tex ? tex_surface->h - 1 : 0, mix};
+    // The texture's row starts: a texel costs a load, not a multiply.
+    tex_rows_.clear();
+    if (mode == 3 && has_tex)
+        for (int r = 0; r < tex_surface->h; ++r)
+            tex_rows_.push_back(tex_pixels + static_cast<std::ptrdiff_t>(r) * tex_pitch);
+    room_px px{*this, transp_col, k, has_tex ? tex_surface->w - 1 : 0, has_tex ? tex_surface->h - 1 : 0, mix,
+               tex_rows_.data()};
     auto dot = [this, w, h](int x, int y, Uint16 c) {
         if (x >= 0 && x < w && y >= 0 && y < h)
             dst_pixels[static_cast<std::ptrdiff_t>(y) * dst_pitch + x] = c;
@@ -162,7 +160,7 @@ void object_2::show(int mode, int vertex_set, int tex_set) {
             y_top = p0.y;
             y_bottom = p2.y;
             raster::walk_face(*this);
-            // du = (right_u - left_u) / ((span_x1 - span_x0) - 0.0001)
+            // du = (right u - left u) / ((span_x1 - span_x0) - 0.0001)
             raster::spans(*this, -0.0001, has_tex ? w : 0, h, px);
         }
     }

@@ -5,6 +5,8 @@
 
 #include <SDL.h>
 
+#include <vector>
+
 #include "object.h"
 
 struct face_2 {
@@ -23,12 +25,8 @@ public:
     int y_top = 0, y_bottom = 0;
     tex_coord t0{}, t1{}, t2{};
     int span_x = 0, span_y = 0, swap_tmp = 0;
-    int* left_x = nullptr;
-    int* right_x = nullptr;
-    int* left_u = nullptr;
-    int* left_v = nullptr;
-    int* right_u = nullptr;
-    int* right_v = nullptr;
+    span_end* left = nullptr;   // per row: span start
+    span_end* right = nullptr;  // per row: span end (exclusive)
     int span_x0 = 0, span_x1 = 0;
     Uint16* dst_pixels = nullptr;
     int dst_pitch = 0;
@@ -64,6 +62,7 @@ public:
     void plot_wire(long x1, long y1, long x2, long y2);
 
 private:
-    int* tables_ = nullptr;
+    span_end* tables_ = nullptr;
+    std::vector<const Uint16*> tex_rows_;  // during show: the texture's row starts
     void free_arrays();
 };

@@ -37,23 +37,27 @@ inline long long clamp_arg(long a) { return std::clamp(a, -arg_limit, arg_limit)
 // |s| < 2 and below 2^(e + 15) + 2^12 otherwise: inside the 53 bits of a double.
 inline constexpr long small_arg = 4096;
 
-// du = float(a / den) and dv = float(b / den): both quotients in one packed
-// division, each lane rounded to double and then to float exactly as two
-// scalar divisions would be (plain vector types, so wasm builds it too).
-inline void steps_over(double a, double b, double den, float& du, float& dv) {
-    typedef double pair_d __attribute__((vector_size(16)));
-    typedef float pair_f __attribute__((vector_size(8)));
+typedef double pair_d __attribute__((vector_size(16)));
+typedef float pair_f __attribute__((vector_size(8)));
+typedef int pair_i __attribute__((vector_size(8)));
+typedef std::int64_t pair_l __attribute__((vector_size(16)));
+
+// {float(a / den), float(b / den)}: both quotients in one packed division,
+// each lane rounded to double and then to float exactly as two scalar
+// divisions would be (plain vector types, so wasm builds it too).
+inline pair_f steps_pair(double a, double b, double den) {
     const pair_d num = {a, b};
-    const pair_d q = num / den;
-    const pair_f f = __builtin_convertvector(q, pair_f);
+    return __builtin_convertvector(num / den, pair_f);
+}
+
+inline void steps_over(double a, double b, double den, float& du, float& dv) {
+    const pair_f f = steps_pair(a, b, den);
     du = f[0];
     dv = f[1];
 }
 
 // trunc(a) and trunc(b) of two doubles within +-2^31, in one packed
 // conversion: per lane the same integers as two scalar ones.
-typedef double pair_d __attribute__((vector_size(16)));
-typedef int pair_i __attribute__((vector_size(8)));
 inline pair_i trunc_pair(pair_d ab) { return __builtin_convertvector(ab, pair_i); }
 
 // The first double a walk moving up (`up`) or down from inside trunc's
@@ -75,16 +79,16 @@ inline double row_exit(int w, bool up) {
     return w <= 0 ? static_cast<double>(w) - 1 : towards_zero(w);
 }
 
-// f * 2^40 for a float f that is 0 or of size [2^-10, 2^12), an integer,
-// put together from f's bits: its 24-bit significand shifted by its
-// exponent (a float-to-integer conversion costs a browser several
-// instructions, and the textured scenes make two per span).
-inline std::int64_t times_2_40(float f) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    const int e = static_cast<int>((bits >> 23) & 0xFF);  // 117..138 in that range; 0 for zero
-    const std::int64_t m = e == 0 ? 0 : static_cast<std::int64_t>((bits & 0x7FFFFF) | 0x800000) << (e - 110);
-    return (bits >> 31) != 0 ? -m : m;
+// f * 2^40 per lane for floats f that are 0 or of size [2^-15, 2^13), as
+// integers, without a float-to-integer conversion (a browser spends several
+// instructions on each). Such a product is a multiple of 4 below 2^53 in
+// size; added to 3 * 2^53 it lands exactly in [2^54, 2^55), where doubles
+// lie 4 apart, so the sum's bits less those of 3 * 2^53 are a quarter of it.
+inline pair_l times_2_40(pair_f f) {
+    const pair_d x = __builtin_convertvector(f, pair_d) * 0x1p40 + 0x3p53;
+    pair_l bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return (bits - 0x4358000000000000) * 4;
 }
 
 // Orders the corners by y; x, y, z and the texture coordinates travel together.
@@ -146,22 +150,20 @@ inline long long acc_trunc(i128 a) { return fx_trunc(a); }
 inline long long acc_trunc(double a) { return static_cast<long long>(a); }
 
 template <class O, class Acc>
-inline void edge_row(O& o, int* tx, int* tu, int* tv, long long r, long long x, Acc u, Acc v) {
+inline void edge_row(O& o, span_end* t, long long r, long long x, Acc u, Acc v) {
     if (r > rows - 1) {
         o.y_bottom = rows - 1;
     } else if (r < 0) {
         o.y_top = 0;
     } else {
-        tx[r] = static_cast<int>(x);
-        tu[r] = static_cast<int>(acc_trunc(u));
-        tv[r] = static_cast<int>(acc_trunc(v));
+        t[r] = span_end{static_cast<int>(x), static_cast<int>(acc_trunc(u)), static_cast<int>(acc_trunc(v))};
     }
 }
 
 // The walk proper, its arguments already clamped; `small` tells whether
 // they all lie within +-small_arg (then only the plain double walks run).
 template <bool small, class O>
-void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long y1, long long x2, long long y2,
+void walk_edge_clamped(O& o, span_end* t, long long x1, long long y1, long long x2, long long y2,
                        long long us, long long vs, long long ue, long long ve) {
     const long long dx = x2 - x1, dy = y2 - y1;
     // m = dy / (dx + 0.00001) as a float
@@ -208,15 +210,13 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
             const pair_d uv0 = {static_cast<double>(u0), static_cast<double>(v0)}, duv = {su, sv};
             auto write_row = [&](int row, long long j) {
                 const double k = static_cast<double>(j);
-                const pair_i t = trunc_pair(uv0 + k * duv);
+                const pair_i uv = trunc_pair(uv0 + k * duv);
                 if (row > rows - 1) {
                     o.y_bottom = rows - 1;
                 } else if (row < 0) {
                     o.y_top = 0;
                 } else {
-                    tx[row] = static_cast<int>(xs + j);
-                    tu[row] = t[0];
-                    tv[row] = t[1];
+                    t[row] = span_end{static_cast<int>(xs + j), uv[0], uv[1]};
                 }
             };
             int wy = static_cast<int>(r0);
@@ -251,7 +251,7 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
             i128 a = a0, ua = ua0, va = va0;
             for (long long j = 0; j < count; ++j) {
                 o.walk_y = static_cast<int>(fx_trunc(a));
-                edge_row(o, tx, tu, tv, o.walk_y, xs + j, ua, va);
+                edge_row(o, t, o.walk_y, xs + j, ua, va);
                 a += mf, ua += suf, va += svf;
             }
             return;
@@ -279,7 +279,7 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
             }
             const i128 a = a0 + static_cast<i128>(j) * mf;
             if (fx_trunc(a) != r) continue;
-            edge_row(o, tx, tu, tv, r, xs + j, ua0 + static_cast<i128>(j) * suf,
+            edge_row(o, t, r, xs + j, ua0 + static_cast<i128>(j) * suf,
                      va0 + static_cast<i128>(j) * svf);
         }
         o.walk_y = static_cast<int>(r_last);
@@ -321,10 +321,8 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
         for (long long j = j0; j <= j1; ++j) {
             const long long r = y1 + j;
             wx = static_cast<int>(a);
-            tx[r] = wx;
-            const pair_i t = trunc_pair(uv);
-            tu[r] = t[0];
-            tv[r] = t[1];
+            const pair_i tuv = trunc_pair(uv);
+            t[r] = span_end{wx, tuv[0], tuv[1]};
             a += dn;
             uv += duv;
         }
@@ -337,25 +335,25 @@ void walk_edge_clamped(O& o, int* tx, int* tu, int* tv, long long x1, long long 
     i128 va = fx_from_int(vs) + static_cast<i128>(j0) * svf;
     for (long long j = j0; j <= j1; ++j) {
         o.walk_x = static_cast<int>(fx_trunc(a));
-        edge_row(o, tx, tu, tv, y1 + j, o.walk_x, ua, va);
+        edge_row(o, t, y1 + j, o.walk_x, ua, va);
         a += nf, ua += suf, va += svf;
     }
 }
 
 // Walks the edge (x1, y1) -> (x2, y2) carrying (us, vs) -> (ue, ve) into the
-// tables tx, tu, tv. Accumulators are exact (see exact.h): on every edge
+// table t. Accumulators are exact (see exact.h): on every edge
 // whose ends lie on the screen they equal double-precision accumulators.
 template <class O>
-inline void walk_edge(O& o, int* tx, int* tu, int* tv, long ax1, long ay1, long ax2, long ay2, long aus,
+inline void walk_edge(O& o, span_end* t, long ax1, long ay1, long ax2, long ay2, long aus,
                       long avs, long aue, long ave) {
     // All eight within +-small_arg: shifted up by small_arg (unsigned, so a
     // value below -small_arg wraps to a huge one) none exceeds 2 * small_arg.
     auto up = [](long a) { return static_cast<unsigned long>(a) + static_cast<unsigned long>(small_arg); };
     const unsigned long top = std::max({up(ax1), up(ay1), up(ax2), up(ay2), up(aus), up(avs), up(aue), up(ave)});
     if (top <= 2 * static_cast<unsigned long>(small_arg))
-        walk_edge_clamped<true>(o, tx, tu, tv, ax1, ay1, ax2, ay2, aus, avs, aue, ave);
+        walk_edge_clamped<true>(o, t, ax1, ay1, ax2, ay2, aus, avs, aue, ave);
     else
-        walk_edge_clamped<false>(o, tx, tu, tv, clamp_arg(ax1), clamp_arg(ay1), clamp_arg(ax2), clamp_arg(ay2),
+        walk_edge_clamped<false>(o, t, clamp_arg(ax1), clamp_arg(ay1), clamp_arg(ax2), clamp_arg(ay2),
                                  clamp_arg(aus), clamp_arg(avs), clamp_arg(aue), clamp_arg(ave));
 }
 
@@ -369,11 +367,11 @@ void walk_face(O& o) {
     const unsigned any = off(o.p0.x) | off(o.p0.y) | off(o.p1.x) | off(o.p1.y) | off(o.p2.x) | off(o.p2.y) |
                          off(o.t0.u) | off(o.t0.v) | off(o.t1.u) | off(o.t1.v) | off(o.t2.u) | off(o.t2.v);
     if ((any & ~static_cast<unsigned>(2 * small_arg - 1)) == 0) {
-        walk_edge_clamped<true>(o, o.left_x, o.left_u, o.left_v, o.p0.x, o.p0.y, o.p1.x, o.p1.y, o.t0.u, o.t0.v,
+        walk_edge_clamped<true>(o, o.left, o.p0.x, o.p0.y, o.p1.x, o.p1.y, o.t0.u, o.t0.v,
                                 o.t1.u, o.t1.v);
-        walk_edge_clamped<true>(o, o.left_x, o.left_u, o.left_v, o.p1.x, o.p1.y, o.p2.x, o.p2.y, o.t1.u, o.t1.v,
+        walk_edge_clamped<true>(o, o.left, o.p1.x, o.p1.y, o.p2.x, o.p2.y, o.t1.u, o.t1.v,
                                 o.t2.u, o.t2.v);
-        walk_edge_clamped<true>(o, o.right_x, o.right_u, o.right_v, o.p0.x, o.p0.y, o.p2.x, o.p2.y, o.t0.u,
+        walk_edge_clamped<true>(o, o.right, o.p0.x, o.p0.y, o.p2.x, o.p2.y, o.t0.u,
                                 o.t0.v, o.t2.u, o.t2.v);
         return;
     }
@@ -438,11 +436,14 @@ void line(O& o, long ax1, long ay1, long ax2, long ay2, int w, int h) {
 
 // One span whose ends or texture coordinates fall outside the common case
 // of spans(): u, v stepped in 32.32 fixed point, plain doubles or exact
-// sums, whichever holds every sum exactly. Kept out of line so the common
-// case's loop stays small.
+// sums, whichever holds every sum exactly. Kept out of line (with its own
+// copy of the pixel writer, set to row y) so the common case's loop stays
+// small and its writer can live in registers.
 template <class Px>
-[[gnu::noinline]] void general_span(Px px, double den, long long x0, long long xa, long long xb, long long lu,
-                                    long long lv, long long ru, long long rv) {
+[[gnu::noinline]] void general_span(const Px& pixels, int y, double den, long long x0, long long xa, long long xb,
+                                    long long lu, long long lv, long long ru, long long rv) {
+    Px px = pixels;
+    px.row(y);
     float du, dv;
     steps_over(static_cast<double>(ru - lu), static_cast<double>(rv - lv), den, du, dv);
     const long long skip = xa - x0;
@@ -490,7 +491,7 @@ template <class Px>
 // the left and right tables where a row's left end lies right of its right
 // end (the exchange persists), then columns span_x0 .. span_x1 - 1 of each
 // row clipped to 0..w-1 (rows past h draw nothing), with u, v stepped by du, dv from the left end:
-//   du = (right_u - left_u) / ((span_x1 - span_x0) + span_bias) as a float.
+//   du = (right u - left u) / ((span_x1 - span_x0) + span_bias) as a float.
 // `px` gets row(y), then span(xa, xb, next) where next() yields trunc(u),
 // trunc(v) of each column in turn (from fixed, double or exact sums);
 // span<true> is used only where px.inside(umax, vmax) said that every
@@ -501,24 +502,25 @@ template <class O, class Px>
     Px px = pixels;
     const int y0 = std::max(o.y_top, 0);
     const int y1 = std::min(o.y_bottom, rows);
-    // The tables, the row and the span ends live in locals while the rows
+    // The tables and the last drawn row's end live in locals while the rows
     // run (the pixel stores cannot then force them to be reloaded) and are
-    // left in o as the loop ends.
-    int *lx = o.left_x, *rx = o.right_x, *lut = o.left_u, *rut = o.right_u, *lvt = o.left_v, *rvt = o.right_v;
-    int x0 = o.span_x0, x1 = o.span_x1, last_x = o.span_x;
+    // left in o as the loop ends, with the last row's span ends.
+    span_end *lt = o.left, *rt = o.right;
+    int last_x = o.span_x;
     int y = y0;
-    for (; y < y1; ++y) {
-        if (lx[y] > rx[y]) {
-            std::swap(lx, rx);
-            std::swap(lut, rut);
-            std::swap(lvt, rvt);
+    // rows from h on draw nothing: there only the exchanges happen
+    const int yd = std::min(y1, std::max(h, y0));
+    for (; y < yd; ++y) {
+        span_end l = lt[y], r = rt[y];
+        if (l.x > r.x) {
+            std::swap(lt, rt);
+            std::swap(l, r);
         }
-        x0 = lx[y];
-        x1 = rx[y];
+        const int x0 = l.x, x1 = r.x;
         const int xa = std::max(x0, 0);
         const int xb = std::min(x1, w);
-        if (xa >= xb || y >= h) continue;
-        const int lu = lut[y], lv = lvt[y], ru = rut[y], rv = rvt[y];
+        if (xa >= xb) continue;
+        const int lu = l.u, lv = l.v, ru = r.u, rv = r.v;
         px.row(y);
         last_x = xb;
         if (x0 >= 0 && xb - xa == 1) {
@@ -537,9 +539,9 @@ template <class O, class Px>
             // from lu (|bias| < 0.02): u stays between lu and ru, never
             // negative, so the shift truncates toward zero and no texel
             // lies past max(lu, ru), max(lv, rv).
-            float du, dv;
-            steps_over(static_cast<double>(ru - lu), static_cast<double>(rv - lv), den, du, dv);
-            const std::int64_t du_fx = times_2_40(du), dv_fx = times_2_40(dv);
+            const pair_l d_fx =
+                times_2_40(steps_pair(static_cast<double>(ru - lu), static_cast<double>(rv - lv), den));
+            const std::int64_t du_fx = d_fx[0], dv_fx = d_fx[1];
             auto next = [u = static_cast<std::int64_t>(lu) << 40, v = static_cast<std::int64_t>(lv) << 40, du_fx,
                          dv_fx]() mutable {
                 const coord c{static_cast<int>(u >> 40), static_cast<int>(v >> 40)};
@@ -552,11 +554,14 @@ template <class O, class Px>
                 px.template span<false>(xa, xb, next);
             continue;
         }
-        general_span(px, den, x0, xa, xb, lu, lv, ru, rv);
+        general_span(pixels, y, den, x0, xa, xb, lu, lv, ru, rv);
     }
+    for (; y < y1; ++y)
+        if (lt[y].x > rt[y].x) std::swap(lt, rt);
     o.span_y = y;
-    o.left_x = lx, o.right_x = rx, o.left_u = lut, o.right_u = rut, o.left_v = lvt, o.right_v = rvt;
-    o.span_x0 = x0, o.span_x1 = x1, o.span_x = last_x;
+    o.left = lt, o.right = rt;
+    if (y0 < y1) o.span_x0 = lt[y1 - 1].x, o.span_x1 = rt[y1 - 1].x;
+    o.span_x = last_x;
 }
 
 }  // namespace raster

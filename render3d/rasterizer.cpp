@@ -16,12 +16,11 @@ struct opaque_px {
     object& o;
     int depth;
     unsigned umax, vmax;
+    const Uint16* const* tex_rows;  // the texture's rows 0..vmax
     Uint16* drow = nullptr;
-    // the target and the texture, taken from o once
+    // the target, taken from o once
     Uint16* dst_pixels = o.dst_pixels;
     std::ptrdiff_t dst_pitch = o.dst_pitch;
-    const Uint16* tex_pixels = o.tex_pixels;
-    std::ptrdiff_t tex_pitch = o.tex_pitch;
     int* zrow = nullptr;
 
     void row(int y) {
@@ -38,14 +37,13 @@ struct opaque_px {
     void span(int xa, int xb, Next next) {
         Uint16* const d = drow + xb;
         int* const z = zrow + xb;
-        const Uint16* const tex = tex_pixels;
-        const std::ptrdiff_t pitch = tex_pitch;
+        const Uint16* const* const tex = tex_rows;
         const int dep = depth;
         const unsigned um = umax, vm = vmax;
         for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
             const raster::coord c = next();
             if (dep > z[i] && (Inside || (static_cast<unsigned>(c.u) <= um && static_cast<unsigned>(c.v) <= vm))) {
-                d[i] = tex[c.v * pitch + c.u];
+                d[i] = tex[c.v][c.u];
                 z[i] = dep;
             }
         }
@@ -59,26 +57,24 @@ struct fade_px {
     object& o;
     const cross_fade& mix;
     unsigned umax, vmax;
+    const Uint16* const* tex_rows;  // the texture's rows 0..vmax
     Uint16* drow = nullptr;
-    // the target and the texture, taken from o once
+    // the target, taken from o once
     Uint16* dst_pixels = o.dst_pixels;
     std::ptrdiff_t dst_pitch = o.dst_pitch;
-    const Uint16* tex_pixels = o.tex_pixels;
-    std::ptrdiff_t tex_pitch = o.tex_pitch;
 
     void row(int y) { drow = dst_pixels + y * dst_pitch; }
     bool inside(int mu, int mv) const { return static_cast<unsigned>(mu) <= umax && static_cast<unsigned>(mv) <= vmax; }
     template <bool Inside, class Next>
     void span(int xa, int xb, Next next) {
         Uint16* const dr = drow + xb;
-        const Uint16* const tex = tex_pixels;
-        const std::ptrdiff_t pitch = tex_pitch;
+        const Uint16* const* const tex = tex_rows;
         const cross_fade& m = mix;
         const unsigned um = umax, vm = vmax;
         for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(xa) - xb; i < 0; ++i) {
             const raster::coord c = next();
             if (!Inside && (static_cast<unsigned>(c.u) > um || static_cast<unsigned>(c.v) > vm)) continue;
-            dr[i] = m(tex[c.v * pitch + c.u], dr[i]);
+            dr[i] = m(tex[c.v][c.u], dr[i]);
         }
     }
 };
@@ -91,13 +87,12 @@ void object::sort_verts() { raster::sort_corners(*this); }
 
 void object::calc_vector_left(long x1, long y1, long, long x2, long y2, long, long u_start,
                               long v_start, long u_end, long v_end) {
-    raster::walk_edge(*this, left_x, left_u, left_v, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
+    raster::walk_edge(*this, left, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
 }
 
 void object::calc_vector_right(long x1, long y1, long, long x2, long y2, long, long u_start,
                                long v_start, long u_end, long v_end) {
-    raster::walk_edge(*this, right_x, right_u, right_v, x1, y1, x2, y2, u_start, v_start, u_end,
-                      v_end);
+    raster::walk_edge(*this, right, x1, y1, x2, y2, u_start, v_start, u_end, v_end);
 }
 
 void object::plot_wire(long x1, long y1, long x2, long y2) {
@@ -143,8 +138,12 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
         const int wr = weight(w_red), wg = weight(w_green), wb = weight(w_blue);
         mix.set(wr, wg, wb, 30 - wr, 30 - wg, 30 - wb);
     }
-    fade_px fade{*this, mix, static_cast<unsigned>(tw - 1), static_cast<unsigned>(th - 1)};
-    opaque_px opaque{*this, 0, static_cast<unsigned>(tw - 1), static_cast<unsigned>(th - 1)};
+    // The texture's row starts: a texel costs a load, not a multiply.
+    const Uint16* tex_row[raster::rows];
+    if (mode == 3)
+        for (int r = 0; r < th; ++r) tex_row[r] = tex_pixels + static_cast<std::ptrdiff_t>(r) * tex_pitch;
+    fade_px fade{*this, mix, static_cast<unsigned>(tw - 1), static_cast<unsigned>(th - 1), tex_row};
+    opaque_px opaque{*this, 0, static_cast<unsigned>(tw - 1), static_cast<unsigned>(th - 1), tex_row};
 
     // The projection is a function of the vertex alone (the offsets do not
     // change while drawing): each vertex is projected once, not once per corner.

@@ -73,8 +73,8 @@ TEST(R3dLoader, ReadsWellFormedFilesByTheStreamRules) {
         EXPECT_EQ(a.tex_coords[0][1].v, 239);
         EXPECT_EQ(a.tex_coords[0][2].u, 639);
         EXPECT_EQ(a.tex_coords[0][2].v, 479);
-        EXPECT_EQ(a.left_x[0], 640);
-        EXPECT_EQ(a.right_x[479], 0);
+        EXPECT_EQ(a.left[0].x, 640);
+        EXPECT_EQ(a.right[479].x, 0);
         ASSERT_NE(a.tex.surface, nullptr);
         EXPECT_EQ(a.tex.surface->w, 640);
         const object& b = r.objects[1];

@@ -158,6 +158,21 @@ TEST(R3dRaster, FilledFacesSkipLastRowAndRightColumnAndOffScreenFaces) {
     set_faces(u.o, {{corner{10, 50, 0, 0}, corner{300, 50, 0, 0}, corner{100, 50, 0, 0}}});
     u.o.show(3, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(u.count_row(50), 0);
+    // a target 200 rows high: the same face draws the same rows 0..199 and
+    // neither draws nor stores a depth from row 200 on
+    SDL_Surface* low = SDL_CreateRGBSurface(0, 640, 200, 16, 0, 0, 0, 0);
+    SDL_FillRect(low, nullptr, 0);
+    dest_surface = low;
+    clear_z_buffer();
+    set_faces(u.o, {{corner{0, 0, 0, 0}, corner{400, 0, 400, 0}, corner{200, 479, 200, 479}}});
+    u.o.show(3, 0, 0, 0, 0, 0, 0);
+    for (int y = 0; y < 200; y += 199)
+        for (int x = 0; x < 640; ++x) ASSERT_EQ(*r3d_pixel(low, x, y), s.at(x, y)) << x << ", " << y;
+    EXPECT_EQ(z_buffer[199 * 640 + 200], -3000);
+    EXPECT_EQ(u.o.span_y, 479);  // the rows below the target are passed over up to the face's last
+    EXPECT_EQ(std::count(z_buffer + 200 * 640, z_buffer + z_buffer_size, z_buffer_far), z_buffer_size - 200 * 640);
+    dest_surface = u.dst;
+    SDL_FreeSurface(low);
     // bad set numbers are rejected
     u.o.show(3, 3, 0, 0, 0, 0, 0);
     u.o.show(3, 0, 2, 0, 0, 0, 0);
@@ -347,13 +362,20 @@ TEST(R3dRaster, RowExitIsTheFirstValueOutsideTheRow) {
         }
 }
 
-// A span's texture steps in 24.40 fixed point, from the float's bits: equal
-// to the product in doubles for zero, both signs, both ends of the range
-// and the float next to each end.
+// A span's texture steps in 24.40 fixed point, without a conversion: per
+// lane equal to the product in doubles for zero, both signs, both ends of
+// the range and the float next to each end, each lane on its own.
 TEST(R3dRaster, SpanStepsInFixedPointAreExact) {
-    for (float f : {0.0f, -0.0f, 0x1p-10f, std::nextafter(0x1p-10f, 1.0f), 1.0f / 640.02f, 0.75f, 1.0f, 3.1f,
-                    std::nextafter(4096.0f, 0.0f), 4095.0f / 0.98f}) {
-        for (float g : {f, -f})
-            EXPECT_EQ(raster::times_2_40(g), static_cast<std::int64_t>(static_cast<double>(g) * 0x1p40)) << g;
+    for (float f : {0.0f, -0.0f, 0x1p-15f, std::nextafter(0x1p-15f, 1.0f), 0x1p-10f, 1.0f / 640.02f, 0.75f, 1.0f,
+                    3.1f, 4095.0f / 0.98f, std::nextafter(8192.0f, 0.0f)}) {
+        for (float g : {f, -f}) {
+            const raster::pair_l p = raster::times_2_40(raster::pair_f{g, 1.5f});
+            const raster::pair_l q = raster::times_2_40(raster::pair_f{-3.25f, g});
+            const auto want = static_cast<std::int64_t>(static_cast<double>(g) * 0x1p40);
+            EXPECT_EQ(p[0], want) << g;
+            EXPECT_EQ(q[1], want) << g;
+            EXPECT_EQ(p[1], static_cast<std::int64_t>(1.5 * 0x1p40)) << g;
+            EXPECT_EQ(q[0], static_cast<std::int64_t>(-3.25 * 0x1p40)) << g;
+        }
     }
 }
