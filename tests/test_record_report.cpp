@@ -236,8 +236,15 @@ TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_s
     SDL_FreeSurface(one);
     EXPECT_NE(quoted.scenes_json("").find("{\"name\": \"say \\\"hi\\\" \\\\\", "), std::string::npos)
         << quoted.scenes_json("");
-    // The report file lists the failing frames the same way.
+    // A report that can be written opens, as does none; one in a missing
+    // folder is refused with its path.
     std::string error;
+    EXPECT_TRUE(quoted.open(error));
+    ASSERT_TRUE(r.open(error)) << error;
+    const std::string lost = (file.parent_path() / "ostra-no-such-folder" / "f.json").string();
+    EXPECT_FALSE(flash_report(lost).open(error));
+    EXPECT_EQ(error, lost + ": cannot write the flash report: No such file or directory");
+    // The report file lists the failing frames the same way.
     ASSERT_TRUE(r.write(error)) << error;
     std::ifstream f(file);
     const std::string report{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
