@@ -251,4 +251,7 @@ TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_s
     std::filesystem::remove(file);
     EXPECT_NE(report.find("\"red\": 0, \"field\": 0},\n    {\"frame\": 0, \"tick\": 400,"), std::string::npos) << report;
     EXPECT_NE(report.find("}\n  ]\n}\n"), std::string::npos) << "no comma after the last failing frame: " << report;
+    size_t listed = 0;
+    for (size_t at = 0; (at = report.find("{\"frame\": ", at)) != std::string::npos; ++at) ++listed;
+    EXPECT_EQ(listed, 24u) << "every failing frame once";
 }
