@@ -266,6 +266,16 @@ TEST(SoundRender, HistoryReadsOnlyFramesStillKept) {
     EXPECT_EQ((std::vector<float>(at, at + 4)), (std::vector<float>{0, 0, 1, 1}));
     r.copy_history(r.out_frame + 2, at, 4);  // the last two rendered, two not yet
     EXPECT_EQ((std::vector<float>(at, at + 4)), (std::vector<float>{1, 1, 0, 0}));
+    // A song's history is the mono sum of each frame's own two channels.
+    reference sine(sine_song());
+    sound_render::renderer song;
+    song.start(sine.m);
+    std::vector<int16_t> out(2 * 600);
+    song.render(out.data(), 600);
+    std::vector<float> mono(600);
+    song.copy_history(600, mono.data(), 600);
+    for (size_t i = 0; i < 600; ++i)
+        ASSERT_EQ(mono[i], (float(out[2 * i]) + float(out[2 * i + 1])) * (1.0f / 65536.0f)) << "frame " << i;
 }
 
 TEST(SoundRender, PictureOffsetShiftsTheAudibleFrameWithinWhatWasRendered) {
