@@ -42,7 +42,7 @@ TEST_F(rt_start, accepts_music_times_before_the_end_and_the_scene_names) {
     EXPECT_TRUE(p.scene.empty());
     ASSERT_TRUE(parse_start_point("159999", p, error));
     EXPECT_EQ(p.music_ms, 159999u);
-    ASSERT_TRUE(parse_start_point("00130000", p, error));
+    ASSERT_TRUE(parse_start_point("000130000", p, error));  // nine digits, leading zeros
     EXPECT_EQ(p.music_ms, 130000u);
     for (const char* name : start_scene_names) {
         ASSERT_TRUE(parse_start_point(name, p, error)) << name;
@@ -61,16 +61,6 @@ TEST_F(rt_start, accepts_music_times_before_the_end_and_the_scene_names) {
                      "backdrop, greetings, final)");
     parse_start_point("160000", p, error);
     EXPECT_EQ(error, "160000 ms is past the show's end at 160000 ms of music");
-
-    // Running ahead says nothing in its first second.
-    start_gate gate;
-    p.set = true;
-    p.music_ms = 1000;
-    gate.arm(p);
-    flip_info early;
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(gate.reached(early));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(rt_start, frames_before_a_scene_start_are_counted_but_unseen_and_the_run_goes_live_there) {
