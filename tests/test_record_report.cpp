@@ -155,6 +155,8 @@ TEST(record_report, the_progress_line_prints_each_tenth_once_and_learns_the_leng
     bar.update(f);
     f.tick = 1000;
     bar.update(f);  // the same tenth: nothing new
+    f.tick = 2000;
+    bar.update(f);  // before the song the length given holds: a tenth
     f.tick = 10000;
     f.music_playing = true;
     f.music_ms = 0;  // the song starts: the show lasts 10000 + 160000 ticks
@@ -167,10 +169,18 @@ TEST(record_report, the_progress_line_prints_each_tenth_once_and_learns_the_leng
     const std::string out = testing::internal::GetCapturedStderr();
     // The ETA comes from real time: well under 10 s between these calls.
     const std::string first = "[------------------------------]   0%  music -:--.-  frame 0  ETA ?\n";
+    const std::string tenth = "[###---------------------------]  10%  music -:--.-  frame 0  ETA 0:0";
     const std::string second = "[###############---------------]  52%  music 1:20.0  frame 7  ETA 0:0";
     ASSERT_EQ(out.substr(0, first.size()), first) << out;
-    EXPECT_EQ(out.substr(first.size(), second.size()), second) << out;
-    EXPECT_EQ(out.size(), first.size() + second.size() + 4) << "two lines, nothing after: " << out;
+    EXPECT_EQ(out.substr(first.size(), tenth.size()), tenth) << out;
+    const size_t at = out.find('\n', first.size()) + 1;
+    ASSERT_NE(at, 0u) << out;
+    // The song's start at 10000 falls in tenth 0 again: a line of its own.
+    const std::string start = "[#-----------------------------]   5%  music 0:00.0  frame 0  ETA 0:0";
+    EXPECT_EQ(out.substr(at, start.size()), start) << out;
+    const size_t last = out.find('\n', at) + 1;
+    EXPECT_EQ(out.substr(last, second.size()), second) << out;
+    EXPECT_EQ(out.size(), last + second.size() + 4) << "nothing after: " << out;
 }
 
 }  // namespace
