@@ -2,7 +2,7 @@
 // per-scene counts, prints failing seconds and writes the JSON.
 #include "flash_report.h"
 
-#include "surface_lock.h"
+#include "frame_read_lock.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,7 +37,7 @@ void flash_report::frame(SDL_Surface* shown, const flip_info& info) {
         analysis_ = std::make_unique<flash::analysis>(shown->w, shown->h);
     flash::frame_verdict v;
     {
-        surface_lock lock(shown);
+        frame_read_lock lock(shown);
         v = analysis_->feed({static_cast<const std::uint16_t*>(shown->pixels), shown->pitch / 2}, info.tick);
     }
 

@@ -2,7 +2,7 @@
 // the hash does not depend on the machine's byte order or the row pitch.
 #include "pixel_hash.h"
 
-#include "surface_lock.h"
+#include "frame_read_lock.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -33,7 +33,7 @@ std::uint64_t of(SDL_Surface* frame) {
     std::uint64_t h = offset_basis;
     if (!frame || frame->format->BytesPerPixel != 2)
         return h;
-    surface_lock lock(frame);
+    frame_read_lock lock(frame);
     const int w = std::min(width, frame->w), rows = std::min(height, frame->h);
     const auto* base = static_cast<const std::uint8_t*>(frame->pixels);
     for (int y = 0; y < height; ++y) {

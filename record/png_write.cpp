@@ -2,7 +2,7 @@
 // libpng one row at a time.
 #include "png_write.h"
 
-#include "surface_lock.h"
+#include "frame_read_lock.h"
 
 #include <png.h>
 
@@ -68,7 +68,7 @@ bool write_png(const std::string& path, SDL_Surface* s, int level, std::string& 
     std::vector<std::uint8_t> row(static_cast<size_t>(s->w) * 3);
     bool ok;
     {
-        surface_lock lock(s);
+        frame_read_lock lock(s);
         ok = encode(png, info, f.get(), s, level, row.data());
     }
     png_destroy_write_struct(&png, &info);

@@ -4,7 +4,7 @@
 
 #include "mkv_stream.h"
 #include "sound_layer.h"
-#include "surface_lock.h"
+#include "frame_read_lock.h"
 #include "yuv420.h"
 
 #include <algorithm>
@@ -175,7 +175,7 @@ void video_sink::take_frame(SDL_Surface* shown, const flip_info& info) {
     const std::uint64_t slot = slot_of(info.tick);
     if (have_pending_ && pending_slot_ < slot)
         send_pending();
-    surface_lock lock(shown);
+    frame_read_lock lock(shown);
     const int w = std::min(frame_w, shown->w), h = std::min(frame_h, shown->h);
     const auto* base = static_cast<const std::uint8_t*>(shown->pixels);
     for (int y = 0; y < h; ++y)

@@ -11,7 +11,7 @@
 #include "platform.h"
 #include "show_run.h"
 #include "sound_layer.h"
-#include "surface_lock.h"
+#include "frame_read_lock.h"
 
 #include <chrono>
 #include <ctime>
@@ -47,7 +47,7 @@ bool limit_flashes(display_state& d, Uint32 tick) {
     const std::uint64_t t0 = display::now_ns(), c0 = display::cpu_now_ns();
     bool changed;
     {
-        surface_lock lock(screen);
+        frame_read_lock lock(screen);
         changed = d.limiter->apply(static_cast<std::uint16_t*>(screen->pixels), screen->pitch / 2, tick);
     }
     d.limiter_ns = display::now_ns() - t0;
@@ -56,7 +56,7 @@ bool limit_flashes(display_state& d, Uint32 tick) {
 }
 
 void restore_finished_frame(display_state& d) {
-    surface_lock lock(screen);
+    frame_read_lock lock(screen);
     d.limiter->restore(static_cast<std::uint16_t*>(screen->pixels), screen->pitch / 2);
 }
 
