@@ -2,6 +2,8 @@
 // per-scene counts, prints failing seconds and writes the JSON.
 #include "flash_report.h"
 
+#include "frame_read_lock.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -33,11 +35,11 @@ void flash_report::frame(SDL_Surface* shown, const flip_info& info) {
     const std::uint64_t t0 = display::now_ns(), c0 = display::cpu_now_ns();
     if (!analysis_)
         analysis_ = std::make_unique<flash::analysis>(shown->w, shown->h);
-    const bool locked = SDL_MUSTLOCK(shown) && SDL_LockSurface(shown) == 0;
-    const flash::frame_verdict v =
-        analysis_->feed({static_cast<const std::uint16_t*>(shown->pixels), shown->pitch / 2}, info.tick);
-    if (locked)
-        SDL_UnlockSurface(shown);
+    flash::frame_verdict v;
+    {
+        frame_read_lock lock(shown);
+        v = analysis_->feed({static_cast<const std::uint16_t*>(shown->pixels), shown->pitch / 2}, info.tick);
+    }
 
     if (last_failed_)
         failing_ms_ += info.tick - last_tick_;

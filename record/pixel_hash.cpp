@@ -2,6 +2,8 @@
 // the hash does not depend on the machine's byte order or the row pitch.
 #include "pixel_hash.h"
 
+#include "frame_read_lock.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -31,7 +33,7 @@ std::uint64_t of(SDL_Surface* frame) {
     std::uint64_t h = offset_basis;
     if (!frame || frame->format->BytesPerPixel != 2)
         return h;
-    const bool locked = SDL_MUSTLOCK(frame) && SDL_LockSurface(frame) == 0;
+    frame_read_lock lock(frame);
     const int w = std::min(width, frame->w), rows = std::min(height, frame->h);
     const auto* base = static_cast<const std::uint8_t*>(frame->pixels);
     for (int y = 0; y < height; ++y) {
@@ -41,8 +43,6 @@ std::uint64_t of(SDL_Surface* frame) {
         for (int x = 0; x < width; ++x)
             h = mix(h, (row && x < w) ? row[x] : Uint16{0});
     }
-    if (locked)
-        SDL_UnlockSurface(frame);
     return h;
 }
 

@@ -2,6 +2,8 @@
 // libpng one row at a time.
 #include "png_write.h"
 
+#include "frame_read_lock.h"
+
 #include <png.h>
 
 #include <cstdio>
@@ -64,10 +66,11 @@ bool write_png(const std::string& path, SDL_Surface* s, int level, std::string& 
         return false;
     }
     std::vector<std::uint8_t> row(static_cast<size_t>(s->w) * 3);
-    const bool locked = SDL_MUSTLOCK(s) && SDL_LockSurface(s) == 0;
-    const bool ok = encode(png, info, f.get(), s, level, row.data());
-    if (locked)
-        SDL_UnlockSurface(s);
+    bool ok;
+    {
+        frame_read_lock lock(s);
+        ok = encode(png, info, f.get(), s, level, row.data());
+    }
     png_destroy_write_struct(&png, &info);
     if (!ok)
         error = path + ": PNG encoding failed";

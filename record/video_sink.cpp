@@ -4,6 +4,7 @@
 
 #include "mkv_stream.h"
 #include "sound_layer.h"
+#include "frame_read_lock.h"
 #include "yuv420.h"
 
 #include <algorithm>
@@ -174,14 +175,12 @@ void video_sink::take_frame(SDL_Surface* shown, const flip_info& info) {
     const std::uint64_t slot = slot_of(info.tick);
     if (have_pending_ && pending_slot_ < slot)
         send_pending();
-    const bool locked = SDL_MUSTLOCK(shown) && SDL_LockSurface(shown) == 0;
+    frame_read_lock lock(shown);
     const int w = std::min(frame_w, shown->w), h = std::min(frame_h, shown->h);
     const auto* base = static_cast<const std::uint8_t*>(shown->pixels);
     for (int y = 0; y < h; ++y)
         std::memcpy(&pending_[static_cast<size_t>(y) * frame_w],
                     base + static_cast<size_t>(y) * shown->pitch, static_cast<size_t>(w) * 2);
-    if (locked)
-        SDL_UnlockSurface(shown);
     pending_slot_ = slot;
     have_pending_ = true;
 }

@@ -11,6 +11,7 @@
 #include "platform.h"
 #include "show_run.h"
 #include "sound_layer.h"
+#include "frame_read_lock.h"
 
 #include <chrono>
 #include <ctime>
@@ -44,21 +45,19 @@ bool limit_flashes(display_state& d, Uint32 tick) {
     if (!d.limiter)
         return false;
     const std::uint64_t t0 = display::now_ns(), c0 = display::cpu_now_ns();
-    const bool locked = SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) == 0;
-    const bool changed = d.limiter->apply(static_cast<std::uint16_t*>(screen->pixels),
-                                          screen->pitch / 2, tick);
-    if (locked)
-        SDL_UnlockSurface(screen);
+    bool changed;
+    {
+        frame_read_lock lock(screen);
+        changed = d.limiter->apply(static_cast<std::uint16_t*>(screen->pixels), screen->pitch / 2, tick);
+    }
     d.limiter_ns = display::now_ns() - t0;
     d.limiter_cpu_ns = display::cpu_now_ns() - c0;
     return changed;
 }
 
 void restore_finished_frame(display_state& d) {
-    const bool locked = SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) == 0;
+    frame_read_lock lock(screen);
     d.limiter->restore(static_cast<std::uint16_t*>(screen->pixels), screen->pitch / 2);
-    if (locked)
-        SDL_UnlockSurface(screen);
 }
 
 // The frame's path once its pixels are final: presented (unless headless),

@@ -322,15 +322,18 @@ TEST_F(app_run, run_show_stops_before_the_screen_on_bad_folders_data_and_sinks) 
 }
 
 namespace {
-// Notes whether the screen is fullscreen at the first flip, then stops the run.
+// Notes at the first flip whether the screen is fullscreen, the clock
+// simulated and the display headless, then stops the run.
 struct screen_probe : frame_sink {
     int flips = 0;
-    bool fullscreen_seen = false;
+    int seen = 0;
     void frame(SDL_Surface*, const flip_info&) override {
         if (flips++ == 0) {
 #if SDL_MAJOR_VERSION < 2
-            fullscreen_seen = (SDL_GetVideoSurface()->flags & SDL_FULLSCREEN) != 0;
+            seen |= (SDL_GetVideoSurface()->flags & SDL_FULLSCREEN) != 0 ? 1 : 0;
 #endif
+            seen |= show_run::current().clock.simulated() ? 2 : 0;
+            seen |= show_run::current().display.headless ? 4 : 0;
             SDL_Event q{};
             q.type = SDL_QUIT;
             SDL_PushEvent(&q);
@@ -338,16 +341,17 @@ struct screen_probe : frame_sink {
     }
 };
 
-// A live run in a child process (run_show ends SDL, which the tests' shared
+// A run in a child process (run_show ends SDL, which the tests' shared
 // display must outlive; SDL's video leaks a little on each start and end):
-// 0 windowed, 1 fullscreen, 2 no flip, 3 a failed run.
+// at the first flip 1 fullscreen + 2 simulated clock + 4 headless; 8 no
+// flip, 9 a failed run.
 int screen_of_a_live_run(run_options opt) {
     const pid_t pid = fork();
     if (pid == 0) {
         screen_probe probe;
         std::freopen("/dev/null", "w", stderr);
         const int status = run_show(opt, &probe);
-        _exit(status != 0 ? 3 : probe.flips == 0 ? 2 : probe.fullscreen_seen ? 1 : 0);
+        _exit(status != 0 ? 9 : probe.flips == 0 ? 8 : probe.seen);
     }
     int status = 0;
     waitpid(pid, &status, 0);
@@ -356,7 +360,8 @@ int screen_of_a_live_run(run_options opt) {
 }  // namespace
 
 // A live run opens the screen the user asked for; run ahead to a start
-// point on the simulated clock, so the settle wait costs no real time.
+// point on the simulated clock, so the settle wait costs no real time, it
+// is live and shown from the start point on.
 TEST_F(app_run, a_live_run_opens_the_screen_fullscreen_or_in_a_window_as_asked) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
@@ -371,5 +376,15 @@ TEST_F(app_run, a_live_run_opens_the_screen_fullscreen_or_in_a_window_as_asked) 
         opt.start.set = true;
         opt.start.music_ms = 1;
         EXPECT_EQ(screen_of_a_live_run(opt), asked);
+    }
+    // Without a start point a live run is shown live from its first frame,
+    // a simulated one (--sim, captures) never.
+    for (bool sim : {false, true}) {
+        run_options opt;
+        opt.data_dir = rt_test::data_dir().string();
+        opt.fullscreen = 0;
+        opt.nosound = true;
+        opt.sim = sim;
+        EXPECT_EQ(screen_of_a_live_run(opt), sim ? 2 | 4 : 0) << "sim " << sim;
     }
 }

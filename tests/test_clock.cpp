@@ -1,10 +1,12 @@
 // The clock: the simulated counter moves only forward and only through
 // advance_to; the live counter never goes back; the injected stop comes once.
-// Each test has a clock of its own.
+// Each test has a clock of its own; a run's clock is the one the show reads
+// while the run lasts.
 #include <gtest/gtest.h>
 
 #include "clock.h"
 #include "music_clock_text.h"
+#include "show_run.h"
 
 #include <stdexcept>
 
@@ -25,6 +27,19 @@ TEST(Clock, SimulatedStartsAtZeroAndOnlyMovesForward) {
     EXPECT_EQ(clk.ticks(), 4000000000u);
     clk.set_simulated(true);
     EXPECT_EQ(clk.ticks(), 0u);
+}
+
+TEST(Clock, ARunsClockIsReadWhileItLastsAndThePreviousComesBackAfter) {
+    show_run outer;
+    outer.clock.set_simulated(true);
+    outer.clock.advance_to(100);
+    {
+        show_run inner;
+        inner.clock.set_simulated(true);
+        EXPECT_EQ(clk::ticks(), 0u);
+    }
+    ASSERT_EQ(&show_run::current(), &outer);
+    EXPECT_EQ(clk::ticks(), 100u);
 }
 
 TEST(Clock, LiveCountsFromItsStartAndNeverGoesBack) {

@@ -194,6 +194,8 @@ TEST(record_wav, samples_follow_the_header_with_their_sizes_and_a_failed_write_i
     w.write(samples, 0);
     EXPECT_EQ(w.frames(), 3u);
     ASSERT_TRUE(w.close(error)) << error;
+    w.write(samples, 2);  // after the close: nothing more is written or counted
+    EXPECT_EQ(w.frames(), 3u);
     std::ifstream f(path, std::ios::binary);
     const std::string file{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
     ASSERT_EQ(file.size(), 44u + sizeof samples);

@@ -155,6 +155,8 @@ TEST(record_report, the_progress_line_prints_each_tenth_once_and_learns_the_leng
     bar.update(f);
     f.tick = 1000;
     bar.update(f);  // the same tenth: nothing new
+    f.tick = 2000;
+    bar.update(f);  // before the song the length given holds: a tenth
     f.tick = 10000;
     f.music_playing = true;
     f.music_ms = 0;  // the song starts: the show lasts 10000 + 160000 ticks
@@ -167,10 +169,18 @@ TEST(record_report, the_progress_line_prints_each_tenth_once_and_learns_the_leng
     const std::string out = testing::internal::GetCapturedStderr();
     // The ETA comes from real time: well under 10 s between these calls.
     const std::string first = "[------------------------------]   0%  music -:--.-  frame 0  ETA ?\n";
+    const std::string tenth = "[###---------------------------]  10%  music -:--.-  frame 0  ETA 0:0";
     const std::string second = "[###############---------------]  52%  music 1:20.0  frame 7  ETA 0:0";
     ASSERT_EQ(out.substr(0, first.size()), first) << out;
-    EXPECT_EQ(out.substr(first.size(), second.size()), second) << out;
-    EXPECT_EQ(out.size(), first.size() + second.size() + 4) << "two lines, nothing after: " << out;
+    EXPECT_EQ(out.substr(first.size(), tenth.size()), tenth) << out;
+    const size_t at = out.find('\n', first.size()) + 1;
+    ASSERT_NE(at, 0u) << out;
+    // The song's start at 10000 falls in tenth 0 again: a line of its own.
+    const std::string start = "[#-----------------------------]   5%  music 0:00.0  frame 0  ETA 0:0";
+    EXPECT_EQ(out.substr(at, start.size()), start) << out;
+    const size_t last = out.find('\n', at) + 1;
+    EXPECT_EQ(out.substr(last, second.size()), second) << out;
+    EXPECT_EQ(out.size(), last + second.size() + 4) << "nothing after: " << out;
 }
 
 }  // namespace
@@ -236,12 +246,22 @@ TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_s
     SDL_FreeSurface(one);
     EXPECT_NE(quoted.scenes_json("").find("{\"name\": \"say \\\"hi\\\" \\\\\", "), std::string::npos)
         << quoted.scenes_json("");
-    // The report file lists the failing frames the same way.
+    // A report that can be written opens, as does none; one in a missing
+    // folder is refused with its path.
     std::string error;
+    EXPECT_TRUE(quoted.open(error));
+    ASSERT_TRUE(r.open(error)) << error;
+    const std::string lost = (file.parent_path() / "ostra-no-such-folder" / "f.json").string();
+    EXPECT_FALSE(flash_report(lost).open(error));
+    EXPECT_EQ(error, lost + ": cannot write the flash report: No such file or directory");
+    // The report file lists the failing frames the same way.
     ASSERT_TRUE(r.write(error)) << error;
     std::ifstream f(file);
     const std::string report{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
     std::filesystem::remove(file);
     EXPECT_NE(report.find("\"red\": 0, \"field\": 0},\n    {\"frame\": 0, \"tick\": 400,"), std::string::npos) << report;
     EXPECT_NE(report.find("}\n  ]\n}\n"), std::string::npos) << "no comma after the last failing frame: " << report;
+    size_t listed = 0;
+    for (size_t at = 0; (at = report.find("{\"frame\": ", at)) != std::string::npos; ++at) ++listed;
+    EXPECT_EQ(listed, 24u) << "every failing frame once";
 }

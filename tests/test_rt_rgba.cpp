@@ -1,12 +1,15 @@
 // The canvas form of a frame: every RGB565 value widens as a captured PNG
 // widens it, in red, green, blue, alpha byte order with alpha opaque, and the
 // row pitch of the source is honoured while padding never reaches the output;
-// and the desktop's window scaling, which a headless run leaves alone.
+// and the desktop's window scaling and fullscreen, which a headless run
+// leaves alone.
 #include "canvas_rgba.h"
 #include "platform.h"
 #include "png_write.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -41,7 +44,7 @@ TEST(rt_rgba, every_pixel_value_widens_as_captures_do_and_rows_follow_the_pitch)
     EXPECT_EQ(out[65536], 0x12345678u) << "nothing is written past w * h words";
 }
 
-TEST(rt_platform, only_a_window_is_scaled) {
+TEST(rt_platform, only_a_shown_window_is_scaled_or_fullscreen) {
 #if SDL_MAJOR_VERSION >= 2
     GTEST_SKIP() << "the SDL2 platform sizes its window itself";
 #endif
@@ -57,4 +60,24 @@ TEST(rt_platform, only_a_window_is_scaled) {
         const char* set = std::getenv("SDL12COMPAT_WINDOW_SCALING");
         EXPECT_STREQ(set ? set : "", expected) << "headless " << headless << ", scale " << scale;
     }
+#if SDL_MAJOR_VERSION < 2
+    // Only a shown display goes fullscreen; a headless one stays a plain
+    // surface. In a child process: SDL leaks a little on each new mode.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        int fullscreen_seen = 0, bit = 1;
+        for (auto [headless, fullscreen] : {std::pair{true, true}, {false, false}, {false, true}}) {
+            r.headless = headless;
+            r.fullscreen = fullscreen;
+            SDL_Surface* s = platform::open_screen(r, error);
+            fullscreen_seen |= !s ? 8 : (s->flags & SDL_FULLSCREEN) != 0 ? bit : 0;
+            bit <<= 1;
+        }
+        _exit(fullscreen_seen);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 4) << "fullscreen only when shown and asked for";
+#endif
 }

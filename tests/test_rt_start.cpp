@@ -1,15 +1,18 @@
 // The start point: what --start accepts, the display keeping frames unseen
 // (counted, not presented, not handed on) until a scene's first frame or a
 // music time, the run going live there once, and the clock going live from
-// the virtual tick it had reached; and whether the display is limiting.
+// the virtual tick it had reached; whether the display is limiting; and the
+// progress lines of a long run ahead.
 #include "limiter.h"
 #include "pacing.h"
 #include "start.h"
 #include "test_rt_util.h"
 #include "test_sound_xm.h"
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class rt_start : public rt_test::runtime_fixture {};
@@ -39,7 +42,7 @@ TEST_F(rt_start, accepts_music_times_before_the_end_and_the_scene_names) {
     EXPECT_TRUE(p.scene.empty());
     ASSERT_TRUE(parse_start_point("159999", p, error));
     EXPECT_EQ(p.music_ms, 159999u);
-    ASSERT_TRUE(parse_start_point("00130000", p, error));
+    ASSERT_TRUE(parse_start_point("000130000", p, error));  // nine digits, leading zeros
     EXPECT_EQ(p.music_ms, 130000u);
     for (const char* name : start_scene_names) {
         ASSERT_TRUE(parse_start_point(name, p, error)) << name;
@@ -58,16 +61,6 @@ TEST_F(rt_start, accepts_music_times_before_the_end_and_the_scene_names) {
                      "backdrop, greetings, final)");
     parse_start_point("160000", p, error);
     EXPECT_EQ(error, "160000 ms is past the show's end at 160000 ms of music");
-
-    // Running ahead says nothing in its first second.
-    start_gate gate;
-    p.set = true;
-    p.music_ms = 1000;
-    gate.arm(p);
-    flip_info early;
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(gate.reached(early));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(rt_start, frames_before_a_scene_start_are_counted_but_unseen_and_the_run_goes_live_there) {
@@ -172,4 +165,30 @@ TEST_F(rt_start, the_display_is_limiting_only_while_a_limiter_is_set) {
     run->display.limiter = &gentle;
     EXPECT_TRUE(display::limiting());
     run->display.limiter = nullptr;
+}
+
+// Running ahead for over a second says where the run has got to, once per
+// 5 s when standard error is not a terminal, and then how long it took.
+TEST(rt_start_progress, a_long_run_ahead_prints_where_it_is_and_when_it_arrives) {
+    start_gate gate;
+    start_point p;
+    p.set = true;
+    p.scene = "flame";
+    gate.arm(p);
+    flip_info f;
+    f.scene = "beat";
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(gate.reached(f));  // within the first second: quiet
+    std::this_thread::sleep_for(std::chrono::milliseconds(1010));
+    f = {4, 0, true, 1500, 0, 0, 0, "beat"};
+    EXPECT_FALSE(gate.reached(f));
+    f.index = 5;
+    EXPECT_FALSE(gate.reached(f));  // the next line is 5 s away
+    f.scene = "flame";
+    EXPECT_TRUE(gate.reached(f));
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string line = "ostramere: running ahead to the flame scene: music 0:01.5, frame 4\n"
+                             "ostramere: reached the flame scene after 1.";
+    EXPECT_EQ(err.substr(0, line.size()), line) << err;
+    EXPECT_EQ(err.size(), line.size() + 4) << err;
 }

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -266,6 +267,30 @@ TEST(SoundRender, HistoryReadsOnlyFramesStillKept) {
     EXPECT_EQ((std::vector<float>(at, at + 4)), (std::vector<float>{0, 0, 1, 1}));
     r.copy_history(r.out_frame + 2, at, 4);  // the last two rendered, two not yet
     EXPECT_EQ((std::vector<float>(at, at + 4)), (std::vector<float>{1, 1, 0, 0}));
+    // A song's history is the mono sum of each frame's own two channels.
+    reference sine(sine_song());
+    sound_render::renderer song;
+    song.start(sine.m);
+    std::vector<int16_t> out(2 * 600);
+    song.render(out.data(), 600);
+    std::vector<float> mono(600);
+    song.copy_history(600, mono.data(), 600);
+    for (size_t i = 0; i < 600; ++i)
+        ASSERT_EQ(mono[i], (float(out[2 * i]) + float(out[2 * i + 1])) * (1.0f / 65536.0f)) << "frame " << i;
+}
+
+TEST(SoundRender, AtAndBeforeItsFirstFrameASongIsAtItsStartHoweverLongItPlayed) {
+    // Past the ring: the oldest record kept is well into the first pattern.
+    reference ref(position_song());
+    sound_render::renderer r;
+    r.start(ref.m);
+    r.render(nullptr, (sound_render::ring_entries + 100) * sound_render::block_frames);
+    ASSERT_GT(r.at(1).row, 0);
+    for (int64_t a : {0, -1}) {
+        const sound_render::position p = r.at(a);
+        EXPECT_EQ(std::tie(p.order, p.pattern, p.row), std::tie(r.initial.order, r.initial.pattern, r.initial.row))
+            << "song frame " << a;
+    }
 }
 
 TEST(SoundRender, PictureOffsetShiftsTheAudibleFrameWithinWhatWasRendered) {
