@@ -40,10 +40,10 @@ void sleep_us(Uint32 us);
 // True in the browser, where the show runs inside a page and its standard
 // error goes to the page line by line (never a terminal).
 bool runs_in_page();
-// After a frame (shown or run ahead over): a page gets control back at least
-// about 30 times a second of real time, however late the frames run, so it
-// paints, stays responsive and hears from the sound worklet; elsewhere
-// nothing happens.
+// After a frame (shown or run ahead over): a page gets control back after
+// every frame put on its canvas and at least about 30 times a second of real
+// time, however late the frames run, so it paints what it is shown, stays
+// responsive and hears from the sound worklet; elsewhere nothing happens.
 void keep_page_alive();
 // Closes the screen and every subsystem.
 void quit();

@@ -52,6 +52,7 @@ SDL_Window* window = nullptr;
 SDL_Surface* screen_surface = nullptr;
 std::vector<std::uint32_t> rgba;  // the frame as the canvas takes it
 double last_yield_ms = 0;          // when the page last had control
+bool shown_since_yield = false;    // a frame went onto the canvas since then
 
 void close_screen() {
     if (window) SDL_DestroyWindow(window);
@@ -97,6 +98,7 @@ void present(SDL_Surface* screen) {
     canvas_rgba::convert(static_cast<const std::uint16_t*>(screen->pixels), screen->pitch / 2, screen->w, screen->h,
                         rgba.data());
     ostra_put_canvas(rgba.data(), screen->w, screen->h);
+    shown_since_yield = true;
 }
 
 void set_caption(const char* title) {
@@ -122,6 +124,7 @@ void sleep_ms(Uint32 ms) {
         const Uint32 step = ms < 50 ? ms : 50;
         SDL_Delay(step);
         last_yield_ms = emscripten_get_now();
+        shown_since_yield = false;
         if ((ms -= step) == 0)
             return;
     }
@@ -138,12 +141,16 @@ bool runs_in_page() { return true; }
 
 // A frame that overran its time sleeps not at all: without this, a slow
 // device would keep the page from painting, reading the worklet's reports and
-// running its timers for as long as the frames stay late.
+// running its timers for as long as the frames stay late. A frame put on
+// the canvas gets its turn at once (the page paints only in its turns, and
+// the next frame would replace this one unseen); unseen frames, as in a run
+// ahead, one turn every 33 ms.
 void keep_page_alive() {
-    if (emscripten_get_now() - last_yield_ms < 33.0)
+    if (!shown_since_yield && emscripten_get_now() - last_yield_ms < 33.0)
         return;
     ostra_page_turn();
     last_yield_ms = emscripten_get_now();
+    shown_since_yield = false;
 }
 
 void quit() {
