@@ -17,7 +17,7 @@ room::~room() { delete[] objects; }
 load_result room::read_file(const char* path) {
     parsed_model m;
     model_format fmt;  // u, v in -2..2 for a 640 x 480 texture
-    // each object: its 640 x 480 texture, six scan-line tables, the record
+    // each object: its 640 x 480 texture, two scan-line tables of row ends, the record
     fmt.object_bytes = 640 * 480 * 2 + 6 * scan_rows * sizeof(int) + sizeof(object);
     load_result r = read_model(path, fmt, m);
     if (!r) return r;

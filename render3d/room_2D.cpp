@@ -39,7 +39,7 @@ load_result room_2D::read_file(const char* model_path, const char* texture_path,
     fmt.tex_w = tex->w;
     fmt.tex_h = tex->h;
     fmt.tex_faces = true;
-    // each object: six scan-line tables and the record (the texture is shared)
+    // each object: two scan-line tables of row ends and the record (the texture is shared)
     fmt.object_bytes = 6 * scan_rows * sizeof(int) + sizeof(object_2);
     load_result r = read_model(model_path, fmt, m);
     if (!r) {
