@@ -38,6 +38,10 @@ void object::free_arrays() {
     proj_ = nullptr;
     delete[] named_;
     named_ = nullptr;
+    delete[] order_;
+    order_ = nullptr;
+    delete[] depth_;
+    depth_ = nullptr;
     nr_verts = nr_faces = nr_tex = 0;
 }
 
@@ -51,6 +55,8 @@ void object::allocate(int v, int f, int t) {
     faces = new face[static_cast<size_t>(f)]();
     proj_ = new screen_point[static_cast<size_t>(v)]();
     named_ = new unsigned char[static_cast<size_t>(v)]();
+    order_ = new int[static_cast<size_t>(f)]();
+    depth_ = new int[static_cast<size_t>(f)]();
     for (auto& s : tex_coords) s = new tex_coord[static_cast<size_t>(t)]();
     nr_verts = v;
     nr_faces = f;

@@ -107,8 +107,12 @@ private:
     span_end* tables_ = nullptr;  // storage of both scan-line tables
     screen_point* proj_ = nullptr;  // per vertex: its projection during show
     unsigned char* named_ = nullptr;  // per vertex: named by a face (rotate)
+    int* order_ = nullptr;            // per face: the order an opaque show draws them in
+    int* depth_ = nullptr;            // per face: its depth during show
     void free_arrays();
     // proj_[k] = project(vs[k]) for every vertex
     void project_all(const vertex* vs);
+    // order_ = the faces nearest first, in face order among equal depths
+    void order_by_depth();
     void rotate_named(int axis, double s, double c, const vertex* in, vertex* out);
 };

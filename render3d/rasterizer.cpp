@@ -81,7 +81,38 @@ struct fade_px {
 
 inline int weight(unsigned short w) { return std::min<int>(w, 30); }
 
+// face depth = trunc((z0 + z1 + z2) / 3), whatever order the corners come in
+inline int face_depth(const screen_point& a, const screen_point& b, const screen_point& c) {
+    return static_cast<int>((static_cast<long long>(a.z) + b.z + c.z) / 3);
+}
+
 }  // namespace
+
+// Opaque faces are drawn nearest first: a pixel ends with the texel of the
+// nearest face covering it (the first in face order among equally near
+// ones, as the depth test is strict) whatever order the faces come in, so
+// the order changes no pixel and no depth, but the faces behind fail the
+// depth test before their texel is read and stored. A stable counting sort
+// into 256 bands of depth: faces of one depth share a band and keep their
+// face order.
+void object::order_by_depth() {
+    if (nr_faces <= 0) return;
+    int lo = 0, hi = 0;
+    for (int k = 0; k < nr_faces; ++k) {
+        const face& f = faces[k];
+        const int d = face_depth(proj_[f.v[0]], proj_[f.v[1]], proj_[f.v[2]]);
+        depth_[k] = d;
+        if (k == 0 || d < lo) lo = d;
+        if (k == 0 || d > hi) hi = d;
+    }
+    constexpr int bands = 256;
+    int start[bands + 1] = {};
+    const long long range = static_cast<long long>(hi) - lo + 1;
+    auto band = [hi, range](int d) { return static_cast<int>((static_cast<long long>(hi) - d) * bands / range); };
+    for (int k = 0; k < nr_faces; ++k) ++start[band(depth_[k]) + 1];
+    for (int b = 0; b < bands; ++b) start[b + 1] += start[b];
+    for (int k = 0; k < nr_faces; ++k) order_[start[band(depth_[k])]++] = k;
+}
 
 void object::sort_verts() { raster::sort_corners(*this); }
 
@@ -150,8 +181,12 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
     project_all(vs);
     int z_lo = raster::rows, z_hi = 0;  // rows given depths, reported once at the end
 
+    // opaque faces nearest first (the cross-fade has no depth test: its
+    // faces keep their order)
+    const bool ordered = mode == 3 && tsurf && blend != 1;
+    if (ordered) order_by_depth();
     for (cur_face = 0; cur_face < nr_faces; ++cur_face) {
-        const face& f = faces[cur_face];
+        const face& f = faces[ordered ? order_[cur_face] : cur_face];
         p0 = proj_[f.v[0]];
         p1 = proj_[f.v[1]];
         p2 = proj_[f.v[2]];
@@ -174,8 +209,7 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
             y_top = p0.y;
             y_bottom = p2.y;
             raster::walk_face(*this);
-            // face depth = trunc((z0 + z1 + z2) / 3)
-            const int depth = static_cast<int>((static_cast<long long>(p0.z) + p1.z + p2.z) / 3);
+            const int depth = face_depth(p0, p1, p2);
             if (!tsurf) {
                 raster::spans(*this, 0.01, 0, 0, opaque);  // exchanges only, nothing drawn
             } else if (blend == 1) {
