@@ -108,7 +108,7 @@ private:
     screen_point* proj_ = nullptr;  // per vertex: its projection during show
     unsigned char* named_ = nullptr;  // per vertex: named by a face (rotate)
     int* order_ = nullptr;            // per face: the order an opaque show draws them in
-    int* depth_ = nullptr;            // per face: its depth during show
+    int* depth_ = nullptr;            // per face: its depth band during show
     void free_arrays();
     // proj_[k] = project(vs[k]) for every vertex
     void project_all(const vertex* vs);

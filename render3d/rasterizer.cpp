@@ -105,13 +105,20 @@ void object::order_by_depth() {
         if (k == 0 || d < lo) lo = d;
         if (k == 0 || d > hi) hi = d;
     }
+    // band = (hi - d) * bands / range rounded down, by a multiply: with
+    // scale = floor(bands * 2^32 / range), (hi - d) * scale < bands * 2^32
+    // as hi - d < range, and its top bits never exceed the quotient
     constexpr int bands = 256;
     int start[bands + 1] = {};
-    const long long range = static_cast<long long>(hi) - lo + 1;
-    auto band = [hi, range](int d) { return static_cast<int>((static_cast<long long>(hi) - d) * bands / range); };
-    for (int k = 0; k < nr_faces; ++k) ++start[band(depth_[k]) + 1];
+    const unsigned long long range = static_cast<unsigned long long>(static_cast<long long>(hi) - lo) + 1;
+    const unsigned long long scale = (static_cast<unsigned long long>(bands) << 32) / range;
+    for (int k = 0; k < nr_faces; ++k) {
+        const unsigned long long behind = static_cast<unsigned long long>(static_cast<long long>(hi) - depth_[k]);
+        depth_[k] = static_cast<int>((behind * scale) >> 32);  // from here on the face's band
+        ++start[depth_[k] + 1];
+    }
     for (int b = 0; b < bands; ++b) start[b + 1] += start[b];
-    for (int k = 0; k < nr_faces; ++k) order_[start[band(depth_[k])]++] = k;
+    for (int k = 0; k < nr_faces; ++k) order_[start[depth_[k]]++] = k;
 }
 
 void object::sort_verts() { raster::sort_corners(*this); }
