@@ -115,6 +115,11 @@ void mark_work_start() {
     display_state& d = state();
     d.work_start = now_ns();
     d.work_start_cpu = cpu_now_ns();
+    d.work_start_song = sound_layer::song_render_spent();
+}
+sound_layer::render_spent song_render_since_work_start() {
+    const sound_layer::render_spent now = sound_layer::song_render_spent(), then = state().work_start_song;
+    return {now.wall_ns - then.wall_ns, now.cpu_ns - then.cpu_ns};
 }
 std::uint64_t work_start_ns() { return state().work_start; }
 std::uint64_t work_start_cpu_ns() { return state().work_start_cpu; }

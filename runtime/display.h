@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sound_layer.h"
+
 struct control;
 namespace flash {
 class limiter;
@@ -58,6 +60,7 @@ struct display_state {
     std::uint64_t limiter_cpu_ns = 0; // limiter took on the last flip
     std::uint64_t work_start = 0;     // see mark_work_start
     std::uint64_t work_start_cpu = 0;
+    sound_layer::render_spent work_start_song;  // the song's rendering by then
 };
 
 namespace display {
@@ -76,6 +79,10 @@ const char* scene();
 void mark_work_start();
 std::uint64_t work_start_ns();      // wall time
 std::uint64_t work_start_cpu_ns();  // this thread's CPU time
+// The wall and CPU time the current frame's work has spent rendering the
+// song (reading the music clock on the clock-driven path renders it up to
+// now): the bench keeps it out of the frame's cost.
+sound_layer::render_spent song_render_since_work_start();
 std::uint64_t now_ns();
 std::uint64_t cpu_now_ns();
 // Whether the current run's flips go through the flash limiter, and the

@@ -15,6 +15,8 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -73,6 +75,18 @@ bool simulated_clock() {
 layer_state st;
 sound_device::test_device test_output;
 sound_spectrum::analyser analyser;
+sound_layer::render_spent spent;  // see song_render_spent
+
+std::uint64_t wall_ns() {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
+std::uint64_t cpu_ns() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull + static_cast<std::uint64_t>(ts.tv_nsec);
+}
 std::array<float, sound_layer::spectrum_size> spectrum_out{};
 std::array<float, sound_layer::spectrum_size> test_spectrum{};
 std::array<float, sound_layer::fft_size> spectrum_in{};
@@ -323,13 +337,20 @@ void pump_to(Uint32 now) {
     const Uint32 since_play = static_cast<int32_t>(now - st.play_tick) < 0 ? 0 : now - st.play_tick;
     const int64_t target = st.engine.song_start >= 0 ? st.engine.song_start + frames_in(since_play)
                                                      : frames_in(now);
+    if (st.engine.out_frame >= target)
+        return;
+    const std::uint64_t wall0 = wall_ns(), cpu0 = cpu_ns();
     while (st.engine.out_frame < target) {
         const int n = static_cast<int>(std::min<int64_t>(target - st.engine.out_frame, pump_buffer.size() / 2));
         st.engine.render(pump_buffer.data(), n);
         if (st.sink)
             st.sink(pump_buffer.data(), n);
     }
+    spent.wall_ns += wall_ns() - wall0;
+    spent.cpu_ns += cpu_ns() - cpu0;
 }
+
+render_spent song_render_spent() { return spent; }
 
 void fall_back(Uint32 now) {
     std::fprintf(stderr, "sound: the audio output stopped; the show keeps time without it\n");

@@ -138,6 +138,14 @@ void set_sample_sink(sample_sink sink);
 // Clock-driven path: renders up to the current tick (the calls above do it
 // themselves; capture calls it before closing its WAV). No-op with a device.
 void pump();
+// Wall and this thread's CPU time the clock-driven path has spent rendering
+// the song since the program started, in ns (the bench keeps it apart from
+// the frame that happened to read the clock: with a device, a thread of its
+// own renders the song).
+struct render_spent {
+    std::uint64_t wall_ns = 0, cpu_ns = 0;
+};
+render_spent song_render_spent();
 
 // Test hook: the next FSOUND_DSP_GetSpectrum calls refill the array with
 // these n values (the rest zero) instead of the engine's analysis.

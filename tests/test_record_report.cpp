@@ -4,6 +4,8 @@
 #include "flash_report.h"
 #include "progress_bar.h"
 #include "show_run.h"
+#include "test_rt_util.h"
+#include "test_sound_xm.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +84,48 @@ TEST(record_report, the_cpu_figure_counts_this_threads_work_since_the_frame_bega
     EXPECT_GE(row.cpu_mean_ms, 3.0);
     EXPECT_LE(row.cpu_mean_ms, row.mean_ms + 0.5) << "no more CPU than wall time on one thread";
     EXPECT_DOUBLE_EQ(row.cpu_total_ms, row.cpu_mean_ms);
+}
+
+// Reading the music clock on the simulated clock renders the song up to
+// now; with a device its own thread does that, so the frame is not charged.
+class record_report_song : public rt_test::runtime_fixture {};
+
+TEST_F(record_report_song, the_song_rendered_inside_a_frame_is_kept_out_of_its_cost) {
+    rt_test::temp_dir dir("rec-song");
+    test_xm::song song;
+    song.orders = {0};
+    song.patterns.resize(1);
+    song.patterns[0].rows.resize(64);
+    const std::string xm = (dir.path / "s.xm").string();
+    ASSERT_TRUE(test_xm::write(xm, song));
+    FMUSIC_MODULE* m = FMUSIC_LoadSong(xm.c_str());
+    ASSERT_NE(m, nullptr);
+    FMUSIC_PlaySong(m);
+    bench_sink b;
+    flip_info info;
+    info.scene = "beat";
+    // a frame that only renders 60 s of song: 60 s ahead, then the clock is read
+    display::mark_work_start();
+    clk::advance_to(clk::ticks() + 60000);
+    FMUSIC_GetTime(m);
+    const sound_layer::render_spent song_ns = display::song_render_since_work_start();
+    EXPECT_GT(song_ns.wall_ns, 0u);
+    EXPECT_GT(song_ns.cpu_ns, 0u);
+    // a read with nothing new to render adds nothing
+    FMUSIC_GetTime(m);
+    EXPECT_EQ(display::song_render_since_work_start().wall_ns, song_ns.wall_ns);
+    const std::uint64_t frame_ns = display::now_ns() - display::work_start_ns();
+    b.frame(nullptr, info);
+    // cost = the frame's time less the song's: well under the whole frame
+    const auto row = b.summary().at(0);
+    EXPECT_LT(row.mean_ms, (double(frame_ns) - double(song_ns.wall_ns)) * 1e-6 + 0.5);
+    EXPECT_LT(row.cpu_mean_ms, double(frame_ns) * 1e-6 - double(song_ns.cpu_ns) * 1e-6 + 0.5);
+    EXPECT_NE(b.json(60000).find("\"song_render_ms\": "), std::string::npos);
+    // the next frame starts from nothing rendered
+    display::mark_work_start();
+    EXPECT_EQ(display::song_render_since_work_start().wall_ns, 0u);
+    EXPECT_EQ(display::song_render_since_work_start().cpu_ns, 0u);
+    FMUSIC_FreeSong(m);
 }
 
 TEST(record_report, the_report_writes_the_table_the_json_and_a_chart_with_every_frame) {
