@@ -44,6 +44,25 @@
   const overlay = $('overlay'), startButton = $('start'), statusLine = $('status');
   const bar = $('progress'), stage = $('stage'), canvas = $('canvas');
 
+  // The frames reach the screen through an OffscreenCanvas where the browser
+  // has one: its frames go to the compositor directly, not with the page's
+  // own rendering, which saves the page's thread about a millisecond a
+  // frame. The element can be handed over only once, so every run of the
+  // program draws into the same one; its width and height then stand for
+  // the OffscreenCanvas's, so that the libraries that size the canvas go on
+  // doing so. Without one the program draws into the element itself.
+  const screen = (() => {
+    if (!canvas.transferControlToOffscreen) return null;
+    try {
+      const off = canvas.transferControlToOffscreen();
+      for (const side of ['width', 'height'])
+        Object.defineProperty(canvas, side, { configurable: true, get: () => off[side], set: (v) => { off[side] = v; } });
+      return off;
+    } catch (e) {
+      return null;
+    }
+  })();
+
   // --- Start points (?start=T) --------------------------------------------------
   // A music time in ms below the show's end, or a chapter's name; anything
   // else is refused here with a message, before the program runs.
@@ -360,6 +379,7 @@
     const moduleArg = {
       arguments: args,
       canvas,
+      ostraScreen: screen,
       wasmBinary: wasmBytes,
       ostra: hooks,
       preRun: [(m) => writeData(m.FS)],

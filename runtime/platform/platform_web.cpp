@@ -17,8 +17,10 @@
 
 // Puts w x h RGBA pixels at `rgba` on the page's canvas, through an ImageData
 // over the program's own memory (rebuilt when that memory grows or moves).
+// The page may hand over the OffscreenCanvas that shows in its canvas
+// element (Module.ostraScreen); then the frames go there.
 EM_JS(void, ostra_put_canvas, (const void* rgba, int w, int h), {
-    var canvas = Module['canvas'];
+    var canvas = Module['ostraScreen'] || Module['canvas'];
     if (!canvas) return;
     var s = Module['ostraCanvas'];
     if (!s || s.canvas !== canvas || s.buffer !== HEAPU8.buffer || s.at !== rgba || s.w !== w || s.h !== h) {

@@ -183,6 +183,18 @@ async function liveStep(name, browser, base) {
   console.log(`${name} live: ${wall.toFixed(0)} ms wall, ${music} ms music (${(music / wall).toFixed(4)}), ${fps.toFixed(1)} frames/s, wake lock ${wake}`);
   check(Math.abs(music - wall) <= 0.05 * wall, `${name} live: music time advances with the wall clock (${music} ms in ${wall.toFixed(0)} ms)`);
   check(fps >= liveFpsMin && fps <= 36, `${name} live: at least ${liveFpsMin.toFixed(1)} and at most 36 frames per second (${fps.toFixed(1)})`);
+  // What the viewer sees: the picture in the canvas changes (frames reach the
+  // screen, not only the program's counters), among three views 400 ms apart.
+  const box = await page.evaluate(() => {
+    const r = document.getElementById('canvas').getBoundingClientRect();
+    return { x: r.left, y: r.top, width: r.width, height: r.height };
+  });
+  const views = new Set();
+  for (let i = 0; i < 3; ++i) {
+    if (i) await sleep(400);
+    views.add((await page.screenshot({ clip: box, encoding: 'base64' })).toString());
+  }
+  check(views.size >= 2, `${name} live: the canvas on the screen shows moving pictures (${views.size} different views of 3)`);
 
   // C: a link to the moment, which the page's own parser takes back.
   const before = await page.evaluate(() => window.ostramere.music_ms);
