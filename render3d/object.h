@@ -102,6 +102,9 @@ public:
 
     // The projection of one vertex with pos_* and world_* (see object.cpp).
     screen_point project(const vertex& v) const;
+    // The faces in the order the last opaque textured show drew them: the
+    // nearest first, in face order among equally near ones (nr_faces entries).
+    const int* draw_order() const { return order_; }
 
 private:
     span_end* tables_ = nullptr;  // storage of both scan-line tables

@@ -222,6 +222,28 @@ TEST(R3dRaster, DepthTestIsStrictAndCrossFadeUsesTheWeightTable) {
     EXPECT_EQ(f.at(20, 20), texel & 0xFFDF);
 }
 
+TEST(R3dRaster, OpaqueFacesAreDrawnNearestFirstKeepingFaceOrderAmongEqualDepths) {
+    // one face per entry, all three corners at vertex depth z: projected
+    // depth z - 10000 (larger is nearer)
+    auto faces_at = [](object& o, const std::vector<float>& zs) {
+        const int n = static_cast<int>(zs.size());
+        o.allocate(3 * n, n, 3 * n);
+        for (int i = 0; i < n; ++i) {
+            for (int k = 0; k < 3; ++k)
+                o.verts[0][3 * i + k] = vertex{static_cast<float>(10 * k), static_cast<float>(10 * (k == 2)), zs[i], 0};
+            o.faces[i] = face{{3 * i, 3 * i + 1, 3 * i + 2}, {0, 0}};
+        }
+    };
+    scene s;
+    faces_at(s.o, {8000, 9000, 7000, 7000, 9000});
+    s.o.show(3, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(std::vector<int>(s.o.draw_order(), s.o.draw_order() + 5), (std::vector<int>{1, 4, 0, 2, 3}));
+    // depths one apart, the nearer named last
+    faces_at(s.o, {7000, 7001});
+    s.o.show(3, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(std::vector<int>(s.o.draw_order(), s.o.draw_order() + 2), (std::vector<int>{1, 0}));
+}
+
 TEST(R3dRaster, DotsWireAndTexelBounds) {
     scene s;
     // texture coordinates outside the texture are never read; dots outside
