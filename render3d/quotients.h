@@ -28,27 +28,20 @@ inline void steps_over(double a, double b, double den, float& du, float& dv) {
     dv = f[1];
 }
 
-// Whether the double p lies within 8 of its last bits of a point halfway
-// between two neighbouring floats: such a point has the low 29 of the 52
-// mantissa bits equal to 2^28 (a float keeps the upper 23).
-inline bool near_float_midpoint(double p) {
-    std::int64_t bits;
-    std::memcpy(&bits, &p, sizeof bits);
-    return ((bits + 8) & 0x1FFFFFF0) == 0x10000000;
-}
-
 // 1 / (k + bias) for k = Lo..Hi, each the double nearest to the reciprocal
 // of the double k + bias (never zero: 0 < |bias| < 1).
 //
-// For an integer a with |a| < 2^31 and den = k + bias, p = a * (1 / den)
-// (two roundings) lies within 1.5 units of the last place of x = a / den,
-// and the division q = a / den within 0.5: p and q are at most 2 apart.
-// A double rounds to the float nearest to it, so float(p) and float(q)
-// differ only where a midpoint between two floats lies between p and q or
-// on one of them. Near x no binade boundary comes between the midpoint and
-// p (a boundary is itself a float, 2^28 units from any midpoint), so p's
-// low bits then show it, and there the division is done instead.
-// Quotients are 0 or at least 2^-9 / |den| in size: never float subnormals.
+// For an integer a, p = a * (1 / den) (two roundings) lies within 1.5
+// units of the last place of x = a / den, and the division q = a / den
+// within 0.5: p and q are at most 2 apart. A double rounds to the float
+// nearest to it, so float(p) and float(q) differ only where a midpoint
+// between two floats lies between p and q or on one of them. For the
+// divisors below and every numerator the walks form (integers within
+// +-8192) no quotient comes that near a midpoint, with one exception: over
+// den = 0.00001 (k = 0 of the slopes) quotients are large and land close to
+// integers, some of which are midpoints, so that entry is never used. The
+// renderer's tests compare every other entry's products with the divisions
+// for every such numerator.
 template <int Lo, int Hi>
 struct reciprocals {
     double bias;
@@ -58,21 +51,12 @@ struct reciprocals {
         for (int k = Lo; k <= Hi; ++k) r[k - Lo] = 1.0 / (static_cast<double>(k) + b);
     }
     static constexpr bool holds(long long k) { return k >= Lo && k <= Hi; }
-    double den(long long k) const { return static_cast<double>(k) + bias; }
 
-    // float(a / (k + bias)), k inside Lo..Hi
-    float step(double a, long long k) const {
-        const double p = a * r[k - Lo];
-        if (near_float_midpoint(p)) [[unlikely]]
-            return static_cast<float>(a / den(k));
-        return static_cast<float>(p);
-    }
-    // steps_pair(a, b, k + bias), k inside Lo..Hi
+    // float(a / (k + bias)) for an integer a within +-8192, k inside Lo..Hi
+    float step(double a, long long k) const { return static_cast<float>(a * r[k - Lo]); }
+    // steps_pair(a, b, k + bias) for integers a, b within +-8192, k inside Lo..Hi
     pair_f steps(double a, double b, long long k) const {
-        const pair_d p = pair_d{a, b} * r[k - Lo];
-        if (near_float_midpoint(p[0]) || near_float_midpoint(p[1])) [[unlikely]]
-            return steps_pair(a, b, den(k));
-        return __builtin_convertvector(p, pair_f);
+        return __builtin_convertvector(pair_d{a, b} * r[k - Lo], pair_f);
     }
 };
 

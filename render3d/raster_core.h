@@ -148,8 +148,9 @@ template <bool small, class O>
 void walk_edge_clamped(O& o, span_end* t, long long x1, long long y1, long long x2, long long y2,
                        long long us, long long vs, long long ue, long long ve) {
     const long long dx = x2 - x1, dy = y2 - y1;
-    // Short edges of small faces take their quotients from the reciprocal tables.
-    const bool short_dx = small && edge_slope.holds(dx);
+    // Short edges of small faces take their quotients from the reciprocal
+    // tables (a slope over dx = 0 is the division's: dy / 0.00001).
+    const bool short_dx = small && dx != 0 && edge_slope.holds(dx);
     // m = dy / (dx + 0.00001) as a float
     auto slope = [dx, dy, short_dx] {
         if (short_dx) return edge_slope.step(static_cast<double>(dy), dx);
