@@ -1,6 +1,7 @@
 // Rasterizer rules a random comparison cannot see: corner order, lines,
 // the last row and right column, a shared texture, trivial rejection,
-// strict depth test, cross-fade weights, dots, and the textured room's key and faint fade, the reciprocal tables.
+// strict depth test, cross-fade weights, dots, the textured room's key and
+// faint fade, and the reciprocal tables' quotients.
 #include <gtest/gtest.h>
 
 #include <algorithm>
