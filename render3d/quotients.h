@@ -37,11 +37,11 @@ inline void steps_over(double a, double b, double den, float& du, float& dv) {
 // nearest to it, so float(p) and float(q) differ only where a midpoint
 // between two floats lies between p and q or on one of them. For the
 // divisors below and every numerator the walks form (integers within
-// +-8192) no quotient comes that near a midpoint, with one exception: over
-// den = 0.00001 (k = 0 of the slopes) quotients are large and land close to
-// integers, some of which are midpoints, so that entry is never used. The
-// renderer's tests compare every other entry's products with the divisions
-// for every such numerator.
+// +-8192) no product comes nearer than 10 units to a midpoint, with one
+// exception: over den = 0.00001 (k = 0 of the slopes) quotients are large
+// and land close to integers, some of which are midpoints, so that entry is
+// never used. The renderer's tests compare every other entry's products
+// with the divisions for every such numerator.
 template <int Lo, int Hi>
 struct reciprocals {
     double bias;
