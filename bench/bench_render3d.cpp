@@ -1,7 +1,7 @@
 // Renderer kernels: textured fill of a full-screen quad (opaque and
 // cross-faded) beside a memcpy of one frame, the depth-buffer clear, a
 // 2,000-face closed mesh at the scenes' depth and at the loading screen's
-// nearest frame, and a triangle with corners far off the screen.
+// nearest frame, a mesh of 7,200 tiny faces, and a triangle with corners far off the screen.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -47,9 +47,8 @@ void full_screen_quad(object& o) {
     o.faces[1] = face{{1, 3, 2}, {0, 0}};
 }
 
-// A closed UV sphere of radius 1 with 2,000 faces (rings x segments x 2).
-void sphere(object& o) {
-    const int rings = 20, segs = 50;
+// A closed UV sphere of radius 1 with rings x segments x 2 faces.
+void sphere(object& o, int rings = 20, int segs = 50) {
     const int nv = (rings + 1) * segs;
     o.allocate(nv, rings * segs * 2, nv);
     for (int r = 0; r <= rings; ++r)
@@ -115,10 +114,10 @@ BENCHMARK(BM_fill_quad_crossfade);
 
 // The mesh at the scale the scenes use (300) and their depth, per frame:
 // spin set 2 into set 1, clear the depth buffer, draw.
-void mesh_frame(benchmark::State& state, int pos_z, int blend) {
+void mesh_frame(benchmark::State& state, int pos_z, int blend, int rings = 20, int segs = 50, int size = 300) {
     bench_scene s;
-    sphere(s.o);
-    s.o.scale(300, 300, 300, 0, 1);
+    sphere(s.o, rings, segs);
+    s.o.scale(size, size, size, 0, 1);
     s.o.rotate(1, 600, 1, 2);
     s.o.pos_z = pos_z;
     int angle = 0;
@@ -137,6 +136,9 @@ void BM_mesh_2000_faces_nearest(benchmark::State& state) { mesh_frame(state, 966
 BENCHMARK(BM_mesh_2000_faces_scene_depth)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_mesh_2000_faces_scene_depth_crossfade)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_mesh_2000_faces_nearest)->Unit(benchmark::kMicrosecond);
+// 7,200 tiny faces (a few rows of a pixel or two each), as in the beat scene.
+void BM_mesh_7200_tiny_faces(benchmark::State& state) { mesh_frame(state, 0, 0, 40, 90, 120); }
+BENCHMARK(BM_mesh_7200_tiny_faces)->Unit(benchmark::kMicrosecond);
 
 // One face with a corner on screen and two a billion pixels away.
 void BM_far_off_triangle(benchmark::State& state) {

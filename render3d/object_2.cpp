@@ -161,7 +161,7 @@ void object_2::show(int mode, int vertex_set, int tex_set) {
             y_bottom = p2.y;
             raster::walk_face(*this);
             // du = (right u - left u) / ((span_x1 - span_x0) - 0.0001)
-            raster::spans(*this, -0.0001, has_tex ? w : 0, h, px);
+            raster::spans(*this, raster::span_less_ten_thousandth, has_tex ? w : 0, h, px);
         }
     }
 

@@ -11,6 +11,7 @@
 
 #include "exact.h"
 #include "object.h"
+#include "quotients.h"
 
 namespace raster {
 
@@ -36,25 +37,6 @@ inline long long clamp_arg(long a) { return std::clamp(a, -arg_limit, arg_limit)
 // 2^(e - 23) for an exponent e, while the partial sums stay below 2^15 for
 // |s| < 2 and below 2^(e + 15) + 2^12 otherwise: inside the 53 bits of a double.
 inline constexpr long small_arg = 4096;
-
-typedef double pair_d __attribute__((vector_size(16)));
-typedef float pair_f __attribute__((vector_size(8)));
-typedef int pair_i __attribute__((vector_size(8)));
-typedef std::int64_t pair_l __attribute__((vector_size(16)));
-
-// {float(a / den), float(b / den)}: both quotients in one packed division,
-// each lane rounded to double and then to float exactly as two scalar
-// divisions would be (plain vector types, so wasm builds it too).
-inline pair_f steps_pair(double a, double b, double den) {
-    const pair_d num = {a, b};
-    return __builtin_convertvector(num / den, pair_f);
-}
-
-inline void steps_over(double a, double b, double den, float& du, float& dv) {
-    const pair_f f = steps_pair(a, b, den);
-    du = f[0];
-    dv = f[1];
-}
 
 // trunc(a) and trunc(b) of two doubles within +-2^31, in one packed
 // conversion: per lane the same integers as two scalar ones.
@@ -166,8 +148,12 @@ template <bool small, class O>
 void walk_edge_clamped(O& o, span_end* t, long long x1, long long y1, long long x2, long long y2,
                        long long us, long long vs, long long ue, long long ve) {
     const long long dx = x2 - x1, dy = y2 - y1;
+    // Short edges of small faces take their quotients from the reciprocal
+    // tables (a slope over dx = 0 is the division's: dy / 0.00001).
+    const bool short_dx = small && dx != 0 && edge_slope.holds(dx);
     // m = dy / (dx + 0.00001) as a float
-    auto slope = [dx, dy] {
+    auto slope = [dx, dy, short_dx] {
+        if (short_dx) return edge_slope.step(static_cast<double>(dy), dx);
         return static_cast<float>(static_cast<double>(dy) / (static_cast<double>(dx) + 0.00001));
     };
     // Flat where -1 <= m <= 1. On small edges with |dy| != |dx| the integers
@@ -186,9 +172,9 @@ void walk_edge_clamped(O& o, span_end* t, long long x1, long long y1, long long 
     if (flat) {
         const float m = slope();
         // flat: by columns; su = (ue - us) / (dx - 0.0001) as a float
-        float su, sv;
-        steps_over(static_cast<double>(ue - us), static_cast<double>(ve - vs), static_cast<double>(dx) - 0.0001, su,
-                   sv);
+        const double du = static_cast<double>(ue - us), dv = static_cast<double>(ve - vs);
+        const pair_f suv = short_dx ? edge_steps.steps(du, dv, dx) : steps_pair(du, dv, static_cast<double>(dx) - 0.0001);
+        const float su = suv[0], sv = suv[1];
         long long xs, r0, u0, v0;
         if (x1 < x2) {
             xs = x1, r0 = y1, u0 = us, v0 = vs;
@@ -288,9 +274,12 @@ void walk_edge_clamped(O& o, span_end* t, long long x1, long long y1, long long 
     // steep: by rows, downward only
     if (y1 > y2) return;
     // n = dx / (dy + 0.00001), su = (ue - us) / (dy - 0.0001), as floats
-    const float n = static_cast<float>(static_cast<double>(dx) / (static_cast<double>(dy) + 0.00001));
-    float su, sv;
-    steps_over(static_cast<double>(ue - us), static_cast<double>(ve - vs), static_cast<double>(dy) - 0.0001, su, sv);
+    const bool short_dy = small && edge_slope.holds(dy);
+    const double du = static_cast<double>(ue - us), dv = static_cast<double>(ve - vs);
+    const float n = short_dy ? edge_slope.step(static_cast<double>(dx), dy)
+                             : static_cast<float>(static_cast<double>(dx) / (static_cast<double>(dy) + 0.00001));
+    const pair_f suv = short_dy ? edge_steps.steps(du, dv, dy) : steps_pair(du, dv, static_cast<double>(dy) - 0.0001);
+    const float su = suv[0], sv = suv[1];
     if (y2 > rows - 1) o.y_bottom = rows - 1;
     if (y1 < 0) o.y_top = 0;
     const long long j0 = std::max<long long>(0, -y1);
@@ -491,13 +480,13 @@ template <class Px>
 // the left and right tables where a row's left end lies right of its right
 // end (the exchange persists), then columns span_x0 .. span_x1 - 1 of each
 // row clipped to 0..w-1 (rows past h draw nothing), with u, v stepped by du, dv from the left end:
-//   du = (right u - left u) / ((span_x1 - span_x0) + span_bias) as a float.
+//   du = (right u - left u) / ((span_x1 - span_x0) + div.bias) as a float.
 // `px` gets row(y), then span(xa, xb, next) where next() yields trunc(u),
 // trunc(v) of each column in turn (from fixed, double or exact sums);
 // span<true> is used only where px.inside(umax, vmax) said that every
 // texel read lies inside the texture (u and v are never negative there).
-template <class O, class Px>
-[[gnu::noinline]] void spans(O& o, double span_bias, int w, int h, const Px& pixels) {
+template <class O, class Px, int Lo>
+[[gnu::noinline]] void spans(O& o, const reciprocals<Lo, cols>& div, int w, int h, const Px& pixels) {
     // a copy whose fields (its row pointers too) can live in registers
     Px px = pixels;
     const int y0 = std::max(o.y_top, 0);
@@ -528,7 +517,6 @@ template <class O, class Px>
             px.template span<false>(xa, xb, [c = coord{lu, lv}] { return c; });
             continue;
         }
-        const double den = static_cast<double>(static_cast<long long>(x1) - x0) + span_bias;
         if (x0 >= 0 && x1 <= cols && ((lu | lv | ru | rv) & ~(small_arg - 1)) == 0) {
             // The span starts on the screen and is 1..640 wide with texture
             // coordinates in 0..4095: du and dv are 0 or within
@@ -539,8 +527,7 @@ template <class O, class Px>
             // from lu (|bias| < 0.02): u stays between lu and ru, never
             // negative, so the shift truncates toward zero and no texel
             // lies past max(lu, ru), max(lv, rv).
-            const pair_l d_fx =
-                times_2_40(steps_pair(static_cast<double>(ru - lu), static_cast<double>(rv - lv), den));
+            const pair_l d_fx = times_2_40(div.steps(static_cast<double>(ru - lu), static_cast<double>(rv - lv), x1 - x0));
             const std::int64_t du_fx = d_fx[0], dv_fx = d_fx[1];
             auto next = [u = static_cast<std::int64_t>(lu) << 40, v = static_cast<std::int64_t>(lv) << 40, du_fx,
                          dv_fx]() mutable {
@@ -554,6 +541,7 @@ template <class O, class Px>
                 px.template span<false>(xa, xb, next);
             continue;
         }
+        const double den = static_cast<double>(static_cast<long long>(x1) - x0) + div.bias;
         general_span(pixels, y, den, x0, xa, xb, lu, lv, ru, rv);
     }
     for (; y < y1; ++y)

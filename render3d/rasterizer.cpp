@@ -218,15 +218,15 @@ void object::show(int mode, int vertex_set, int tex_set, int blend, unsigned sho
             raster::walk_face(*this);
             const int depth = face_depth(p0, p1, p2);
             if (!tsurf) {
-                raster::spans(*this, 0.01, 0, 0, opaque);  // exchanges only, nothing drawn
+                raster::spans(*this, raster::span_plus_hundredth, 0, 0, opaque);  // exchanges only, nothing drawn
             } else if (blend == 1) {
-                raster::spans(*this, 0.01, w, h, fade);
+                raster::spans(*this, raster::span_plus_hundredth, w, h, fade);
             } else {
                 opaque.depth = depth;
                 // the rows the span pass can store depths in
                 z_lo = std::min(z_lo, std::max(y_top, 0));
                 z_hi = std::max(z_hi, std::min({y_bottom, raster::rows, h}));
-                raster::spans(*this, 0.01, w, h, opaque);
+                raster::spans(*this, raster::span_plus_hundredth, w, h, opaque);
             }
         }
     }

@@ -1,6 +1,7 @@
 // Rasterizer rules a random comparison cannot see: corner order, lines,
 // the last row and right column, a shared texture, trivial rejection,
-// strict depth test, cross-fade weights, dots, and the textured room's key and faint fade.
+// strict depth test, cross-fade weights, dots, the textured room's key and
+// faint fade, and the reciprocal tables' quotients.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -400,4 +401,29 @@ TEST(R3dRaster, SpanStepsInFixedPointAreExact) {
             EXPECT_EQ(q[0], static_cast<std::int64_t>(-3.25 * 0x1p40)) << g;
         }
     }
+}
+
+// The reciprocal tables give, for every entry the walks and spans use and
+// every integer numerator within +-8192, the float the division gives, in
+// both lanes of a pair; the slopes' entry for k = 0 (never used) is left out.
+TEST(R3dRaster, ReciprocalQuotientsRoundAsTheDivision) {
+    auto check = [](const auto& table, int lo, int hi, const char* name, bool skip_zero = false) {
+        long wrong = 0;
+        for (int k = lo; k <= hi; ++k) {
+            if (skip_zero && k == 0) continue;
+            const double den = static_cast<double>(k) + table.bias;
+            for (int a = -8192; a <= 8192; ++a) {
+                const int b = 8192 - a;
+                const raster::pair_f p = table.steps(a, b, k);
+                const bool ok = p[0] == static_cast<float>(a / den) && p[1] == static_cast<float>(b / den) &&
+                                table.step(a, k) == p[0];
+                if (!ok && wrong++ == 0) ADD_FAILURE() << name << ": k " << k << ", numerator " << a;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << name;
+    };
+    check(raster::span_plus_hundredth, 0, raster::cols, "span + 0.01");
+    check(raster::span_less_ten_thousandth, 0, raster::cols, "span - 0.0001");
+    check(raster::edge_slope, -256, 256, "slope", true);
+    check(raster::edge_steps, -256, 256, "steps");
 }
