@@ -63,12 +63,8 @@ TEST_F(record_capture, an_mp4_holds_the_pictures_and_the_song_from_the_first_fra
     if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "no ffmpeg";
     rt_test::temp_dir dir("rec-mp4");
-    test_xm::song song;
-    song.orders = {0};
-    song.patterns.resize(1);
-    song.patterns[0].rows.resize(64);
-    const std::string xm = (dir.path / "s.xm").string();
-    ASSERT_TRUE(test_xm::write(xm, song));
+    const std::string xm = test_xm::write_silent((dir.path / "s.xm").string());
+    ASSERT_FALSE(xm.empty());
     FMUSIC_MODULE* m = FMUSIC_LoadSong(xm.c_str());
     ASSERT_NE(m, nullptr);
     FMUSIC_PlaySong(m);

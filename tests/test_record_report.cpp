@@ -92,12 +92,8 @@ class record_report_song : public rt_test::runtime_fixture {};
 
 TEST_F(record_report_song, the_song_rendered_inside_a_frame_is_kept_out_of_its_cost) {
     rt_test::temp_dir dir("rec-song");
-    test_xm::song song;
-    song.orders = {0};
-    song.patterns.resize(1);
-    song.patterns[0].rows.resize(64);
-    const std::string xm = (dir.path / "s.xm").string();
-    ASSERT_TRUE(test_xm::write(xm, song));
+    const std::string xm = test_xm::write_silent((dir.path / "s.xm").string());
+    ASSERT_FALSE(xm.empty());
     FMUSIC_MODULE* m = FMUSIC_LoadSong(xm.c_str());
     ASSERT_NE(m, nullptr);
     FMUSIC_PlaySong(m);

@@ -70,4 +70,14 @@ inline bool write(const std::string& path, const song& s) {
     return std::fclose(f) == 0 && ok;
 }
 
+// A song of one silent 64-row pattern written to `path`: the path, or empty
+// when it could not be written.
+inline std::string write_silent(const std::string& path) {
+    song s;
+    s.orders = {0};
+    s.patterns.resize(1);
+    s.patterns[0].rows.resize(64);
+    return write(path, s) ? path : std::string();
+}
+
 }  // namespace test_xm
