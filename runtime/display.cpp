@@ -6,6 +6,7 @@
 #include "display.h"
 
 #include "bitmap.h"
+#include "cost_clock.h"
 #include "limiter.h"
 #include "pacing.h"
 #include "platform.h"
@@ -13,8 +14,6 @@
 #include "sound_layer.h"
 #include "frame_read_lock.h"
 
-#include <chrono>
-#include <ctime>
 
 SDL_Surface* screen = nullptr;
 int fullscreen = 1;
@@ -101,16 +100,8 @@ bool limiting() { return state().limiter != nullptr; }
 std::uint64_t limiter_ns() { return state().limiter_ns; }
 std::uint64_t limiter_cpu_ns() { return state().limiter_cpu_ns; }
 void show_screen() { platform::present(screen); }
-std::uint64_t now_ns() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-        std::chrono::steady_clock::now().time_since_epoch()).count());
-}
-std::uint64_t cpu_now_ns() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull +
-           static_cast<std::uint64_t>(ts.tv_nsec);
-}
+std::uint64_t now_ns() { return cost_clock::wall_ns(); }
+std::uint64_t cpu_now_ns() { return cost_clock::cpu_ns(); }
 void mark_work_start() {
     display_state& d = state();
     d.work_start = now_ns();

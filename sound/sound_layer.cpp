@@ -5,6 +5,7 @@
 #include "sound_layer.h"
 
 #include "audio_device.h"
+#include "cost_clock.h"
 
 #include "sound_render.h"
 #include "sound_spectrum.h"
@@ -15,8 +16,6 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -77,16 +76,6 @@ sound_device::test_device test_output;
 sound_spectrum::analyser analyser;
 sound_layer::render_spent spent;  // see song_render_spent
 
-std::uint64_t wall_ns() {
-    return static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-            .count());
-}
-std::uint64_t cpu_ns() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull + static_cast<std::uint64_t>(ts.tv_nsec);
-}
 std::array<float, sound_layer::spectrum_size> spectrum_out{};
 std::array<float, sound_layer::spectrum_size> test_spectrum{};
 std::array<float, sound_layer::fft_size> spectrum_in{};
@@ -339,15 +328,15 @@ void pump_to(Uint32 now) {
                                                      : frames_in(now);
     if (st.engine.out_frame >= target)
         return;
-    const std::uint64_t wall0 = wall_ns(), cpu0 = cpu_ns();
+    const std::uint64_t wall0 = cost_clock::wall_ns(), cpu0 = cost_clock::cpu_ns();
     while (st.engine.out_frame < target) {
         const int n = static_cast<int>(std::min<int64_t>(target - st.engine.out_frame, pump_buffer.size() / 2));
         st.engine.render(pump_buffer.data(), n);
         if (st.sink)
             st.sink(pump_buffer.data(), n);
     }
-    spent.wall_ns += wall_ns() - wall0;
-    spent.cpu_ns += cpu_ns() - cpu0;
+    spent.wall_ns += cost_clock::wall_ns() - wall0;
+    spent.cpu_ns += cost_clock::cpu_ns() - cpu0;
 }
 
 render_spent song_render_spent() { return spent; }
