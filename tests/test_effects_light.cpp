@@ -138,7 +138,7 @@ TEST_F(Light, PointsOutsideTheTargetAreSkipped) {
     EXPECT_EQ(l.count, 0);
 }
 
-TEST_F(Light, ASpriteOneColumnOverAnEdgeIsClipped) {
+TEST_F(Light, ASpriteOneColumnOrRowOverAnEdgeIsClipped) {
     // 4 x 2 points at offsets -2..1, -1..0 on a 50 x 40 target whose rows lie
     // back to back: a column past either edge would land in the next or the
     // previous row.
@@ -155,6 +155,13 @@ TEST_F(Light, ASpriteOneColumnOverAnEdgeIsClipped) {
     EXPECT_EQ(at(dst.get(), 0, 20), 0xF800);
     EXPECT_EQ(at(dst.get(), 49, 18), 0);
     EXPECT_EQ(at(dst.get(), 49, 19), 0);
+    // A target taller than the show's 480 rows: a sprite one row past row
+    // 479 leaves row 480 alone.
+    auto tall = make_surface(640, 490, 0);
+    l.target = tall.get();
+    l.plot_light(100, 480, 30, 30, 30, 0, 0, 0);  // rows 479..480
+    EXPECT_EQ(at(tall.get(), 100, 479), 0xF800);
+    EXPECT_EQ(at(tall.get(), 100, 480), 0);
 }
 
 TEST_F(Light, KeyedSpritesMatchThePointByPointRule) {
