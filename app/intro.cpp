@@ -5,6 +5,7 @@
 
 #include "clock.h"
 #include "display.h"
+#include "globals.h"
 #include "pacing.h"
 #include "loading.h"
 #include "pixel.h"
@@ -15,7 +16,7 @@
 #include "timeline.h"
 #include "trace.h"
 
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -42,11 +43,10 @@ void intro() {
                      printable(show_files::song.path).c_str(), printable(sound_layer::last_load_error()).c_str());
     display::set_music_source(&c);
 
-    // sin_l[i] = sin(i / 127.33), cos_l[i] = cos(i / 127.33), in double, stored as float.
-    for (int i = 0; i < 1600; ++i) {
-        show->sin_l[i] = static_cast<float>(std::sin(i / 127.33));
-        show->cos_l[i] = static_cast<float>(std::cos(i / 127.33));
-    }
+    // sin_l and cos_l follow the renderer's rule, sin(i / 127.33) and
+    // cos(i / 127.33): copies of sintab and costab, which the rooms filled.
+    std::copy(sintab, sintab + sin_table_size, show->sin_l);
+    std::copy(costab, costab + sin_table_size, show->cos_l);
     fill_pre_RGB_tab();
 
     if (fullscreen) {

@@ -12,9 +12,9 @@ object::object() {
     tables_ = new span_end[2 * scan_rows];
     left = tables_;
     right = tables_ + scan_rows;
-    for (row_counter = 0; row_counter < scan_rows; ++row_counter) {
-        left[row_counter] = span_end{640, 0, 0};
-        right[row_counter] = span_end{0, 0, 0};
+    for (int y = 0; y < scan_rows; ++y) {
+        left[y] = span_end{640, 0, 0};
+        right[y] = span_end{0, 0, 0};
     }
 }
 

@@ -44,7 +44,7 @@ public:
     int y_top = 0, y_bottom = 0;            // rows the current triangle spans, clipped
     tex_coord t0{}, t1{}, t2{};             // current triangle's texture coordinates
     float rot[9] = {};                      // x, y, z of the three corners being rotated
-    int span_x = 0, span_y = 0, swap_tmp = 0;
+    int span_x = 0, span_y = 0;
     span_end* left = nullptr;               // per row: span start
     span_end* right = nullptr;              // per row: span end (exclusive)
     int span_x0 = 0, span_x1 = 0;
@@ -52,7 +52,6 @@ public:
     int dst_pitch = 0;                      // in pixels
     Uint16* tex_pixels = nullptr;
     int tex_pitch = 0;
-    int row_counter = 0;
     char name[100] = {};
     bitmap tex;                             // the mesh's texture (640 x 480)
     const bitmap* shared_tex = nullptr;     // when set, drawn with this texture instead of tex
@@ -62,8 +61,6 @@ public:
     vertex* verts[nr_vertex_sets] = {};     // sets 0 (as loaded), 1 and 2 (work sets)
     tex_coord* tex_coords[nr_tex_sets] = {};
     face* faces = nullptr;
-    Uint16 dst_pixel = 0, dst_red = 0, dst_green = 0, dst_blue = 0;
-    Uint16 tex_pixel = 0, tex_red = 0, tex_green = 0, tex_blue = 0;
 
     // Blank 640 x 480 texture, scan-line tables with left x = 640, right x = 0.
     object();

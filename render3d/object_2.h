@@ -24,7 +24,7 @@ public:
     screen_point p0{}, p1{}, p2{};
     int y_top = 0, y_bottom = 0;
     tex_coord t0{}, t1{}, t2{};
-    int span_x = 0, span_y = 0, swap_tmp = 0;
+    int span_x = 0, span_y = 0;
     span_end* left = nullptr;   // per row: span start
     span_end* right = nullptr;  // per row: span end (exclusive)
     int span_x0 = 0, span_x1 = 0;
@@ -41,8 +41,6 @@ public:
     tex_face* tex_faces = nullptr;           // read and kept, not drawn
     SDL_Surface* target = nullptr;           // drawn into (not owned)
     SDL_Surface* tex_surface = nullptr;      // shared texture (owned by the room_2D)
-    Uint16 dst_pixel = 0, dst_red = 0, dst_green = 0, dst_blue = 0;
-    Uint16 tex_pixel = 0, tex_red = 0, tex_green = 0, tex_blue = 0;
 
     object_2();  // scan-line tables allocated, zeroed
     ~object_2();

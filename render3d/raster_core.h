@@ -76,10 +76,9 @@ inline pair_l times_2_40(pair_f f) {
 // Orders the corners by y; x, y, z and the texture coordinates travel together.
 template <class O>
 void sort_corners(O& o) {
-    auto swap_corners = [&o](screen_point& a, tex_coord& ta, screen_point& b, tex_coord& tb) {
+    auto swap_corners = [](screen_point& a, tex_coord& ta, screen_point& b, tex_coord& tb) {
         std::swap(a, b);
         std::swap(ta, tb);
-        o.swap_tmp = a.y;
     };
     const int ya = o.p0.y, yb = o.p1.y, yc = o.p2.y;
     if (ya <= yb && ya <= yc) {
@@ -369,9 +368,6 @@ void walk_face(O& o) {
     o.calc_vector_right(o.p0.x, o.p0.y, o.p0.z, o.p2.x, o.p2.y, o.p2.z, o.t0.u, o.t0.v, o.t2.u, o.t2.v);
 }
 
-// White line (x1, y1) -> (x2, y2) into o.dst_pixels, clipped to w x h. The
-// start column (or row) of a flat line is not plotted and its row lags the
-// exact line by one column. Only on-screen columns or rows are visited.
 // Mode 1 of a face: its corners p0..p2 in red (0xF800), then the texture
 // coordinates of its vertices v[0..2] as points in 0x003F; dot() clips.
 template <class O, class Dot, class Tex>
@@ -395,6 +391,9 @@ void wire_edges(O& o) {
     o.plot_wire(o.p1.x, o.p1.y, o.p2.x, o.p2.y);
 }
 
+// White line (x1, y1) -> (x2, y2) into o.dst_pixels, clipped to w x h. The
+// start column (or row) of a flat line is not plotted and its row lags the
+// exact line by one column. Only on-screen columns or rows are visited.
 template <class O>
 void line(O& o, long ax1, long ay1, long ax2, long ay2, int w, int h) {
     const long long x1 = clamp_arg(ax1), y1 = clamp_arg(ay1), x2 = clamp_arg(ax2),

@@ -11,7 +11,6 @@ public:
     char name[200] = {};     // room name from the first line
     int nr_objects = 0;
     object* objects = nullptr;
-    int counter = 0;         // working counter for the timeline's loops
 
     room();  // fills sintab and costab
     ~room();

@@ -7,6 +7,7 @@
 #include "black_white.h"
 #include "fade.h"
 #include "flame.h"
+#include "globals.h"
 #include "pacing.h"
 #include "light.h"
 #include "noise.h"
@@ -39,9 +40,10 @@ struct show_objects {
     scope spectrum;
     black_white blinker;
 
-    // Motion paths: sin_l[i] = sin(i / 127.33), cos_l[i] = cos(i / 127.33).
-    float sin_l[1600];
-    float cos_l[1600];
+    // Motion paths: sin_l[i] = sin(i / 127.33), cos_l[i] = cos(i / 127.33),
+    // the renderer's sintab and costab by the same rule.
+    float sin_l[sin_table_size];
+    float cos_l[sin_table_size];
 
     // quit, song, music_start, frame_start, scene_done, next_row.
     control ctl;
