@@ -15,6 +15,7 @@
 #include "pixel.h"
 #include "scope.h"
 #include "sound_layer.h"
+#include "sound_layer_testing.h"
 
 namespace {
 void random_fill(SDL_Surface* s, unsigned seed) {

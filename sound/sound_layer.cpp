@@ -3,6 +3,7 @@
 // read-outs. A device's own thread touches only `engine` (through fill) and
 // the device's stamps, under its lock; everything else is main-thread.
 #include "sound_layer.h"
+#include "sound_layer_testing.h"
 
 #include "audio_device.h"
 #include "cost_clock.h"

@@ -10,6 +10,7 @@
 #include "run_show.h"
 #include "test_rt_util.h"
 #include "trace.h"
+#include "trace_log.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

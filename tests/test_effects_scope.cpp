@@ -8,6 +8,7 @@
 #include "pixel.h"
 #include "scope.h"
 #include "sound_layer.h"
+#include "sound_layer_testing.h"
 #include "test_effects_util.h"
 
 namespace {

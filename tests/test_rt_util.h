@@ -7,6 +7,7 @@
 #include "platform.h"
 #include "test_display.h"
 #include "sound_layer.h"
+#include "sound_layer_testing.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -12,7 +12,9 @@
 #include "intro.h"
 #include "load_image.h"
 #include "sound_layer.h"
+#include "sound_layer_testing.h"
 #include "trace.h"
+#include "trace_log.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

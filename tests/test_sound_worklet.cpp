@@ -7,6 +7,7 @@
 #include "clock.h"
 #include "show_run.h"
 #include "sound_layer.h"
+#include "sound_layer_testing.h"
 #include "test_sound_xm.h"
 #include "worklet_device.h"
 

@@ -1,5 +1,10 @@
-// The step log behind trace.h.
+// The step log behind trace.h and trace_log.h.
 #include "trace.h"
+#include "trace_log.h"
+
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 bool on = false;
