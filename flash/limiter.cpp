@@ -28,6 +28,24 @@ void ramps(const int* cuts, std::vector<int>& near, std::vector<int>& far) {
     }
 }
 constexpr int no_limit = 1 << 20;
+
+// Cell c of the sixth is fine cells (2cx, 2cy) .. (2cx+1, 2cy+1): the grids
+// cut at the same columns and rows, so its sums are theirs added.
+int first_fine_cell(int c) { return (c / grid_cells) * 2 * fine_cells + (c % grid_cells) * 2; }
+void add(rule_sums& s, const rule_sums& r) {
+    s.eligible += r.eligible;
+    s.step += r.step;
+    s.step_count += r.step_count;
+}
+cell_sums coarse_cell(const cell_sums fine[fine_cell_count], int c) {
+    cell_sums s;
+    const int f0 = first_fine_cell(c);
+    for (const int f : {f0, f0 + 1, f0 + fine_cells, f0 + fine_cells + 1}) {
+        add(s.general, fine[f].general);
+        add(s.red, fine[f].red);
+    }
+    return s;
+}
 }  // namespace
 
 limiter::limiter(int width, int height)
@@ -104,8 +122,9 @@ bool limiter::apply(std::uint16_t* pixels, int pitch, std::uint32_t tick) {
         cross.commit(frame, fine, tick);
         return false;
     }
-    first.measure(frame, cells);
+    // one pass over the frame measures both grids
     cross.measure(frame, fine);
+    for (int c = 0; c < cell_count; ++c) cells[c] = coarse_cell(fine, c);
     std::uint32_t over = first.over_limit(cells, tick, margin);
     field_set fine_over = cross.over_limit(fine, tick, margin);
     if (over == 0 && fine_over.empty()) {
@@ -152,11 +171,10 @@ bool limiter::apply(std::uint16_t* pixels, int pitch, std::uint32_t tick) {
         for (int c = 0; c < cell_count; ++c)
             if (redo[c]) {
                 compose(c, pixels, pitch);
-                measure_cell(first.grid(), c, first.previous(), frame, cells[c]);
-                // cell (cx, cy) is fine cells (2cx, 2cy) .. (2cx+1, 2cy+1)
-                const int f0 = (c / grid_cells) * 2 * fine_cells + (c % grid_cells) * 2;
+                const int f0 = first_fine_cell(c);
                 for (const int fc : {f0, f0 + 1, f0 + fine_cells, f0 + fine_cells + 1})
                     measure_fine_cell(cross.grid(), fc, cross.previous(), frame, fine[fc]);
+                cells[c] = coarse_cell(fine, c);
             }
         over = first.over_limit(cells, tick, margin);
         fine_over = cross.over_limit(fine, tick, margin);

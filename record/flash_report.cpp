@@ -162,16 +162,33 @@ void flash_report::print(std::FILE* out, bool seconds) const {
     // Per check over the whole run: failing frames and the worst count.
     std::fprintf(out, "flash: by reading and field step:");
     for (int c = 0; c < flash_checks; ++c) {
-        long failing = 0;
-        int worst = 0;
-        for (const auto& s : scenes_) {
-            const check_worst& w = s.checks[static_cast<size_t>(c)];
-            failing += w.failing;
-            worst = std::max({worst, w.general, w.red});
-        }
-        std::fprintf(out, "%s %s %ld failing (worst %d)", c ? "," : "", flash_check_name(c), failing, worst);
+        const check_worst t = check_total(c);
+        std::fprintf(out, "%s %s %ld failing (worst %d)", c ? "," : "", flash_check_name(c), t.failing,
+                     std::max(t.general, t.red));
     }
     std::fprintf(out, "\n");
+}
+
+flash_report::check_worst flash_report::check_total(int check) const {
+    check_worst t;
+    for (const auto& s : scenes_) {
+        const check_worst& w = s.checks[static_cast<size_t>(check)];
+        t.failing += w.failing;
+        t.general = std::max(t.general, w.general);
+        t.red = std::max(t.red, w.red);
+    }
+    return t;
+}
+
+std::string flash_report::checks_json() const {
+    std::string out = "{";
+    for (int c = 0; c < flash_checks; ++c) {
+        const check_worst t = check_total(c);
+        out += std::string(c ? ", " : "") + "\"" + flash_check_name(c) + "\": {\"failing_frames\": " +
+               std::to_string(t.failing) + ", \"general\": " + std::to_string(t.general) +
+               ", \"red\": " + std::to_string(t.red) + "}";
+    }
+    return out + "}";
 }
 
 std::string flash_report::scenes_json(const std::string& indent) const {
@@ -204,7 +221,7 @@ bool flash_report::write(std::string& error) const {
          << ",\n  \"failing_frames\": " << failures_.size() << ",\n  \"failing_ms\": " << failing_ms_
          << ",\n  \"max_transitions\": " << flash::max_transitions
          << ",\n  \"window_ms\": " << flash::window_ms
-         << ",\n  \"checks\": [\"first_sixth\", \"first_twelfth\", \"second_sixth\", \"second_twelfth\"]"
+         << ",\n  \"checks\": " << checks_json()
          << ",\n  \"scenes\": " << scenes_json("  ")
          << ",\n  \"failing\": [\n";
     for (size_t i = 0; i < failures_.size(); ++i) {

@@ -75,6 +75,10 @@ public:
     void print(std::FILE* out, bool seconds = true) const;
     // The per-scene summary as a JSON array (for the bench report too).
     std::string scenes_json(const std::string& indent) const;
+    // Per check over the whole run: failing frames and worst counts.
+    check_worst check_total(int check) const;
+    // Those as one JSON object keyed by check name.
+    std::string checks_json() const;
     // The whole report; false with a message naming the file on failure.
     bool write(std::string& error) const;
 
