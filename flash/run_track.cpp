@@ -9,20 +9,21 @@ namespace flash {
 int run_track::turn(std::int64_t d) const {
     if (d == 0)
         return 0;
-    // sum = run + d when d continues the run, else d
-    const std::int64_t sum = run_sum(d);
-    if (dir_ != 1 && sum >= step_)
-        return 1;
-    if (dir_ != -1 && -sum >= step_)
-        return -1;
-    return 0;
+    // sum = run + d when d continues the run, else d (a new run)
+    if (continues(d) && counted_)
+        return 0;
+    const std::int64_t sum = continues(d) ? sum_ + d : d;
+    return sum >= step_ ? 1 : -sum >= step_ ? -1 : 0;
 }
 
 int run_track::step(std::int64_t d, std::uint32_t tick) {
     const int t = turn(d);
-    if (d != 0)
-        sum_ = run_sum(d);
+    if (d != 0) {
+        counted_ = continues(d) && counted_;
+        sum_ = continues(d) ? sum_ + d : d;
+    }
     if (t != 0) {
+        counted_ = true;
         dir_ = t;
         ticks_[next_] = tick;
         next_ = (next_ + 1) % capacity;

@@ -71,6 +71,9 @@ TEST(flash_readings, second_reading_counts_runs_of_one_sign) {
     EXPECT_EQ(tracks({1000, -600, 100, -500}), p(2, 1)) << "the level falls a step, no run does";
     EXPECT_EQ(tracks({-400, -700, 200, 900}), p(2, 2));
     EXPECT_EQ(tracks({-1200, -1200, 1200, 1200, -1200}), p(3, 3)) << "same direction twice counts once";
+    EXPECT_EQ(tracks({1000, -100, 1000}), p(1, 2)) << "a wobble between two rises makes them two runs";
+    EXPECT_EQ(tracks({1000, 0, 1000}), p(1, 1)) << "no change is no wobble";
+    EXPECT_EQ(tracks({600, -100, 500, 500}), p(1, 1));
 
     // the window holds ticks in (tick - 1000, tick]
     flash::run_track t(flash::lum_step);
@@ -129,17 +132,17 @@ TEST(flash_readings, each_reading_gives_its_own_answer_and_the_limiter_meets_all
     // 120 x 90: cells of a twelfth 10 wide, rows cut at 0 7 15 22 30 37 ...
     const auto ticks = at_60fps(2000);
     const std::uint16_t mid = find_pixel([](std::uint32_t e) { return flash::lum_of(e) == 3000; });
-    std::vector<std::uint16_t> greys(61);  // full-frame levels 0.1 .. 0.7 by 0.01 (the nearest)
-    std::vector<int> off(61, 1 << 20);
+    std::vector<std::uint16_t> greys(90);  // levels 0.01 .. 0.9 by 0.01 (the nearest colour)
+    std::vector<int> off(90, 1 << 20);
     for (unsigned p = 0; p < 65536; ++p)
         for (size_t k = 0; k < greys.size(); ++k) {
-            const int d = std::abs(lum(static_cast<std::uint16_t>(p)) - (1000 + 100 * static_cast<int>(k)));
+            const int d = std::abs(lum(static_cast<std::uint16_t>(p)) - (100 + 100 * static_cast<int>(k)));
             if (d < off[k]) {
                 off[k] = d;
                 greys[k] = static_cast<std::uint16_t>(p);
             }
         }
-    const auto level = [&](int l) { return greys[static_cast<size_t>((l - 1000) / 100)]; };
+    const auto level = [&](int l) { return greys[static_cast<size_t>((l - 100) / 100)]; };
     // a triangle of 0.3 in 6 frames up and 6 down, 0.05 a frame, with a
     // wobble of 0.17 up and back at the top of every second cycle
     const auto ramp = [&](int i) {
@@ -147,6 +150,19 @@ TEST(flash_readings, each_reading_gives_its_own_answer_and_the_limiter_meets_all
         const int wobble = (i % 24 == 6) ? 1700 : 0;
         return 2000 + 500 * up + wobble;
     };
+    // a slow rise of 0.11 every 100 ms, seven times, with a wobble between
+    // rises: half the pixels (even columns, then odd) up 0.11, the other
+    // half down 0.13, a mean change of -0.01 over all of them
+    std::vector<std::array<int, 2>> rises(ticks.size());  // even, odd columns' level per frame
+    std::array<int, 2> l{300, 300};
+    for (size_t i = 0; i < ticks.size(); ++i) {
+        const size_t cycle = i / 6, at = i % 6;
+        if (cycle < 7 && at == 1)
+            l = {l[0] + 1100, l[1] + 1100};
+        if (cycle < 7 && at == 4)
+            l = cycle % 2 ? std::array<int, 2>{l[0] - 1300, l[1] + 1100} : std::array<int, 2>{l[0] + 1100, l[1] - 1300};
+        rises[i] = l;
+    }
     const struct {
         const char* name;
         painter paint;
@@ -167,6 +183,11 @@ TEST(flash_readings, each_reading_gives_its_own_answer_and_the_limiter_meets_all
         // limit); the first counts the ramp's turns (two every 200 ms, a
         // wobble bringing one down turn early: 11)
         {"a ramp with wobbles", [&](int, int, int i) { return level(ramp(i)); }, {11, 11, 6, 6}},
+        // each rise after a wobble is a new run for the second reading (7
+        // in 0.7 s); the first sees one long rise
+        {"a slow rise with wobbles",
+         [&](int x, int, int i) { return level(rises[static_cast<size_t>(i)][static_cast<size_t>(x % 2)]); },
+         {1, 1, 7, 7}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
