@@ -2,9 +2,9 @@
 // reading would go over the margin, weaken the cells of every such field
 // (a field on the twelfth's step may cover parts of 3 x 3 cells: all of
 // them) one step and measure those cells and their neighbours (whose ramps
-// moved) again, on both grids. Cells only
-// weaken, and a field whose cells all hold cannot change (a pixel's weight
-// never exceeds its cell's), so the search ends within a few rounds.
+// moved) again. One measure on the twelfth's grid serves both grids. Cells
+// only weaken, and a field whose cells all hold cannot change (a pixel's
+// weight never exceeds its cell's), so the search ends within a few rounds.
 #include "limiter.h"
 
 #include <algorithm>
