@@ -144,3 +144,46 @@ TEST(flash_limiter, passing_sequences_pass_untouched) {
         EXPECT_EQ(std::count(r.changed.begin(), r.changed.end(), true), 0);
     }
 }
+
+TEST(flash_limiter, a_saved_history_carries_on_as_the_run_did) {
+    // a full strobe past the limit: save half way, go on; a fresh limiter
+    // given that history shows the very same frames from there
+    const auto ticks = at_60fps(2000);
+    const sequence s = make(ticks, [&](int, int, int i) { return strobe_on(ticks[i], 5) ? white : black; });
+    flash::limiter a(W, H);
+    const size_t half = 50;
+    std::vector<frame> shown;
+    for (size_t i = 0; i < half; ++i) {
+        frame f = s.frames[i];
+        a.apply(f.data(), W, ticks[i]);
+    }
+    const flash::limiter::history saved = a.state();
+    for (size_t i = half; i < s.frames.size(); ++i) {
+        frame f = s.frames[i];
+        a.apply(f.data(), W, ticks[i]);
+        shown.push_back(f);
+    }
+    flash::limiter b(W, H);
+    b.set_state(saved);
+    EXPECT_EQ(b.limited_frames(), saved.limited);
+    long differ = 0, limited = 0;
+    for (size_t i = half; i < s.frames.size(); ++i) {
+        frame f = s.frames[i];
+        limited += b.apply(f.data(), W, ticks[i]);
+        differ += f != shown[i - half];
+    }
+    EXPECT_EQ(differ, 0);
+    EXPECT_GT(limited, 0);
+    EXPECT_EQ(b.limited_frames(), a.limited_frames());
+    // a fresh limiter without the history limits differently
+    flash::limiter c(W, H);
+    long fresh_differ = 0;
+    for (size_t i = half; i < s.frames.size(); ++i) {
+        frame f = s.frames[i];
+        c.apply(f.data(), W, ticks[i]);
+        fresh_differ += f != shown[i - half];
+    }
+    EXPECT_GT(fresh_differ, 0);
+    flash::limiter other(W + 2, H);
+    EXPECT_THROW(other.set_state(saved), std::invalid_argument);
+}
