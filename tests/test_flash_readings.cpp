@@ -128,6 +128,63 @@ TEST(flash_readings, twelfth_grid_refines_the_sixth) {
     EXPECT_THROW(flash::cross_check(100, 5), std::invalid_argument);
 }
 
+TEST(flash_readings, twelfth_measure_adds_up_to_the_sixth) {
+    // The two measures are separate code: on frames of pixels at and around
+    // every threshold (0.1 steps, a darker value of 0.8, saturated red, red
+    // steps of 20), each sixth's cell must hold the sums of its 2x2 twelfths.
+    std::vector<std::uint16_t> palette;
+    for (const int l : {0, 2999, 3000, 3999, 4000, 4001, 7000, 7999, 8000, 8001, 9000, 9001, 10000}) {
+        const auto p = find_pixel([&](std::uint32_t e) { return std::abs(static_cast<int>(flash::lum_of(e)) - l) <= 2; });
+        palette.push_back(p);
+    }
+    for (unsigned p = 0; p < 65536 && palette.size() < 40; p += 97)
+        if (flash::light_table()[p] & flash::saturated_bit)
+            palette.push_back(static_cast<std::uint16_t>(p));
+    ASSERT_GT(palette.size(), 30u);
+    std::uint32_t seed = 29;
+    const auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    for (const auto& [w, h] : {std::pair{W, H}, std::pair{97, 61}, std::pair{640, 480}}) {
+        SCOPED_TRACE(w);
+        std::vector<std::uint16_t> a(static_cast<size_t>(w * h)), b(a.size());
+        for (size_t i = 0; i < a.size(); ++i) {
+            a[i] = palette[(next() >> 8) % palette.size()];
+            // runs of 5 unchanged pixels every 13, the rest any pair
+            b[i] = i % 13 < 5 ? a[i] : palette[(next() >> 8) % palette.size()];
+        }
+        const flash::grid g(w, h);
+        const flash::fine_grid fg(w, h);
+        flash::cell_sums coarse[flash::cell_count], fine[flash::fine_cell_count];
+        flash::measure_frame(g, {a.data(), w}, {b.data(), w}, coarse);
+        flash::measure_fine_frame(fg, {a.data(), w}, {b.data(), w}, fine);
+        long steps = 0, reds = 0;
+        for (int c = 0; c < flash::cell_count; ++c) {
+            const int f0 = (c / 6) * 24 + (c % 6) * 2;
+            flash::cell_sums one;
+            for (const int f : {f0, f0 + 1, f0 + 12, f0 + 13}) {
+                flash::cell_sums cell;
+                flash::measure_fine_cell(fg, f, {a.data(), w}, {b.data(), w}, cell);
+                EXPECT_EQ(cell.general.step, fine[f].general.step);
+                EXPECT_EQ(cell.red.eligible, fine[f].red.eligible);
+                for (auto [s, r] : {std::pair{&one.general, &fine[f].general}, std::pair{&one.red, &fine[f].red}}) {
+                    s->eligible += r->eligible;
+                    s->step += r->step;
+                    s->step_count += r->step_count;
+                }
+            }
+            EXPECT_EQ(one.general.eligible, coarse[c].general.eligible) << c;
+            EXPECT_EQ(one.general.step, coarse[c].general.step) << c;
+            EXPECT_EQ(one.general.step_count, coarse[c].general.step_count) << c;
+            EXPECT_EQ(one.red.eligible, coarse[c].red.eligible) << c;
+            EXPECT_EQ(one.red.step, coarse[c].red.step) << c;
+            EXPECT_EQ(one.red.step_count, coarse[c].red.step_count) << c;
+            steps += coarse[c].general.step_count;
+            reds += coarse[c].red.step_count;
+        }
+        EXPECT_GT(steps, 0);
+        EXPECT_GT(reds, 0);
+    }
+}
+
 TEST(flash_readings, each_reading_gives_its_own_answer_and_the_limiter_meets_all) {
     // 120 x 90: cells of a twelfth 10 wide, rows cut at 0 7 15 22 30 37 ...
     const auto ticks = at_60fps(2000);
