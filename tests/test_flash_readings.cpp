@@ -124,28 +124,32 @@ TEST(flash_readings, twelfth_grid_refines_the_sixth) {
     EXPECT_EQ(flash::fine_grid::sixth_index(9), -1);
     EXPECT_EQ(flash::fine_grid::first_cell(10), 13);
     EXPECT_EQ(flash::fine_grid::first_cell(80), 8 * 12 + 8);
-    // a red-only strobe over the whole frame: every field goes over the
-    // limit by the red rule of both readings on the fine grid
-    const std::uint16_t dark_red = 16 << 11;
-    for (const int limit : {flash::limiter::margin, flash::max_transitions}) {
-        flash::cross_check c(W, H);
-        std::vector<std::uint16_t> f(W * H);
-        flash::cell_sums cells[flash::fine_cell_count];
-        int first_over = -1;
-        for (std::uint32_t i = 0; i < 10 && first_over < 0; ++i) {
-            std::fill(f.begin(), f.end(), i % 2 ? dark_red : black);
-            c.measure({f.data(), W}, cells);
-            const flash::field_set over = c.over_limit(cells, i * 100, limit);
-            if (!over.empty()) {
-                first_over = static_cast<int>(i);
-                for (int k = 0; k < flash::fine_field_count; ++k) EXPECT_TRUE(over.has(k)) << k;
+    // red-only strobes: dark red over the whole frame (both readings' red
+    // rule), bright red on every fifth column (a fifth of each field: the
+    // first reading's spread red change only); every field goes over
+    const std::uint16_t dark_red = 16 << 11, red = 31 << 11;
+    for (const bool stripes : {false, true})
+        for (const int limit : {flash::limiter::margin, flash::max_transitions}) {
+            SCOPED_TRACE(stripes);
+            flash::cross_check c(W, H);
+            std::vector<std::uint16_t> f(W * H);
+            flash::cell_sums cells[flash::fine_cell_count];
+            int first_over = -1;
+            for (std::uint32_t i = 0; i < 10 && first_over < 0; ++i) {
+                for (int p = 0; p < W * H; ++p)
+                    f[static_cast<size_t>(p)] = i % 2 == 0 ? black : !stripes ? dark_red : p % 5 == 0 ? red : black;
+                c.measure({f.data(), W}, cells);
+                const flash::field_set over = c.over_limit(cells, i * 100, limit);
+                if (!over.empty()) {
+                    first_over = static_cast<int>(i);
+                    for (int k = 0; k < flash::fine_field_count; ++k) EXPECT_TRUE(over.has(k)) << k;
+                }
+                const flash::cross_verdict v = c.commit({f.data(), W}, cells, i * 100);
+                EXPECT_EQ(v.first_twelfth.general, 0);
+                EXPECT_EQ(v.second_twelfth.red, stripes ? 0 : v.first_twelfth.red);
             }
-            const flash::cross_verdict v = c.commit({f.data(), W}, cells, i * 100);
-            EXPECT_EQ(v.first_twelfth.general, 0);
-            EXPECT_EQ(v.second_twelfth.red, v.first_twelfth.red);
+            EXPECT_EQ(first_over, limit + 1) << "the first frame is no change, then a turn every frame";
         }
-        EXPECT_EQ(first_over, limit + 1) << "the first frame is no change, then a turn every frame";
-    }
     EXPECT_THROW(flash::cross_check(5, 100), std::invalid_argument);
     EXPECT_THROW(flash::cross_check(100, 5), std::invalid_argument);
 }
