@@ -7,8 +7,10 @@
 //     to or from saturated red of 20 in max(0, R-G-B)*320;
 //   - a field's change counts only when those pixels cover a quarter of it
 //     or more (the area rule), and is their mean change;
-//   - same-sign changes add up; a transition is counted when the sum first
-//     reaches a step in a new direction (a flash is two opposing ones);
+//   - same-sign changes add up into a run (a field with no counted change
+//     leaves it going); a run makes one transition, when its sum first
+//     reaches a step, and a change of the other sign starts a new run (a
+//     flash is two opposing transitions);
 //   - a field fails when more than 6 transitions (3 flashes) fall within
 //     any 1000 ms; a frame fails while any field does.
 // Flashes whose leading edges are 9 frames apart or more are acceptable by

@@ -1,6 +1,6 @@
 // The transitions of one field under the second reading (the broadcast
-// analysers'): runs of same-sign changes add up, and a transition is counted
-// when a run's sum first reaches a step in a new direction. Knows nothing of pixels.
+// analysers'): runs of same-sign changes add up, and each run makes one
+// transition, when its sum first reaches a step. Knows nothing of pixels.
 #pragma once
 
 #include <cstdint>
