@@ -1,7 +1,9 @@
-// Flash safety kernels at 640x480: the analysis of a frame whose every pixel
+// Flash safety kernels at 640x480: the analysis and the cross-check (the
+// second reading, the twelfth's fields) of a frame whose every pixel
 // changed, the limiter on frames that need nothing (its usual case), and the
 // limiter on a full-screen strobe past its limit. Figures only.
 #include "analysis.h"
+#include "cross_check.h"
 #include "limiter.h"
 
 #include <benchmark/benchmark.h>
@@ -31,6 +33,17 @@ void analysis_every_pixel_changed(benchmark::State& state) {
     }
 }
 BENCHMARK(analysis_every_pixel_changed)->Unit(benchmark::kMillisecond);
+
+void cross_check_every_pixel_changed(benchmark::State& state) {
+    const std::vector<std::uint16_t> frames[2] = {pattern(0), pattern(1)};
+    flash::cross_check c(W, H);
+    std::uint32_t tick = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(c.feed({frames[tick / 30 % 2].data(), W}, tick));
+        tick += 30;
+    }
+}
+BENCHMARK(cross_check_every_pixel_changed)->Unit(benchmark::kMillisecond);
 
 void limiter_nothing_to_limit(benchmark::State& state) {
     std::vector<std::uint16_t> frames[2] = {pattern(0), pattern(1)};

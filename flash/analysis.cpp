@@ -22,6 +22,12 @@ rule_sums field_sums(const cell_sums cells[cell_count], int f, bool red) {
 }
 }  // namespace
 
+std::int64_t first_change(const rule_sums& s, int pixels) {
+    if (4 * static_cast<std::int64_t>(s.step_count) >= pixels)
+        return s.step / s.step_count;
+    return s.eligible / pixels;
+}
+
 analysis::analysis(int width, int height)
     : width_(width), height_(height), grid_(width, height),
       general_(field_count, field_track(lum_step)), red_(field_count, field_track(red_step)) {
@@ -36,20 +42,16 @@ void analysis::measure(frame_ref f, cell_sums out[cell_count]) const {
 }
 
 std::int64_t analysis::change(const cell_sums cells[cell_count], int f, bool red) const {
-    const rule_sums s = field_sums(cells, f, red);
-    const int pixels = grid_.field_pixels(f);
-    if (4 * static_cast<std::int64_t>(s.step_count) >= pixels)
-        return s.step / s.step_count;
-    return s.eligible / pixels;
+    return first_change(field_sums(cells, f, red), grid_.field_pixels(f));
 }
 
-std::uint32_t analysis::over_limit(const cell_sums cells[cell_count], std::uint32_t tick) const {
+std::uint32_t analysis::over_limit(const cell_sums cells[cell_count], std::uint32_t tick, int limit) const {
     std::uint32_t over = 0;
     for (int f = 0; f < field_count; ++f) {
         const bool general = general_[f].turn(change(cells, f, false)) != 0 &&
-                             general_[f].count(tick) + 1 > max_transitions;
+                             general_[f].count(tick) + 1 > limit;
         const bool red = red_[f].turn(change(cells, f, true)) != 0 &&
-                         red_[f].count(tick) + 1 > max_transitions;
+                         red_[f].count(tick) + 1 > limit;
         if (general || red)
             over |= 1u << f;
     }

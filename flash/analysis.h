@@ -22,6 +22,12 @@ struct frame_verdict {
     bool fails() const { return general > max_transitions || red > max_transitions; }
 };
 
+// The first reading's change of a field under one rule: when a quarter of
+// its pixels or more changed by a step, their mean change (step / step_count);
+// otherwise the eligible pixels' summed change spread over the whole field
+// (eligible / pixels).
+std::int64_t first_change(const rule_sums& s, int pixels);
+
 class analysis {
 public:
     // Frames of width x height (at least 6 x 6).
@@ -41,8 +47,9 @@ public:
     // pixels' summed change spread over the whole field.
     std::int64_t change(const cell_sums cells[cell_count], int f, bool red) const;
     // The fields (bit f) where these changes, shown at tick, would complete
-    // a transition that takes the field over max_transitions.
-    std::uint32_t over_limit(const cell_sums cells[cell_count], std::uint32_t tick) const;
+    // a transition that takes the field over `limit`.
+    std::uint32_t over_limit(const cell_sums cells[cell_count], std::uint32_t tick,
+                             int limit = max_transitions) const;
     // Takes f, whose sums against the previous frame are `cells`, as shown
     // at tick: every field steps, f becomes the previous frame.
     frame_verdict commit(frame_ref f, const cell_sums cells[cell_count], std::uint32_t tick);

@@ -1,12 +1,14 @@
 // The flash limiter: takes each finished frame with its tick and makes it
 // the frame to show, holding or blending toward the last shown picture only
-// in the cells of fields that would otherwise go over the flash limit, and
-// only as far as needed; a weight rises across a third of a cell beyond a
-// weaker cell's border rather than jumping there. A frame that needs
-// nothing is left exactly as it is.
+// in the cells of fields that would otherwise go over the margin (5
+// transitions within 1000 ms, by both readings, on fields at steps of a
+// sixth and a twelfth), and only as far as needed; a weight rises across a
+// third of a cell beyond a weaker cell's border rather than jumping there.
+// A frame that needs nothing is left exactly as it is.
 #pragma once
 
 #include "analysis.h"
+#include "cross_check.h"
 
 #include <cstdint>
 #include <vector>
@@ -17,6 +19,23 @@ class limiter {
 public:
     limiter(int width, int height);
 
+    // One transition below the readings' limit, so a small difference in
+    // counting cannot cross it.
+    static constexpr int margin = max_transitions - 1;
+
+    // Everything that carries from one frame to the next (the readings of
+    // the frames shown, each with the last shown frame, and the count of
+    // limited frames): copy it to save the limiter, assign it back to
+    // restore it. The rest of the limiter is scratch of a single frame.
+    struct history {
+        flash::analysis shown;      // the first reading, fields on a sixth
+        flash::cross_check cross;   // the first on a twelfth, the second on both steps
+        long limited = 0;           // frames apply() changed
+    };
+    const history& state() const { return history_; }
+    // A history of a limiter of the same frame size.
+    void set_state(const history& h);
+
     // Turns the frame in `pixels` (pitch in pixels) into the one to show at
     // tick, in place. True when it changed pixels: restore() then puts the
     // finished frame back once it has been shown.
@@ -24,8 +43,9 @@ public:
     void restore(std::uint16_t* pixels, int pitch) const;
 
     // The analysis of the frames shown so far.
-    const flash::analysis& shown() const { return shown_; }
-    long limited_frames() const { return limited_; }
+    const flash::analysis& shown() const { return history_.shown; }
+    const flash::cross_check& cross() const { return history_.cross; }
+    long limited_frames() const { return history_.limited; }
 
     // Blend weights of a cell, in eighths of the way from the last shown
     // picture to the finished one: full, then ever less, down to a hold.
@@ -44,13 +64,13 @@ private:
     // Whether cell c or a neighbour is below full weight.
     bool touched(int c) const;
 
-    flash::analysis shown_;
+    history history_;
+    // Scratch of one frame, from apply() to restore():
     std::vector<std::uint16_t> finished_;  // the finished frame while a limited one is shown
     int weight_[cell_count];
     // Per column (row): the ramp's height, in 64ths, at its distance from
     // the cell's left (top) and right (bottom) border.
     std::vector<int> ramp_left_, ramp_right_, ramp_top_, ramp_bottom_;
-    long limited_ = 0;
 };
 
 }  // namespace flash

@@ -132,6 +132,7 @@ std::string bench_sink::json(Uint32 show_ticks) const {
         json << ", \"limiter_mean_ms\": " << f.limiter_mean << ", \"limiter_cpu_mean_ms\": "
              << f.limiter_cpu_mean << ", \"limiter_p99_ms\": " << f.limiter_p99
              << ", \"limiter_max_ms\": " << f.limiter_max;
+    json << ",\n    \"checks\": " << flash_.checks_json();
     json << ",\n    \"scenes\": " << flash_.scenes_json("    ") << "}";
     if (!present_ms_.empty()) {
         std::vector<double> v = present_ms_;

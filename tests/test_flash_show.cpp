@@ -1,6 +1,7 @@
 // The flash report and --gentle on the whole show, through the built
 // program on the generated data: the default show's flashes are found where
-// they are, and with --gentle no frame of the show fails.
+// they are, and with --gentle no frame of the show fails by either reading
+// at either field step, every field keeping to the limiter's margin.
 #include "test_process.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,22 @@ TEST(flash_show, gentle_whole_show_has_no_failing_frame) {
     EXPECT_GT(number(r.json, "frames"), 5000);
     EXPECT_EQ(number(r.json, "failing_frames"), 0) << r.out;
     EXPECT_NE(r.json.find("\"gentle\": true"), std::string::npos);
+    // each check on its own: no failing frame, at most 5 transitions (a
+    // field at 5 somewhere: the margin is reached, so the check really ran)
+    for (const char* check : {"first_sixth", "first_twelfth", "second_sixth", "second_twelfth"}) {
+        SCOPED_TRACE(check);
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(r.json, m,
+                                      std::regex(std::string("\"checks\": \\{[^\\n]*\"") + check +
+                                                 "\": \\{\"failing_frames\": (\\d+), \"general\": (\\d+), \"red\": (\\d+)\\}")))
+            << r.json.substr(0, 800);
+        EXPECT_EQ(std::stoi(m[1]), 0);
+        EXPECT_EQ(std::max(std::stoi(m[2]), std::stoi(m[3])), 5);
+    }
+    EXPECT_NE(r.out.find("flash: by reading and field step: first_sixth 0 failing (worst 5), first_twelfth 0 failing "
+                         "(worst 5), second_sixth 0 failing (worst 5), second_twelfth 0 failing (worst 5)"),
+              std::string::npos)
+        << r.out;
 }
 
 TEST(flash_show, default_show_fails_in_the_beat_scene) {
@@ -66,6 +83,11 @@ TEST(flash_show, default_show_fails_in_the_beat_scene) {
     EXPECT_NE(r.json.find("{\"name\": \"title\", \"frames\": 663, \"failing_frames\": 0"), std::string::npos) << r.json;
     EXPECT_NE(r.json.find("\"scene\": \"beat\", \"kind\": \"general\", \"worst\": 21"), std::string::npos);
     EXPECT_NE(r.out.find("flash: music 0:20  beat"), std::string::npos) << r.out;
+    // both readings find the beat scene's opening
+    EXPECT_NE(r.out.find("flash: music 0:20  beat        28 failing frames, worst 21 general and 0 red transitions "
+                         "in a field within a second (first+second)"),
+              std::string::npos)
+        << r.out;
 }
 
 // frames.csv rows from `frame` on: frame, tick and hash.

@@ -258,6 +258,9 @@ TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_s
         groups.push_back(printed.substr(at + 13, printed.find(" failing", at) - at - 13));
     ASSERT_EQ(groups.size(), 3u) << printed;
     EXPECT_EQ(groups[0].substr(0, 17), "0:00  flame      ") << printed;
+    EXPECT_NE(printed.find("transitions in a field within a second (first+second)\nflash: tick  0:01  flame"),
+              std::string::npos)
+        << printed;
     EXPECT_EQ(groups[1].substr(0, 17), "0:01  flame      ") << printed;
     EXPECT_EQ(groups[2].substr(0, 17), "0:01  corner     ") << printed;
     // Each rule fails above its limit, not at it.
@@ -270,9 +273,30 @@ TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_s
     EXPECT_STREQ(flash_kind(v), "general+red");
     --v.red;
     EXPECT_STREQ(flash_kind(v), "general");
+    // Which readings fail: either step of a reading counts for it.
+    flash_verdicts checks{};
+    EXPECT_STREQ(flash_failing_readings(checks), "none");
+    checks[second_twelfth].red = flash::max_transitions + 1;
+    EXPECT_STREQ(flash_failing_readings(checks), "second");
+    EXPECT_STREQ(flash_kind(checks[second_twelfth]), "red");
+    checks[first_twelfth].general = flash::max_transitions + 1;
+    EXPECT_STREQ(flash_failing_readings(checks), "first+second");
+    checks[second_twelfth].red = flash::max_transitions;
+    EXPECT_STREQ(flash_failing_readings(checks), "first");
+    checks[first_twelfth].general = 0;
+    checks[second_sixth].general = flash::max_transitions + 1;
+    EXPECT_STREQ(flash_failing_readings(checks), "second");
+    checks[first_sixth].red = flash::max_transitions + 1;
+    EXPECT_STREQ(flash_failing_readings(checks), "first+second");
+    EXPECT_STREQ(flash_check_name(first_twelfth), "first_twelfth");
+    EXPECT_STREQ(flash_check_name(second_twelfth), "second_twelfth");
     // The summary lists only scenes with failing frames ("beat" has none).
     EXPECT_NE(printed.find("\nflash: 24 of 31 frames fail (1.1 s of the show): flame 18 (worst 20), "
                            "corner 6 (worst 20)"),
+              std::string::npos)
+        << printed;
+    EXPECT_NE(printed.find("\nflash: by reading and field step: first_sixth 24 failing (worst 20), first_twelfth 24 "
+                           "failing (worst 20), second_sixth 24 failing (worst 20), second_twelfth 24 failing (worst 20)\n"),
               std::string::npos)
         << printed;
     const std::string json = r.scenes_json("");
@@ -299,7 +323,18 @@ TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_s
     std::ifstream f(file);
     const std::string report{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
     std::filesystem::remove(file);
-    EXPECT_NE(report.find("\"red\": 0, \"field\": 0},\n    {\"frame\": 0, \"tick\": 400,"), std::string::npos) << report;
+    EXPECT_NE(report.find("\"check\": \"first_sixth\", \"field\": 0, \"readings\": \"first+second\", "
+                          "\"worst_by_check\": [7, 7, 7, 7]},\n    {\"frame\": 0, \"tick\": 400,"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("\"checks\": {\"first_sixth\": {\"failing_frames\": 24, \"general\": 20, \"red\": 0}, "
+                          "\"first_twelfth\": {\"failing_frames\": 24,"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("{\"name\": \"corner\", \"frames\": 6, \"failing_frames\": 6, \"worst_general\": 20, "
+                          "\"worst_red\": 0, \"checks\": {\"first_sixth\": {\"failing_frames\": 6, \"general\": 20"),
+              std::string::npos)
+        << report;
     EXPECT_NE(report.find("}\n  ]\n}\n"), std::string::npos) << "no comma after the last failing frame: " << report;
     size_t listed = 0;
     for (size_t at = 0; (at = report.find("{\"frame\": ", at)) != std::string::npos; ++at) ++listed;
