@@ -61,7 +61,7 @@ while IFS=$'\t' read -r name program seeds crashes globs; do
     "$program" "${common[@]}" -max_total_time="$seconds" -artifact_prefix="$crashes/" \
       "$corpus" "$seeds" "$data_corpus" "$crashes" >>"$log" 2>&1 || status=$?
   fi
-  grep -E '^(#[0-9]+ +(DONE|INITED)|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" | tail -4 | sed 's/^/   /'
+  grep -E '^(#[0-9]+[[:space:]]+(DONE|INITED)|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" | tail -4 | sed 's/^/   /'
   if [ $status -ne 0 ]; then
     tail -30 "$log" >&2
     saved=$(ls -At "$crashes" | head -$(( $(ls -A "$crashes" | wc -l) - before )) 2>/dev/null)
