@@ -42,23 +42,26 @@ while IFS=$'\t' read -r name program seeds crashes globs; do
   for g in $globs; do
     for f in "$data"/$g; do [ -f "$f" ] && cp "$f" "$data_corpus/"; done
   done
+  # inputs as long as the longest seed (libFuzzer's own guess stops at 1 MB)
+  longest=$(find "$seeds" "$data_corpus" -type f -printf '%s\n' | sort -n | tail -1)
+  max_len=$(( ${longest:-0} > 4096 ? ${longest:-0} : 4096 ))
   log="$build/fuzz-$name.log"
   before=$(ls -A "$crashes" | wc -l)
   echo "== fuzz_$name: $mode, $seconds s (log: $log)"
   status=0
   if [ "$mode" = smoke ]; then
     # every seed, data file and kept crash input once
-    "$program" "${common[@]}" -runs=0 "$seeds" "$data_corpus" "$crashes" >"$log" 2>&1 || status=$?
+    "$program" "${common[@]}" -max_len="$max_len" -runs=0 "$seeds" "$data_corpus" "$crashes" >"$log" 2>&1 || status=$?
     if [ $status -eq 0 ]; then
       scratch=$(mktemp -d)
-      "$program" "${common[@]}" -max_total_time="$seconds" -artifact_prefix="$crashes/" \
+      "$program" "${common[@]}" -max_len="$max_len" -max_total_time="$seconds" -artifact_prefix="$crashes/" \
         "$scratch" "$seeds" "$data_corpus" >>"$log" 2>&1 || status=$?
       rm -rf "$scratch"
     fi
   else
     corpus="$build/corpus/$name"
     mkdir -p "$corpus"
-    "$program" "${common[@]}" -max_total_time="$seconds" -artifact_prefix="$crashes/" \
+    "$program" "${common[@]}" -max_len="$max_len" -max_total_time="$seconds" -artifact_prefix="$crashes/" \
       "$corpus" "$seeds" "$data_corpus" "$crashes" >>"$log" 2>&1 || status=$?
   fi
   grep -E '^(#[0-9]+[[:space:]]+(DONE|INITED)|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" | tail -4 | sed 's/^/   /'
