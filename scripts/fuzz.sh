@@ -27,8 +27,9 @@ list="$build/fuzz_targets.txt"
 [ -f "$list" ] || { echo "fuzz: $list missing (configure with -DOSTRA_FUZZ=ON)" >&2; exit 2; }
 [ -d "$data/gfx" ] || { echo "fuzz: $data: no generated data (make data first)" >&2; exit 2; }
 
-# Per input at most 10 s and 2 GB; leaks are failures.
-common=(-timeout=10 -rss_limit_mb=2048 -detect_leaks=1 -print_final_stats=1)
+# Per input at most 10 s and 2 GB; leaks are failures; what the readers print
+# is dropped (the sanitizers and libFuzzer still report on the real stderr).
+common=(-timeout=10 -rss_limit_mb=2048 -detect_leaks=1 -print_final_stats=1 -close_fd_mask=3)
 failed=()
 while IFS=$'\t' read -r name program seeds crashes globs; do
   [ -n "$name" ] || continue
