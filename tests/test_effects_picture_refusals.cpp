@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,11 @@ TEST(PictureRefusals, OtherFormatsNamedAsPicturesAreRefusedFromTheirFirstBytes) 
     EXPECT_TRUE(has(refusal(text("P5 1 1 65535"), "bais.png"), "PNM")) << refusal(text("P5 1 1 65535"), "b.png");
     EXPECT_TRUE(has(refusal(text("P6\n640 480\n255\n"), "x.png"), "PNM"));
     EXPECT_TRUE(has(refusal(text("BM\x36\0\0\0"), "x.png"), "BMP"));
+    EXPECT_TRUE(has(refusal(text("GIF89a"), "x.jpg"), "holds a GIF picture"));
+    EXPECT_TRUE(has(refusal(text("P7\nWIDTH 1"), "x.png"), "holds a PNM picture"));
+    EXPECT_TRUE(has(refusal(text("P1 1 1 1"), "x.png"), "holds a PNM picture"));
+    EXPECT_TRUE(has(refusal(text("P8 1 1 1"), "x.png"), "holds no picture format"));
+    EXPECT_TRUE(has(refusal(text("P0 1 1 1"), "x.png"), "holds no picture format"));
     // a good file under the other format's name
     const bytes png = png_file(4, 3), jpg = jpeg_file(16, 8);
     EXPECT_EQ(refusal(png, "a.png", 4, 3), "");
@@ -91,6 +97,25 @@ TEST(PictureRefusals, OtherFormatsNamedAsPicturesAreRefusedFromTheirFirstBytes) 
     EXPECT_TRUE(has(refusal(bytes{0x89, 'P', 'N'}, "a.png"), "named .png"));
     EXPECT_TRUE(has(refusal(bytes{0xFF, 0xD8}, "a.jpg"), "named as a JPEG"));
     EXPECT_EQ(refusal(bytes{}, "a.png"), "empty file");
+    // files beyond 8 MB are refused from their size, in memory and on disk
+    bytes big = png_file(4, 3);
+    big.resize(static_cast<size_t>(max_picture_file_bytes) + 1);
+    EXPECT_TRUE(has(refusal(big, "a.png"), "too large for a picture (8388609 bytes)"));
+    big.resize(static_cast<size_t>(max_picture_file_bytes));
+    EXPECT_TRUE(has(refusal(big, "a.png"), "bytes follow its end chunk")) << "8 MB itself is read";
+    const std::string path = testing::TempDir() + "fx_big.png";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(big.data(), 1, 64, f);
+    std::fclose(f);
+    ASSERT_EQ(truncate(path.c_str(), max_picture_file_bytes + 1), 0);
+    std::string error;
+    EXPECT_EQ(decode_image(path.c_str(), error), nullptr);
+    EXPECT_EQ(error, "too large for a picture (8388609 bytes; at most 8388608)");
+    ASSERT_EQ(truncate(path.c_str(), max_picture_file_bytes), 0);
+    EXPECT_EQ(decode_image(path.c_str(), error), nullptr);
+    EXPECT_TRUE(has(error, "not a usable PNG")) << error;
+    std::remove(path.c_str());
 }
 
 TEST(PictureRefusals, SizesBeyondTheShowsAreRefusedFromTheHeader) {
@@ -138,7 +163,8 @@ TEST(PictureRefusals, CutAndDamagedFilesAreErrorsNotPictures) {
     EXPECT_TRUE(has(refusal(flipped, "a.png"), "chunk 1 (IDAT) fails its CRC"));
     const bytes jpg = jpeg_file(320, 240);
     bytes cut(jpg.begin(), jpg.begin() + jpg.size() / 2);
-    EXPECT_TRUE(has(refusal(cut, "skin.jpg"), "a damaged JPEG (Premature end of JPEG file")) << refusal(cut, "s.jpg");
+    EXPECT_TRUE(has(refusal(cut, "skin.jpg"), "a damaged JPEG (Premature end of JPEG file, and more)"))
+        << refusal(cut, "s.jpg");
 }
 
 TEST(PictureRefusals, ThePngChunkWalkKeepsItsOrder) {
