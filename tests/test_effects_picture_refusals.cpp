@@ -96,6 +96,9 @@ TEST(PictureRefusals, OtherFormatsNamedAsPicturesAreRefusedFromTheirFirstBytes) 
     // a file shorter than a signature
     EXPECT_TRUE(has(refusal(bytes{0x89, 'P', 'N'}, "a.png"), "named .png"));
     EXPECT_TRUE(has(refusal(bytes{0xFF, 0xD8}, "a.jpg"), "named as a JPEG"));
+    // a JPEG starts FF D8 FF: each of the three bytes counts
+    for (const bytes& b : {bytes{0x00, 0xD8, 0xFF, 0xE0}, bytes{0xFF, 0x00, 0xFF, 0xE0}, bytes{0xFF, 0xD8, 0x00, 0xE0}})
+        EXPECT_TRUE(has(refusal(b, "a.jpg"), "named as a JPEG but holds no picture format")) << refusal(b, "a.jpg");
     EXPECT_EQ(refusal(bytes{}, "a.png"), "empty file");
     // files beyond 8 MB are refused from their size, in memory and on disk
     bytes big = png_file(4, 3);

@@ -117,6 +117,9 @@ TEST(Tga, TheHeaderMustDescribeUncompressed24Bit640x480) {
 
     // an RLE file that claims 11522 x 8216, a module's bytes and zeros: refused from the header
     std::vector<unsigned char> rle = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x2D, 0x18, 0x20, 24, 0x20};
+    const auto header_only = write_file("fx_rle_header.tga", rle);  // a header and nothing else: still its header
+    EXPECT_NE(read_TGA(header_only.c_str(), s.get()).error.find("header says type 10"), std::string::npos);
+    std::remove(header_only.c_str());
     rle.resize(4096, 0xFF);
     std::vector<unsigned char> module(tga_header_bytes + tga_pixel_bytes, 0);
     const std::string xm = "Extended Module: song";
