@@ -307,6 +307,11 @@ TEST(R3dLoader, TexturedRoomScalesUnitCoordinatesAndConsumesTextureFaces) {
 }
 
 TEST(R3dLoader, AFileBeyondAnyModelIsRefusedFromItsSizeUnread) {
+    // (a refusal names the line it stopped on: every line end read counts)
+    parsed_model m;
+    EXPECT_EQ(parse_model("r\n1\n\no\nx 1\n\n\n", "l.3D", model_format{}, m).reason,
+              "object 0 'o': a missing or bad number while reading the vertex count (line 5)");
+
     // a good model followed by 2 GB of trailing bytes (a sparse file: no disk used)
     const std::string good = "r\n1\n\no\n3 1\n\n\n0 0 0 1 0 0 0 1 0\n0 1 2\n3\n0 0 0 1 0 0 0 1 0\n";
     const std::string path = r3d_temp_file(good, "trailing");
