@@ -52,7 +52,7 @@ while IFS=$'\t' read -r name program seeds crashes globs; do
   status=0
   if [ "$mode" = smoke ]; then
     # every seed, data file and kept crash input once
-    "$program" "${common[@]}" -max_len="$max_len" -runs=0 "$seeds" "$data_corpus" "$crashes" >"$log" 2>&1 || status=$?
+    "$program" "${common[@]}" -max_len="$max_len" -runs=0 -artifact_prefix="$build/replay-$name-" "$seeds" "$data_corpus" "$crashes" >"$log" 2>&1 || status=$?
     if [ $status -eq 0 ]; then
       scratch=$(mktemp -d)
       "$program" "${common[@]}" -max_len="$max_len" -max_total_time="$seconds" -artifact_prefix="$crashes/" \
