@@ -78,6 +78,7 @@ TEST(PictureRefusals, OtherFormatsNamedAsPicturesAreRefusedFromTheirFirstBytes) 
     EXPECT_TRUE(has(refusal(text("P6\n640 480\n255\n"), "x.png"), "PNM"));
     EXPECT_TRUE(has(refusal(text("BM\x36\0\0\0"), "x.png"), "BMP"));
     EXPECT_TRUE(has(refusal(text("GIF89a"), "x.jpg"), "holds a GIF picture"));
+    EXPECT_TRUE(has(refusal(text("BM"), "x.png"), "holds a BMP picture"));
     EXPECT_TRUE(has(refusal(text("P7\nWIDTH 1"), "x.png"), "holds a PNM picture"));
     EXPECT_TRUE(has(refusal(text("P1 1 1 1"), "x.png"), "holds a PNM picture"));
     EXPECT_TRUE(has(refusal(text("P8 1 1 1"), "x.png"), "holds no picture format"));

@@ -311,6 +311,9 @@ TEST(R3dLoader, AFileBeyondAnyModelIsRefusedFromItsSizeUnread) {
     parsed_model m;
     EXPECT_EQ(parse_model("r\n1\n\no\nx 1\n\n\n", "l.3D", model_format{}, m).reason,
               "object 0 'o': a missing or bad number while reading the vertex count (line 5)");
+    // the smallest 32-bit integer is read (and refused as a count for its sign)
+    EXPECT_EQ(parse_model("r\n-2147483648\n", "l.3D", model_format{}, m).reason,
+              "the object count -2147483648 is negative");
 
     // a good model followed by 2 GB of trailing bytes (a sparse file: no disk used)
     const std::string good = "r\n1\n\no\n3 1\n\n\n0 0 0 1 0 0 0 1 0\n0 1 2\n3\n0 0 0 1 0 0 0 1 0\n";
