@@ -4,9 +4,12 @@ BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_SDL2 ?= build-sdl2
 BUILD_WEB  ?= build-web
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 600
+FUZZ_SMOKE_SECONDS ?= 30
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build data show test bench sheet asan-test sdl2-test web web-serve web-test clean
+.PHONY: all deps configure build data show test bench sheet asan-test sdl2-test fuzz fuzz-smoke fuzz-build web web-serve web-test clean
 
 all: build
 
@@ -52,6 +55,23 @@ asan-test: deps
 sdl2-test: deps
 	$(call test_in,$(BUILD_SDL2),-DCMAKE_BUILD_TYPE=Release -DOSTRA_PLATFORM=sdl2)
 
+# The readers' fuzz targets (clang's libFuzzer, ASan, UBSan) in a build
+# folder of their own; seeds come from the repository and the generated data
+# (docs/fuzzing.md). `make fuzz` fuzzes each target FUZZ_SECONDS (600) and
+# keeps its corpus in $(BUILD_FUZZ)/corpus; `make fuzz-smoke` replays every
+# seed and kept crash input, then fuzzes each FUZZ_SMOKE_SECONDS (30). New
+# crash inputs land in <folder>/fuzz/crashes/<target>/.
+fuzz-build: deps
+	@scripts/install-deps.sh fuzz
+	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTRA_FUZZ=ON -DOSTRA_BENCH=OFF
+	@cmake --build $(BUILD_FUZZ) -j$(JOBS) --target fuzz-targets
+
+fuzz: data fuzz-build
+	@scripts/fuzz.sh run $(BUILD_FUZZ) $(BUILD)/data $(FUZZ_SECONDS)
+
+fuzz-smoke: data fuzz-build
+	@scripts/fuzz.sh smoke $(BUILD_FUZZ) $(BUILD)/data $(FUZZ_SMOKE_SECONDS)
+
 # The browser build: a static site in $(BUILD_WEB)/site (see README).
 web: deps
 	@scripts/web/build.sh $(BUILD) $(BUILD_WEB)
@@ -65,4 +85,4 @@ web-test: deps
 	@scripts/web/test.sh $(BUILD) $(BUILD_WEB)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_SDL2) $(BUILD_WEB)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_SDL2) $(BUILD_WEB) $(BUILD_FUZZ)

@@ -313,16 +313,21 @@ load_result read_model(const char* path, const model_format& fmt, parsed_model& 
     const std::string p = path ? path : "";
     std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
     if (!f) return load_result::failure(p, std::string("cannot open: ") + std::strerror(errno));
-    std::string text;
-    try {
-        char buf[65536];
-        size_t got = 0;
-        while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, got);
-    } catch (const std::bad_alloc&) {
+    // the size first: a file beyond any model is refused unread
+    const bool sized = std::fseek(f, 0, SEEK_END) == 0;
+    const long size = sized ? std::ftell(f) : -1;
+    if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
         std::fclose(f);
-        return load_result::failure(p, "not enough memory to read it");
+        return load_result::failure(p, "cannot read its size");
     }
-    const bool bad = std::ferror(f) != 0;
+    if (size > max_model_bytes) {
+        std::fclose(f);
+        return load_result::failure(p, "too large for a model (" + std::to_string(size) + " bytes; at most " +
+                                           std::to_string(max_model_bytes) + ")");
+    }
+    std::string text(static_cast<size_t>(size), '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+    const bool bad = std::ferror(f) != 0 || text.size() != static_cast<size_t>(size);
     std::fclose(f);
     if (bad) return load_result::failure(p, "read error");
     try {

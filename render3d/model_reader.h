@@ -24,6 +24,10 @@ inline constexpr long long min_textured_object_bytes = 11;
 // character between records.
 inline constexpr long long min_record_bytes(long long n) { return n > 0 ? 6 * n - 1 : 0; }
 
+// The largest model file read: the show's models are 9 to 160 KB. A bigger
+// file is refused from its size, before a byte of it is read.
+inline constexpr long long max_model_bytes = 4LL << 20;
+
 // Physical memory of this machine in bytes (0 when the system cannot say).
 unsigned long long physical_memory();
 
@@ -58,7 +62,7 @@ struct parsed_model {
 load_result parse_model(std::string_view text, const std::string& path, const model_format& fmt,
                         parsed_model& out);
 
-// Reads the file at `path` and parses it.
+// Reads the file at `path` (at most max_model_bytes) and parses it.
 load_result read_model(const char* path, const model_format& fmt, parsed_model& out);
 
 // Texel coordinate of a room file's u (or v) in -2..2: trunc((u + 2) * (size - 1) * 0.25).

@@ -2,6 +2,8 @@
 # Installs the Debian 12 packages the show needs to build, generate its data,
 # play and test, when any of them is missing, and unpacks kissfft's Debian
 # source package, which the show compiles itself (cmake/kissfft.cmake).
+# With the argument `fuzz`, clang and its runtime libraries (libFuzzer and
+# the sanitizers) for the fuzz targets (make fuzz, make fuzz-smoke) instead.
 # Nothing is downloaded outside Debian's own package archive.
 set -euo pipefail
 
@@ -14,6 +16,9 @@ packages=(
   libcli11-dev libgtest-dev libbenchmark-dev
   ffmpeg
 )
+if [ "${1:-}" = fuzz ]; then
+  packages=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -10,6 +10,7 @@
 
 #include "sound_render.h"
 #include "sound_spectrum.h"
+#include "xm_check.h"
 
 #include <libopenmpt/libopenmpt.h>
 
@@ -82,7 +83,6 @@ std::array<float, sound_layer::spectrum_size> test_spectrum{};
 std::array<float, sound_layer::fft_size> spectrum_in{};
 std::array<int16_t, 4096 * 2> pump_buffer{};
 std::string load_error;                                  // why the last LoadSong failed
-constexpr std::uintmax_t max_song_bytes = 256u << 20;    // far beyond any module
 
 // Frames in d ms: floor(d * 44.1).
 int64_t frames_in(Uint32 d) { return static_cast<int64_t>(d) * 441 / 10; }
@@ -230,34 +230,16 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* path) {
         return fail("cannot read its size (" + ec.message() + ")");
     if (size == 0)
         return fail("empty file");
-    if (size > max_song_bytes)
-        return fail("too large for a module (" + std::to_string(size) + " bytes)");
+    if (size > sound_layer::max_song_bytes)
+        return fail("too large for a module (" + std::to_string(size) + " bytes; at most " +
+                    std::to_string(sound_layer::max_song_bytes) + ")");
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return fail(std::string("cannot open (") + std::strerror(errno) + ")");
     std::vector<char> bytes(static_cast<size_t>(size));
     if (!in.read(bytes.data(), static_cast<std::streamsize>(size)))
         return fail("read error");
-    int error = 0;
-    const char* message = nullptr;
-    openmpt_module* m = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
-                                                           nullptr, nullptr, nullptr, &error, &message, nullptr);
-    if (!m) {
-        const std::string why = std::string("not a playable module (") +
-                                (message && *message ? message : "unrecognised format") + ")";
-        openmpt_free_string(message);
-        return fail(why);
-    }
-    openmpt_free_string(message);
-    load_error.clear();
-    openmpt_module_set_repeat_count(m, -1);  // loops forever
-    // No dither: libopenmpt's dither noise would make the samples depend on
-    // how the stream is cut into blocks and on its random seed; undithered,
-    // every run (and every capture) renders the same samples.
-    openmpt_module_ctl_set_integer(m, "dither", 0);
-    auto* song = new FMUSIC_MODULE;
-    song->module = m;
-    return song;
+    return sound_layer::load_song(bytes.data(), bytes.size());
 }
 
 bool FMUSIC_PlaySong(FMUSIC_MODULE* song) {
@@ -301,6 +283,49 @@ void set_clock(clock_source c) {
     clock_simulated.store(c.simulated);
 }
 const std::string& last_load_error() { return load_error; }
+
+FMUSIC_MODULE* load_song(const void* data, std::size_t size) {
+    auto fail = [&](const std::string& why) -> FMUSIC_MODULE* {
+        load_error = why;
+        return nullptr;
+    };
+    if (!data || size == 0)
+        return fail("empty file");
+    if (size > max_song_bytes)
+        return fail("too large for a module (" + std::to_string(size) + " bytes; at most " +
+                    std::to_string(max_song_bytes) + ")");
+    if (const std::string why = check_xm(static_cast<const unsigned char*>(data), size); !why.empty())
+        return fail(why);
+    int error = 0;
+    const char* message = nullptr;
+    openmpt_module* m = openmpt_module_create_from_memory2(data, size, openmpt_log_func_silent, nullptr, nullptr,
+                                                           nullptr, &error, &message, nullptr);
+    if (!m) {
+        const std::string why = std::string("not a playable module (") +
+                                (message && *message ? message : "unrecognised format") + ")";
+        openmpt_free_string(message);
+        return fail(why);
+    }
+    openmpt_free_string(message);
+    // Whatever the player had to guess or drop while loading (a cut sample,
+    // a sequence too long) would play as another song: refused.
+    const char* warnings = openmpt_module_get_metadata(m, "warnings");
+    const std::string warned = warnings ? warnings : "";
+    openmpt_free_string(warnings);
+    if (!warned.empty()) {
+        openmpt_module_destroy(m);
+        return fail("the player warns: " + warned.substr(0, warned.find('\n')));
+    }
+    load_error.clear();
+    openmpt_module_set_repeat_count(m, -1);  // loops forever
+    // No dither: libopenmpt's dither noise would make the samples depend on
+    // how the stream is cut into blocks and on its random seed; undithered,
+    // every run (and every capture) renders the same samples.
+    openmpt_module_ctl_set_integer(m, "dither", 0);
+    auto* song = new FMUSIC_MODULE;
+    song->module = m;
+    return song;
+}
 std::string library_version() {
     // (major << 24) + (minor << 16) + patch
     const uint32_t v = openmpt_get_library_version();

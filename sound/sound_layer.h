@@ -10,6 +10,7 @@
 
 #include "sound_format.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -45,9 +46,10 @@ bool FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, bool active);
 // the FFT unit is off).
 float* FSOUND_DSP_GetSpectrum();
 
-// Loads an XM (or any module libopenmpt reads). Null on a missing or
-// unreadable file; sound_layer::last_load_error() then says why (nothing is
-// printed: the caller reports it once, with the path). The song loops forever.
+// Loads an XM module (sound_layer::load_song says what is refused). Null on
+// a missing, unreadable or refused file; sound_layer::last_load_error() then
+// says why (nothing is printed: the caller reports it once, with the path).
+// The song loops forever.
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* path);
 // Starts the song from its beginning; song time counts from this call.
 // A null song still starts a silent song clock (ticks since this call), so
@@ -118,6 +120,13 @@ void set_clock(clock_source c);
 const options& current_options();
 // "libopenmpt 0.6.9": the module player's version as linked.
 std::string library_version();
+// The largest song file read: the show's song is about 1.5 MB.
+inline constexpr std::uintmax_t max_song_bytes = 16u << 20;
+// Loads a song from bytes in memory, as FMUSIC_LoadSong does from its file:
+// an XM 1.04 module holding every byte its headers claim (xm_check.h) that
+// libopenmpt loads without a warning; at most max_song_bytes. Null when
+// refused, with the reason in last_load_error().
+FMUSIC_MODULE* load_song(const void* data, std::size_t size);
 // Why the last FMUSIC_LoadSong failed ("empty file", "not a playable
 // module (...)", ...); empty after a successful load.
 const std::string& last_load_error();

@@ -1,10 +1,16 @@
 // Whole runs of the built program: two captures alike, a refused command
 // line stopping before the data check, an MP4 capture on its frame grid,
-// a capture from a start point, and --check's exit status.
+// a capture from a start point, and --check's exit status, also on each kind
+// of damaged file (refused quickly and in little memory, naming the file).
+#include "png_check.h"
+#include "test_png_bytes.h"
 #include "test_process.h"
 #include "test_rt_util.h"
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -207,5 +213,113 @@ TEST_F(app_show, check_mode_exits_with_status_2_on_broken_data) {
     EXPECT_EQ(run_show("--check --data '" + dir.path.string() + "'"), 2);
     if (rt_test::have_data()) {
         EXPECT_EQ(run_show("--check --data '" + rt_test::data_dir().string() + "'"), 0);
+    }
+}
+
+namespace {
+// One --check run on `data`: its exit status (-1 when killed: a hang ends
+// after 60 s), standard error and peak resident memory.
+struct check_run {
+    int status = -1;
+    std::string err;
+    long peak_kb = 0;
+};
+check_run run_check(const fs::path& data, const fs::path& err_file) {
+    check_run r;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen(err_file.c_str(), "w", stderr);
+        alarm(60);  // survives exec: a hang is killed, not waited for
+        execl(OSTRA_SHOW_BIN, OSTRA_SHOW_BIN, "--check", "--data", data.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.peak_kb = usage.ru_maxrss;
+    }
+    r.err = read_file(err_file);
+    return r;
+}
+
+void write_bytes(const fs::path& p, const std::string& bytes) {
+    fs::remove(p);  // a link into the generated data: replaced, not written through
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long memory_limit_kb = 1024 * 1024;  // the sanitizers' shadow memory
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr long memory_limit_kb = 1024 * 1024;
+#else
+constexpr long memory_limit_kb = 100 * 1024;
+#endif
+#else
+constexpr long memory_limit_kb = 100 * 1024;
+#endif
+}  // namespace
+
+TEST_F(app_show, check_refuses_each_damaged_file_by_name_without_reading_what_it_claims) {
+    if (!rt_test::have_data())
+        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
+    rt_test::temp_dir dir("rt-damaged");
+    // the generated data as links, one file replaced per case
+    for (const char* sub : {"gfx", "sfx"}) {
+        fs::create_directories(dir.path / sub);
+        for (const auto& e : fs::directory_iterator(rt_test::data_dir() / sub))
+            fs::create_symlink(e.path(), dir.path / sub / e.path().filename());
+    }
+    const check_run clean = run_check(dir.path, dir.path / "err.txt");
+    ASSERT_EQ(clean.status, 0) << clean.err;
+    const std::string skin = read_file(rt_test::data_dir() / "gfx" / "skin.jpg");
+    const std::string song = read_file(rt_test::data_dir() / "sfx" / "demomusic.xm");
+    auto png_of = [](const test_png::bytes& b) { return std::string(b.begin(), b.end()); };
+    test_png::bytes huge(png_signature, png_signature + 8), claim = huge;
+    test_png::chunk(huge, "IHDR", test_png::ihdr(16383, 16383));
+    test_png::chunk(huge, "IDAT", {0x78, 0x01});
+    test_png::chunk(huge, "IEND", {});
+    test_png::chunk(claim, "IHDR", test_png::ihdr(640, 480));
+    test_png::put32(claim, 1900000000u);
+    claim.insert(claim.end(), {'I', 'D', 'A', 'T', 0x78, 0x01});
+    claim.resize(4096, 0);
+    std::string pgm = "P5\n640 480\n65535\n";
+    pgm.resize(pgm.size() + 640 * 480 * 2, '\x80');
+    std::string rle_tga("\0\0\x0A\0\0\0\0\0\0\0\0\0\x02\x2D\x18\x20\x18\x20", 18);
+    rle_tga.resize(8192, '\xFF');
+
+    const struct {
+        const char* file;
+        std::string bytes;
+        const char* says;
+    } cases[] = {
+        {"gfx/lights.png", pgm, "holds a PNM picture"},
+        {"gfx/bais.png", "P5\n1 1\n300", "holds a PNM picture"},
+        {"gfx/vormbrisk.png", "P6\n640 480\n255\n", "holds a PNM picture"},
+        {"gfx/skin.jpg", skin.substr(0, skin.size() / 2), "damaged JPEG (Premature end of JPEG file"},
+        {"gfx/new1.png", png_of(huge), "16383x16383 is beyond the 640x480"},
+        {"gfx/new2.png", png_of(claim), "IDAT, 1900000000 bytes claimed"},
+        {"gfx/greets1.png", rle_tga, "holds no picture format the show reads"},
+        {"gfx/texmex.png", skin, "holds a JPEG"},
+        {"sfx/demomusic.xm", song.substr(0, song.size() / 2), "the file ends inside"},
+        {"gfx/rom2.3D", "", "too large for a model (2147483648 bytes"},
+    };
+    for (const auto& c : cases) {
+        const fs::path target = dir.path / c.file;
+        write_bytes(target, c.bytes);
+        if (c.bytes.empty()) {  // the model with 2 GB of trailing bytes, sparse
+            write_bytes(target, read_file(rt_test::data_dir() / c.file));
+            fs::resize_file(target, 2ull << 30);
+        }
+        const check_run r = run_check(dir.path, dir.path / "err.txt");
+        EXPECT_EQ(r.status, 2) << c.file << ": " << r.err;
+        EXPECT_NE(r.err.find("1 problem with"), std::string::npos) << c.file << ": " << r.err;
+        EXPECT_NE(r.err.find(std::string("  ./") + c.file + ": "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.file << ": " << r.err;
+        EXPECT_LT(r.peak_kb, memory_limit_kb) << c.file;
+        fs::remove(target);
+        fs::create_symlink(rt_test::data_dir() / c.file, target);
     }
 }

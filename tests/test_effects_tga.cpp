@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tga.h"
@@ -78,4 +79,72 @@ TEST(Tga, RefusesUnusableFilesLeavingTheSurfaceUntouched) {
     EXPECT_NE(r.error.find("640 x 480"), std::string::npos) << r.error;
     EXPECT_FALSE(read_TGA(nullptr, s.get()).ok);
     std::remove(good.c_str());
+}
+
+TEST(Tga, TheHeaderMustDescribeUncompressed24Bit640x480) {
+    auto s = make_surface(640, 480, 0x1234);
+    // a change to any one field of the good header is refused, and says what the header holds
+    const struct {
+        int at;
+        unsigned char value;
+        const char* says;
+    } changes[] = {
+        {0, 4, "an image ID of 4 bytes"},
+        {1, 1, "a colour map"},
+        {2, 10, "type 10 (run-length encoded true-colour)"},
+        {2, 3, "type 3 (greyscale)"},
+        {2, 1, "type 1 (colour-mapped)"},
+        {2, 0, "type 0 (of no known type)"},
+        {12, 0x81, "641 x 480"},
+        {13, 3, "896 x 480"},
+        {14, 0xDF, "640 x 479"},
+        {15, 2, "640 x 736"},
+        {16, 32, "32 bits per pixel"},
+        {17, 8, "8 alpha bits"},
+    };
+    for (const auto& c : changes) {
+        auto b = tga_bytes();
+        b[static_cast<size_t>(c.at)] = c.value;
+        const auto path = write_file("fx_header.tga", b);
+        const auto r = read_TGA(path.c_str(), s.get());
+        EXPECT_FALSE(r.ok) << c.says;
+        EXPECT_EQ(r.error.find(path + ": header says"), 0u) << r.error;
+        EXPECT_NE(r.error.find(c.says), std::string::npos) << r.error;
+        std::remove(path.c_str());
+    }
+    for (int y = 0; y < 480; y += 7)
+        for (int x = 0; x < 640; x += 5) ASSERT_EQ(at(s.get(), x, y), 0x1234);
+
+    // an RLE file that claims 11522 x 8216, a module's bytes and zeros: refused from the header
+    std::vector<unsigned char> rle = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x2D, 0x18, 0x20, 24, 0x20};
+    const auto header_only = write_file("fx_rle_header.tga", rle);  // a header and nothing else: still its header
+    EXPECT_NE(read_TGA(header_only.c_str(), s.get()).error.find("header says type 10"), std::string::npos);
+    std::remove(header_only.c_str());
+    rle.resize(4096, 0xFF);
+    std::vector<unsigned char> module(tga_header_bytes + tga_pixel_bytes, 0);
+    const std::string xm = "Extended Module: song";
+    std::copy(xm.begin(), xm.end(), module.begin());
+    const std::vector<unsigned char> zeros(tga_header_bytes + tga_pixel_bytes, 0);
+    for (const auto& [name, bytes, says] : {std::tuple{"fx_rle.tga", rle, "type 10 (run-length encoded true-colour), 11522 x 8216"},
+                                            std::tuple{"fx_xm.tga", module, "type 116"},
+                                            std::tuple{"fx_zero.tga", zeros, "type 0"}}) {
+        const auto path = write_file(name, bytes);
+        const auto r = read_TGA(path.c_str(), s.get());
+        EXPECT_FALSE(r.ok) << name;
+        EXPECT_NE(r.error.find(says), std::string::npos) << r.error;
+        std::remove(path.c_str());
+    }
+
+    // either row origin and a file with bytes after the pixels (a footer) are read
+    for (const unsigned char descriptor : {0x00, 0x20}) {
+        auto b = tga_bytes();
+        b[17] = descriptor;
+        b.resize(b.size() + 26, 0);
+        const auto path = write_file("fx_origin.tga", b);
+        const auto r = read_TGA(path.c_str(), s.get());
+        EXPECT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(at(s.get(), 3, 3), 0x4208);
+        std::remove(path.c_str());
+    }
+    EXPECT_EQ(tga_header_problem(tga_bytes().data()), "");
 }

@@ -4,12 +4,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "globals.h"
 #include "model_reader.h"
 #include "room.h"
 #include "room_2D.h"
+#include "test_png_bytes.h"
 #include "test_r3d_util.h"
 
 namespace {
@@ -250,25 +252,27 @@ TEST(R3dLoader, CountsAreLimitedByTheFileAndMemoryNotByFixedCaps) {
     EXPECT_NE(too_many.reason.find("11 objects need 11 KB of memory, more than the 10 KB"),
               std::string::npos)
         << too_many.reason;
-    // A room's objects carry a 640 x 480 texture each: two million of them
-    // are more than any machine here holds, and the room stays as it was.
+    // A room's objects carry a 640 x 480 texture each: 400,000 of them (a
+    // 3.6 MB file) are more than any machine here holds, and the room stays
+    // as it was.
     if (physical_memory() == 0)
         GTEST_SKIP() << "this system does not report its memory";
-    const std::string huge = r3d_temp_file(tightest_objects(2000000, 2000000, false), "huge");
+    const std::string huge = r3d_temp_file(tightest_objects(400000, 400000, false), "huge");
     const load_result refused = big.read_file(huge.c_str());
     EXPECT_FALSE(refused.ok);
-    EXPECT_NE(refused.reason.find("2000000 objects need"), std::string::npos) << refused.reason;
+    EXPECT_NE(refused.reason.find("400000 objects need"), std::string::npos) << refused.reason;
     EXPECT_EQ(big.nr_objects, 257);
     std::remove(huge.c_str());
 }
 
 TEST(R3dLoader, TexturedRoomScalesUnitCoordinatesAndConsumesTextureFaces) {
     SDL_Surface* target = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
-    // a 64 x 32 texture written as BMP (decoded like PNG)
-    SDL_Surface* img = SDL_CreateRGBSurface(0, 64, 32, 16, 0, 0, 0, 0);
-    const std::string tex_path = "/tmp/r3d_test_" + std::to_string(getpid()) + "_tex.bmp";
-    ASSERT_EQ(SDL_SaveBMP(img, tex_path.c_str()), 0);
-    SDL_FreeSurface(img);
+    // a 64 x 32 texture
+    const std::string tex_path = "/tmp/r3d_test_" + std::to_string(getpid()) + "_tex.png";
+    {
+        const test_png::bytes png = test_png::png_file(64, 32, 0, 0, 0);
+        std::ofstream(tex_path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), png.size());
+    }
     const std::string model = r3d_temp_file(
         "corner\n1\n\nwall\n3 1\n\n\n0 0 0 10 0 0 0 10 0\n0 1 2\n"
         "3\n0.5 0.5 0\n1 1 0\n0 0 0\n"
@@ -300,4 +304,45 @@ TEST(R3dLoader, TexturedRoomScalesUnitCoordinatesAndConsumesTextureFaces) {
     std::remove(model.c_str());
     std::remove(tex_path.c_str());
     SDL_FreeSurface(target);
+}
+
+TEST(R3dLoader, AFileBeyondAnyModelIsRefusedFromItsSizeUnread) {
+    // (a refusal names the line it stopped on: every line end read counts)
+    parsed_model m;
+    EXPECT_EQ(parse_model("r\n1\n\no\nx 1\n\n\n", "l.3D", model_format{}, m).reason,
+              "object 0 'o': a missing or bad number while reading the vertex count (line 5)");
+    // the smallest 32-bit integer is read (and refused as a count for its sign)
+    EXPECT_EQ(parse_model("r\n-2147483648\n", "l.3D", model_format{}, m).reason,
+              "the object count -2147483648 is negative");
+
+    // a good model followed by 2 GB of trailing bytes (a sparse file: no disk used)
+    const std::string good = "r\n1\n\no\n3 1\n\n\n0 0 0 1 0 0 0 1 0\n0 1 2\n3\n0 0 0 1 0 0 0 1 0\n";
+    const std::string path = r3d_temp_file(good, "trailing");
+    room r;
+    ASSERT_TRUE(r.read_file(path.c_str()).ok);
+    auto resize = [&](long long size) {
+        ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
+    };
+    resize(2LL << 30);
+    const load_result huge = r.read_file(path.c_str());
+    EXPECT_FALSE(huge.ok);
+    EXPECT_EQ(huge.message(), path + ": too large for a model (2147483648 bytes; at most 4194304)");
+    // the limit itself: a file of exactly max_model_bytes is read (trailing
+    // zeros after the last record are ignored), one byte more is not
+    resize(max_model_bytes);
+    EXPECT_TRUE(r.read_file(path.c_str()).ok);
+    resize(max_model_bytes + 1);
+    EXPECT_FALSE(r.read_file(path.c_str()).ok);
+    room_2D r2;
+    SDL_Surface* target = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
+    const std::string tex_path = "/tmp/r3d_test_" + std::to_string(getpid()) + "_big_tex.png";
+    {
+        const test_png::bytes png = test_png::png_file(8, 8);
+        std::ofstream(tex_path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), png.size());
+    }
+    EXPECT_NE(r2.read_file(path.c_str(), tex_path.c_str(), target).reason.find("too large for a model"),
+              std::string::npos);
+    SDL_FreeSurface(target);
+    std::remove(tex_path.c_str());
+    std::remove(path.c_str());
 }

@@ -9,8 +9,10 @@
 #include "sound_render.h"
 #include "sound_spectrum.h"
 #include "test_sound_xm.h"
+#include "xm_check.h"
 
 #include <libopenmpt/libopenmpt.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -474,7 +476,7 @@ TEST_F(SoundLayer, MissingOrBrokenSongStillGivesAnAdvancingClock) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(FMUSIC_LoadSong(broken.c_str()), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_NE(sound_layer::last_load_error().find("not a playable module"), std::string::npos);
+    EXPECT_NE(sound_layer::last_load_error().find("the file ends inside its header"), std::string::npos);
 
     testing::internal::CaptureStderr();
     EXPECT_EQ(FMUSIC_LoadSong(::testing::TempDir().c_str()), nullptr);  // a folder
@@ -629,3 +631,78 @@ TEST_F(SoundLayer, ReportedOutputLatencyHoldsTheHeardPositionBack) {
 }
 
 }  // namespace
+
+TEST_F(SoundLayer, CutOrForeignSongsAreRefusedNotPlayedShort) {
+    const std::vector<uint8_t> full = test_xm::build(sine_song());
+    ASSERT_GT(full.size(), 700u);
+    auto refusal = [](const std::vector<uint8_t>& b, size_t size) {
+        FMUSIC_MODULE* m = sound_layer::load_song(b.data(), size);
+        if (m) {
+            FMUSIC_FreeSong(m);
+            return std::string();
+        }
+        return sound_layer::last_load_error();
+    };
+    EXPECT_EQ(refusal(full, full.size()), "");
+    EXPECT_EQ(check_xm(full.data(), full.size()), "");
+    // where each part of the layout lies: the header's 276 bytes from 60,
+    // pattern 0 (9-byte header and its packed data), instrument 1 (263
+    // bytes), its 40-byte sample header, then its sample data to the end
+    const size_t pattern = 60 + 276;
+    const size_t packed = full[pattern + 7] | (full[pattern + 8] << 8);
+    const size_t instrument = pattern + 9 + packed;
+    ASSERT_LT(instrument + 263 + 40, full.size());
+    const struct {
+        size_t size;
+        const char* says;
+    } cuts[] = {
+        {73, "inside its header"},
+        {pattern - 1, "inside its header"},
+        {pattern + 8, "inside pattern 0's header"},
+        {instrument - 1, "inside pattern 0's data"},
+        {instrument + 28, "inside instrument 1's header"},
+        {instrument + 262, "inside instrument 1's header"},
+        {instrument + 263 + 39, "inside instrument 1's sample headers"},
+        {full.size() - 16, "inside instrument 1's sample data"},
+        {full.size() - 1, "inside instrument 1's sample data"},
+    };
+    for (const auto& c : cuts) {
+        const std::string why = refusal(full, c.size);
+        EXPECT_NE(why.find(std::string("the file ends ") + c.says), std::string::npos) << c.size << ": " << why;
+        EXPECT_NE(why.find("holds " + std::to_string(c.size) + " bytes"), std::string::npos) << why;
+    }
+    // the song cut in half, as a file: refused through FMUSIC_LoadSong too
+    const std::string half = ::testing::TempDir() + "half.xm";
+    std::ofstream(half, std::ios::binary).write(reinterpret_cast<const char*>(full.data()), full.size() / 2);
+    EXPECT_EQ(FMUSIC_LoadSong(half.c_str()), nullptr);
+    EXPECT_NE(sound_layer::last_load_error().find("the file ends inside pattern 0's data"), std::string::npos)
+        << sound_layer::last_load_error();
+    // other versions, other formats, nonsense sizes in the headers
+    std::vector<uint8_t> b = full;
+    b[58] = 3;
+    EXPECT_EQ(refusal(b, b.size()), "XM version 1.03 (the show reads 1.04)");
+    EXPECT_NE(refusal(std::vector<uint8_t>{'M', 'T', 'h', 'd', 0, 0, 0, 6}, 8).find("not an XM module"),
+              std::string::npos);
+    b = full;
+    b[60] = 19, b[61] = 0;
+    EXPECT_NE(refusal(b, b.size()).find("header size 19 is below"), std::string::npos);
+    b = full;
+    b[pattern] = 8;
+    EXPECT_NE(refusal(b, b.size()).find("pattern 0's header size 8 is below 9"), std::string::npos);
+    b = full;
+    b[instrument] = 32, b[instrument + 1] = 0;
+    EXPECT_NE(refusal(b, b.size()).find("instrument 1's header size 32 is below 33"), std::string::npos);
+    b = full;
+    b[instrument + 29] = 39;
+    EXPECT_NE(refusal(b, b.size()).find("sample header size 39 is below 40"), std::string::npos);
+    EXPECT_EQ(refusal(full, 0), "empty file");
+    // a file beyond any song is refused from its size, unread
+    ASSERT_EQ(truncate(half.c_str(), static_cast<off_t>(sound_layer::max_song_bytes + 1)), 0);
+    EXPECT_EQ(FMUSIC_LoadSong(half.c_str()), nullptr);
+    EXPECT_NE(sound_layer::last_load_error().find("too large for a module (16777217 bytes"), std::string::npos);
+    std::remove(half.c_str());
+    // a song with no instrument ends after its patterns: complete at that length
+    const std::vector<uint8_t> bare = test_xm::build(position_song());
+    EXPECT_EQ(check_xm(bare.data(), bare.size()), "");
+    EXPECT_NE(check_xm(bare.data(), bare.size() - 1), "");
+}
