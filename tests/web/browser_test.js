@@ -8,6 +8,10 @@
 //          clock (Firefox plays into a PulseAudio null sink the test starts),
 //          C copies a link to the moment, Escape ends the show and the end
 //          screen lists the chapters, the page logs no errors
+//   hold:  live from ?start=beat with sound: a 6-s interruption (AudioContext
+//          suspended, page hidden), a 5-s pause (Space, the bar's button), K,
+//          the Media Session, "Tap to resume" (Chromium), a stop while paused
+//          (hold_checks.js)
 //   phone: (Chromium) a phone held upright and turned: the picture whole,
 //          4:3, filling one direction, controls big enough to touch, a tap
 //          starts the show
@@ -15,7 +19,7 @@
 //   gentle: (with --gentle-reference) ?sim&gentle over the reference's
 //          length gives the native --gentle capture's frames
 // usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS
-//        [--browsers chromium,firefox] [--only sim,start,live,phone,bench,gentle]
+//        [--browsers chromium,firefox] [--only sim,start,live,hold,phone,bench,gentle]
 //        [--bench OUT.json] [--screenshot OUT.png]
 //        [--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]
 // SIM_MS 0 compares the whole show. Every step has its own time limit; the
@@ -23,6 +27,7 @@
 'use strict';
 const fs = require('fs');
 const web = require('./browsers.js');
+const holds = require('./hold_checks.js');
 const { withTimeout, sleep, openPage, waitPhase } = web;
 
 const args = process.argv.slice(2);
@@ -36,12 +41,12 @@ const gentleMs = Number(option('--gentle-ms') || 0);
 const [siteDir, nativeCsv, simMsArg] = args;
 if (!siteDir || !nativeCsv || simMsArg === undefined) {
   console.error('usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--browsers chromium,firefox] ' +
-                '[--only sim,start,live,phone,bench,gentle] [--bench OUT.json] [--screenshot OUT.png] ' +
+                '[--only sim,start,live,hold,phone,bench,gentle] [--bench OUT.json] [--screenshot OUT.png] ' +
                 '[--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]');
   process.exit(2);
 }
 const simMs = Number(simMsArg) > 0 ? Number(simMsArg) : Infinity;
-const steps = new Set((onlySteps || 'sim,start,live,phone' + (benchOut ? ',bench' : '') +
+const steps = new Set((onlySteps || 'sim,start,live,hold,phone' + (benchOut ? ',bench' : '') +
                        (gentleCsv ? ',gentle' : '')).split(','));
 const startMs = 130000;
 const liveFpsMin = 0.8 * 33;
@@ -220,6 +225,25 @@ async function liveStep(name, browser, base) {
   await page.close();
 }
 
+async function holdStep(name, browser, base) {
+  const errors = [];
+  const page = await openPage(browser, base + '/?start=beat', errors);
+  await waitPhase(page, ['ready'], 60000, name + ' hold page ready');
+  const driver = {
+    run: (fn, ...a) => page.evaluate(fn, ...a),
+    press: (key) => page.keyboard.press(key === ' ' ? 'Space' : key),
+    click: (css) => page.click(css),
+  };
+  await driver.run(holds.install);
+  await page.click('#start');
+  const media = await page.evaluate(() => !!navigator.mediaSession);
+  await holds.holdChecks(name, driver, check, { media });
+  if (name === 'chromium') await holds.tapToResume(name, driver, check);
+  await holds.stopWhileHeld(name, driver, check, media);
+  check(errors.length === 0, `${name} hold: no page errors` + noErrors(errors));
+  await page.close();
+}
+
 // Where the canvas lies in the viewport, and which controls are too small
 // to touch.
 function layout(page) {
@@ -300,9 +324,9 @@ async function benchStep(name, browser, base) {
 }
 
 const plan = {
-  chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['phone', phoneStep], ['bench', benchStep],
-             ['gentle', gentleStep]],
-  firefox: [['sim', simStep], ['start', startStep], ['live', liveStep], ['gentle', gentleStep]],
+  chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['hold', holdStep], ['phone', phoneStep],
+             ['bench', benchStep], ['gentle', gentleStep]],
+  firefox: [['sim', simStep], ['start', startStep], ['live', liveStep], ['hold', holdStep], ['gentle', gentleStep]],
 };
 
 (async () => {
