@@ -270,6 +270,29 @@ function checkFit(label, l) {
         `(${l.w.toFixed(1)}x${l.h.toFixed(1)} at ${l.x.toFixed(1)},${l.y.toFixed(1)})`);
 }
 
+// With an iPhone's safe-area insets (top, right, bottom, left; set through
+// the page's own variables, which take env(safe-area-inset-*) otherwise) the
+// picture and the corner button keep clear of them, still 4:3 and centred
+// in what is left.
+async function checkSafeArea(label, page, insets) {
+  const r = await page.evaluate((ins) => {
+    const root = document.documentElement.style;
+    ['--safe-t', '--safe-r', '--safe-b', '--safe-l'].forEach((v, i) => root.setProperty(v, ins[i] + 'px'));
+    const c = document.getElementById('canvas').getBoundingClientRect();
+    const f = document.getElementById('fullscreen').getBoundingClientRect();
+    const out = { c: [c.left, c.top, c.right, c.bottom], f: [f.left, f.top, f.right, f.bottom], vw: innerWidth, vh: innerHeight };
+    ['--safe-t', '--safe-r', '--safe-b', '--safe-l'].forEach((v) => root.removeProperty(v));
+    return out;
+  }, insets);
+  const [t, rt, b, l] = insets;
+  const inside = (x) => x[0] >= l - 1 && x[1] >= t - 1 && x[2] <= r.vw - rt + 1 && x[3] <= r.vh - b + 1;
+  const w = r.c[2] - r.c[0], h = r.c[3] - r.c[1];
+  const fills = Math.abs(w - (r.vw - l - rt)) <= 1 || Math.abs(h - (r.vh - t - b)) <= 1;
+  const centred = Math.abs((r.c[0] + r.c[2]) / 2 - (l + r.vw - rt) / 2) <= 1 && Math.abs((r.c[1] + r.c[3]) / 2 - (t + r.vh - b) / 2) <= 1;
+  check(inside(r.c) && inside(r.f) && fills && centred && Math.abs(w * 3 - h * 4) <= 4,
+        `${label}: clear of safe-area insets ${insets.join('/')} (picture ${r.c.map((v) => v.toFixed(0)).join(',')}, button ${r.f.map((v) => v.toFixed(0)).join(',')})`);
+}
+
 async function phoneStep(name, browser, base) {
   const errors = [];
   const portrait = { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true };
@@ -281,6 +304,7 @@ async function phoneStep(name, browser, base) {
     checkFit(`${name} phone ${label}`, l);
     check(l.small.length === 0, `${name} phone ${label}: every control is at least 44 px (${l.small.join(', ')})`);
     check(/poster\.png/.test(l.poster), `${name} phone ${label}: the poster still lies behind the start overlay`);
+    await checkSafeArea(`${name} phone ${label}`, page, label === 'upright' ? [47, 0, 34, 0] : [0, 47, 21, 47]);
     await page.tap('#fullscreen');
     await sleep(300);
     check(await page.evaluate(() => document.fullscreenElement === document.getElementById('stage')),
