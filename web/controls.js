@@ -52,9 +52,13 @@ window.ostramereControls = (function () {
   // A tap on the picture shows the bar (a tap on the bar itself keeps it).
   canvas.addEventListener('pointerdown', () => show());
   bar.addEventListener('pointerdown', () => show());
-  button.addEventListener('click', () => { hold.toggle(); show(); });
+  // The button gives the focus back to the picture, so that Space is the
+  // page's key again and does not press the button a second time.
+  button.addEventListener('click', () => { hold.toggle(); show(); canvas.focus(); });
   document.addEventListener('keydown', (e) => {
     if (e.ctrlKey || e.altKey || e.metaKey || !usable()) return;
+    // Space on a focused button or field is that control's own.
+    if (e.key === ' ' && e.target.closest && e.target.closest('button, input, a, label')) return;
     if (e.key === ' ' || e.key === 'k' || e.key === 'K') {
       e.preventDefault();
       hold.toggle();

@@ -34,7 +34,6 @@ const simMs = Number(simMsArg) > 0 ? Number(simMsArg) : Infinity;
 const steps = new Set((onlySteps || 'live,start,sim').split(','));
 const driverPath = process.env.OSTRA_WEBKIT_DRIVER || '/usr/bin/WebKitWebDriver';
 const miniBrowser = process.env.OSTRA_MINIBROWSER || '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
-const elementKey = 'element-6066-11e4-a52e-4a5e6c3b0e4b';
 
 const whole = setTimeout(() => { console.error('webkit test: whole-run time limit reached'); finish(1); }, 40 * 60 * 1000);
 let passed = 0, failed = 0;
@@ -127,7 +126,8 @@ async function startDriver(env) {
   const base = '/session/' + session.sessionId;
   closers.push(() => request(port, 'DELETE', base).catch(() => {}));
   const call = (method, path, body) => request(port, method, base + path, body);
-  const find = async (css) => (await call('POST', '/element', { using: 'css selector', value: css }))[elementKey];
+  // An element reference is an object with one entry (its W3C key).
+  const find = async (css) => Object.values(await call('POST', '/element', { using: 'css selector', value: css }))[0];
   const keys = { ' ': ' ', Escape: '\uE00C' };
   return {
     version: session.capabilities.browserVersion,
