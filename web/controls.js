@@ -11,10 +11,6 @@ window.ostramereControls = (function () {
   const stage = $('stage'), canvas = $('canvas');
   let state = null, timer = 0, clock = 0, endMs = 0;
 
-  const icons = {
-    pause: '<svg width="20" height="20" viewBox="0 0 20 20" fill="currentColor"><rect x="4" y="3" width="4" height="14"/><rect x="12" y="3" width="4" height="14"/></svg>',
-    play: '<svg width="20" height="20" viewBox="0 0 20 20" fill="currentColor"><path d="M5 3l12 7-12 7z"/></svg>',
-  };
 
   function formatTime(ms) {
     const s = Math.max(0, Math.floor(ms / 1000));
@@ -22,8 +18,10 @@ window.ostramereControls = (function () {
   }
 
   function refresh() {
+    // Both icons stay in the button (one shows): replacing them under a
+    // pointer that is down would lose the click.
     const paused = hold.paused;
-    button.innerHTML = paused ? icons.play : icons.pause;
+    button.classList.toggle('paused', paused);
     button.setAttribute('aria-label', paused ? 'Play' : 'Pause');
     button.title = (paused ? 'Play' : 'Pause') + ' (Space, K)';
     if (state && state.music_ms !== null) time.textContent = formatTime(state.music_ms) + ' / ' + formatTime(endMs);
