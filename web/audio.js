@@ -26,6 +26,7 @@ window.ostramereAudio = (function () {
   let held = false;          // the page holds the show: the output is suspended on purpose
   let askedAt = 0;           // the last resume asked for
   let onChange = () => {};   // told when the output stops or plays again
+  let backAt = 0;            // the output's frame clock when it last played again
   const down = () => info.state === 'suspended' || info.state === 'interrupted' || info.state === 'stalled';
 
   function showNote(text) {
@@ -56,6 +57,7 @@ window.ostramereAudio = (function () {
 
   function setState(s) {
     if (info.state === s) return;
+    if (s === 'running' && ctx) backAt = Math.round(ctx.currentTime * rate);
     info.state = s;
     onChange();
   }
@@ -211,7 +213,11 @@ window.ostramereAudio = (function () {
       if (!ctx || !this.usable()) return 2;
       heap[i] = last ? last.played : 0;
       heap[i + 1] = last ? last.at : 0;
-      heap[i + 2] = Math.round(ctx.currentTime * rate);
+      // The worklet's count moves on by the context's clock only while it
+      // plays and since a report from this stretch of playing: a clock that
+      // ran on while the output was suspended (WebKit's can) is not music.
+      const fresh = last && ctx.state === 'running' && info.state === 'running' && last.at >= backAt;
+      heap[i + 2] = fresh ? Math.round(ctx.currentTime * rate) : (last ? last.at : 0);
       heap[i + 3] = Math.round(((ctx.baseLatency || 0) + (ctx.outputLatency || 0)) * rate);
       // Held or down: the context's clock stands, and so does what is heard.
       return info.state !== 'starting' && last ? 1 : 0;

@@ -464,7 +464,8 @@
       if (o && o.lock && matchMedia('(pointer: coarse)').matches) o.lock('landscape').catch(() => {});
     }, () => {});
   }
-  $('fullscreen').addEventListener('click', toggleFullscreen);
+  // The button gives the focus back to the picture (Space is the page's key).
+  $('fullscreen').addEventListener('click', () => { toggleFullscreen(); canvas.focus(); });
   document.addEventListener('keydown', (e) => {
     if (e.ctrlKey || e.altKey || e.metaKey) return;
     if (e.key === 'f' || e.key === 'F') toggleFullscreen();
