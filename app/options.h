@@ -8,6 +8,7 @@
 namespace sound_device {
 class device;
 }
+class hold_source;
 
 #include <string>
 #include <vector>
@@ -37,6 +38,9 @@ struct run_options {
     // Not from the command line: the sound device a live run plays through
     // (the browser's worklet); null: SDL's.
     sound_device::device* sound_output = nullptr;
+    // Not from the command line: what may hold a live run (the web page);
+    // null: nothing does.
+    hold_source* hold = nullptr;
 
     // Capture, bench, --sim and the flash report run on the simulated clock
     // from start to end.

@@ -62,6 +62,7 @@ int run_show(run_options opt, frame_sink* sink) {
     const bool live_start = opt.start.set && !opt.simulated();
     run.clock.set_simulated(opt.simulated() || live_start);
     run.clock.set_quit_at(opt.quit_at);
+    run.hold = opt.hold;
     sound_layer::options so;
     so.nosound = opt.nosound;
     so.av_offset_ms = opt.av_offset_ms;

@@ -35,6 +35,11 @@ int main(int argc, char** argv) {
         if (opt.bench)
             bench = std::make_unique<bench_sink>(std::string(), opt.start.set);
         web_page::page_sink sink(opt.simulated(), bench.get());
+        // A live run stands still while the page holds it; a simulated one
+        // runs to its end.
+        web_page::page_hold hold;
+        if (!opt.simulated())
+            opt.hold = &hold;
         status = run_show(opt, &sink);
     }
     web_page::ended(status);

@@ -53,6 +53,15 @@ bool page_sink::finish(Uint32 end_tick, long flips, std::string& error) {
     return ok;
 }
 
+bool page_hold::wanted() {
+    // 0: play on, 1: hold, 2: stop. A stop holds for one turn, in which the
+    // wait finds the request queued here and ends the hold with quit set.
+    const int asked = EM_ASM_INT({ return Module['ostra']['control'](); });
+    if (asked == 2)
+        platform::push_quit();
+    return asked != 0;
+}
+
 void ended(int status) {
     EM_ASM({ Module['ostra']['ended']($0); }, status);
 }

@@ -1,10 +1,11 @@
 // The program's side of the web page: tells the page about every flip (and,
 // on the simulated clock, each frame's hash), the start, the end and the
-// bench report. Browser only.
+// bench report, and asks it whether the show is held. Browser only.
 #pragma once
 
 #include "bench.h"
 #include "display.h"
+#include "hold.h"
 
 #include <string>
 
@@ -28,6 +29,14 @@ private:
     bool simulated_;
     bench_sink* bench_;
     double last_yield_ms_ = 0;
+};
+
+// The page's hold (window.ostramere.paused: its pause, a hidden page, an
+// audio output the browser suspended); a stop the page asks for (its stop
+// action) arrives as a window-close request.
+class page_hold : public hold_source {
+public:
+    bool wanted() override;
 };
 
 // The program is done, with its exit status.

@@ -1,11 +1,13 @@
 // The frame-loop skeleton: music time, row and pattern bytes, the stop poll,
 // the pacing-wait forms, music gates and the beat trigger. Live waits sleep
-// instead of spinning; simulated waits move the virtual clock instead.
+// instead of spinning; simulated waits move the virtual clock instead; any
+// wait stands still while the run is held.
 #include "pacing.h"
 
 #include "clock.h"
 #include "display.h"
 #include "platform.h"
+#include "show_run.h"
 #include "sound_layer.h"
 #include "tools.h"
 
@@ -24,6 +26,32 @@ void live_sleep(Uint32 remaining, bool polls) {
         platform::sleep_ms(polls ? 1 : remaining - 1);
     else
         platform::sleep_us(last_ms_step_us);
+}
+
+// While held, a wait looks again this often (a page's turn comes with each).
+constexpr Uint32 held_turn_ms = 10;
+
+// Stands still while the run's hold source asks: the clock holds (ticks and,
+// through them or through the stopped output, the music time), nothing is
+// drawn, and every turn polls for a stop, which ends the hold with quit set.
+// The wait that called it then goes on by its own rule; once quit is set no
+// hold begins, so a stopping show runs out its waits. False: no hold.
+bool sit_out_hold(control& c) {
+    hold_source* source = show_run::current().hold;
+    if (!source || c.quit || !source->wanted())
+        return false;
+    clk::hold();
+    while (!c.quit) {
+        if (are_done(event)) {
+            c.quit = 1;
+            break;
+        }
+        if (!source->wanted())
+            break;
+        platform::sleep_ms(held_turn_ms);
+    }
+    clk::release();
+    return true;
 }
 
 enum class ends_on { nothing, quit, quit_or_done };
@@ -46,6 +74,8 @@ void pace(control& c, Uint32 from, Uint32 n, ends_on rule, bool polls) {
             poll_stop(c);
         if (should_end(c, rule))
             break;
+        if (sit_out_hold(c))
+            continue;
         const Uint32 elapsed = clk::ticks() - from;  // unsigned: a wrap does no harm
         if (elapsed > n - 1 || n == 0)
             break;
@@ -93,6 +123,8 @@ void music_gate(control& c, Uint32 n) {
     for (;;) {
         if (c.quit)
             break;
+        if (sit_out_hold(c))
+            continue;
         const Uint32 now = music_time(c);
         if (now > n - 1 || n == 0)
             break;

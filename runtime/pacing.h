@@ -42,6 +42,9 @@ void flip_screen();
 // Stop poll: if are_done(event) is true, quit = 1.
 void poll_stop(control& c);
 
+// Every wait below stands still while the run's hold source asks (see
+// show_run::hold): the clock holds, and a stop request ends the hold with
+// quit = 1.
 // Pacing waits of n ms since frame_start (each ends once elapsed > n - 1):
 // polls are_done on every turn and ends on quit (loading loop, final scene)
 void wait_polling(control& c, Uint32 n);

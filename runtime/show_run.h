@@ -1,11 +1,13 @@
 // One run of the show: its clock, its display state (flip count, scene
-// label, sink, headless, where music time is read) and its start point.
+// label, sink, headless, where music time is read), its start point and
+// what may hold it.
 // Whatever a flip, a wait or the sound layer asks about "now" comes from the
 // current run; a run is current from its construction to its end.
 #pragma once
 
 #include "clock.h"
 #include "display.h"
+#include "hold.h"
 #include "start.h"
 
 class show_run {
@@ -29,6 +31,8 @@ public:
     show_clock clock;
     display_state display;
     start_gate start;
+    // Asked in every wait whether the show must stand still (null: never).
+    hold_source* hold = nullptr;
 
 private:
     struct idle_tag {};

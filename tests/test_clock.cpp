@@ -42,6 +42,52 @@ TEST(Clock, ARunsClockIsReadWhileItLastsAndThePreviousComesBackAfter) {
     EXPECT_EQ(clk::ticks(), 100u);
 }
 
+TEST(Clock, AHoldStopsTheCountAndItGoesOnFromThereWithoutAJump) {
+    show_clock sim;
+    sim.set_simulated(true);
+    sim.advance_to(100);
+    sim.hold();
+    EXPECT_TRUE(sim.held());
+    sim.advance_to(200);  // a held clock does not move
+    EXPECT_EQ(sim.ticks(), 100u);
+    sim.hold();  // a second hold keeps the first tick
+    sim.release();
+    EXPECT_FALSE(sim.held());
+    EXPECT_EQ(sim.ticks(), 100u);
+    sim.advance_to(150);
+    EXPECT_EQ(sim.ticks(), 150u);
+    sim.release();  // a release without a hold does nothing
+    EXPECT_EQ(sim.ticks(), 150u);
+
+    show_clock live;
+    live.set_simulated(false);
+    SDL_Delay(20);
+    live.hold();
+    const Uint32 at = live.ticks();
+    EXPECT_GE(at, 20u);
+    SDL_Delay(200);
+    EXPECT_EQ(live.ticks(), at) << "held: the time away does not count";
+    live.release();
+    const Uint32 after = live.ticks();
+    EXPECT_GE(after, at);
+    EXPECT_LT(after - at, 100u) << "released: on from the held tick, not from the wall clock";
+
+    // A run ahead held and then going live counts on from the held tick.
+    show_clock ahead;
+    ahead.set_simulated(true);
+    ahead.advance_to(5000);
+    ahead.hold();
+    ahead.go_live();
+    ahead.release();
+    EXPECT_FALSE(ahead.simulated());
+    EXPECT_GE(ahead.ticks(), 5000u);
+    EXPECT_LT(ahead.ticks(), 5100u);
+    // A fresh start forgets a hold.
+    ahead.hold();
+    ahead.set_simulated(true);
+    EXPECT_FALSE(ahead.held());
+}
+
 TEST(Clock, LiveCountsFromItsStartAndNeverGoesBack) {
     show_clock clk;
     clk.set_simulated(false);

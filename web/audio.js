@@ -1,20 +1,33 @@
 // The page's side of the show's sound: opens the AudioContext on the click,
 // loads the worklet (worklet.js) and hands it the blocks the program renders,
-// tells the program what the worklet has played, and decides when sound
-// cannot start: the show then plays on silently and one line says so.
-// Keeps window.ostramere.audio = { state, underruns, lead_ms } up to date.
+// tells the program what the worklet has played, suspends and resumes the
+// output for the page's hold (hold.js), tells the hold when the browser has
+// suspended or interrupted it, and decides when sound cannot start: the show
+// then plays on silently and one line says so.
+// Keeps window.ostramere.audio = { state, underruns, lead_ms, ... } up to date.
 'use strict';
 window.ostramereAudio = (function () {
   const rate = 44100;
   const startLimitMs = 2000;   // the context must run and move within this of the click
-  const stallLimitMs = 2000;   // a running context whose time stands this long has stopped
+  const stallLimitMs = 2000;   // a running context whose time stands this long has stalled
+  const retryMs = 1000;        // a context the browser suspended is asked to resume this often
   const workletLimitMs = 10000;  // a running context whose worklet never reported by then
   const params = new URLSearchParams(location.search);
   const askedLead = Number(params.get('lead'));
-  // state: off (no live run), starting, running, silent
-  const info = { state: 'off', underruns: 0, lead_ms: 0 };
+  // state: off (no live run), starting, running, silent; after it has run:
+  // suspended or interrupted (as the context says) or stalled (running, its
+  // time standing) while the output does not play. Only a context that never
+  // started makes the show silent; one that stops later holds it instead.
+  // tap: the last start or resume ran inside a tap's handler, silent_buffer:
+  // a silent buffer was played there, session: navigator.audioSession.type.
+  const info = { state: 'off', underruns: 0, lead_ms: 0, tap: false, silent_buffer: false, session: 'none' };
   let ctx = null, node = null, pending = [], last = null, watch = 0;
   let startedAt = 0, moved = { time: -1, at: 0 }, note = null;
+  let held = false;          // the page holds the show: the output is suspended on purpose
+  let askedAt = 0;           // the last resume asked for
+  let onChange = () => {};   // told when the output stops or plays again
+  let backAt = 0;            // the output's frame clock when it last played again
+  const down = () => info.state === 'suspended' || info.state === 'interrupted' || info.state === 'stalled';
 
   function showNote(text) {
     if (!note) {
@@ -39,6 +52,34 @@ window.ostramereAudio = (function () {
     info.state = 'silent';
     shut();
     showNote('No sound (' + why + '): the show plays on silently.');
+    onChange();
+  }
+
+  function setState(s) {
+    if (info.state === s) return;
+    if (s === 'running' && ctx) backAt = Math.round(ctx.currentTime * rate);
+    info.state = s;
+    onChange();
+  }
+
+  // Asks the context to play. Called inside a tap's handler it runs before
+  // anything is awaited, as iPhones require; a silent buffer played there
+  // wakes their output.
+  function resumeNow(tap) {
+    if (!ctx) return;
+    askedAt = performance.now();
+    const c = ctx;
+    c.resume().then(() => check(false), () => {});
+    if (tap) {
+      info.tap = true;
+      try {
+        const b = c.createBufferSource();
+        b.buffer = c.createBuffer(1, 1, rate);
+        b.connect(c.destination);
+        b.start(0);
+        info.silent_buffer = true;
+      } catch (e) { /* no output to wake */ }
+    }
   }
 
   function onReport(d) {
@@ -54,17 +95,35 @@ window.ostramereAudio = (function () {
     if (!ctx) return;
     const now = performance.now();
     if (info.state === 'starting') {
-      if (ctx.state === 'running' && ctx.currentTime > 0) {
-        info.state = 'running';
+      if (held) {
+        startedAt = now;  // a start held: its limit counts from the return
+      } else if (ctx.state === 'running' && ctx.currentTime > 0) {
         moved = { time: ctx.currentTime, at: now };
+        setState('running');
       } else if (now - startedAt >= startLimitMs) {
         silent(ctx.state === 'running' ? 'the audio output does not move' : 'the browser did not start audio output');
       }
-    } else if (info.state === 'running') {
-      if (ctx.currentTime !== moved.time) moved = { time: ctx.currentTime, at: now };
-      else if (now - moved.at >= stallLimitMs) silent('the audio output stopped');
-      else if (timer && !last && now - startedAt >= workletLimitMs) silent('the sound worklet did not start');
+    } else if (held) {
+      // Suspended on purpose: not a fault. The time away is not waited for.
+      if (ctx.state !== 'running') setState(ctx.state === 'interrupted' ? 'interrupted' : 'suspended');
+      startedAt = now;
+      moved = { time: ctx.currentTime, at: now };
+    } else if (ctx.state !== 'running') {
+      // Suspended or interrupted by the browser (a call, the lock screen,
+      // another app's sound): the show holds until it plays again.
+      setState(ctx.state === 'interrupted' ? 'interrupted' : 'suspended');
+      if (now - askedAt >= retryMs) resumeNow(false);
+      moved = { time: ctx.currentTime, at: now };
+    } else if (ctx.currentTime !== moved.time) {
+      moved = { time: ctx.currentTime, at: now };
+      setState('running');
+    } else if (info.state === 'running' && now - moved.at >= stallLimitMs) {
+      setState('stalled');
+    } else if (info.state !== 'stalled' && info.state !== 'running') {
+      setState('running');  // resumed; its time moves from the next look
     }
+    if (timer && info.state === 'running' && !last && now - startedAt >= workletLimitMs)
+      silent('the sound worklet did not start');
   }
 
   return {
@@ -74,14 +133,26 @@ window.ostramereAudio = (function () {
     // thread from rendering (0.4 s was not always enough on a loaded one).
     leadMs: askedLead >= 50 && askedLead <= 1000 ? askedLead : 600,
 
-    // On the click (or autoplay): a live run tries to start sound.
-    begin(live) {
+    // Told when the output stops or plays again (hold.js).
+    set onChange(f) { onChange = f; },
+    // True while a live run's output does not play (not silent: it may come back).
+    down,
+
+    // On the click or tap (or autoplay): a live run tries to start sound.
+    // Everything up to resume() runs synchronously inside the handler.
+    begin(live, tap) {
       shut();
       showNote('');
-      Object.assign(info, { state: live ? 'starting' : 'off', underruns: 0, lead_ms: 0 });
+      Object.assign(info, { state: live ? 'starting' : 'off', underruns: 0, lead_ms: 0, tap: false, silent_buffer: false });
       last = null;
+      held = false;
       if (!live) return;
       startedAt = performance.now();
+      // The ring/silent switch of an iPhone mutes "ambient" sound; a show is playback.
+      if (navigator.audioSession) {
+        try { navigator.audioSession.type = 'playback'; } catch (e) { /* read-only here */ }
+        info.session = String(navigator.audioSession.type);
+      }
       try {
         ctx = new AudioContext({ sampleRate: rate });
       } catch (e) {
@@ -92,8 +163,9 @@ window.ostramereAudio = (function () {
         silent('sound needs the page served over HTTPS');
         return;
       }
-      ctx.resume().catch(() => {});
+      resumeNow(!!tap);
       const c = ctx;
+      c.onstatechange = () => { if (ctx === c) check(false); };
       c.audioWorklet.addModule('worklet.js').then(() => {
         if (ctx !== c) return;
         node = new AudioWorkletNode(c, 'ostramere-player',
@@ -107,8 +179,26 @@ window.ostramereAudio = (function () {
       watch = setInterval(() => check(true), 250);
     },
 
+    // The page holds the show (pause, hidden page): the output stops where it
+    // is heard. hold(false) asks it to play again; `tap`: inside a tap's handler.
+    hold(on, tap) {
+      held = on;
+      if (!ctx) return;
+      if (on) ctx.suspend().catch(() => {});
+      else { moved = { time: ctx.currentTime, at: performance.now() }; resumeNow(!!tap); }
+      check(false);
+    },
+    // A tap while the output does not play: resume it there (iPhones allow
+    // it only inside the tap's handler).
+    tap() {
+      if (!ctx || held) return;
+      resumeNow(true);
+      if (info.state === 'stalled') moved = { time: ctx.currentTime, at: performance.now() };
+      check(false);
+    },
+
     // The program's calls (app/web_audio.cpp).
-    usable() { return info.state === 'starting' || info.state === 'running'; },
+    usable() { return info.state === 'starting' || info.state === 'running' || down(); },
     // planar: a view of the program's memory, `frames` left then `frames` right.
     post(planar, frames) {
       if (!ctx) return;
@@ -120,12 +210,17 @@ window.ostramereAudio = (function () {
     // returns 0 starting (nothing played: no report yet), 1 running, 2 failed.
     report(heap, i) {
       check(false);
-      if (!ctx || !(info.state === 'starting' || info.state === 'running')) return 2;
+      if (!ctx || !this.usable()) return 2;
       heap[i] = last ? last.played : 0;
       heap[i + 1] = last ? last.at : 0;
-      heap[i + 2] = Math.round(ctx.currentTime * rate);
+      // The worklet's count moves on by the context's clock only while it
+      // plays and since a report from this stretch of playing: a clock that
+      // ran on while the output was suspended (WebKit's can) is not music.
+      const fresh = last && ctx.state === 'running' && info.state === 'running' && last.at >= backAt;
+      heap[i + 2] = fresh ? Math.round(ctx.currentTime * rate) : (last ? last.at : 0);
       heap[i + 3] = Math.round(((ctx.baseLatency || 0) + (ctx.outputLatency || 0)) * rate);
-      return info.state === 'running' && last ? 1 : 0;
+      // Held or down: the context's clock stands, and so does what is heard.
+      return info.state !== 'starting' && last ? 1 : 0;
     },
     close() { if (info.state !== 'silent') { shut(); info.state = 'off'; } },
 

@@ -1,9 +1,12 @@
 // The page's side of the show: downloads the program and its data with a
 // progress bar, starts the show on a click or tap (or at once for autoplay,
 // sim and bench), from the start or from a chapter (?start=), keeps
-// window.ostramere up to date, and handles fullscreen, the wake lock, the
-// link to the current moment, the end and "play again". Every pixel and
-// sample comes from the program itself.
+// window.ostramere up to date, and handles fullscreen (or, where a page
+// cannot have it, the picture filling the visible viewport), the wake lock,
+// the link to the current moment, the end and "play again"; the hold, the
+// control bar and the Media Session have files of their own (hold.js,
+// controls.js, media_session.js). Every pixel and sample comes from the
+// program itself.
 'use strict';
 (function () {
   const params = new URLSearchParams(location.search);
@@ -34,11 +37,17 @@
   const showEndMs = 160000;
 
   const audio = window.ostramereAudio;
+  const hold = window.ostramereHold, controls = window.ostramereControls;
+  const mediaSession = window.ostramereMediaSession;
   const state = window.ostramere = {
     phase: 'loading', tick: 0, music_ms: null, frame: 0, frame_at: 0,
     frames: sim ? [] : null, bench: null, error: null, status: null, audio: audio.info,
     start: null, seeking: false, link: null, wake_lock: 'none', gentle: gentleSwitch.checked,
+    paused: false, filled: false,
   };
+  hold.attach(state);
+  controls.attach(state, showEndMs);
+  mediaSession.attach(state, showEndMs);
 
   const $ = (id) => document.getElementById(id);
   const overlay = $('overlay'), startButton = $('start'), statusLine = $('status');
@@ -155,7 +164,7 @@
         if (startButton.disabled || state.seeking) return;
         startPoint = parseStart(c.name);
         history.replaceState(null, '', startLink(c.name));
-        start();
+        start(true);
       });
       nav.appendChild(a);
     }
@@ -297,6 +306,8 @@
   // Called by the program (through Module.ostra).
   const hooks = {
     playing() { state.phase = 'playing'; },
+    // Asked in every wait of a live run: 0 play on, 1 hold, 2 stop.
+    control() { return hold.control(); },
     frame(idx, tick, musicMs, hash) {
       seekEnd();  // frames reach the page from the start point on
       state.frame = idx + 1;
@@ -318,7 +329,11 @@
       state.phase = 'ended';
       seekEnd();
       releaseWakeLock();
+      hold.end();
+      controls.hide();
+      mediaSession.end();
       if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+      if (state.filled) fillViewport(false);
       audio.end();
       overlay.hidden = false;
       bar.hidden = true;
@@ -356,14 +371,17 @@
     }
   }
 
-  function start() {
+  // `tap`: called inside a click's or tap's handler, where sound may start.
+  function start(tap) {
     if (state.phase === 'playing') return;  // one show at a time
     overlay.hidden = true;
     overlay.classList.remove('ended');
     state.phase = 'playing';
     state.tick = 0; state.music_ms = null; state.frame = 0;
     if (state.frames) state.frames = [];
-    audio.begin(!sim && !bench);
+    audio.begin(!sim && !bench, tap);
+    hold.begin(!sim && !bench);
+    if (!sim && !bench) mediaSession.begin();
     state.start = startPoint ? startPoint.text : null;
     const args = ['--data', '/data'];
     if (sim) args.push('--sim');
@@ -392,14 +410,42 @@
   }
 
   startButton.addEventListener('click', () => {
-    if (!startButton.disabled) start();
+    if (!startButton.disabled) start(true);
   });
   // A tap or click anywhere on the overlay's free space starts too.
   overlay.addEventListener('click', (e) => {
-    if (e.target === overlay && !startButton.disabled) start();
+    if (e.target === overlay && !startButton.disabled) start(true);
   });
 
   // --- Fullscreen and keys ---------------------------------------------------
+  // Where a page cannot go fullscreen (an iPhone offers it to videos only),
+  // the picture fills the visible viewport instead and the page around it
+  // hides: the stage is laid over the visual viewport, following it as the
+  // browser's bars come and go.
+  function fitFilled() {
+    const v = window.visualViewport;
+    const root = document.documentElement.style;
+    root.setProperty('--view-w', (v ? v.width : innerWidth) + 'px');
+    root.setProperty('--view-h', (v ? v.height : innerHeight) + 'px');
+    root.setProperty('--view-x', (v ? v.offsetLeft : 0) + 'px');
+    root.setProperty('--view-y', (v ? v.offsetTop : 0) + 'px');
+  }
+  function fillViewport(on) {
+    state.filled = on;
+    document.documentElement.classList.toggle('filled', on);
+    const v = window.visualViewport || window;
+    if (on) {
+      fitFilled();
+      v.addEventListener('resize', fitFilled);
+      v.addEventListener('scroll', fitFilled);
+      window.scrollTo(0, 0);
+    } else {
+      v.removeEventListener('resize', fitFilled);
+      v.removeEventListener('scroll', fitFilled);
+      for (const p of ['--view-w', '--view-h', '--view-x', '--view-y']) document.documentElement.style.removeProperty(p);
+    }
+  }
+
   // On a phone, fullscreen also asks for landscape, where the 4:3 picture is
   // largest (browsers that cannot lock simply keep the orientation).
   function toggleFullscreen() {
@@ -409,13 +455,17 @@
       return;
     }
     const request = stage.requestFullscreen || stage.webkitRequestFullscreen;
-    if (!request) return;
+    if (!request || state.filled) {
+      fillViewport(!state.filled);
+      return;
+    }
     Promise.resolve(request.call(stage)).then(() => {
-      const o = screen.orientation;
+      const o = window.screen.orientation;  // `screen` here is the OffscreenCanvas
       if (o && o.lock && matchMedia('(pointer: coarse)').matches) o.lock('landscape').catch(() => {});
     }, () => {});
   }
-  $('fullscreen').addEventListener('click', toggleFullscreen);
+  // The button gives the focus back to the picture (Space is the page's key).
+  $('fullscreen').addEventListener('click', () => { toggleFullscreen(); canvas.focus(); });
   document.addEventListener('keydown', (e) => {
     if (e.ctrlKey || e.altKey || e.metaKey) return;
     if (e.key === 'f' || e.key === 'F') toggleFullscreen();
@@ -434,7 +484,7 @@
     bar.hidden = true;
     statusLine.textContent = startPoint ? 'Ready to start at ' + startPoint.label + '.' : 'Ready.';
     startButton.disabled = false;
-    if (autoplay) start();
+    if (autoplay) start(false);
     else startButton.focus();
   }, (e) => fail(e && e.message ? e.message : e));
 })();

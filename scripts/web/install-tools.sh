@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the browser build and its tests need, when any
 # is missing: emscripten, the source-package tools, stb_image, and for the
-# tests chromium, firefox-esr and pulseaudio (a null sink gives Firefox a
-# running sound output).
+# tests chromium, firefox-esr, WebKitGTK's WebDriver with Xvfb and
+# GStreamer's PulseAudio output, and pulseaudio (a null sink gives Firefox
+# and WebKit a running sound output).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/env.sh"
 
-packages=(emscripten dpkg-dev ninja-build cmake pkg-config libstb-dev chromium firefox-esr pulseaudio python3 nodejs)
+packages=(emscripten dpkg-dev ninja-build cmake pkg-config libstb-dev chromium firefox-esr pulseaudio python3 nodejs
+          webkit2gtk-driver xvfb xauth gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio)
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)

@@ -2,10 +2,11 @@
 # make web-test: builds the site, captures the native reference (the desktop
 # program's frames.csv of the whole show, or of its first OSTRA_WEB_SIM_MS ms;
 # simulated clock, no -w), then drives headless Chromium and Firefox ESR over
-# the site (tests/web/browser_test.js), then checks the sound live: throttled
+# the site (tests/web/browser_test.js), then WebKitGTK through its WebDriver
+# under Xvfb (tests/web/webkit_test.js), then checks the sound live: throttled
 # Chromium, and Firefox ESR without a sound server (tests/web/audio_test.js).
 #   scripts/web/test.sh [NATIVE_BUILD_DIR] [WEB_BUILD_DIR]
-# OSTRA_WEB_BROWSERS=chromium (or firefox) tests one browser only;
+# OSTRA_WEB_BROWSERS=chromium (or firefox, or webkit) tests one browser only;
 # OSTRA_WEB_BENCH=1 also runs the page's bench and keeps its table beside;
 # OSTRA_WEB_GENTLE_MS sets how much of the show ?sim&gentle is compared over
 # (default 45000).
@@ -48,10 +49,18 @@ fi
 extra=(--gentle-reference "$ref-gentle/frames.csv" --gentle-ms "$gentle_ms")
 if [ "${OSTRA_WEB_BENCH:-0}" = 1 ]; then extra+=(--bench "$web/bench.json"); fi
 if [ -n "${OSTRA_WEB_SCREENSHOT:-}" ]; then extra+=(--screenshot "$OSTRA_WEB_SCREENSHOT"); fi
-if [ -n "${OSTRA_WEB_BROWSERS:-}" ]; then extra+=(--browsers "$OSTRA_WEB_BROWSERS"); fi
+browsers="${OSTRA_WEB_BROWSERS:-chromium,firefox,webkit}"
+pptr=$(echo ",$browsers," | sed 's/,webkit,/,/g; s/^,//; s/,$//')
 status=0
-NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 2880 \
-  node tests/web/browser_test.js "$web/site" "$ref/frames.csv" "$sim_ms" "${extra[@]}" || status=1
+if [ -n "$pptr" ]; then
+  NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 2880 \
+    node tests/web/browser_test.js "$web/site" "$ref/frames.csv" "$sim_ms" "${extra[@]}" --browsers "$pptr" || status=1
+fi
+# WebKit: its WebDriver starts MiniBrowser, which needs a display.
+if [[ ",$browsers," == *,webkit,* ]]; then
+  NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 2400 \
+    xvfb-run -a -s "-screen 0 1280x1024x24" node tests/web/webkit_test.js "$web/site" "$ref/frames.csv" "$sim_ms" || status=1
+fi
 NODE_PATH="$root/$node_dir/node_modules" NODE_OPTIONS= timeout 1800 \
   node tests/web/audio_test.js "$web/site" || status=1
 exit $status

@@ -8,6 +8,10 @@
 //          clock (Firefox plays into a PulseAudio null sink the test starts),
 //          C copies a link to the moment, Escape ends the show and the end
 //          screen lists the chapters, the page logs no errors
+//   hold:  live from ?start=beat with sound: a 6-s interruption (AudioContext
+//          suspended, page hidden), a 5-s pause (Space, the bar's button), K,
+//          the Media Session, "Tap to resume" (Chromium), a stop while paused
+//          (hold_checks.js)
 //   phone: (Chromium) a phone held upright and turned: the picture whole,
 //          4:3, filling one direction, controls big enough to touch, a tap
 //          starts the show
@@ -15,7 +19,7 @@
 //   gentle: (with --gentle-reference) ?sim&gentle over the reference's
 //          length gives the native --gentle capture's frames
 // usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS
-//        [--browsers chromium,firefox] [--only sim,start,live,phone,bench,gentle]
+//        [--browsers chromium,firefox] [--only sim,start,live,hold,phone,bench,gentle]
 //        [--bench OUT.json] [--screenshot OUT.png]
 //        [--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]
 // SIM_MS 0 compares the whole show. Every step has its own time limit; the
@@ -23,6 +27,7 @@
 'use strict';
 const fs = require('fs');
 const web = require('./browsers.js');
+const holds = require('./hold_checks.js');
 const { withTimeout, sleep, openPage, waitPhase } = web;
 
 const args = process.argv.slice(2);
@@ -36,12 +41,12 @@ const gentleMs = Number(option('--gentle-ms') || 0);
 const [siteDir, nativeCsv, simMsArg] = args;
 if (!siteDir || !nativeCsv || simMsArg === undefined) {
   console.error('usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--browsers chromium,firefox] ' +
-                '[--only sim,start,live,phone,bench,gentle] [--bench OUT.json] [--screenshot OUT.png] ' +
+                '[--only sim,start,live,hold,phone,bench,gentle] [--bench OUT.json] [--screenshot OUT.png] ' +
                 '[--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]');
   process.exit(2);
 }
 const simMs = Number(simMsArg) > 0 ? Number(simMsArg) : Infinity;
-const steps = new Set((onlySteps || 'sim,start,live,phone' + (benchOut ? ',bench' : '') +
+const steps = new Set((onlySteps || 'sim,start,live,hold,phone' + (benchOut ? ',bench' : '') +
                        (gentleCsv ? ',gentle' : '')).split(','));
 const startMs = 130000;
 const liveFpsMin = 0.8 * 33;
@@ -220,6 +225,29 @@ async function liveStep(name, browser, base) {
   await page.close();
 }
 
+async function holdStep(name, browser, base) {
+  const errors = [];
+  const page = await openPage(browser, base + '/?start=beat', errors);
+  await waitPhase(page, ['ready'], 60000, name + ' hold page ready');
+  const driver = {
+    run: (fn, ...a) => page.evaluate(fn, ...a),
+    press: (key) => page.keyboard.press(key),
+    click: (css) => page.click(css),
+    // Firefox over PulseAudio takes up to 2 s to resume a bare AudioContext
+    // with an oscillator (every other resume: 1965, 40, 1970 ms, here):
+    // its own output restarting, not the page.
+    resumeLimitMs: name === 'firefox' ? 2500 : 1000,
+  };
+  await driver.run(holds.install);
+  await page.click('#start');
+  const media = await page.evaluate(() => !!navigator.mediaSession);
+  await holds.holdChecks(name, driver, check, { media });
+  if (name === 'chromium') await holds.tapToResume(name, driver, check);
+  await holds.stopWhileHeld(name, driver, check, media);
+  check(errors.length === 0, `${name} hold: no page errors` + noErrors(errors));
+  await page.close();
+}
+
 // Where the canvas lies in the viewport, and which controls are too small
 // to touch.
 function layout(page) {
@@ -246,6 +274,29 @@ function checkFit(label, l) {
         `(${l.w.toFixed(1)}x${l.h.toFixed(1)} at ${l.x.toFixed(1)},${l.y.toFixed(1)})`);
 }
 
+// With an iPhone's safe-area insets (top, right, bottom, left; set through
+// the page's own variables, which take env(safe-area-inset-*) otherwise) the
+// picture and the corner button keep clear of them, still 4:3 and centred
+// in what is left.
+async function checkSafeArea(label, page, insets) {
+  const r = await page.evaluate((ins) => {
+    const root = document.documentElement.style;
+    ['--safe-t', '--safe-r', '--safe-b', '--safe-l'].forEach((v, i) => root.setProperty(v, ins[i] + 'px'));
+    const c = document.getElementById('canvas').getBoundingClientRect();
+    const f = document.getElementById('fullscreen').getBoundingClientRect();
+    const out = { c: [c.left, c.top, c.right, c.bottom], f: [f.left, f.top, f.right, f.bottom], vw: innerWidth, vh: innerHeight };
+    ['--safe-t', '--safe-r', '--safe-b', '--safe-l'].forEach((v) => root.removeProperty(v));
+    return out;
+  }, insets);
+  const [t, rt, b, l] = insets;
+  const inside = (x) => x[0] >= l - 1 && x[1] >= t - 1 && x[2] <= r.vw - rt + 1 && x[3] <= r.vh - b + 1;
+  const w = r.c[2] - r.c[0], h = r.c[3] - r.c[1];
+  const fills = Math.abs(w - (r.vw - l - rt)) <= 1 || Math.abs(h - (r.vh - t - b)) <= 1;
+  const centred = Math.abs((r.c[0] + r.c[2]) / 2 - (l + r.vw - rt) / 2) <= 1 && Math.abs((r.c[1] + r.c[3]) / 2 - (t + r.vh - b) / 2) <= 1;
+  check(inside(r.c) && inside(r.f) && fills && centred && Math.abs(w * 3 - h * 4) <= 4,
+        `${label}: clear of safe-area insets ${insets.join('/')} (picture ${r.c.map((v) => v.toFixed(0)).join(',')}, button ${r.f.map((v) => v.toFixed(0)).join(',')})`);
+}
+
 async function phoneStep(name, browser, base) {
   const errors = [];
   const portrait = { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true };
@@ -257,6 +308,7 @@ async function phoneStep(name, browser, base) {
     checkFit(`${name} phone ${label}`, l);
     check(l.small.length === 0, `${name} phone ${label}: every control is at least 44 px (${l.small.join(', ')})`);
     check(/poster\.png/.test(l.poster), `${name} phone ${label}: the poster still lies behind the start overlay`);
+    await checkSafeArea(`${name} phone ${label}`, page, label === 'upright' ? [47, 0, 34, 0] : [0, 47, 21, 47]);
     await page.tap('#fullscreen');
     await sleep(300);
     check(await page.evaluate(() => document.fullscreenElement === document.getElementById('stage')),
@@ -300,9 +352,9 @@ async function benchStep(name, browser, base) {
 }
 
 const plan = {
-  chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['phone', phoneStep], ['bench', benchStep],
-             ['gentle', gentleStep]],
-  firefox: [['sim', simStep], ['start', startStep], ['live', liveStep], ['gentle', gentleStep]],
+  chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['hold', holdStep], ['phone', phoneStep],
+             ['bench', benchStep], ['gentle', gentleStep]],
+  firefox: [['sim', simStep], ['start', startStep], ['live', liveStep], ['hold', holdStep], ['gentle', gentleStep]],
 };
 
 (async () => {
