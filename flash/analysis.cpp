@@ -88,4 +88,15 @@ frame_verdict analysis::feed(frame_ref f, std::uint32_t tick) {
     return commit(f, cells, tick);
 }
 
+bool analysis::restore(const state& s) {
+    if (s.previous.size() != previous_.size() || s.general.size() != general_.size() ||
+        s.red.size() != red_.size() || s.frames < 0)
+        return false;
+    previous_ = s.previous;
+    frames_ = s.frames;
+    general_ = s.general;
+    red_ = s.red;
+    return true;
+}
+
 }  // namespace flash

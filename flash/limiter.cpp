@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace flash {
 
@@ -150,6 +151,25 @@ void limiter::restore(std::uint16_t* pixels, int pitch) const {
                         finished_.data() + static_cast<size_t>(y) * shown_.width() + x0,
                         static_cast<size_t>(n) * sizeof(std::uint16_t));
     }
+}
+
+limiter::state limiter::save() const {
+    state s;
+    s.shown = shown_.save();
+    std::copy(std::begin(weight_), std::end(weight_), std::begin(s.weight));
+    s.limited = limited_;
+    return s;
+}
+
+bool limiter::restore(const state& s) {
+    for (int w : s.weight)
+        if (w < 0 || w > full)
+            return false;
+    if (s.limited < 0 || !shown_.restore(s.shown))
+        return false;
+    std::copy(std::begin(s.weight), std::end(s.weight), std::begin(weight_));
+    limited_ = s.limited;
+    return true;
 }
 
 }  // namespace flash

@@ -27,6 +27,19 @@ public:
     const flash::analysis& shown() const { return shown_; }
     long limited_frames() const { return limited_; }
 
+    // What the limiter carries from frame to frame, for a checkpoint of a
+    // run: the analysis of the frames shown, the cells' weights, the count
+    // of limited frames. (The finished frame it keeps is only held between
+    // apply and restore, within one flip.)
+    struct state {
+        flash::analysis::state shown;
+        int weight[cell_count] = {};
+        long limited = 0;
+    };
+    state save() const;
+    // False (nothing changed) when the state is not one of frames this size.
+    bool restore(const state& s);
+
     // Blend weights of a cell, in eighths of the way from the last shown
     // picture to the finished one: full, then ever less, down to a hold.
     static constexpr int full = 8;
