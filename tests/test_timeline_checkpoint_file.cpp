@@ -17,8 +17,8 @@ checkpoint::header sample_header() {
     checkpoint::header h;
     h.program = 0x1122334455667788ull;
     h.data = 0x99aabbccddeeff00ull;
-    h.gentle = 1;
-    h.settle = 0;
+    h.gentle = 1;  // both flags set: the largest values a header may hold
+    h.settle = 1;
     h.scene = 5;
     h.tick = 123456;
     h.frame = 4334;
@@ -62,7 +62,7 @@ TEST(checkpoint_file, written_and_read_back_field_for_field) {
     EXPECT_EQ(h.program, want.program);
     EXPECT_EQ(h.data, want.data);
     EXPECT_EQ(h.gentle, 1);
-    EXPECT_EQ(h.settle, 0);
+    EXPECT_EQ(h.settle, 1);
     EXPECT_EQ(h.scene, 5);
     EXPECT_EQ(h.tick, 123456u);
     EXPECT_EQ(h.frame, 4334);
