@@ -23,7 +23,7 @@ build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
 data: build
-	@cmake --build $(BUILD) --target data
+	@cmake --build $(BUILD) --target data checkpoints
 
 show: data
 	@scripts/run-show.sh $(BUILD)
@@ -43,7 +43,7 @@ sheet: data
 define test_in
 	@cmake -S . -B $(1) -DOSTRA_BENCH=OFF $(2)
 	@cmake --build $(1) -j$(JOBS)
-	@cmake --build $(1) --target data
+	@cmake --build $(1) --target data checkpoints
 	@cd $(1) && ctest --output-on-failure -j$(JOBS)
 endef
 

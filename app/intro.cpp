@@ -3,15 +3,18 @@
 // shows the loading screen, starts the song, runs the timeline, shuts down.
 #include "intro.h"
 
+#include "checkpoint.h"
 #include "clock.h"
 #include "display.h"
 #include "globals.h"
 #include "pacing.h"
 #include "loading.h"
+#include "music_clock_text.h"
 #include "pixel.h"
 #include "printable.h"
 #include "show_files.h"
 #include "show_objects.h"
+#include "show_timeline.h"
 #include "sound_layer.h"
 #include "timeline.h"
 #include "trace.h"
@@ -19,6 +22,41 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string>
+
+namespace {
+
+// sin_l and cos_l follow the renderer's rule, sin(i / 127.33) and
+// cos(i / 127.33): copies of sintab and costab, which the rooms filled.
+void fill_sin_l(show_objects& s) {
+    std::copy(sintab, sintab + sin_table_size, s.sin_l);
+    std::copy(costab, costab + sin_table_size, s.cos_l);
+}
+
+// The show's state from the run's checkpoint, when it has one that fits
+// (else nothing changes but the objects, which the caller then builds afresh):
+// the clock at the checkpoint's tick and the flips counted up to it.
+bool restore_checkpoint(show_objects& s) {
+    checkpoint::plan& p = checkpoint::current_plan();
+    if (!p.restoring)
+        return false;
+    p.restoring = false;
+    std::string error;
+    if (!checkpoint::apply(s, p.limiter, p.restore_payload, error)) {
+        std::fprintf(stderr, "ostramere: checkpoint of the %s scene refused: %s; running ahead instead\n",
+                     show_timeline::scenes[p.restore_header.scene].name, printable(error).c_str());
+        return false;
+    }
+    clk::advance_to(p.restore_header.tick);
+    display::set_frames_shown(p.restore_header.frame);
+    std::fprintf(stderr, "ostramere: starting from the %s scene's checkpoint (frame %lld, music %s)\n",
+                 show_timeline::scenes[p.restore_header.scene].name, static_cast<long long>(p.restore_header.frame),
+                 music_clock_text(p.restore_header.music_ms).c_str());
+    trace::note("checkpoint restored", show_timeline::scenes[p.restore_header.scene].name);
+    return true;
+}
+
+}  // namespace
 
 void intro() {
     // The six bitmaps, the rooms (their construction fills sintab/costab),
@@ -43,29 +81,45 @@ void intro() {
                      printable(show_files::song.path).c_str(), printable(sound_layer::last_load_error()).c_str());
     display::set_music_source(&c);
 
-    // sin_l and cos_l follow the renderer's rule, sin(i / 127.33) and
-    // cos(i / 127.33): copies of sintab and costab, which the rooms filled.
-    std::copy(sintab, sintab + sin_table_size, show->sin_l);
-    std::copy(costab, costab + sin_table_size, show->cos_l);
+    fill_sin_l(*show);
     fill_pre_RGB_tab();
 
-    if (fullscreen) {
-        trace::note("settle wait");
-        settle_wait(c, 3000);
+    // A start point with a checkpoint begins at its scene: the settle wait,
+    // the loads, the loading screen and the scenes before it are in it.
+    const int from_scene = checkpoint::current_plan().restore_header.scene;
+    if (restore_checkpoint(*show)) {
+        run_timeline(*show, from_scene);
+    } else {
+        if (checkpoint::current_plan().restore_header.scene >= 0) {
+            // A refused checkpoint may have changed the objects: build them afresh.
+            FMUSIC_MODULE* song = c.song;
+            show = std::make_unique<show_objects>();
+            show->ctl.song = song;
+            show->fader.target = screen;
+            display::set_music_source(&show->ctl);
+            fill_sin_l(*show);
+            checkpoint::current_plan().restore_header.scene = -1;
+        }
+        control& cc = show->ctl;
+        if (fullscreen) {
+            trace::note("settle wait");
+            settle_wait(cc, 3000);
+        }
+
+        load_assets(*show);
+        run_loading_screen(*show);
+
+        FMUSIC_PlaySong(cc.song);
+        cc.music_start = FMUSIC_GetTime(cc.song);
+        trace::note("FMUSIC_PlaySong");
+
+        run_timeline(*show);
     }
-
-    load_assets(*show);
-    run_loading_screen(*show);
-
-    FMUSIC_PlaySong(c.song);
-    c.music_start = FMUSIC_GetTime(c.song);
-    trace::note("FMUSIC_PlaySong");
-
-    run_timeline(*show);
+    control& c_end = show->ctl;
 
     display::set_music_source(nullptr);
     trace::note("FMUSIC_FreeSong");
-    FMUSIC_FreeSong(c.song);
+    FMUSIC_FreeSong(c_end.song);
     trace::note("FSOUND_Close");
     FSOUND_Close();
     show.reset();

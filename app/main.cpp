@@ -23,6 +23,9 @@ int SDL_main(int argc, char** argv) {
         return status;
 
     // Output files are named relative to where the program was started.
+    for (std::string* dir : {&opt.checkpoints, &opt.write_checkpoints})
+        if (!dir->empty())
+            *dir = std::filesystem::absolute(*dir).string();
     std::unique_ptr<frame_sink> sink;
     if (!opt.capture.empty()) {
         const std::string out = std::filesystem::absolute(opt.capture).string();

@@ -139,6 +139,15 @@ int parse_options(int argc, char** argv, run_options& out) {
     app.add_flag("--gentle", out.gentle,
                  "Reduce flashing: hold or soften only the parts of a frame that would flash more "
                  "than three times a second");
+    app.add_option("--checkpoints", out.checkpoints,
+                   "Folder of checkpoints a start point restores (default: checkpoints/ in the data "
+                   "folder); a start without one that fits runs ahead from the beginning")
+        ->type_name("DIR");
+    app.add_option("--write-checkpoints", out.write_checkpoints,
+                   "Run the show on the simulated clock and write a checkpoint at every scene's start "
+                   "into DIR (with --gentle: those of a gentle run; with -w: of a windowed run)")
+        ->type_name("DIR");
+    app.add_flag("--no-checkpoints", out.no_checkpoints, "Start points run ahead from the beginning");
     app.add_option("--flash-report", out.flash_report,
                    "Run the show on the simulated clock, analyse every frame shown for flashes and "
                    "write the failing frames and a per-scene summary as JSON")

@@ -34,6 +34,9 @@ struct run_options {
     start_point start;         // --start T: music ms or a scene's name; run ahead unseen to it
     bool gentle = false;       // --gentle: the flash limiter decides what is shown
     std::string flash_report;  // --flash-report FILE: analyse every frame shown, write JSON
+    std::string checkpoints;   // --checkpoints DIR: where start points find checkpoints
+    std::string write_checkpoints;  // --write-checkpoints DIR: write one at every scene's start
+    bool no_checkpoints = false;    // --no-checkpoints: start points always run ahead
     std::vector<std::string> ignored;  // arguments the show does not use
     // Not from the command line: the sound device a live run plays through
     // (the browser's worklet); null: SDL's.
@@ -42,9 +45,11 @@ struct run_options {
     // null: nothing does.
     hold_source* hold = nullptr;
 
-    // Capture, bench, --sim and the flash report run on the simulated clock
-    // from start to end.
-    bool simulated() const { return sim || bench || !capture.empty() || !flash_report.empty(); }
+    // Capture, bench, --sim, the flash report and writing checkpoints run on
+    // the simulated clock from start to end.
+    bool simulated() const {
+        return sim || bench || !capture.empty() || !flash_report.empty() || !write_checkpoints.empty();
+    }
     bool capture_video() const;  // capture target ends in .mp4
 };
 

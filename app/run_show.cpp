@@ -3,6 +3,7 @@
 // non-zero status before the show starts. Draws nothing itself.
 #include "run_show.h"
 
+#include "checkpoint.h"
 #include "intro.h"
 #include "limiter.h"
 #include "platform.h"
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -41,6 +43,34 @@ void settle(run_options& opt) {
                              "and --bench keep pictures and sound in step by construction)\n");
         opt.av_offset_ms = 0;
     }
+}
+
+// Checkpoints: written at every scene's start, or the one a start point
+// restores (when one fits this program, its data and this kind of run).
+bool plan_checkpoints(const run_options& opt, flash::limiter* limiter) {
+    checkpoint::plan& p = checkpoint::current_plan();
+    p = checkpoint::plan{};
+    p.gentle = opt.gentle;
+    p.settle = opt.fullscreen != 0;
+    p.limiter = limiter;
+    if (!opt.write_checkpoints.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(opt.write_checkpoints, ec);
+        if (ec)
+            return false;
+        p.write_dir = opt.write_checkpoints;
+        return true;
+    }
+    if (!opt.start.set || opt.no_checkpoints)
+        return true;
+    const std::string dir = opt.checkpoints.empty() ? "checkpoints" : opt.checkpoints;
+    std::string note;
+    if (checkpoint::choose(dir, opt.start, opt.gentle, p.settle, p.restore_header, p.restore_payload, note))
+        p.restoring = true;
+    else
+        std::fprintf(stderr, "ostramere: no checkpoint for the start (%s); running ahead from the beginning\n",
+                     printable(note).c_str());
+    return true;
 }
 
 }  // namespace
@@ -100,6 +130,8 @@ int run_show(run_options opt, frame_sink* sink) {
     }
     run.display.headless = opt.simulated() || live_start;
     run.arm_start(opt.start, live_start);
+    if (!plan_checkpoints(opt, limiter.get()))
+        return failed("cannot create the checkpoint folder " + opt.write_checkpoints);
 
     try {
         intro();

@@ -31,6 +31,10 @@ struct light {
     // The runs' extent: offsets left_dx .. right_dx - 1, top_dy .. bottom_dy.
     long long left_dx = 0, right_dx = 0, top_dy = 0, bottom_dy = 0;
 
+    // Forgets the results kept for the current point list (after the list
+    // was replaced by other means than set_sprite).
+    void forget_replacements() { replaced_.reset(); }
+
     light() = default;
     light(const light&) = delete;
     light& operator=(const light&) = delete;

@@ -90,4 +90,21 @@ frame_verdict analysis::feed(frame_ref f, std::uint32_t tick) {
     return commit(f, cells, tick);
 }
 
+bool analysis::restore(const state& s) {
+    if (s.previous.size() != previous_.size() || s.general.size() != general_.size() ||
+        s.red.size() != red_.size() || s.frames < 0)
+        return false;
+    for (const field_track& t : s.general)
+        if (!t.valid(lum_step))
+            return false;
+    for (const field_track& t : s.red)
+        if (!t.valid(red_step))
+            return false;
+    previous_ = s.previous;
+    frames_ = s.frames;
+    general_ = s.general;
+    red_ = s.red;
+    return true;
+}
+
 }  // namespace flash

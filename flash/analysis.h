@@ -56,6 +56,17 @@ public:
     // measure + commit.
     frame_verdict feed(frame_ref f, std::uint32_t tick);
 
+    // What the analysis carries from frame to frame (a checkpoint of a run):
+    // the previous frame, the frame count and every field's track.
+    struct state {
+        std::vector<std::uint16_t> previous;
+        long frames = 0;
+        std::vector<field_track> general, red;
+    };
+    state save() const { return {previous_, frames_, general_, red_}; }
+    // False (nothing changed) when the state is not one of frames this size.
+    bool restore(const state& s);
+
 private:
     int width_, height_;
     flash::grid grid_;

@@ -109,4 +109,22 @@ cross_verdict cross_check::feed(frame_ref f, std::uint32_t tick) {
     return commit(f, cells, tick);
 }
 
+bool cross_check::restore(const state& s) {
+    if (s.previous.size() != previous_.size() || s.frames < 0 || s.first_general.size() != first_general_.size() ||
+        s.first_red.size() != first_red_.size() || s.second_general.size() != second_general_.size() ||
+        s.second_red.size() != second_red_.size())
+        return false;
+    for (size_t f = 0; f < first_general_.size(); ++f)
+        if (!s.first_general[f].valid(lum_step) || !s.first_red[f].valid(red_step) ||
+            !s.second_general[f].valid(lum_step) || !s.second_red[f].valid(red_step))
+            return false;
+    previous_ = s.previous;
+    frames_ = s.frames;
+    first_general_ = s.first_general;
+    first_red_ = s.first_red;
+    second_general_ = s.second_general;
+    second_red_ = s.second_red;
+    return true;
+}
+
 }  // namespace flash

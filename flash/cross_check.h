@@ -56,6 +56,19 @@ public:
     // measure + commit.
     cross_verdict feed(frame_ref f, std::uint32_t tick);
 
+    // What the cross-check carries from frame to frame (a checkpoint of a
+    // run): the previous frame, the frame count and every field's tracks.
+    struct state {
+        std::vector<std::uint16_t> previous;
+        long frames = 0;
+        std::vector<field_track> first_general, first_red;
+        std::vector<run_track> second_general, second_red;
+    };
+    state save() const { return {previous_, frames_, first_general_, first_red_, second_general_, second_red_}; }
+    // False (nothing changed) when the state is not one of frames this size
+    // or holds a track that is not one of this check's.
+    bool restore(const state& s);
+
 private:
     std::int64_t first(const cell_sums cells[fine_cell_count], int f, bool red) const;
     std::int64_t second(const cell_sums cells[fine_cell_count], int f, bool red) const;

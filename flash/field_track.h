@@ -30,6 +30,12 @@ public:
     int count(std::uint32_t tick) const;
     // Direction of the last transition (0 before the first).
     int direction() const { return dir_; }
+    // A track of this step whose cursors lie in its ring (a track read back
+    // as bytes from a file is checked with this before use).
+    bool valid(int step) const {
+        return step_ == step && dir_ >= -1 && dir_ <= 1 && kept_ >= 0 && kept_ <= capacity && newest_ >= -1 &&
+               newest_ < capacity;
+    }
 
 private:
     static constexpr int capacity = 256;  // transitions kept (more per window only saturates count)

@@ -24,6 +24,11 @@ public:
     // Transitions with ticks in (tick - 1000, tick].
     int count(std::uint32_t tick) const;
     int direction() const { return dir_; }
+    // A track of this step whose cursors lie in its ring (see field_track).
+    bool valid(int step) const {
+        return step_ == step && dir_ >= -1 && dir_ <= 1 && kept_ >= 0 && kept_ <= capacity && next_ >= 0 &&
+               next_ < capacity;
+    }
 
 private:
     static constexpr int capacity = 64;  // transitions kept; more in one window only saturates count

@@ -1,5 +1,6 @@
 // ostragen: writes every picture, model and the song of the show into a data
-// folder (gfx/ and sfx/), the same bytes on every run; with --show-sheet it
+// folder (gfx/ and sfx/, and the timeline for the web page), the same bytes
+// on every run; with --show-sheet it
 // instead makes the show's contact sheet from a capture folder.
 #include <CLI/CLI.hpp>
 
@@ -9,6 +10,7 @@
 
 #include "parts.h"
 #include "show_sheet.h"
+#include "timeline_json.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Generates the pictures, models and song of Ostramere 05"};
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ostragen: [%d/3] %s\n", ++n, s.what);
         if (!s.run(out)) return 1;
     }
+    if (!gen::write_timeline_json((std::filesystem::path(out) / "timeline.json").string())) return 1;
     std::fprintf(stderr, "ostragen: data written to %s\n", out.c_str());
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "common/sheet.h"
+#include "show_timeline.h"
 #include "common/text.h"
 
 namespace gen {
@@ -32,7 +34,8 @@ struct frame_row {
 };
 
 // A moment of the show to put on the sheet. For the loading screen (no music
-// yet) `target` and the range are frame indices, otherwise music ms.
+// yet) `target` and the range are frame indices, otherwise music ms from the
+// start of the scene as the show's timeline has it.
 struct moment {
     const char* scene;
     const char* caption;
@@ -50,13 +53,13 @@ const moment moments[] = {
     {"loading", "loading screen", 150, 260, 200, any_row},
     {"title", "title: logo card", 900, 3500, 1000, any_row},
     {"title", "title: title card", 15900, 18500, 16000, any_row},
-    {"beat", "beat scene", 21000, 39000, 25000, any_row},
-    {"flame", "flame, scope, lights", 60000, 79000, 65000, any_row},
-    {"corner", "corner room, light", 80000, 82999, 82000, corner_rows},
-    {"corner", "corner room, new3", 83000, 93299, 88000, corner_rows},
-    {"backdrop", "backdrop cycle", 103000, 117900, 110000, backdrop_new2_rows},
-    {"greetings", "greetings", 126000, 129900, 128500, any_row},
-    {"final", "final room", 133000, 147900, 141000, any_row},
+    {"beat", "beat scene", 1000, 19000, 5000, any_row},
+    {"flame", "flame, scope, lights", 20000, 39000, 25000, any_row},
+    {"corner", "corner room, light", 0, 2999, 2000, corner_rows},      // before the sea picture at 83 s
+    {"corner", "corner room, new3", 3000, 13299, 8000, corner_rows},
+    {"backdrop", "backdrop cycle", 9700, 24600, 16700, backdrop_new2_rows},
+    {"greetings", "greetings", 8000, 11900, 10500, any_row},
+    {"final", "final room", 3000, 17900, 11000, any_row},
 };
 
 // Splits one CSV line on commas (the capture writes no quoted fields).
@@ -144,15 +147,19 @@ std::string frame_path(const std::string& dir, long index) {
 // The written frame of the moment's scene, range and rows nearest its target;
 // null when the capture has none.
 const frame_row* pick(const std::vector<frame_row>& rows, const moment& m, const std::string& dir) {
-    const bool by_index = std::string(m.scene) == "loading";
+    const show_timeline::scene* scene = show_timeline::find(m.scene);  // null: the loading screen
+    const bool by_index = !scene;
+    const long from = by_index ? 0 : long(scene->first_ms);
+    const long lo = from + m.lo, hi = std::min(from + m.hi, by_index ? m.hi : long(scene->last_ms) - 1);
+    const long target = from + m.target;
     const frame_row* best = nullptr;
     long best_d = 0;
     for (const frame_row& r : rows) {
         if (r.scene != m.scene) continue;
         const long at = by_index ? r.index : r.music_ms;
-        if (at < m.lo || at > m.hi) continue;
+        if (at < lo || at > hi) continue;
         if (!by_index && (r.row < 0 || r.row > 63 || !((m.rows >> r.row) & 1))) continue;
-        const long d = at > m.target ? at - m.target : m.target - at;
+        const long d = at > target ? at - target : target - at;
         if (best && d >= best_d) continue;
         if (!fs::exists(frame_path(dir, r.index))) continue;  // only every Nth frame may be written
         best = &r, best_d = d;

@@ -95,6 +95,7 @@ namespace display {
 void set_sink(frame_sink* sink) { state().sink = sink; }
 void set_music_source(const control* c) { state().music = c; }
 long frames_shown() { return state().flips; }
+void set_frames_shown(long n) { state().flips = n; }
 const char* scene() { return state().scene; }
 bool limiting() { return state().limiter != nullptr; }
 std::uint64_t limiter_ns() { return state().limiter_ns; }

@@ -72,6 +72,8 @@ void set_sink(frame_sink* sink);
 void set_music_source(const control* c);
 // Frames flipped so far, and the current scene label.
 long frames_shown();
+// Sets the count of frames flipped (a run restored from a checkpoint).
+void set_frames_shown(long n);
 const char* scene();
 // Real time at which the current frame's work began: the top of the frame,
 // the end of the last wait or gate, or the last flip, whichever is latest.

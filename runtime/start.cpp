@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 
 std::string start_gate::target_text() const {
     if (!point_.scene.empty())
@@ -65,17 +64,15 @@ bool parse_start_point(const std::string& text, start_point& out, std::string& e
         out.music_ms = static_cast<Uint32>(ms);
         return true;
     }
-    for (const char* name : start_scene_names)
-        if (text == name) {
-            out.set = true;
-            out.scene = name;
-            return true;
-        }
+    if (const show_timeline::scene* s = show_timeline::find(text)) {
+        out.set = true;
+        out.scene = s->name;
+        return true;
+    }
     error = "'" + text + "' is neither a music time in ms nor a scene (";
     // Listed by position: two spellings of one literal need not share an address.
-    const size_t count = std::size(start_scene_names);
-    for (size_t i = 0; i < count; ++i)
-        error += std::string(start_scene_names[i]) + (i + 1 == count ? ")" : ", ");
+    for (int i = 0; i < show_timeline::scene_count; ++i)
+        error += std::string(show_timeline::scenes[i].name) + (i + 1 == show_timeline::scene_count ? ")" : ", ");
     return false;
 }
 

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "show_timeline.h"
+
 struct flip_info;
 
 struct start_point {
@@ -17,12 +19,10 @@ struct start_point {
     std::string scene;    // ...or, when named, the scene's first frame
 };
 
-// The scenes a start point can name, in show order.
-inline constexpr const char* start_scene_names[] = {"title",    "beat",      "flame", "corner",
-                                                    "backdrop", "greetings", "final"};
 // Music time at which the show ends: the final scene stops there, and a
-// start point must lie before it.
-inline constexpr Uint32 show_end_ms = 160000;
+// start point must lie before it. The scenes a start point can name are the
+// timeline's (show_timeline.h).
+inline constexpr Uint32 show_end_ms = show_timeline::show_end_ms;
 
 // Reads "130000" (music ms) or a scene name. False with a message otherwise.
 bool parse_start_point(const std::string& text, start_point& out, std::string& error);

@@ -379,6 +379,81 @@ void fall_back(Uint32 now) {
     }
 }
 
+saved_song save_song() {
+    pump();
+    saved_song out;
+    out.play_requested = st.play_requested;
+    out.song_playing = st.playing != nullptr && st.engine.module != nullptr;
+    out.play_tick = st.play_tick;
+    const sound_render::renderer& e = st.engine;
+    out.out_frame = e.out_frame;
+    out.song_start = e.song_start;
+    out.last_audible = st.last_audible;
+    out.ring_count = e.ring_count;
+    auto rec = [](const sound_render::position& p) {
+        return saved_song::record{p.first, p.frames, p.order, p.pattern, p.row};
+    };
+    out.initial = rec(e.initial);
+    const int64_t kept = std::min<int64_t>(e.ring_count, sound_render::ring_entries);
+    for (int64_t i = e.ring_count - kept; i < e.ring_count; ++i)
+        out.ring.push_back(rec(e.ring[static_cast<size_t>(i % sound_render::ring_entries)]));
+    out.history.resize(history_kept);
+    e.copy_history(e.out_frame, out.history.data(), history_kept);
+    return out;
+}
+
+bool restore_song(const saved_song& saved, FMUSIC_MODULE* song, std::string& why) {
+    if (st.out) {
+        why = "a sound device is open";
+        return false;
+    }
+    if (saved.ring.size() > sound_render::ring_entries || saved.history.size() != size_t(history_kept) ||
+        saved.out_frame < 0 || saved.ring_count < int64_t(saved.ring.size()) ||
+        (saved.song_start >= 0 && saved.song_start > saved.out_frame)) {
+        why = "the song's saved state does not hold together";
+        return false;
+    }
+    sound_render::renderer& e = st.engine;
+    e = sound_render::renderer{};
+    openmpt_module* m = song && saved.song_playing ? song->module : nullptr;
+    if (m) {
+        // The song from its start, exactly as a run from the beginning
+        // rendered it (the samples do not depend on how reads are cut).
+        openmpt_module_set_position_order_row(m, 0, 0);
+        int64_t left = saved.out_frame - std::max<int64_t>(0, saved.song_start);
+        while (left > 0) {
+            const int n = static_cast<int>(std::min<int64_t>(left, pump_buffer.size() / 2));
+            if (openmpt_module_read_interleaved_stereo(m, rate, static_cast<size_t>(n), pump_buffer.data()) !=
+                static_cast<size_t>(n)) {
+                why = "the song ends before the saved position";
+                return false;
+            }
+            left -= n;
+        }
+    }
+    e.module = m;
+    e.out_frame = saved.out_frame;
+    e.song_start = saved.song_start;
+    auto pos = [](const saved_song::record& r) {
+        return sound_render::position{r.first, r.frames, r.order, r.pattern, r.row};
+    };
+    e.initial = pos(saved.initial);
+    e.ring_count = saved.ring_count;
+    const int64_t first = saved.ring_count - static_cast<int64_t>(saved.ring.size());
+    for (size_t i = 0; i < saved.ring.size(); ++i)
+        e.ring[static_cast<size_t>((first + int64_t(i)) % sound_render::ring_entries)] = pos(saved.ring[i]);
+    for (int i = 0; i < history_kept; ++i) {
+        const int64_t f = saved.out_frame - history_kept + i;
+        if (f >= 0)
+            e.history[static_cast<size_t>(f & (sound_render::history_frames - 1))] = saved.history[size_t(i)];
+    }
+    st.play_requested = saved.play_requested;
+    st.playing = saved.song_playing ? song : nullptr;
+    st.play_tick = saved.play_tick;
+    st.last_audible = saved.last_audible;
+    return true;
+}
+
 void set_test_spectrum(const float* values, int n) {
     test_spectrum.fill(0.0f);
     std::copy_n(values, std::clamp(n, 0, spectrum_size), test_spectrum.begin());

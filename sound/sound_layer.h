@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace sound_device {
 class device;
@@ -156,4 +157,29 @@ struct render_spent {
 };
 render_spent song_render_spent();
 
+// The song's state for a checkpoint of the show (clock-driven path): the
+// output and song frames, the position ring, the newest mono history (what
+// the spectrum reads) and the song clock. The module's own state is not
+// kept: restoring renders the song from its start up to the saved frame, at
+// full quality (a seek, even with a pre-roll, leaves its samples a little
+// off for the rest of the song).
+struct saved_song {
+    struct record {
+        std::int64_t first = 0;
+        std::int32_t frames = 0, order = 0, pattern = 0, row = 0;
+    };
+    bool play_requested = false;
+    bool song_playing = false;       // the saved song was playing (not freed, not null)
+    Uint32 play_tick = 0;
+    std::int64_t out_frame = 0, song_start = -1, last_audible = 0, ring_count = 0;
+    record initial;
+    std::vector<record> ring;        // the newest min(ring_count, ring size) records, oldest first
+    std::vector<float> history;      // the mono samples of the newest history_kept frames
+};
+inline constexpr int history_kept = 4096;
+saved_song save_song();
+// Puts the saved state back with `song` (loaded, not played yet) as the
+// playing song. False with a reason when it cannot (a device is open, or
+// the song ends before the saved frame).
+bool restore_song(const saved_song& saved, FMUSIC_MODULE* song, std::string& why);
 }  // namespace sound_layer

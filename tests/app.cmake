@@ -15,3 +15,14 @@ ostra_test(app_show_tests
   TIMEOUT 300)
 target_compile_definitions(app_show_tests PRIVATE OSTRA_SHOW_BIN="$<TARGET_FILE:ostramere>")
 add_dependencies(app_show_tests ostramere data)
+
+# Start points from the checkpoints of `make data`, through the built
+# program: every scene against a full run, gentle or not; refused files.
+ostra_test(app_checkpoint_tests
+  SOURCES test_app_checkpoints.cpp
+  LIBS ostra_app
+  LABELS app show
+  TIMEOUT 600)
+target_compile_definitions(app_checkpoint_tests PRIVATE OSTRA_SHOW_BIN="$<TARGET_FILE:ostramere>")
+add_dependencies(app_checkpoint_tests ostramere checkpoints)
+add_dependencies(app_show_tests checkpoints)

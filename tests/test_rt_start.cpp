@@ -44,9 +44,9 @@ TEST_F(rt_start, accepts_music_times_before_the_end_and_the_scene_names) {
     EXPECT_EQ(p.music_ms, 159999u);
     ASSERT_TRUE(parse_start_point("000130000", p, error));  // nine digits, leading zeros
     EXPECT_EQ(p.music_ms, 130000u);
-    for (const char* name : start_scene_names) {
-        ASSERT_TRUE(parse_start_point(name, p, error)) << name;
-        EXPECT_EQ(p.scene, name);
+    for (const show_timeline::scene& s : show_timeline::scenes) {
+        ASSERT_TRUE(parse_start_point(s.name, p, error)) << s.name;
+        EXPECT_EQ(p.scene, s.name);
     }
 
     for (const char* bad : {"160000", "99999999999999999999", "-5", "12a", "1e5", "", "Flame",

@@ -8,6 +8,7 @@
 #include "pixel.h"
 #include "scenes.h"
 #include "show_objects.h"
+#include "show_timeline.h"
 
 #include <algorithm>
 #include <cmath>
@@ -98,6 +99,31 @@ TEST(show_timeline, whole_show_keeps_its_music_times_frames_and_determinism) {
         }
     }
     EXPECT_EQ(spans.size(), 8u);
+
+    // The timeline table against the scenes' own literals: each scene is the
+    // table's, in its order; its first frame comes within two frames of its
+    // first time (a scene before may end on the first frame past it; the
+    // flame scene ends on pattern 10, which the song's rows of 5508 frames
+    // reach at 79.94 s), at most two of its frames
+    // (the flame scene's closing white frame) lie at or after its last time,
+    // and only the show's last frame passes its end.
+    for (int i = 0; i < show_timeline::scene_count; ++i) {
+        const show_timeline::scene& sc = show_timeline::scenes[i];
+        SCOPED_TRACE(sc.name);
+        EXPECT_STREQ(order[i + 1], sc.name);
+        ASSERT_TRUE(spans.count(sc.name));
+        const scene_span& span = spans[sc.name];
+        EXPECT_GE(f[span.first].music_ms + 70, sc.first_ms) << "within two frames";
+        EXPECT_LT(f[span.first].music_ms, sc.first_ms + 70) << "within two frames";
+        long past = 0;
+        for (long k = span.first; k <= span.last; ++k)
+            past += f[k].music_ms >= sc.last_ms;
+        EXPECT_LE(past, i + 1 == show_timeline::scene_count ? 1 : 2);
+        EXPECT_LT(f[span.last].music_ms, sc.last_ms + 40);
+        if (i > 0)
+            EXPECT_EQ(sc.first_ms, show_timeline::scenes[i - 1].last_ms) << "begins where the one before ends";
+    }
+    EXPECT_GE(f.back().music_ms, show_timeline::show_end_ms);
     EXPECT_EQ(spans["loading"].last - spans["loading"].first + 1, 400);
 
     // Title: starts with the song, almost black and flat; the next card's

@@ -7,3 +7,10 @@ ostra_test(show_tests
   LABELS timeline show
   TIMEOUT 600)
 add_dependencies(show_tests data)
+
+# Checkpoints: files written and read back, cut and damaged ones refused; the
+# show's state through a payload and back.
+ostra_test(timeline_tests
+  SOURCES test_timeline_checkpoint_file.cpp test_timeline_checkpoint.cpp
+  LIBS ostra_timeline
+  LABELS timeline)

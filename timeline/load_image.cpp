@@ -9,7 +9,20 @@
 #include "decode_image.h"
 
 #include <cstdio>
+#include <map>
 #include <string>
+
+namespace {
+std::map<const bitmap*, std::string>& last_loads() {
+    static std::map<const bitmap*, std::string> paths;
+    return paths;
+}
+}  // namespace
+
+const char* loaded_from(const bitmap& b) {
+    const auto it = last_loads().find(&b);
+    return it == last_loads().end() ? nullptr : it->second.c_str();
+}
 
 void load_image(bitmap& b, const char* path) {
     trace::note("image", path);
@@ -33,4 +46,5 @@ void load_image(bitmap& b, const char* path) {
     SDL_Rect dst = b.dst_rect;
     SDL_UpperBlit(img, &src, b.surface, &dst);  // converts every pixel to RGB565
     SDL_FreeSurface(img);
+    last_loads()[&b] = path;
 }

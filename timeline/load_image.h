@@ -10,3 +10,8 @@ struct bitmap;
 // starts; if one still fails to decode, the bitmap keeps its surface and the
 // failure is reported on stderr with the path.
 void load_image(bitmap& b, const char* path);
+
+// The path of the last picture loaded into b, or nullptr. (The bitmap may
+// have been drawn into since: a checkpoint compares the pixels before it
+// names the file instead of keeping them.)
+const char* loaded_from(const bitmap& b);

@@ -3,6 +3,8 @@
 // and every placement the scenes give each model. Draws nothing.
 #pragma once
 
+#include "show_timeline.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -176,7 +178,8 @@ inline void beat_nygris_poses(const model& m, const pose_fn& fn) {
     two = one;
     const place where{850, -530, 0, 0, 0, 0};
     int swing = 800, dir = 0, next_row = 0, frame = 0;
-    for (int t = 20000; t < 40000; t += 30, ++frame) {
+    const show_timeline::scene& beat = *show_timeline::find("beat");
+    for (int t = int(beat.first_ms); t < int(beat.last_ms); t += 30, ++frame) {
         swing += dir ? -6 : 6;
         int row = (t / 125) % 64;
         if (row >= next_row) {
@@ -198,7 +201,8 @@ inline void beat_nygris_poses(const model& m, const pose_fn& fn) {
     }
     swing = 800, dir = 0, next_row = 0, frame = 0;
     std::vector<vset> cur(two.size());
-    for (int t = 40000; t < 80000; t += 30, ++frame) {
+    const show_timeline::scene& flame = *show_timeline::find("flame");
+    for (int t = int(flame.first_ms); t < int(flame.last_ms); t += 30, ++frame) {
         swing += dir ? -6 : 6;
         int row = (t / 125) % 64;
         if (row >= next_row) {

@@ -24,17 +24,10 @@
     : !!(window.matchMedia && window.matchMedia('(prefers-reduced-motion: reduce)').matches);
 
   // The show's chapters: the scenes a start point can name, with the music
-  // time each begins at (shown beside the link, and the run ahead's goal).
-  const chapters = [
-    { name: 'title', label: 'Title', ms: 0 },
-    { name: 'beat', label: 'Beat', ms: 20000 },
-    { name: 'flame', label: 'Flame', ms: 40000 },
-    { name: 'corner', label: 'Corner room', ms: 80000 },
-    { name: 'backdrop', label: 'Backdrop', ms: 93300 },
-    { name: 'greetings', label: 'Greetings', ms: 118000 },
-    { name: 'final', label: 'Final room', ms: 130000 },
-  ];
-  const showEndMs = 160000;
+  // time each begins at (shown beside the link, and the run ahead's goal),
+  // and the show's end; from the timeline in site.json (chapters.js).
+  let chapters = [];
+  let showEndMs = 0;
 
   const audio = window.ostramereAudio;
   const hold = window.ostramereHold, controls = window.ostramereControls;
@@ -107,11 +100,13 @@
   });
 
   let startPoint = null;
-  try {
-    startPoint = parseStart(params.get('start'));
-  } catch (e) {
-    // Reported once the page is set up (fail() needs the overlay).
-    startPoint = { error: e.message };
+  // Once the timeline is known (readIndex).
+  function readStart() {
+    try {
+      startPoint = parseStart(params.get('start'));
+    } catch (e) {
+      startPoint = { error: e.message };
+    }
   }
 
   // While the program runs ahead unseen: the bar moves on its own and, when
@@ -282,10 +277,15 @@
 
   let manifest = null, wasmBytes = null, dataBytes = null;
 
-  async function download() {
+  // The site's index: file sizes, the data pack's files and the timeline.
+  async function readIndex() {
     const response = await fetch('site.json');
     if (!response.ok) throw new Error('site.json: HTTP ' + response.status);
     manifest = await response.json();
+    ({ chapters, endMs: showEndMs } = window.ostramereChapters.fromTimeline(manifest.timeline));
+  }
+
+  async function download() {
     [wasmBytes, dataBytes] = await fetchAll(['ostramere.wasm', 'data.pack'], manifest.sizes);
     await loadScript('ostramere.js');
   }
@@ -473,13 +473,13 @@
   });
 
   // --- Go --------------------------------------------------------------------
-  buildChapters();
-  if (startPoint && startPoint.error) {
-    fail(startPoint.error);
-    return;
-  }
-  if (startPoint) statusLine.dataset.start = startPoint.label;
-  download().then(() => {
+  readIndex().then(() => {
+    buildChapters();
+    readStart();
+    if (startPoint && startPoint.error) throw new Error(startPoint.error);
+    if (startPoint) statusLine.dataset.start = startPoint.label;
+    return download();
+  }).then(() => {
     state.phase = 'ready';
     bar.hidden = true;
     statusLine.textContent = startPoint ? 'Ready to start at ' + startPoint.label + '.' : 'Ready.';

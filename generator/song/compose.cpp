@@ -9,13 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "show_timeline.h"
 #include "song/synth_instruments.h"
 
 namespace song {
 namespace {
 
 constexpr int total_rows = pattern_count * rows_per_pattern;
-constexpr int music_end = 160 * 8;  // row of 160 s: silence from here on
+// The row at which a scene of the show's timeline begins.
+constexpr int scene_row(const char* name) { return row_at(show_timeline::find(name)->first_ms / 1000.0); }
+
+constexpr int music_end = row_at(show_timeline::show_end_ms / 1000.0);  // the show's end: silence from here on
 
 enum channel : int { ch_kick, ch_snare, ch_hat, ch_crash, ch_sweeps, ch_bass, ch_pad1, ch_pad2, ch_pad3, ch_lead, ch_arp, ch_echo, ch_stab, ch_bell };
 
@@ -26,14 +30,16 @@ constexpr uint8_t effect_global_volume = 0x10;  // Gxx: global volume 0..64
 // The timeline's sections, by global row.
 enum section { intro, beat, flame, flashes, heavy, drive, breakdown, closing, silent };
 
-constexpr int g_beat = row_at(20.0);          // pattern 2 row 32: drums enter with the first 3D scene
-constexpr int g_flame = row_at(40.0);         // pattern 5: the flame scene
+constexpr int g_beat = scene_row("beat");     // pattern 2 row 32: drums enter with the first 3D scene
+constexpr int g_flame = scene_row("flame");   // pattern 5: the flame scene
 constexpr int g_lead = row_at(55.0);          // pattern 6 row 56: lights and the lead enter
 constexpr int g_flashes = 9 * 64;             // pattern 9: the white flashes on rows 24 and 28
-constexpr int g_heavy = 10 * 64;              // pattern 10: the corner room
-constexpr int g_drive = 11 * 64 + 40;         // 93 s: the backdrop cycle (its pictures change every row)
-constexpr int g_breakdown = row_at(118.0);    // greetings
-constexpr int g_closing = row_at(130.0);      // the final room
+constexpr int g_heavy = scene_row("corner");  // pattern 10: the corner room
+// 93 s, two rows before the backdrop cycle (its pictures change every row).
+constexpr int g_drive = scene_row("backdrop") - 2;
+constexpr int g_breakdown = scene_row("greetings");
+constexpr int g_closing = scene_row("final");
+static_assert(g_heavy == 10 * 64 && g_drive == 11 * 64 + 40, "the sections fall on these rows");
 constexpr int g_fade = row_at(148.0);         // fade to silence by 160 s
 
 section section_of(int g) {

@@ -2,7 +2,8 @@
 """Packs the show's generated data (gfx/ and sfx/ of a data folder) into one
 file for the web page, data.pack, and writes site.json: each file's path,
 offset and size in the pack, and the download size of every file the page
-fetches (for its progress bar).
+fetches (for its progress bar), and the show's timeline (timeline.json, which
+the generator writes into the data folder) for the page's chapters.
 
 usage: pack-data.py DATA_DIR SITE_DIR
 """
@@ -53,8 +54,15 @@ def main() -> int:
             print(f'pack-data: {p}: missing', file=sys.stderr)
             return 1
         sizes[name] = os.path.getsize(p)
+    timeline_path = os.path.join(data_dir, b'timeline.json')
+    try:
+        with open(timeline_path, 'rb') as f:
+            timeline = json.loads(f.read().decode('utf-8'))
+    except (OSError, ValueError) as e:
+        print(f'pack-data: {os.fsdecode(timeline_path)}: {e} (generate the data first)', file=sys.stderr)
+        return 1
     with open(os.path.join(site_dir, 'site.json'), 'w', encoding='utf-8') as f:
-        json.dump({'sizes': sizes, 'data': entries}, f, ensure_ascii=False, indent=0)
+        json.dump({'sizes': sizes, 'data': entries, 'timeline': timeline}, f, ensure_ascii=False, indent=0)
         f.write('\n')
     return 0
 

@@ -1,0 +1,186 @@
+// Start points from the checkpoints `make data` writes, through the built
+// program: every scene started from its checkpoint lists the full run's
+// very frames (with and without --gentle); a checkpoint of another build,
+// of other data, cut short or damaged is refused with a message naming it,
+// and the start still gives the full run's frames by running ahead.
+#include "checkpoint_file.h"
+#include "show_timeline.h"
+#include "test_rt_util.h"
+
+#include <sys/wait.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read_text(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+// Runs the built program (at most five minutes); its exit status, its
+// standard error in `err`.
+int run_program(const std::string& args, const fs::path& err) {
+    const std::string cmd = "timeout 300 " + std::string(OSTRA_SHOW_BIN) + " " + args + " >/dev/null 2>'" +
+                            err.string() + "'";
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct row {
+    long index = 0;
+    long tick = 0;
+    std::string scene, line;
+};
+
+// frames.csv's rows by frame index.
+std::map<long, row> frames_of(const fs::path& csv) {
+    std::map<long, row> out;
+    std::istringstream in(read_text(csv));
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+        std::istringstream f(line);
+        std::string index, tick, music, order, pattern, r, scene;
+        std::getline(f, index, ','), std::getline(f, tick, ','), std::getline(f, music, ',');
+        std::getline(f, order, ','), std::getline(f, pattern, ','), std::getline(f, r, ',');
+        std::getline(f, scene, ',');
+        out[std::stol(index)] = row{std::stol(index), std::stol(tick), scene, line};
+    }
+    return out;
+}
+
+// The first frame of a scene in a run.
+const row* first_of(const std::map<long, row>& frames, const std::string& scene) {
+    for (const auto& [i, r] : frames)
+        if (r.scene == scene)
+            return &r;
+    return nullptr;
+}
+
+// Every frame of `part` before tick `stop` (its injected stop: the scenes
+// after it still show their closing frames) is the full run's frame of that
+// index, and `part` begins at `first` and holds at least `at_least` of them.
+void expect_frames_of_full_run(const std::map<long, row>& full, const std::map<long, row>& part, long first,
+                               size_t at_least, long stop = 1L << 40) {
+    ASSERT_FALSE(part.empty());
+    EXPECT_EQ(part.begin()->first, first);
+    size_t compared = 0;
+    for (const auto& [i, r] : part) {
+        if (r.tick >= stop)
+            break;
+        ++compared;
+        const auto it = full.find(i);
+        ASSERT_NE(it, full.end()) << "frame " << i;
+        ASSERT_EQ(r.line, it->second.line) << "frame " << i;
+    }
+    EXPECT_GE(compared, at_least);
+}
+
+struct checkpoint_runs : rt_test::runtime_fixture {
+    rt_test::temp_dir dir{"rt-ckp"};
+    std::string data = rt_test::data_dir().string();
+    std::string common = "-w --data '" + data + "' --png-every 100000 ";
+
+    // A capture of the whole show, or from `start` (with --quit-at `quit`).
+    std::map<long, row> capture(const std::string& name, const std::string& extra, std::string* err_text = nullptr) {
+        const fs::path out = dir.path / name, err = dir.path / (name + ".err");
+        EXPECT_EQ(run_program(common + extra + " --capture '" + out.string() + "'", err), 0) << read_text(err);
+        if (err_text)
+            *err_text = read_text(err);
+        return frames_of(out / "frames.csv");
+    }
+};
+
+}  // namespace
+
+TEST_F(checkpoint_runs, every_scene_from_its_checkpoint_lists_the_full_runs_frames_gentle_or_not) {
+    if (!rt_test::have_data() || !fs::exists(rt_test::data_dir() / "checkpoints"))
+        GTEST_SKIP() << "no generated data and checkpoints in " << rt_test::data_dir();
+    for (const bool gentle : {false, true}) {
+        SCOPED_TRACE(gentle ? "gentle" : "default");
+        const std::string kind = gentle ? "--gentle " : "";
+        const auto full = capture(gentle ? "full-gentle" : "full", kind);
+        ASSERT_GT(full.size(), 5000u);
+        for (const show_timeline::scene& sc : show_timeline::scenes) {
+            SCOPED_TRACE(sc.name);
+            const row* first = first_of(full, sc.name);
+            ASSERT_NE(first, nullptr);
+            // 1.5 s of the scene: the restored state, the song's clock, rows
+            // and spectrum (the scopes) and the limiter's history all show.
+            std::string err;
+            const long stop = first->tick + 1500;
+            const auto part = capture(std::string(gentle ? "g-" : "") + sc.name,
+                                      kind + "--start " + sc.name + " --quit-at " + std::to_string(stop), &err);
+            EXPECT_NE(err.find(std::string("starting from the ") + sc.name + " scene's checkpoint"), std::string::npos)
+                << err;
+            expect_frames_of_full_run(full, part, first->index, 40, stop);
+        }
+        // A start at a music time restores the last checkpoint before it and
+        // runs ahead within the scene: the final scene's frames to the end.
+        std::string err;
+        const auto late = capture(gentle ? "g-late" : "late", kind + "--start 140000", &err);
+        EXPECT_NE(err.find("starting from the final scene's checkpoint"), std::string::npos) << err;
+        ASSERT_FALSE(late.empty());
+        EXPECT_EQ(late.rbegin()->first, full.rbegin()->first) << "to the show's end";
+        expect_frames_of_full_run(full, late, late.begin()->first, 500);
+    }
+}
+
+TEST_F(checkpoint_runs, another_builds_other_datas_cut_or_damaged_checkpoints_are_refused_and_the_start_runs_ahead) {
+    if (!rt_test::have_data() || !fs::exists(rt_test::data_dir() / "checkpoints"))
+        GTEST_SKIP() << "no generated data and checkpoints in " << rt_test::data_dir();
+    const auto full = capture("full", "--quit-at 14000");
+    const row* first = first_of(full, "title");
+    ASSERT_NE(first, nullptr);
+    const fs::path good = rt_test::data_dir() / "checkpoints" / "title-w.ockp";
+    checkpoint::header h;
+    std::vector<std::uint8_t> payload;
+    std::string error;
+    ASSERT_TRUE(checkpoint::read_file(good.string(), h, payload, error)) << error;
+    const std::string bytes = read_text(good);
+
+    struct variant {
+        const char* name;
+        const char* says;  // in the message, after the file's path
+    };
+    for (const variant v : {variant{"build", ": made by another build of the program or from other data"},
+                            variant{"data", ": made by another build of the program or from other data"},
+                            variant{"cut", ": the packed payload should be"},
+                            variant{"damaged", "checkpoint of the title scene refused: "}}) {
+        SCOPED_TRACE(v.name);
+        const fs::path folder = dir.path / (std::string("ckp-") + v.name);
+        fs::create_directories(folder);
+        const fs::path file = folder / "title-w.ockp";
+        checkpoint::header other = h;
+        std::vector<std::uint8_t> body = payload;
+        if (std::string(v.name) == "build")
+            other.program ^= 1;
+        if (std::string(v.name) == "data")
+            other.data ^= 1;
+        if (std::string(v.name) == "damaged")
+            body.resize(body.size() - 16);  // packed and checked, but short of its parts
+        ASSERT_TRUE(checkpoint::write_file(file.string(), other, body, error)) << error;
+        if (std::string(v.name) == "cut") {
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
+            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 2));
+        }
+        std::string err;
+        const long stop = first->tick + 1500;
+        const auto part = capture(std::string("start-") + v.name,
+                                  "--checkpoints '" + folder.string() + "' --start title --quit-at " +
+                                      std::to_string(stop),
+                                  &err);
+        EXPECT_NE(err.find(v.says), std::string::npos) << err;
+        if (std::string(v.name) != "damaged") {
+            EXPECT_NE(err.find(file.string()), std::string::npos) << "the message names the file: " << err;
+        }
+        EXPECT_EQ(err.find("starting from the"), std::string::npos) << err;
+        expect_frames_of_full_run(full, part, first->index, 40, stop);
+    }
+}

@@ -1,0 +1,179 @@
+// The show's state through a checkpoint payload and back, in this process:
+// what is restored captures to the very same payload (models, bitmaps by
+// pixels, by file or as a copy of another, effects, lights, globals, the
+// limiter's history); every cut payload and a face naming a missing vertex
+// are refused with a message.
+#include "checkpoint.h"
+
+#include "display.h"
+#include "globals.h"
+#include "limiter.h"
+#include "pixel.h"
+#include "show_objects.h"
+#include "sound_layer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Uint32 zero_ticks() { return 0; }
+bool not_simulated() { return false; }
+
+void paint(SDL_Surface* s, unsigned seed) {
+    SDL_LockSurface(s);
+    for (int y = 0; y < s->h; ++y)
+        for (int x = 0; x < s->w; ++x)
+            static_cast<Uint16*>(s->pixels)[y * (s->pitch / 2) + x] =
+                static_cast<Uint16>((x * 2654435761u + y * 40503u + seed * 977u) >> 9);
+    SDL_UnlockSurface(s);
+}
+
+// One object with v vertices and the faces (0, 1, 2), (1, 2, 3), ...
+void shape(object& o, int v, float k) {
+    o.allocate(v, v - 2, v);
+    for (int i = 0; i < v; ++i)
+        for (int set = 0; set < nr_vertex_sets; ++set)
+            o.verts[set][i] = vertex{k * i, k * i * 2 + set, -k * i, 0};
+    for (int f = 0; f < v - 2; ++f)
+        o.faces[f].v[0] = f, o.faces[f].v[1] = f + 1, o.faces[f].v[2] = f + 2;
+    for (int i = 0; i < v; ++i) o.tex_coords[0][i] = tex_coord{i * 3, i * 5};
+}
+void allocate_room(room& r, int n) {
+    delete[] r.objects;
+    r.objects = new object[static_cast<size_t>(n)];
+    r.nr_objects = n;
+}
+
+// A show's objects in a state no start-up gives: every kind of field set.
+void fill(show_objects& s) {
+    s.ctl.quit = 0, s.ctl.music_start = 1234, s.ctl.frame_start = 98765, s.ctl.scene_done = 1, s.ctl.next_row = -3;
+    s.blob_stretch_over = 1;
+    paint(s.picture.surface, 1);
+    paint(s.work.surface, 2);
+    s.backdrop.replace_surface(new_surface16(320, 200));
+    paint(s.backdrop.surface, 3);
+    s.backdrop.src_rect = SDL_Rect{5, 6, 100, 50};
+    blit_surface(s.picture.surface, nullptr, s.overlay.surface, nullptr);  // the picture's twin
+    s.fader.target = screen;
+    s.fader.set_area("in", s.work.surface, 0, 0, 640, 480);
+    s.fader.red_map[3] = 77, s.fader.map_index = 9;
+    s.ripple.source = s.picture.surface, s.ripple.destination = s.work.surface, s.ripple.key = 5, s.ripple.shift = -2;
+    s.flames.set_target(s.work.surface);
+    for (int k = 0; k < 200; ++k) s.flames.palette[k] = static_cast<Uint16>(k * 321);
+    s.spectrum.target = s.work.surface, s.spectrum.base_row = 400, s.spectrum.scale = 77, s.spectrum.last_column = 600;
+    s.spectrum.index_step = 0.5f;
+    s.sheet_light[1].target = s.work.surface;
+    s.sheet_light[1].set_sprite(s.picture.surface, 10, 10, 50, 40, 0, 1);
+    s.full_light.target = s.backdrop.surface;
+    s.full_light.set_sprite(s.backdrop.surface, 0, 0, 320, 200, 0, 0);
+    allocate_room(s.nygris2, 2);
+    shape(s.nygris2.objects[0], 6, 1.5f);
+    shape(s.nygris2.objects[1], 4, -2.0f);
+    s.nygris2.objects[1].shared_tex = &s.nygris2.objects[0].tex;
+    s.nygris2.objects[1].pos_z = 9600;
+    paint(s.nygris2.objects[0].tex.surface, 4);
+    allocate_room(s.blob1, 1);
+    shape(s.blob1.objects[0], 5, 0.25f);
+    s.blob1.objects[0].rot[4] = 0.75f;
+    world_x = 70, world_y = -3, world_z = 1650;
+    transp_col = 20, transp = 1;
+    dest_surface = s.work.surface;
+    z_buffer[1234] = 55;
+}
+
+struct checkpoint_state : ::testing::Test {
+    void SetUp() override {
+        fill_pre_RGB_tab();
+        if (!screen)
+            screen = new_surface16(640, 480);
+        paint(screen, 9);
+        sound_layer::reset();
+        sound_layer::set_clock({zero_ticks, not_simulated});
+    }
+};
+
+}  // namespace
+
+TEST_F(checkpoint_state, what_is_restored_captures_to_the_same_payload) {
+    auto a = std::make_unique<show_objects>();
+    fill(*a);
+    flash::limiter lim_a(640, 480);
+    std::vector<std::uint16_t> frame(640 * 480, 0);
+    for (std::uint32_t t = 0; t < 300; t += 30) {  // black and white: the limiter holds
+        std::fill(frame.begin(), frame.end(), (t / 30) % 2 ? 0xFFFF : 0);
+        lim_a.apply(frame.data(), 640, t);
+    }
+    std::vector<std::uint8_t> payload;
+    std::string error;
+    ASSERT_TRUE(checkpoint::capture(*a, &lim_a, payload, error)) << error;
+
+    auto b = std::make_unique<show_objects>();
+    world_x = world_y = world_z = 0, transp_col = 0, transp = 0, dest_surface = nullptr, z_buffer[1234] = 0;
+    flash::limiter lim_b(640, 480);
+    ASSERT_TRUE(checkpoint::apply(*b, &lim_b, payload, error)) << error;
+    EXPECT_EQ(b->ctl.music_start, 1234u);
+    EXPECT_EQ(b->ctl.next_row, -3);
+    EXPECT_EQ(b->blob_stretch_over, 1);
+    EXPECT_EQ(world_z, 1650);
+    EXPECT_EQ(transp_col, 20);
+    EXPECT_EQ(dest_surface, b->work.surface);
+    EXPECT_EQ(z_buffer[1234], 55);
+    EXPECT_EQ(b->backdrop.surface->w, 320);
+    EXPECT_EQ(b->backdrop.src_rect.x, 5);
+    EXPECT_EQ(b->fader.target, screen);
+    EXPECT_EQ(b->fader.source, b->work.surface);
+    EXPECT_EQ(b->fader.red_map[3], 77);
+    EXPECT_EQ(b->ripple.source, b->picture.surface);
+    EXPECT_EQ(b->flames.target_pixels, b->work.surface->pixels);
+    EXPECT_EQ(b->full_light.target, b->backdrop.surface);
+    EXPECT_EQ(b->sheet_light[1].count, a->sheet_light[1].count);
+    ASSERT_EQ(b->nygris2.nr_objects, 2);
+    EXPECT_EQ(b->nygris2.objects[1].shared_tex, &b->nygris2.objects[0].tex);
+    EXPECT_EQ(b->nygris2.objects[1].pos_z, 9600);
+    EXPECT_EQ(b->nygris2.objects[0].verts[2][5].y, a->nygris2.objects[0].verts[2][5].y);
+    EXPECT_EQ(b->blob1.objects[0].rot[4], 0.75f);
+    EXPECT_EQ(lim_b.limited_frames(), lim_a.limited_frames());
+    EXPECT_EQ(lim_b.shown().frames(), 10);
+
+    std::vector<std::uint8_t> again;
+    ASSERT_TRUE(checkpoint::capture(*b, &lim_b, again, error)) << error;
+    EXPECT_TRUE(again == payload) << "the restored state is the captured one, byte for byte";
+    // The overlay, the picture's twin, is kept as a copy of it (an index,
+    // not its 640 x 480 pixels): once it differs, its pixels are kept.
+    paint(b->overlay.surface, 8);
+    ASSERT_TRUE(checkpoint::capture(*b, &lim_b, again, error)) << error;
+    EXPECT_EQ(again.size(), payload.size() + 640 * 480 * 2 - 4);
+
+    // Into a run without the limiter, or a gentle one's into a plain run: refused.
+    auto c = std::make_unique<show_objects>();
+    EXPECT_FALSE(checkpoint::apply(*c, nullptr, payload, error));
+    EXPECT_EQ(error, "the checkpoint is of a gentle run");
+}
+
+TEST_F(checkpoint_state, cut_or_inconsistent_payloads_are_refused_with_a_message) {
+    auto a = std::make_unique<show_objects>();
+    fill(*a);
+    std::vector<std::uint8_t> payload;
+    std::string error;
+    ASSERT_TRUE(checkpoint::capture(*a, nullptr, payload, error)) << error;
+    for (size_t n = 0; n < payload.size(); n += 1 + n / 7) {
+        std::vector<std::uint8_t> cut(payload.begin(), payload.begin() + static_cast<long>(n));
+        auto b = std::make_unique<show_objects>();
+        error.clear();
+        EXPECT_FALSE(checkpoint::apply(*b, nullptr, cut, error)) << "cut to " << n;
+        EXPECT_FALSE(error.empty()) << n;
+    }
+    std::vector<std::uint8_t> longer = payload;
+    longer.push_back(0);
+    auto b = std::make_unique<show_objects>();
+    EXPECT_FALSE(checkpoint::apply(*b, nullptr, longer, error));
+    EXPECT_EQ(error, "the checkpoint does not end where its parts do");
+
+    // nygris2's first face names vertex 0: make it name vertex 6 of 6.
+    a->nygris2.objects[0].faces[0].v[0] = 6;
+    dest_surface = a->work.surface;  // the restores above pointed it into their own objects
+    ASSERT_TRUE(checkpoint::capture(*a, nullptr, payload, error)) << error;
+    auto d = std::make_unique<show_objects>();
+    EXPECT_FALSE(checkpoint::apply(*d, nullptr, payload, error));
+    EXPECT_EQ(error, "a face names a vertex the object does not have");
+}

@@ -1,0 +1,66 @@
+// Checkpoints of the show: its whole state at a scene's start (the show's
+// objects, the renderer's globals, the control variables, the song's
+// position, the clock's tick, the frame index and in gentle runs the flash
+// limiter's history), written by a full run and restored by a start point,
+// so that running the scene from there gives the full run's very frames.
+#pragma once
+
+#include "checkpoint_file.h"
+#include "start.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct show_objects;
+namespace flash {
+class limiter;
+}
+
+namespace checkpoint {
+
+// What the run asks of checkpoints (set up by run_show before intro).
+struct plan {
+    std::string write_dir;            // non-empty: write one at every scene's start
+    bool gentle = false;              // the run's kind, in every header
+    bool settle = false;
+    flash::limiter* limiter = nullptr;  // the run's (gentle runs), not owned
+    // The checkpoint to restore (restoring: intro starts the timeline there).
+    bool restoring = false;
+    header restore_header;
+    std::vector<std::uint8_t> restore_payload;
+};
+plan& current_plan();
+
+// The program's identity: FNV-1a 64 of its executable (or of its build
+// stamp where the executable cannot be read).
+std::uint64_t program_identity();
+// The data's identity: FNV-1a 64 of every data file's path and bytes, read
+// from the data folder (the working directory). 0 when a file is missing.
+std::uint64_t data_identity();
+
+// "beat.ockp", "beat-gentle.ockp", "beat-w.ockp" (-w: without the settle wait).
+std::string file_name(int scene, bool gentle, bool settle);
+
+// The show's state as a payload. False with a message when some pointer of
+// the state leads nowhere the checkpoint can name.
+bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<std::uint8_t>& out,
+             std::string& error);
+// Puts a payload's state into s (freshly built by intro, the song loaded and
+// not played), the renderer's globals, the sound layer and the limiter.
+// False with a message when the payload is damaged or does not fit; s may
+// then be half restored and must not be played.
+bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint8_t>& payload, std::string& error);
+
+// Called by the timeline at every scene's start: writes the checkpoint when
+// the plan asks for it (a failure is reported once and writing stops).
+void at_scene_start(const show_objects& s, int scene);
+
+// For a start point: the last checkpoint in dir at or before it (by scene
+// name, or the last whose music time lies before T), of this program, this
+// data and this kind of run. False with a note on why none serves (the
+// start then runs ahead from the beginning).
+bool choose(const std::string& dir, const start_point& p, bool gentle, bool settle, header& h,
+            std::vector<std::uint8_t>& payload, std::string& note);
+
+}  // namespace checkpoint
