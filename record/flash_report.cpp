@@ -153,6 +153,7 @@ bool flash_report::write(std::string& error) const {
              << (i + 1 < failures_.size() ? "," : "") << "\n";
     }
     json << "  ]\n}\n";
+    json.close();  // what is still buffered fails here on a full disk
     if (!json.good()) {
         error = path_ + ": writing the flash report failed";
         return false;

@@ -8,4 +8,5 @@ ostra_test(effects_tests
     test_effects_light.cpp
     test_effects_tga.cpp
     test_effects_decode_image.cpp
+    test_effects_release.cpp
   LIBS ostra_effects PkgConfig::PNG PkgConfig::JPEG)
