@@ -498,11 +498,15 @@ TEST_F(record_outputs, every_failed_capture_ends_with_its_reason_never_a_success
         EXPECT_EQ(error, (dir.path / "no.mp4").string() +
                              ": writing a video needs the ffmpeg program, which was not found");
     }
-    // A video ffmpeg cannot write (below a plain file), and one that fills
-    // the disk: a failure, no video and no part file left.
+    // A video ffmpeg cannot write (below a plain file), one that fills the
+    // disk on the way, and a black one that fills it only with the file's
+    // end: a failure, no video and no part file left.
     std::ofstream(dir.path / "plain") << "x";
-    for (const auto& [name, limit] : {std::pair{"plain/v.mp4", RLIM_INFINITY}, {"full.mp4", rlim_t{16 << 10}}}) {
+    for (const auto& [name, limit] : {std::pair{"plain/v.mp4", RLIM_INFINITY}, {"full.mp4", rlim_t{16 << 10}},
+                                      {"black.mp4", rlim_t{3000}}}) {
         const std::string mp4 = (dir.path / name).string();
+        if (std::string(name) == "black.mp4")
+            SDL_FillRect(shown, nullptr, 0);
         const int status = with_file_limit(limit, [&] {
             video_sink sink(mp4, 30, 0);
             std::string error;
