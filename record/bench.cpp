@@ -190,6 +190,7 @@ bool bench_sink::report(Uint32 show_ticks, std::string& error) const {
         return false;
     }
     json << this->json(show_ticks);
+    json.close();  // what is still buffered fails here on a full disk
     if (!json.good()) {
         error = json_path_ + ": writing the bench report failed";
         return false;
@@ -247,6 +248,7 @@ bool bench_sink::report(Uint32 show_ticks, std::string& error) const {
             << W - R + 26 << "\" y=\"" << T + 39 + 16 * i << "\">"
             << (rows[i].name.empty() ? "(none)" : rows[i].name) << "</text>\n";
     svg << "</svg>\n";
+    svg.close();
     if (!svg.good()) {
         error = svg_path + ": writing the chart failed";
         return false;

@@ -245,6 +245,7 @@ bool flash_report::write(std::string& error) const {
         json << "]}" << (i + 1 < failures_.size() ? "," : "") << "\n";
     }
     json << "  ]\n}\n";
+    json.close();  // what is still buffered fails here on a full disk
     if (!json.good()) {
         error = path_ + ": writing the flash report failed";
         return false;

@@ -74,8 +74,10 @@ bool video_sink::create(std::string& error) {
     // The frames come with their own times (1 us units), so each distinct
     // picture is encoded once and lasts until the next; -r puts the
     // times on the --fps grid, which they already are on.
+    // -xerror: an error ends ffmpeg with a failure status; without it one
+    // in writing the file's end (a full disk) still exits 0.
     const std::string cmd =
-        "ffmpeg -hide_banner -loglevel error -y -f matroska -i - -map 0:v -map 0:a "
+        "ffmpeg -hide_banner -loglevel error -xerror -y -f matroska -i - -map 0:v -map 0:a "
         "-c:v libx264 -preset " + std::string(x264_preset) + " -crf " + std::to_string(x264_crf) +
         " -pix_fmt yuv420p -fps_mode vfr -r " + std::to_string(fps_) +
         // AAC's fast coder: a third of the default's time, as close to

@@ -9,4 +9,6 @@ ostra_test(effects_tests
     test_effects_tga.cpp
     test_effects_decode_image.cpp
     test_effects_picture_refusals.cpp
+    test_effects_release.cpp
+    test_effects_decode_size.cpp
   LIBS ostra_effects PkgConfig::PNG PkgConfig::JPEG)

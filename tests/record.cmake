@@ -3,6 +3,7 @@
 # captures to a folder and to an MP4 made in this process.
 ostra_test(record_tests
   SOURCES test_record_pixel_hash.cpp test_record_report.cpp test_record_capture.cpp
+    test_record_outputs.cpp
   LIBS ostra_record ostragen_song z)
 
 # The video path of a capture: YUV conversion, the Matroska stream to ffmpeg

@@ -321,5 +321,40 @@ TEST_F(app_show, check_refuses_each_damaged_file_by_name_without_reading_what_it
         EXPECT_LT(r.peak_kb, memory_limit_kb) << c.file;
         fs::remove(target);
         fs::create_symlink(rt_test::data_dir() / c.file, target);
+// The program itself, not only its sinks: a capture that cannot be written
+// ends with exit status 1 and the reason, whatever stops it.
+TEST_F(app_show, a_capture_that_fails_exits_with_status_1_and_its_reason) {
+    if (!rt_test::have_data())
+        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
+    rt_test::temp_dir dir("rt-fail");
+    const std::string data = rt_test::data_dir().string();
+    const std::string err = (dir.path / "err.txt").string();
+    std::ofstream(dir.path / "plain") << "x";
+    const std::string bin = OSTRA_SHOW_BIN;
+    struct failure {
+        std::string how;  // what goes before the program on its shell line
+        std::string target;
+        std::string says;
+    };
+    const std::string full = "ulimit -f 4; trap '' XFSZ; ";  // files of a few kB at most: a full disk
+    std::vector<failure> cases = {
+        {"", (dir.path / "plain" / "cap").string(), "cannot create the capture folder"},
+        {full, (dir.path / "full").string(), (dir.path / "full").string() + "/"},
+        {"PATH='" + (dir.path / "none").string() + "' ", (dir.path / "v.mp4").string(), "needs the ffmpeg program"},
+    };
+    if (std::system("ffmpeg -version >/dev/null 2>&1") == 0) {
+        cases.push_back({"", (dir.path / "plain" / "v.mp4").string(), "ffmpeg"});
+        cases.push_back({full, (dir.path / "full.mp4").string(), "ffmpeg"});
+    }
+    for (const failure& c : cases) {
+        const std::string cmd = "(" + c.how + "exec /usr/bin/timeout 300 '" + bin + "' -w --data '" + data +
+                                "' --quit-at 300 --capture '" + c.target + "') >/dev/null 2>'" + err + "'";
+        const int status = std::system(cmd.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.how << c.target << ": " << status;
+        const std::string printed = read_file(err);
+        EXPECT_NE(printed.find(c.target), std::string::npos) << printed;
+        EXPECT_NE(printed.find(c.says), std::string::npos) << printed;
+        EXPECT_EQ(printed.find("captured"), std::string::npos) << "no success line: " << printed;
+        EXPECT_FALSE(fs::exists(c.target) && !fs::is_directory(c.target)) << c.target;
     }
 }

@@ -88,6 +88,16 @@ TEST(Fade, ModeFirstLetterAndEmptyRectangle) {
     EXPECT_EQ(f.green_map[5], -24);
     EXPECT_EQ(f.blue_map[31], 3);
     expect_frame(other.get(), src.get(), other_before.get(), 0, 0, 0, 0, 0, "empty");
+
+    // With no picture, or no target, the maps move and nothing is drawn.
+    f.set_area("out", nullptr, 0, 0, 64, 48);
+    f.add_RGB(-2, 0, 0);
+    EXPECT_EQ(f.red_map[4], 2);
+    expect_frame(other.get(), src.get(), other_before.get(), 0, 0, 0, 0, 0, "no picture");
+    fade lone;
+    lone.set_area("out", src.get(), 0, 0, 64, 48);
+    lone.add_RGB(0, 0, -3);
+    EXPECT_EQ(lone.blue_map[4], 1);
 }
 
 TEST(Fade, RectangleIsClippedToBothSurfaces) {

@@ -41,11 +41,14 @@ TEST(pixel_hash, surface_padding_and_size_do_not_count) {
     EXPECT_EQ(pixel_hash::of_pixels(padded.data(), pitch, h), pixel_hash::of(s));
     SDL_FreeSurface(s);
 
-    // A smaller surface: the missing pixels count as 0.
-    std::vector<Uint16> small(320 * 240, 0);
+    // A smaller surface: the missing pixels count as 0, not the next row's
+    // first (nor, after the last row, the spare row below it).
+    std::vector<Uint16> small(320 * 241, 7);
     small[319] = 5;
+    small[320] = 9;
     std::vector<Uint16> full(static_cast<size_t>(w) * h, 0);
-    full[319] = 5;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) full[static_cast<size_t>(y) * w + x] = small[static_cast<size_t>(y) * 320 + x];
     SDL_Surface* part = SDL_CreateRGBSurfaceFrom(small.data(), 320, 240, 16, 640, 0xF800, 0x07E0, 0x001F, 0);
     ASSERT_NE(part, nullptr);
     EXPECT_EQ(pixel_hash::of(part), pixel_hash::of_pixels(full.data(), w, h));
