@@ -321,6 +321,9 @@ TEST_F(app_show, check_refuses_each_damaged_file_by_name_without_reading_what_it
         EXPECT_LT(r.peak_kb, memory_limit_kb) << c.file;
         fs::remove(target);
         fs::create_symlink(rt_test::data_dir() / c.file, target);
+    }
+}
+
 // The program itself, not only its sinks: a capture that cannot be written
 // ends with exit status 1 and the reason, whatever stops it.
 TEST_F(app_show, a_capture_that_fails_exits_with_status_1_and_its_reason) {

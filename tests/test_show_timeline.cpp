@@ -120,8 +120,9 @@ TEST(show_timeline, whole_show_keeps_its_music_times_frames_and_determinism) {
             past += f[k].music_ms >= sc.last_ms;
         EXPECT_LE(past, i + 1 == show_timeline::scene_count ? 1 : 2);
         EXPECT_LT(f[span.last].music_ms, sc.last_ms + 40);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_EQ(sc.first_ms, show_timeline::scenes[i - 1].last_ms) << "begins where the one before ends";
+        }
     }
     EXPECT_GE(f.back().music_ms, show_timeline::show_end_ms);
     EXPECT_EQ(spans["loading"].last - spans["loading"].first + 1, 400);

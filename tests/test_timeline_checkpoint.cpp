@@ -11,6 +11,7 @@
 #include "pixel.h"
 #include "show_objects.h"
 #include "sound_layer.h"
+#include "sound_layer_testing.h"
 
 #include <gtest/gtest.h>
 

@@ -119,11 +119,9 @@ void put_common(writer& w, const O& o) {
     put_point(w, o.p0), put_point(w, o.p1), put_point(w, o.p2);
     w.i32(o.y_top), w.i32(o.y_bottom);
     put_tex(w, o.t0), put_tex(w, o.t1), put_tex(w, o.t2);
-    w.i32(o.span_x), w.i32(o.span_y), w.i32(o.swap_tmp), w.i32(o.span_x0), w.i32(o.span_x1);
+    w.i32(o.span_x), w.i32(o.span_y), w.i32(o.span_x0), w.i32(o.span_x1);
     w.raw(o.name, sizeof o.name);
     w.i32(o.walk_x), w.i32(o.walk_y);
-    for (Uint16 v : {o.dst_pixel, o.dst_red, o.dst_green, o.dst_blue, o.tex_pixel, o.tex_red, o.tex_green, o.tex_blue})
-        w.u16(v);
     w.u32(static_cast<std::uint32_t>(o.nr_verts)), w.u32(static_cast<std::uint32_t>(o.nr_faces)),
         w.u32(static_cast<std::uint32_t>(o.nr_tex));
     for (int k = 0; k < nr_vertex_sets; ++k) put_verts(w, o.verts[k], o.nr_verts);
@@ -133,13 +131,11 @@ void put_common(writer& w, const O& o) {
 bool put_room(writer& w, const room& r, const surface_list& sl, std::string& error) {
     w.i32(r.obj_index);
     w.raw(r.name, sizeof r.name);
-    w.i32(r.counter);
     w.u32(static_cast<std::uint32_t>(r.nr_objects));
     for (int i = 0; i < r.nr_objects; ++i) {
         const object& o = r.objects[i];
         put_common(w, o);
         for (float f : o.rot) w.f32(f);
-        w.i32(o.row_counter);
         w.i32(o.pos_x), w.i32(o.pos_y), w.i32(o.pos_z);
         for (int f = 0; f < o.nr_faces; ++f)
             for (int v : {o.faces[f].v[0], o.faces[f].v[1], o.faces[f].v[2], o.faces[f].spare[0], o.faces[f].spare[1]})
@@ -318,14 +314,11 @@ object_counts get_common_head(reader& r, O& o) {
     o.p0 = get_point(r), o.p1 = get_point(r), o.p2 = get_point(r);
     o.y_top = r.i32("an object"), o.y_bottom = r.i32("an object");
     o.t0 = get_tex(r), o.t1 = get_tex(r), o.t2 = get_tex(r);
-    o.span_x = r.i32("an object"), o.span_y = r.i32("an object"), o.swap_tmp = r.i32("an object");
+    o.span_x = r.i32("an object"), o.span_y = r.i32("an object");
     o.span_x0 = r.i32("an object"), o.span_x1 = r.i32("an object");
     r.raw(o.name, sizeof o.name, "an object's name");
     o.name[sizeof o.name - 1] = 0;
     o.walk_x = r.i32("an object"), o.walk_y = r.i32("an object");
-    for (Uint16* v : {&o.dst_pixel, &o.dst_red, &o.dst_green, &o.dst_blue, &o.tex_pixel, &o.tex_red, &o.tex_green,
-                      &o.tex_blue})
-        *v = r.u16("an object");
     object_counts c;
     c.verts = r.u32("a vertex count");
     c.faces = r.u32("a face count");
@@ -362,7 +355,6 @@ void get_room(reader& r, room& rm, std::vector<int>& shared) {
     rm.obj_index = r.i32("a room");
     r.raw(rm.name, sizeof rm.name, "a room's name");
     rm.name[sizeof rm.name - 1] = 0;
-    rm.counter = r.i32("a room");
     const std::uint32_t n = r.count("a room's objects", 1000, 1);
     if (!r.ok())
         return;
@@ -379,7 +371,6 @@ void get_room(reader& r, room& rm, std::vector<int>& shared) {
         o.allocate(static_cast<int>(c.verts), static_cast<int>(c.faces), static_cast<int>(c.tex));
         get_common_arrays(r, o);
         for (float& f : o.rot) f = r.f32("an object's turn");
-        o.row_counter = r.i32("an object");
         o.pos_x = r.i32("a position"), o.pos_y = r.i32("a position"), o.pos_z = r.i32("a position");
         for (int f = 0; f < o.nr_faces && r.ok(); ++f) {
             face& fc = o.faces[f];
