@@ -589,13 +589,20 @@ TEST(record_outputs_report, every_field_of_the_bench_report_is_the_figure_plante
     for (const auto& [k, v] : f) keys.push_back(k);
     const std::vector<std::string> scene = {"name", "frames", "mean_ms", "p50_ms", "p99_ms", "max_ms",
                                             "total_ms", "cpu_mean_ms", "cpu_total_ms"};
-    const std::vector<std::string> flash_scene = {"name", "frames", "failing_frames", "worst_general",
-                                                  "worst_red"};
+    // Each of the four checks (two readings, two field steps): its failing
+    // frames and worst counts.
+    std::vector<std::string> checks = {"checks"};
+    for (int c = 0; c < flash_checks; ++c)
+        for (const char* k : {flash_check_name(c), "failing_frames", "general", "red"}) checks.push_back(k);
+    std::vector<std::string> flash_scene = {"name", "frames", "failing_frames", "worst_general", "worst_red"};
+    flash_scene.insert(flash_scene.end(), checks.begin(), checks.end());
     std::vector<std::string> want = {"show_ms", "frames", "render_ms", "render_cpu_ms", "scenes"};
     for (int i = 0; i < 2; ++i) want.insert(want.end(), scene.begin(), scene.end());
     for (const char* k : {"flash", "gentle", "failing_frames", "failing_ms", "analysis_mean_ms",
-                          "analysis_cpu_mean_ms", "scenes"})
+                          "analysis_cpu_mean_ms"})
         want.push_back(k);
+    want.insert(want.end(), checks.begin(), checks.end());
+    want.push_back("scenes");
     want.insert(want.end(), flash_scene.begin(), flash_scene.end());
     for (const char* k : {"present", "frames", "mean_ms", "p50_ms", "p99_ms", "max_ms", "song_render_ms",
                           "song_render_cpu_ms"})
@@ -638,19 +645,27 @@ TEST(record_outputs_report, every_field_of_the_bench_report_is_the_figure_plante
     EXPECT_EQ(at(26), "5600");
     EXPECT_GT(num(at(27)), 0.0) << "the analysis takes time";
     EXPECT_GT(num(at(28)), 0.0);
-    EXPECT_EQ(at(30), "\"a\"");
-    EXPECT_EQ(at(31), "120");
-    EXPECT_EQ(at(32), "113");
-    EXPECT_EQ(at(33), "20") << "20 transitions in a second at most";
-    EXPECT_EQ(at(34), "0");
+    // A whole screen turning every frame is the same flash by every check:
+    // in all (from 30) and in the scene (from 53).
+    for (size_t first : {30u, 53u})
+        for (size_t c = 0; c < flash_checks; ++c) {
+            EXPECT_EQ(at(first + 4 * c + 1), "113") << "check " << c << " from " << first;
+            EXPECT_EQ(at(first + 4 * c + 2), "20");
+            EXPECT_EQ(at(first + 4 * c + 3), "0");
+        }
+    EXPECT_EQ(at(47), "\"a\"");
+    EXPECT_EQ(at(48), "120");
+    EXPECT_EQ(at(49), "113");
+    EXPECT_EQ(at(50), "20") << "20 transitions in a second at most";
+    EXPECT_EQ(at(51), "0");
     // Present: 1 to 200 ms.
-    EXPECT_EQ(at(36), "200");
-    EXPECT_EQ(at(37), "100.5");
-    EXPECT_EQ(at(38), "100");
-    EXPECT_EQ(at(39), "198");
-    EXPECT_EQ(at(40), "200");
-    EXPECT_EQ(at(41), "0") << "no song";
-    EXPECT_EQ(at(42), "0");
+    EXPECT_EQ(at(70), "200");
+    EXPECT_EQ(at(71), "100.5");
+    EXPECT_EQ(at(72), "100");
+    EXPECT_EQ(at(73), "198");
+    EXPECT_EQ(at(74), "200");
+    EXPECT_EQ(at(75), "0") << "no song";
+    EXPECT_EQ(at(76), "0");
 }
 
 // The show's length in the written report: from tick 0, or from the first
@@ -699,27 +714,45 @@ TEST(record_outputs_report, every_field_of_the_flash_report_is_the_figure_made_h
     std::string error;
     ASSERT_TRUE(r.write(error)) << error;
     const auto f = fields(read_file(path));
-    ASSERT_GE(f.size(), 17u);
+    // A whole screen turning every frame is the same flash by every check.
+    const auto checks = [](long failing) {
+        std::vector<std::string> out = {"checks={"};
+        for (int c = 0; c < flash_checks; ++c)
+            for (const std::string& k : {std::string(flash_check_name(c)) + "={",
+                                         "failing_frames=" + std::to_string(failing), std::string("general=20"),
+                                         std::string("red=0")})
+                out.push_back(k);
+        return out;
+    };
+    std::vector<std::string> want = {"gentle=true", "frames=40", "failing_frames=33", "failing_ms=1600",
+                                     "max_transitions=6", "window_ms=1000"};
+    for (const auto& part : {checks(33), std::vector<std::string>{"scenes=[", "name=\"flame\"", "frames=30",
+                                                                  "failing_frames=23", "worst_general=20",
+                                                                  "worst_red=0"},
+                             checks(23), std::vector<std::string>{"name=\"corner\"", "frames=10",
+                                                                  "failing_frames=10", "worst_general=20",
+                                                                  "worst_red=0"},
+                             checks(10)})
+        want.insert(want.end(), part.begin(), part.end());
+    ASSERT_GE(f.size(), want.size());
     std::vector<std::string> head;
-    for (size_t i = 0; i < 17; ++i) head.push_back(f[i].first + "=" + f[i].second);
-    EXPECT_EQ(head, (std::vector<std::string>{
-                        "gentle=true", "frames=40", "failing_frames=33", "failing_ms=1600",
-                        "max_transitions=6", "window_ms=1000", "scenes=[", "name=\"flame\"", "frames=30",
-                        "failing_frames=23", "worst_general=20", "worst_red=0", "name=\"corner\"",
-                        "frames=10", "failing_frames=10", "worst_general=20", "worst_red=0"}));
-    ASSERT_EQ(f.size(), 18u + 33 * 9) << "the failing list: nine fields for each of frames 7 to 39";
-    EXPECT_EQ(f[17].first + f[17].second, "failing[");
+    for (size_t i = 0; i < want.size(); ++i) head.push_back(f[i].first + "=" + f[i].second);
+    EXPECT_EQ(head, want);
+    const size_t list = want.size(), per = 12;
+    ASSERT_EQ(f.size(), list + 1 + 33 * per) << "the failing list: twelve fields for each of frames 7 to 39";
+    EXPECT_EQ(f[list].first + f[list].second, "failing[");
     for (int i = 7; i < 40; ++i) {
-        const size_t at = 18 + static_cast<size_t>(i - 7) * 9;
+        const size_t at = list + 1 + static_cast<size_t>(i - 7) * per;
         std::vector<std::string> got;
-        for (size_t k = at; k < at + 9; ++k) got.push_back(f[k].first + "=" + f[k].second);
+        for (size_t k = at; k < at + per; ++k) got.push_back(f[k].first + "=" + f[k].second);
         const int transitions = std::min(i, 20);
         EXPECT_EQ(got, (std::vector<std::string>{
                            "frame=" + std::to_string(100 + i), "tick=" + std::to_string(i * 50),
                            "music_ms=" + (i >= 10 ? std::to_string(i * 50 - 500) : std::string("null")),
                            std::string("scene=") + (i < 30 ? "\"flame\"" : "\"corner\""), "kind=\"general\"",
                            "worst=" + std::to_string(transitions), "general=" + std::to_string(transitions),
-                           "red=0", "field=0"}))
+                           "red=0", "check=\"first_sixth\"", "field=0", "readings=\"first+second\"",
+                           "worst_by_check=["}))
             << "frame " << i;
     }
 }
