@@ -39,8 +39,6 @@
     paused: false, filled: false,
   };
   hold.attach(state);
-  controls.attach(state, showEndMs);
-  mediaSession.attach(state, showEndMs);
 
   const $ = (id) => document.getElementById(id);
   const overlay = $('overlay'), startButton = $('start'), statusLine = $('status');
@@ -283,6 +281,9 @@
     if (!response.ok) throw new Error('site.json: HTTP ' + response.status);
     manifest = await response.json();
     ({ chapters, endMs: showEndMs } = window.ostramereChapters.fromTimeline(manifest.timeline));
+    // The bar's time and the lock screen's position need the show's length.
+    controls.attach(state, showEndMs);
+    mediaSession.attach(state, showEndMs);
   }
 
   async function download() {

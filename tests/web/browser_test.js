@@ -164,6 +164,8 @@ async function startStep(name, browser, base) {
   for (const bad of ['nowhere', '160000', '12s']) {
     const quiet = [];
     const p = await openPage(browser, base + '/?start=' + bad, quiet);
+    // refused once the site's index (the timeline) is read
+    await p.waitForFunction(() => window.ostramere.error, { polling: 50, timeout: 10000 }).catch(() => {});
     const r = await p.evaluate(() => ({ error: window.ostramere.error, phase: window.ostramere.phase,
                                         shown: document.getElementById('status').textContent }));
     check(r.phase === 'loading' && r.error && r.error.includes('start=' + bad) && r.shown.includes(r.error),
