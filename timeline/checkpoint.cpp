@@ -17,6 +17,7 @@
 #include "show_timeline.h"
 #include "sound_layer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -677,7 +678,12 @@ bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<s
     for (const int* m : {f.red_map, f.green_map, f.blue_map})
         for (int k = 0; k < 32; ++k) w.i32(m[k]);
     w.i32(f.x0), w.i32(f.y0), w.i32(f.x1), w.i32(f.y1);
-    w.i32(sl.find(s.ripple.source)), w.i32(sl.find(s.ripple.destination)), w.u16(s.ripple.key), w.i32(s.ripple.shift);
+    // The ripple keeps the title's last card as its source after the beat
+    // scene loads another picture into that bitmap (its surface is freed);
+    // nothing draws the ripple again, so a source that names no surface
+    // comes back as none.
+    const int ripple_source = std::max(sl.find(s.ripple.source), -1);
+    w.i32(ripple_source), w.i32(sl.find(s.ripple.destination)), w.u16(s.ripple.key), w.i32(s.ripple.shift);
     w.i32(sl.find(s.flames.target_pixels));
     for (Uint16 p : s.flames.palette) w.u16(p);
     const scope& sc = s.spectrum;
@@ -693,8 +699,8 @@ bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<s
     put_song(w);
     w.u32(end_mark);
     // Every pointer of the state must name a surface of the list.
-    for (int id : {sl.find(dest_surface), sl.find(f.target), sl.find(f.source), sl.find(s.ripple.source),
-                   sl.find(s.ripple.destination), sl.find(s.flames.target_pixels), sl.find(sc.target)})
+    for (int id : {sl.find(dest_surface), sl.find(f.target), sl.find(f.source), sl.find(s.ripple.destination),
+                   sl.find(s.flames.target_pixels), sl.find(sc.target)})
         if (id < -1) {
             error = "the state points at a surface the checkpoint cannot name";
             return false;
