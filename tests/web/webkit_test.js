@@ -184,6 +184,9 @@ async function liveStep(d, base) {
 
   const media = await d.run(() => !!navigator.mediaSession);
   console.log('webkit live: Media Session ' + (media ? 'present' : 'absent'));
+  // WebKit too sometimes takes a second to resume a context suspended from
+  // outside (1074 and 1078 ms seen here), its own output restarting.
+  d.resumeLimitMs = 2500;
   await holds.holdChecks('webkit', d, check, { media });
 
   // Fullscreen where the page cannot have it: the picture fills the visual viewport.
