@@ -12,12 +12,16 @@ window.ostramereAudio = (function () {
   const stallLimitMs = 2000;   // a running context whose time stands this long has stalled
   const retryMs = 1000;        // a context the browser suspended is asked to resume this often
   const workletLimitMs = 10000;  // a running context whose worklet never reported by then
+  const settleMs = 200;        // an output back from a stop keeps time over this before the show goes on
   const params = new URLSearchParams(location.search);
   const askedLead = Number(params.get('lead'));
   // state: off (no live run), starting, running, silent; after it has run:
   // suspended or interrupted (as the context says) or stalled (running, its
   // time standing) while the output does not play. Only a context that never
   // started makes the show silent; one that stops later holds it instead.
+  // resuming: running again, but its clock does not keep time yet (WebKit's
+  // stands for about a second after a resume, then renders that second at
+  // once); the worklet holds its queue, and the show holds, until it does.
   // tap: the last start or resume ran inside a tap's handler, silent_buffer:
   // a silent buffer was played there, session: navigator.audioSession.type.
   const info = { state: 'off', underruns: 0, lead_ms: 0, tap: false, silent_buffer: false, session: 'none' };
@@ -27,7 +31,10 @@ window.ostramereAudio = (function () {
   let askedAt = 0;           // the last resume asked for
   let onChange = () => {};   // told when the output stops or plays again
   let backAt = 0;            // the output's frame clock when it last played again
-  const down = () => info.state === 'suspended' || info.state === 'interrupted' || info.state === 'stalled';
+  let settle = null;         // { at, time }: where the clock is watched from while resuming
+  let settleTimer = 0;
+  const down = () => info.state === 'suspended' || info.state === 'interrupted' || info.state === 'stalled' ||
+                     info.state === 'resuming';
 
   function showNote(text) {
     if (!note) {
@@ -42,6 +49,8 @@ window.ostramereAudio = (function () {
 
   function shut() {
     clearInterval(watch);
+    clearTimeout(settleTimer);
+    settle = null;
     if (node) { node.port.postMessage('stop'); node.disconnect(); }
     if (ctx && ctx.state !== 'closed') ctx.close().catch(() => {});
     ctx = null; node = null; pending = [];
@@ -58,8 +67,24 @@ window.ostramereAudio = (function () {
   function setState(s) {
     if (info.state === s) return;
     if (s === 'running' && ctx) backAt = Math.round(ctx.currentTime * rate);
+    // The worklet plays its queue only while the output keeps time.
+    if (node && (s === 'running') !== (info.state === 'running')) node.port.postMessage(s === 'running' ? 'play' : 'hold');
     info.state = s;
     onChange();
+  }
+
+  // True once a context running again has kept time for settleMs: its clock
+  // moved by 0.8 to 1.25 times the wall clock. A clock standing or jumping
+  // starts the watch again from there.
+  function keepsTime(now) {
+    const t = ctx.currentTime;
+    if (!settle) { settle = { at: now, time: t }; return false; }
+    const wall = now - settle.at;
+    if (wall < settleMs) return false;
+    const ratio = (t - settle.time) * 1000 / wall;
+    if (ratio >= 0.8 && ratio <= 1.25) return true;
+    settle = { at: now, time: t };
+    return false;
   }
 
   // Asks the context to play. Called inside a tap's handler it runs before
@@ -108,19 +133,25 @@ window.ostramereAudio = (function () {
       if (ctx.state !== 'running') setState(ctx.state === 'interrupted' ? 'interrupted' : 'suspended');
       startedAt = now;
       moved = { time: ctx.currentTime, at: now };
+      settle = null;
     } else if (ctx.state !== 'running') {
       // Suspended or interrupted by the browser (a call, the lock screen,
       // another app's sound): the show holds until it plays again.
       setState(ctx.state === 'interrupted' ? 'interrupted' : 'suspended');
       if (now - askedAt >= retryMs) resumeNow(false);
       moved = { time: ctx.currentTime, at: now };
-    } else if (ctx.currentTime !== moved.time) {
+      settle = null;
+    } else if (info.state === 'running') {
+      if (ctx.currentTime !== moved.time) moved = { time: ctx.currentTime, at: now };
+      else if (now - moved.at >= stallLimitMs) { setState('stalled'); settle = null; }
+    } else if (keepsTime(now)) {
       moved = { time: ctx.currentTime, at: now };
+      settle = null;
       setState('running');
-    } else if (info.state === 'running' && now - moved.at >= stallLimitMs) {
-      setState('stalled');
-    } else if (info.state !== 'stalled' && info.state !== 'running') {
-      setState('running');  // resumed; its time moves from the next look
+    } else if (info.state !== 'stalled') {
+      setState('resuming');
+      clearTimeout(settleTimer);
+      settleTimer = setTimeout(() => check(false), 50);  // looks closer than the watch while resuming
     }
     if (timer && info.state === 'running' && !last && now - startedAt >= workletLimitMs)
       silent('the sound worklet did not start');
@@ -173,6 +204,7 @@ window.ostramereAudio = (function () {
         node.port.onmessage = (e) => onReport(e.data);
         node.onprocessorerror = () => silent('the sound worklet failed');
         node.connect(c.destination);
+        if (down()) node.port.postMessage('hold');
         for (const m of pending) node.port.postMessage(m, [m.data.buffer]);
         pending = [];
       }, () => silent('the sound worklet did not load'));

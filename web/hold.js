@@ -5,7 +5,8 @@
 // Keeps window.ostramere.paused = false, 'pause', 'hidden' or 'audio'.
 'use strict';
 window.ostramereHold = (function () {
-  const tapAfterMs = 600;  // an output still down this long after a try asks for a tap
+  const tapAfterMs = 1500;  // an output still down this long after a try asks for a tap
+                           // (WebKit's takes about a second to keep time again)
   const audio = window.ostramereAudio;
   let state = null;        // window.ostramere, from attach()
   let live = false;        // a show is playing (not ended, not a simulated run)

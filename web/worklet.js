@@ -1,6 +1,9 @@
 // The show's sound on the audio thread: an AudioWorkletProcessor that plays
 // the blocks the page posts (planar Float32Array: left then right), counts
 // the times it ran dry, and reports what it has played. Renders nothing.
+// Told 'hold', it plays silence and keeps its queue until told 'play': an
+// output that comes back runs unsteadily at first (WebKit's stands for a
+// second, then renders that second at once), and the page lets it settle.
 'use strict';
 
 class OstramerePlayer extends AudioWorkletProcessor {
@@ -14,9 +17,15 @@ class OstramerePlayer extends AudioWorkletProcessor {
     this.starving = false;
     this.sinceReport = 0;
     this.done = false;
+    this.holding = false;
     this.port.onmessage = (e) => {
       const d = e.data;
       if (d === 'stop') { this.done = true; return; }
+      if (d === 'hold' || d === 'play') {
+        this.holding = d === 'hold';
+        this.sinceReport = 512;  // report at the next quantum
+        return;
+      }
       this.queue.push(d);
       this.queued += d.frames;
     };
@@ -33,6 +42,14 @@ class OstramerePlayer extends AudioWorkletProcessor {
     const out = outputs[0];
     const left = out[0], right = out[1] || out[0];
     const n = left.length;
+    if (this.holding) {
+      left.fill(0);
+      right.fill(0);
+      this.starving = false;
+      this.sinceReport += n;
+      if (this.sinceReport >= 512) this.report();
+      return !this.done;
+    }
     let got = 0;
     while (got < n && this.queue.length) {
       const b = this.queue[0];

@@ -174,7 +174,7 @@ async function tapToResume(name, driver, check) {
   let s = null;
   try {
     s = await waitUntil(driver, (x) => x.paused === 'audio', 3000, name + ': held for the output');
-    await sleep(1000);
+    await sleep(2000);
   } catch (e) { console.log(e.message); }
   const shown = await driver.run(() => !document.getElementById('resume').hidden);
   check(s && s.paused === 'audio' && shown, `${name}: an output that needs a tap holds the show ('audio') and shows "Tap to resume"`);
