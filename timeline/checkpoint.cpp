@@ -352,18 +352,26 @@ bool corners_ok(const int* v, int nr_verts) {
 }
 
 // Restores the room's objects; the shared textures' bitmap indices go to `shared`.
-void get_room(reader& r, room& rm, std::vector<int>& shared) {
-    rm.obj_index = r.i32("a room");
-    r.raw(rm.name, sizeof rm.name, "a room's name");
+// A room's index, name and object count; its object array sized to the
+// count (kept when it already is). `what`: "a room" or "a flat room".
+template <class Room, class Object>
+std::uint32_t get_room_head(reader& r, Room& rm, const std::string& what) {
+    rm.obj_index = r.i32(what.c_str());
+    r.raw(rm.name, sizeof rm.name, (what + "'s name").c_str());
     rm.name[sizeof rm.name - 1] = 0;
-    const std::uint32_t n = r.count("a room's objects", 1000, 1);
+    const std::uint32_t n = r.count((what + "'s objects").c_str(), 1000, 1);
     if (!r.ok())
-        return;
+        return 0;
     if (static_cast<int>(n) != rm.nr_objects) {
         delete[] rm.objects;
-        rm.objects = n ? new object[n] : nullptr;
+        rm.objects = n ? new Object[n] : nullptr;
         rm.nr_objects = static_cast<int>(n);
     }
+    return n;
+}
+
+void get_room(reader& r, room& rm, std::vector<int>& shared) {
+    const std::uint32_t n = get_room_head<room, object>(r, rm, "a room");
     for (std::uint32_t i = 0; i < n && r.ok(); ++i) {
         object& o = rm.objects[i];
         const object_counts c = get_common_head(r, o);
@@ -384,17 +392,7 @@ void get_room(reader& r, room& rm, std::vector<int>& shared) {
 }
 
 void get_room_2d(reader& r, room_2D& rm, std::vector<std::pair<int, int>>& links) {
-    rm.obj_index = r.i32("a flat room");
-    r.raw(rm.name, sizeof rm.name, "a flat room's name");
-    rm.name[sizeof rm.name - 1] = 0;
-    const std::uint32_t n = r.count("a flat room's objects", 1000, 1);
-    if (!r.ok())
-        return;
-    if (static_cast<int>(n) != rm.nr_objects) {
-        delete[] rm.objects;
-        rm.objects = n ? new object_2[n] : nullptr;
-        rm.nr_objects = static_cast<int>(n);
-    }
+    const std::uint32_t n = get_room_head<room_2D, object_2>(r, rm, "a flat room");
     for (std::uint32_t i = 0; i < n && r.ok(); ++i) {
         object_2& o = rm.objects[i];
         const object_counts c = get_common_head(r, o);
