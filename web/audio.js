@@ -64,11 +64,16 @@ window.ostramereAudio = (function () {
     onChange();
   }
 
+  // Tells the worklet to play its queue or to hold it (play silence).
+  function tell(playing) {
+    if (node) node.port.postMessage(playing ? 'play' : 'hold');
+  }
+
   function setState(s) {
     if (info.state === s) return;
     if (s === 'running' && ctx) backAt = Math.round(ctx.currentTime * rate);
     // The worklet plays its queue only while the output keeps time.
-    if (node && (s === 'running') !== (info.state === 'running')) node.port.postMessage(s === 'running' ? 'play' : 'hold');
+    if ((s === 'running') !== (info.state === 'running')) tell(s === 'running');
     info.state = s;
     onChange();
   }
@@ -216,8 +221,14 @@ window.ostramereAudio = (function () {
     hold(on, tap) {
       held = on;
       if (!ctx) return;
-      if (on) ctx.suspend().catch(() => {});
-      else { moved = { time: ctx.currentTime, at: performance.now() }; resumeNow(!!tap); }
+      // The worklet stops at once, however long the context takes to suspend;
+      // it plays again once the output keeps time (or at once if it never stopped).
+      if (on) { tell(false); ctx.suspend().catch(() => {}); }
+      else {
+        moved = { time: ctx.currentTime, at: performance.now() };
+        if (info.state === 'running') tell(true);
+        resumeNow(!!tap);
+      }
       check(false);
     },
     // A tap while the output does not play: resume it there (iPhones allow
