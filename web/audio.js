@@ -12,7 +12,7 @@ window.ostramereAudio = (function () {
   const stallLimitMs = 2000;   // a running context whose time stands this long has stalled
   const retryMs = 1000;        // a context the browser suspended is asked to resume this often
   const workletLimitMs = 10000;  // a running context whose worklet never reported by then
-  const settleMs = 200;        // an output back from a stop keeps time over this before the show goes on
+  const settleMs = 120;        // an output back from a stop keeps time over this before the show goes on
   const params = new URLSearchParams(location.search);
   const askedLead = Number(params.get('lead'));
   // state: off (no live run), starting, running, silent; after it has run:
@@ -156,7 +156,7 @@ window.ostramereAudio = (function () {
     } else if (info.state !== 'stalled') {
       setState('resuming');
       clearTimeout(settleTimer);
-      settleTimer = setTimeout(() => check(false), 50);  // looks closer than the watch while resuming
+      settleTimer = setTimeout(() => check(false), 40);  // looks closer than the watch while resuming
     }
     if (timer && info.state === 'running' && !last && now - startedAt >= workletLimitMs)
       silent('the sound worklet did not start');
