@@ -316,6 +316,17 @@ TEST(R3dRaster, TexturedRoomKeyColourFaintFadeAndEdgeTexels) {
     EXPECT_EQ(*r3d_pixel(target, 0, 240), 0xF800);
     o.show(2, 0, 0);
     EXPECT_EQ(*r3d_pixel(target, 0, 240), 0xFFFF);
+    // no picture at all (or an empty one): the textured mode leaves the
+    // target as it is and reads nothing
+    SDL_FillRect(target, nullptr, 0x1234);
+    o.tex_surface = nullptr;
+    o.show(3, 0, 0);
+    SDL_Surface* empty = SDL_CreateRGBSurface(0, 0, 0, 16, 0, 0, 0, 0);
+    o.tex_surface = empty;
+    o.show(3, 0, 0);
+    EXPECT_EQ(*r3d_pixel(target, 100, 100), 0x1234);
+    EXPECT_EQ(*r3d_pixel(target, 0, 240), 0x1234);
+    SDL_FreeSurface(empty);
     SDL_FreeSurface(small);
     SDL_FreeSurface(tex);
     SDL_FreeSurface(target);
