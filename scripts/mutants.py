@@ -16,7 +16,7 @@ the whole-show tests (label "show"), and only the targets those tests need
 are rebuilt. --all runs every test instead. A folder given as a file stands
 for every .cpp and .h under it.
 
-    scripts/mutants.py sound record runtime --count 40 --seed 7
+    scripts/mutants.py sound capture runtime --count 40 --seed 7
     scripts/mutants.py runtime/frame.cpp effects/fade.cpp --count 20
     scripts/mutants.py render3d/raster_core.h --tests 'R3d' --count 10 --seed 3
 """

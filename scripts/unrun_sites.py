@@ -8,7 +8,7 @@ scripts/mutants.py would judge its faults by (its label, less "show"), reads
 gcov's line counts and prints every line of the folder holding a mutant site
 that no test ran. Files not built natively (browser, SDL2) are named apart.
 
-    scripts/unrun_sites.py build-cov sound record runtime app
+    scripts/unrun_sites.py build-cov sound capture report runtime app
 """
 import collections
 import json

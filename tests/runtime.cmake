@@ -4,4 +4,4 @@
 # and the desktop's window scaling.
 ostra_test(runtime_tests
   SOURCES test_clock.cpp test_rt_events.cpp test_rt_pacing.cpp test_rt_hold.cpp test_rt_start.cpp test_rt_rgba.cpp
-  LIBS ostra_runtime ostra_record ostragen_song)
+  LIBS ostra_runtime ostra_capture ostragen_song)

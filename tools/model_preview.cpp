@@ -147,7 +147,6 @@ int main(int argc, char** argv) {
         ext[p.frame < 100 ? "loading 0..99" : "loading 100..399"].add(e);
         if (p.frame == 0 || p.frame == 399) ext["loading frame " + std::to_string(p.frame)].add(e);
     });
-    scenes::beat_nygris_poses(ny, note(ny));
     scenes::backdrop_nygris_poses(ny, note(ny));
     scenes::blob_poses(blob, note(blob));
     scenes::final_room_poses(rom, note(rom));
@@ -165,12 +164,6 @@ int main(int argc, char** argv) {
                 cv.clear(60);
                 shot(ny, p, "loading_" + std::to_string(k));
             }
-    });
-    scenes::beat_nygris_poses(ny, [&](const scenes::pose& p) {
-        if (p.frame % 200 == 0 && p.scene != "beat nod") {
-            cv.clear(60);
-            shot(ny, p, (p.scene == "beat roll" ? "beat_" : "flame_") + std::to_string(p.frame));
-        }
     });
     scenes::backdrop_nygris_poses(ny, [&](const scenes::pose& p) {
         if (p.frame == 800 || p.frame == 700 || p.frame == 900) {

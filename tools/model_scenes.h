@@ -1,9 +1,8 @@
 // Test helper for the generated models: a plain reader of the .3D text, the
 // show's vertex transforms and projection written straight from their rules,
-// and every placement the scenes give each model. Draws nothing.
+// and the placements the loading screen, the backdrop cycle, the blob's paths
+// and the final room give each model. Draws nothing.
 #pragma once
-
-#include "show_timeline.h"
 
 #include <algorithm>
 #include <array>
@@ -99,9 +98,8 @@ inline vset scale(const vset& v, float sx, float sy, float sz) {
 }
 
 // Rotation out of place (every vertex turned once), as object::rotate with
-// src != dst. An angle that drifted out of 0..1599 (the flame scene's swing
-// runs away once its row cursor passes the pattern's end) is wrapped by 1600,
-// the same turn, as the show does.
+// src != dst. An angle outside 0..1599 is wrapped by 1600, the same turn, as
+// the show does.
 inline vset rotate(const vset& v, int axis, int angle) {
     angle %= 1600;
     if (angle < 0) angle += 1600;
@@ -159,60 +157,6 @@ inline void loading_poses(const model& m, const pose_fn& fn, int step = 1) {
         pose p{"loading", k, {}, {0, 0, pos_z, 0, 0, world_z}};
         for (size_t i = 0; i < base.size(); ++i) {
             cur[i] = rotate(base[i], 2, 2 * c);
-            p.sets.push_back(&cur[i]);
-        }
-        fn(p);
-    }
-}
-
-// nygris2 in the beat scene (music 20..40 s) and the flame scene (40..80 s),
-// frame by frame at the 30 ms pace with rows of 125 ms: scale 300, turned a
-// quarter and three quarters, at (850, -530, 0). Each beat-scene frame nods
-// set 1 about X into set 2 (the first draw) and rolls set 2 about Z back
-// into set 1 (the second draw), so the turns add up from frame to frame and
-// the head tumbles through every orientation. The flame scene rolls the last
-// nodded pose about Z without adding up.
-inline void beat_nygris_poses(const model& m, const pose_fn& fn) {
-    std::vector<vset> one, two;
-    for (const obj& o : m.objs) one.push_back(rotate(rotate(scale(o.v, 300, 300, 300), 1, 600), 2, 600));
-    two = one;
-    const place where{850, -530, 0, 0, 0, 0};
-    int swing = 800, dir = 0, next_row = 0, frame = 0;
-    const show_timeline::scene& beat = *show_timeline::find("beat");
-    for (int t = int(beat.first_ms); t < int(beat.last_ms); t += 30, ++frame) {
-        swing += dir ? -6 : 6;
-        int row = (t / 125) % 64;
-        if (row >= next_row) {
-            dir ^= 1;
-            next_row += 2;
-            if (row > 61) next_row = 0, swing = 800;
-        }
-        pose nod{"beat nod", frame, {}, where}, roll{"beat roll", frame, {}, where};
-        for (size_t i = 0; i < one.size(); ++i) {
-            two[i] = rotate(one[i], 1, swing);
-            nod.sets.push_back(&two[i]);
-        }
-        fn(nod);
-        for (size_t i = 0; i < one.size(); ++i) {
-            one[i] = rotate(two[i], 3, swing);
-            roll.sets.push_back(&one[i]);
-        }
-        fn(roll);
-    }
-    swing = 800, dir = 0, next_row = 0, frame = 0;
-    std::vector<vset> cur(two.size());
-    const show_timeline::scene& flame = *show_timeline::find("flame");
-    for (int t = int(flame.first_ms); t < int(flame.last_ms); t += 30, ++frame) {
-        swing += dir ? -6 : 6;
-        int row = (t / 125) % 64;
-        if (row >= next_row) {
-            dir ^= 1;
-            next_row += 2;
-            if (row > 62) next_row = 1, swing = 800;
-        }
-        pose p{"flame roll", frame, {}, where};
-        for (size_t i = 0; i < two.size(); ++i) {
-            cur[i] = rotate(two[i], 3, swing);
             p.sets.push_back(&cur[i]);
         }
         fn(p);

@@ -1,7 +1,8 @@
 // The browser platform: SDL2 for the canvas's events, but the
-// present is our own: each frame goes through the RGB565-to-RGBA table onto
-// the page's canvas as one putImageData (the page scales it and owns
-// fullscreen and the cursor); its waits keep the sound's lead topped up.
+// present is our own: each frame is widened from RGB565 to RGBA bytes
+// (canvas_rgba) and goes onto the page's canvas as one putImageData (the page
+// scales it and owns fullscreen and the cursor); its waits keep the sound's
+// lead topped up.
 // Owns the window, the screen surface and the RGBA frame; draws nothing.
 #include "platform.h"
 

@@ -15,9 +15,9 @@
 #include <fstream>
 #include <iterator>
 
-class record_capture : public rt_test::runtime_fixture {};
+class CaptureSinks : public rt_test::runtime_fixture {};
 
-TEST_F(record_capture, lists_every_frame_writes_every_nth_picture_and_closes_cleanly) {
+TEST_F(CaptureSinks, ListsEveryFrameWritesEveryNthPictureAndClosesCleanly) {
     rt_test::temp_dir dir("rec-folder");
     const std::string out = (dir.path / "cap").string();
     SDL_Surface* shown = SDL_CreateRGBSurface(0, 8, 4, 16, 0xF800, 0x07E0, 0x001F, 0);
@@ -59,7 +59,7 @@ TEST_F(record_capture, lists_every_frame_writes_every_nth_picture_and_closes_cle
         << error;
 }
 
-TEST_F(record_capture, an_mp4_holds_the_pictures_and_the_song_from_the_first_frame) {
+TEST_F(CaptureSinks, AnMp4HoldsThePicturesAndTheSongFromTheFirstFrame) {
     if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "no ffmpeg";
     rt_test::temp_dir dir("rec-mp4");
@@ -125,7 +125,7 @@ std::uint32_t be32(const std::string& s, size_t at) {
 }
 }  // namespace
 
-TEST(record_png, a_written_picture_holds_exactly_its_rows_and_refuses_other_surfaces) {
+TEST(CapturePng, AWrittenPictureHoldsExactlyItsRowsAndRefusesOtherSurfaces) {
     rt_test::temp_dir dir("rec-png");
     const std::string path = (dir.path / "p.png").string();
     constexpr int w = 5, h = 3;
@@ -178,7 +178,7 @@ TEST(record_png, a_written_picture_holds_exactly_its_rows_and_refuses_other_surf
     EXPECT_EQ(error, path + ": not a 16-bit surface");
 }
 
-TEST(record_wav, samples_follow_the_header_with_their_sizes_and_a_failed_write_is_reported) {
+TEST(CaptureWav, SamplesFollowTheHeaderWithTheirSizesAndAFailedWriteIsReported) {
     rt_test::temp_dir dir("rec-wav");
     const std::string path = (dir.path / "a.wav").string();
     const std::int16_t samples[] = {1, -1, 0x1234, -32768, 7, 8};

@@ -2,6 +2,8 @@
 // and a hand-written SVG scatter chart (one colour per scene).
 #include "bench.h"
 
+#include "json_writer.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -38,16 +40,6 @@ double percentile(const std::vector<double>& sorted, double p) {
         return 0;
     const size_t rank = static_cast<size_t>(std::ceil(p / 100.0 * double(sorted.size())));
     return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
-}
-
-std::string json_escape(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out;
 }
 }  // namespace
 
@@ -115,7 +107,7 @@ std::string bench_sink::json(Uint32 show_ticks) const {
          << ",\n  \"scenes\": [\n";
     for (size_t i = 0; i < rows.size(); ++i) {
         const auto& r = rows[i];
-        json << "    {\"name\": \"" << json_escape(r.name) << "\", \"frames\": " << r.frames
+        json << "    {\"name\": " << json_string(r.name) << ", \"frames\": " << r.frames
              << ", \"mean_ms\": " << r.mean_ms << ", \"p50_ms\": " << r.p50_ms
              << ", \"p99_ms\": " << r.p99_ms << ", \"max_ms\": " << r.max_ms
              << ", \"total_ms\": " << r.total_ms << ", \"cpu_mean_ms\": " << r.cpu_mean_ms

@@ -42,7 +42,7 @@ yuv convert_flat(std::uint16_t p) {
 
 double widen(int v, int bits) { return (v << (8 - bits)) | (v >> (2 * bits - 8)); }
 
-TEST(record_yuv, known_colours_in_limited_range) {
+TEST(CaptureYuv, KnownColoursInLimitedRange) {
     const yuv black = convert_flat(0x0000), white = convert_flat(0xFFFF);
     EXPECT_EQ(black.y, 16);
     EXPECT_EQ(black.u, 128);
@@ -62,7 +62,7 @@ TEST(record_yuv, known_colours_in_limited_range) {
     EXPECT_EQ(blue.v, 110);
 }
 
-TEST(record_yuv, every_plane_matches_a_literal_reference) {
+TEST(CaptureYuv, EveryPlaneMatchesALiteralReference) {
     const int w = 10, h = 6, pitch = 13;
     std::mt19937 rng(7);
     std::vector<std::uint16_t> px(static_cast<size_t>(pitch) * h);
@@ -139,7 +139,7 @@ std::string block(int track, std::uint64_t ts, const std::string& payload) {
     return mkv::block_prefix(track, ts, payload.size()) + payload;
 }
 
-TEST(record_mkv, element_sizes_nest_exactly_and_blocks_carry_their_track_and_time) {
+TEST(CaptureMkv, ElementSizesNestExactlyAndBlocksCarryTheirTrackAndTime) {
     mkv::stream_format f;
     f.width = 4;
     f.height = 2;
@@ -179,7 +179,7 @@ bool have_ffmpeg() { return std::system("ffprobe -version >/dev/null 2>&1") == 0
 
 std::string run(const std::string& cmd) { return test_process::output_of(cmd); }
 
-TEST(record_mkv, ffmpeg_reads_the_pictures_their_times_and_the_sound) {
+TEST(CaptureMkv, FfmpegReadsThePicturesTheirTimesAndTheSound) {
     if (!have_ffmpeg())
         GTEST_SKIP() << "no ffmpeg";
     const fs::path file = fs::temp_directory_path() / ("rec-mkv-" + std::to_string(getpid()) + ".mkv");
@@ -214,7 +214,7 @@ TEST(record_mkv, ffmpeg_reads_the_pictures_their_times_and_the_sound) {
 
 // ---- writer thread ----
 
-TEST(record_pipe_writer, writes_in_order_converting_what_is_marked) {
+TEST(CapturePipeWriter, WritesInOrderConvertingWhatIsMarked) {
     std::FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
     {
@@ -249,7 +249,7 @@ TEST(record_pipe_writer, writes_in_order_converting_what_is_marked) {
     std::fclose(f);
 }
 
-TEST(record_pipe_writer, a_failing_stream_fails_and_never_blocks_the_drawing) {
+TEST(CapturePipeWriter, AFailingStreamFailsAndNeverBlocksTheDrawing) {
     std::FILE* f = std::fopen("/dev/full", "w");
     if (!f)
         GTEST_SKIP() << "no /dev/full";

@@ -10,7 +10,7 @@
 namespace {
 constexpr int w = pixel_hash::width, h = pixel_hash::height;
 
-TEST(pixel_hash, known_values_low_byte_first) {
+TEST(PixelHash, KnownValuesLowByteFirst) {
     std::vector<Uint16> frame(static_cast<size_t>(w) * h, 0);
     // Reference values computed independently of this code.
     EXPECT_EQ(pixel_hash::text(pixel_hash::of_pixels(frame.data(), w, h)), "4f2d9f141eeda325");
@@ -26,7 +26,7 @@ TEST(pixel_hash, known_values_low_byte_first) {
     EXPECT_NE(pixel_hash::of_pixels(frame.data(), w, h), zero);
 }
 
-TEST(pixel_hash, surface_padding_and_size_do_not_count) {
+TEST(PixelHash, SurfacePaddingAndSizeDoNotCount) {
     // A padded surface: 700 pixels per row, of which the first 640 are the frame.
     constexpr int pitch = 700;
     std::vector<Uint16> padded(static_cast<size_t>(pitch) * h, 0xFFFF);

@@ -3,6 +3,7 @@
 #include "flash_report.h"
 
 #include "frame_read_lock.h"
+#include "json_writer.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -109,16 +110,6 @@ std::string clock_text(Uint32 ms) {
     std::snprintf(buf, sizeof buf, "%u:%02u", ms / 60000, (ms / 1000) % 60);
     return buf;
 }
-
-std::string json_text(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
 }  // namespace
 
 void flash_report::print(std::FILE* out, bool seconds) const {
@@ -195,7 +186,7 @@ std::string flash_report::scenes_json(const std::string& indent) const {
     std::string out = "[\n";
     for (size_t i = 0; i < scenes_.size(); ++i) {
         const scene& s = scenes_[i];
-        out += indent + "  {\"name\": " + json_text(s.name) + ", \"frames\": " + std::to_string(s.frames) +
+        out += indent + "  {\"name\": " + json_string(s.name) + ", \"frames\": " + std::to_string(s.frames) +
                ", \"failing_frames\": " + std::to_string(s.failing) +
                ", \"worst_general\": " + std::to_string(s.worst_general) +
                ", \"worst_red\": " + std::to_string(s.worst_red) + ", \"checks\": {";
@@ -237,7 +228,7 @@ bool flash_report::write(std::string& error) const {
             json << f.music_ms;
         else
             json << "null";
-        json << ", \"scene\": " << json_text(f.scene) << ", \"kind\": \"" << flash_kind(w)
+        json << ", \"scene\": " << json_string(f.scene) << ", \"kind\": \"" << flash_kind(w)
              << "\", \"worst\": " << w.worst() << ", \"general\": " << w.general << ", \"red\": " << w.red
              << ", \"check\": \"" << flash_check_name(static_cast<int>(top)) << "\", \"field\": " << w.field
              << ", \"readings\": \"" << flash_failing_readings(f.checks) << "\", \"worst_by_check\": [";

@@ -1,8 +1,9 @@
-// The numbers a recording shows people: the bench report's per-scene
-// figures in milliseconds, and the capture's progress share and ETA.
+// The numbers the reports show people: the bench report's per-scene figures
+// in milliseconds, its files, JSON strings as written, and the flash
+// report's failing seconds and scenes.
 #include "bench.h"
 #include "flash_report.h"
-#include "progress_bar.h"
+#include "json_writer.h"
 #include "show_run.h"
 #include "test_rt_util.h"
 #include "test_sound_xm.h"
@@ -29,7 +30,7 @@ void flip_after(bench_sink& b, show_run& run, const char* scene, double cost_ms)
     b.frame(nullptr, info);
 }
 
-TEST(record_report, bench_figures_are_per_scene_milliseconds) {
+TEST(ReportBench, BenchFiguresArePerSceneMilliseconds) {
     show_run run;
     bench_sink b;
     for (double ms : {4.0, 6.0, 20.0}) flip_after(b, run, "beat", ms);
@@ -70,7 +71,7 @@ TEST(record_report, bench_figures_are_per_scene_milliseconds) {
         << json;
 }
 
-TEST(record_report, the_cpu_figure_counts_this_threads_work_since_the_frame_began) {
+TEST(ReportBench, TheCpuFigureCountsThisThreadsWorkSinceTheFrameBegan) {
     show_run run;
     bench_sink b;
     display::mark_work_start();
@@ -88,9 +89,9 @@ TEST(record_report, the_cpu_figure_counts_this_threads_work_since_the_frame_bega
 
 // Reading the music clock on the simulated clock renders the song up to
 // now; with a device its own thread does that, so the frame is not charged.
-class record_report_song : public rt_test::runtime_fixture {};
+class ReportBenchSong : public rt_test::runtime_fixture {};
 
-TEST_F(record_report_song, the_song_rendered_inside_a_frame_is_kept_out_of_its_cost) {
+TEST_F(ReportBenchSong, TheSongRenderedInsideAFrameIsKeptOutOfItsCost) {
     rt_test::temp_dir dir("rec-song");
     const std::string xm = test_xm::write_silent((dir.path / "s.xm").string());
     ASSERT_FALSE(xm.empty());
@@ -124,7 +125,7 @@ TEST_F(record_report_song, the_song_rendered_inside_a_frame_is_kept_out_of_its_c
     FMUSIC_FreeSong(m);
 }
 
-TEST(record_report, the_report_writes_the_table_the_json_and_a_chart_with_every_frame) {
+TEST(ReportBench, TheReportWritesTheTableTheJsonAndAChartWithEveryFrame) {
     const auto dir = std::filesystem::temp_directory_path() / ("ostra-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     show_run run;
@@ -157,75 +158,36 @@ TEST(record_report, the_report_writes_the_table_the_json_and_a_chart_with_every_
     std::filesystem::remove_all(dir);
 }
 
-TEST(record_report, scene_names_are_escaped_in_the_json) {
+// Names reach both reports' JSON as strings a reader takes back whole:
+// quotes and backslashes escaped, every control character written as an
+// escape, any other byte (UTF-8) kept as it is.
+TEST(ReportJson, StringsEscapeWhatJsonNeedsAndKeepEveryOtherByte) {
+    EXPECT_EQ(json_string(""), "\"\"");
+    EXPECT_EQ(json_string("say \"hi\" \\o/"), "\"say \\\"hi\\\" \\\\o/\"");
+    EXPECT_EQ(json_string("a\nb\tc\rd\be\ff"), "\"a\\nb\\tc\\rd\\be\\ff\"");
+    EXPECT_EQ(json_string(std::string("\0\x01\x0b\x1f\x20\x7f", 6)), "\"\\u0000\\u0001\\u000b\\u001f \x7f\"");
+    EXPECT_EQ(json_string("fl\xC3\xB8te/\xFF"), "\"fl\xC3\xB8te/\xFF\"");
+
     show_run run;
     bench_sink b;
-    flip_after(b, run, "say \"hi\" \\o/", 1.0);
-    EXPECT_NE(b.json(0).find("\"say \\\"hi\\\" \\\\o/\""), std::string::npos) << b.json(0);
-}
-
-TEST(record_report, progress_counts_the_capture_from_its_own_first_frame) {
-    // Half-way through a capture from tick 0, after 30 s: 30 s to go.
-    progress_estimate e = estimate_progress(50000, 0, 100000, 30.0);
-    EXPECT_DOUBLE_EQ(e.done, 0.5);
-    EXPECT_DOUBLE_EQ(e.own, 0.5);
-    ASSERT_TRUE(e.eta_known);
-    EXPECT_DOUBLE_EQ(e.eta_s, 30.0);
-    // From a start point at 60 % of the show: at 80 % it is half done.
-    e = estimate_progress(80000, 60000, 100000, 10.0);
-    EXPECT_DOUBLE_EQ(e.done, 0.8);
-    EXPECT_DOUBLE_EQ(e.own, 0.5);
-    EXPECT_DOUBLE_EQ(e.eta_s, 10.0);
-    // Past the expected end the shares stop at 1, nothing is left.
-    e = estimate_progress(120000, 0, 100000, 50.0);
-    EXPECT_DOUBLE_EQ(e.done, 1.0);
-    EXPECT_DOUBLE_EQ(e.eta_s, 0.0);
-    // Too early to tell (1 % or less of its own part), and no expected length.
-    EXPECT_FALSE(estimate_progress(1000, 0, 100000, 1.0).eta_known);
-    EXPECT_TRUE(estimate_progress(1100, 0, 100000, 1.0).eta_known);
-    EXPECT_FALSE(estimate_progress(1000, 0, 0, 1.0).eta_known);
-    EXPECT_DOUBLE_EQ(estimate_progress(50000, 100000, 100000, 1.0).own, 1.0);
-}
-
-TEST(record_report, the_progress_line_prints_each_tenth_once_and_learns_the_length_from_the_song) {
-    show_run run;  // stderr is not a terminal here: one line per tenth of the show
-    progress_bar bar(20000);
-    flip_info f;
-    testing::internal::CaptureStderr();
-    bar.update(f);
-    f.tick = 1000;
-    bar.update(f);  // the same tenth: nothing new
-    f.tick = 2000;
-    bar.update(f);  // before the song the length given holds: a tenth
-    f.tick = 10000;
-    f.music_playing = true;
-    f.music_ms = 0;  // the song starts: the show lasts 10000 + 160000 ticks
-    bar.update(f);
-    f.tick = 90000;
-    f.music_ms = 80000;
-    f.index = 7;
-    bar.update(f);
-    bar.finish();
-    const std::string out = testing::internal::GetCapturedStderr();
-    // The ETA comes from real time: well under 10 s between these calls.
-    const std::string first = "[------------------------------]   0%  music -:--.-  frame 0  ETA ?\n";
-    const std::string tenth = "[###---------------------------]  10%  music -:--.-  frame 0  ETA 0:0";
-    const std::string second = "[###############---------------]  52%  music 1:20.0  frame 7  ETA 0:0";
-    ASSERT_EQ(out.substr(0, first.size()), first) << out;
-    EXPECT_EQ(out.substr(first.size(), tenth.size()), tenth) << out;
-    const size_t at = out.find('\n', first.size()) + 1;
-    ASSERT_NE(at, 0u) << out;
-    // The song's start at 10000 falls in tenth 0 again: a line of its own.
-    const std::string start = "[#-----------------------------]   5%  music 0:00.0  frame 0  ETA 0:0";
-    EXPECT_EQ(out.substr(at, start.size()), start) << out;
-    const size_t last = out.find('\n', at) + 1;
-    EXPECT_EQ(out.substr(last, second.size()), second) << out;
-    EXPECT_EQ(out.size(), last + second.size() + 4) << "nothing after: " << out;
+    const char* name = "say \"hi\"\n\\o/";
+    flip_after(b, run, name, 1.0);
+    EXPECT_NE(b.json(0).find("{\"name\": \"say \\\"hi\\\"\\n\\\\o/\", \"frames\": 1,"), std::string::npos)
+        << b.json(0);
+    flash_report r;
+    SDL_Surface* s = SDL_CreateRGBSurface(0, 64, 48, 16, 0xF800, 0x07E0, 0x001F, 0);
+    ASSERT_NE(s, nullptr);
+    flip_info info;
+    info.scene = name;
+    r.frame(s, info);
+    SDL_FreeSurface(s);
+    EXPECT_NE(r.scenes_json("").find("{\"name\": \"say \\\"hi\\\"\\n\\\\o/\", \"frames\": 1,"), std::string::npos)
+        << r.scenes_json("");
 }
 
 }  // namespace
 
-TEST(record_report, the_flash_report_groups_failing_seconds_by_scene_and_lists_scenes_as_json) {
+TEST(ReportFlash, TheFlashReportGroupsFailingSecondsBySceneAndListsScenesAsJson) {
     show_run run;
     const auto file = std::filesystem::temp_directory_path() / ("ostra-flash-" + std::to_string(getpid()) + ".json");
     flash_report r(file.string());
