@@ -193,7 +193,7 @@ TEST(rt_start_progress, a_long_run_ahead_prints_where_it_is_and_when_it_arrives)
     EXPECT_FALSE(gate.reached(f));
     gate.progress(f);  // within the first second: quiet
     std::this_thread::sleep_for(std::chrono::milliseconds(1010));
-    f = {4, 0, true, 1500, 0, 0, 0, "beat"};
+    f = {4, 0, true, 1500, 0, 0, 0, "beat", {}};
     EXPECT_FALSE(gate.reached(f)) << "the answer alone prints nothing";
     gate.progress(f);
     f.index = 5;
