@@ -179,6 +179,29 @@ TEST_F(rt_start, a_flips_costs_carry_the_limiter_only_while_one_is_set) {
     run->display.sink = nullptr;
 }
 
+// The run, not the gate's answer, reports a run ahead that takes over a
+// second, and its arrival.
+TEST_F(rt_start, the_run_reports_a_long_run_ahead_and_its_arrival) {
+    start_point p;
+    p.set = true;
+    p.scene = "beat";
+    run->arm_start(p, false);
+    run->display.headless = true;
+    set_scene("title");
+    testing::internal::CaptureStderr();
+    flip_screen();  // within the first second: quiet
+    std::this_thread::sleep_for(std::chrono::milliseconds(1010));
+    flip_screen();
+    set_scene("beat");
+    flip_screen();
+    flip_screen();  // seen, as is every frame from here: nothing more to say
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string line = "ostramere: running ahead to the beat scene: music -:--.-, frame 1\n"
+                             "ostramere: reached the beat scene after 1.";
+    EXPECT_EQ(err.substr(0, line.size()), line) << err;
+    EXPECT_EQ(err.size(), line.size() + 4) << err;
+}
+
 // Running ahead for over a second says where the run has got to, once per
 // 5 s when standard error is not a terminal, and then how long it took.
 TEST(rt_start_progress, a_long_run_ahead_prints_where_it_is_and_when_it_arrives) {
