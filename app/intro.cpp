@@ -58,13 +58,13 @@ bool restore_checkpoint(show_objects& s) {
 
 }  // namespace
 
-void intro() {
+void intro(SDL_Surface* display_surface, bool settle) {
     // The six bitmaps, the rooms (their construction fills sintab/costab),
     // the lights and effects; quit starts at 0.
     auto show = std::make_unique<show_objects>();
     control& c = show->ctl;
     c.quit = 0;
-    show->fader.target = screen;
+    show->fader.target = display_surface;
 
     // Sound: a failed init only closes the layer; every later call is made.
     FSOUND_SetOutput(1);
@@ -95,13 +95,13 @@ void intro() {
             FMUSIC_MODULE* song = c.song;
             show = std::make_unique<show_objects>();
             show->ctl.song = song;
-            show->fader.target = screen;
+            show->fader.target = display_surface;
             display::set_music_source(&show->ctl);
             fill_sin_l(*show);
             checkpoint::current_plan().restore_header.scene = -1;
         }
         control& cc = show->ctl;
-        if (fullscreen) {
+        if (settle) {
             trace::note("settle wait");
             settle_wait(cc, 3000);
         }

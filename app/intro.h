@@ -2,6 +2,9 @@
 // the timeline and the shutdown in order. Owns the show's objects.
 #pragma once
 
-// Runs the show; returns after the song is freed, the sound layer closed and
-// the show's objects destroyed. Reads the global fullscreen for the settle wait.
-void intro();
+struct SDL_Surface;
+
+// Runs the show on the display surface just opened (a settle wait first when
+// `settle`); returns after the song is freed, the sound layer closed and the
+// show's objects destroyed.
+void intro(SDL_Surface* display_surface, bool settle);

@@ -89,6 +89,8 @@ int run_show(run_options opt, frame_sink* sink) {
     // A start point runs the show ahead on the simulated clock; a live run
     // then goes on live from the tick it has reached.
     show_run run;
+    // The sound layer keeps time by this run's clock.
+    sound_layer::set_clock({clk::ticks, clk::simulated});
     const bool live_start = opt.start.set && !opt.simulated();
     run.clock.set_simulated(opt.simulated() || live_start);
     run.clock.set_quit_at(opt.quit_at);
@@ -134,7 +136,7 @@ int run_show(run_options opt, frame_sink* sink) {
         return failed("cannot create the checkpoint folder " + opt.write_checkpoints);
 
     try {
-        intro();
+        intro(screen, fullscreen != 0);
     } catch (const std::exception& e) {
         // Only a fault of the show's own gets here (a simulated wait that can
         // never end): say so and stop instead of aborting.

@@ -1,6 +1,6 @@
 // The page hooks over emscripten: each call lands in Module.ostra, the object
 // the page hands the program.
-// Reads the screen only to hash it; shows it through the display.
+// Reads the screen only to hash it; shows it through the platform.
 #include "web_page.h"
 
 #include "pixel_hash.h"
@@ -32,13 +32,13 @@ void page_sink::frame(SDL_Surface* shown, const flip_info& info) {
     }
     if (bench_) {
         const double t0 = emscripten_get_now();
-        display::show_screen();
+        platform::present(shown);
         bench_->add_present_cost(emscripten_get_now() - t0);
     }
     const double now = emscripten_get_now();
     if (now - last_yield_ms_ >= 33.0) {
         if (!bench_)
-            display::show_screen();
+            platform::present(shown);
         platform::keep_page_alive();  // the browser paints, handles input, runs timers
         last_yield_ms_ = emscripten_get_now();
     }

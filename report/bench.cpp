@@ -15,18 +15,17 @@
 void bench_sink::frame(SDL_Surface* shown, const flip_info& info) {
     // The song rendered while the frame read the music clock is not the
     // frame's: with a sound device a thread of its own renders it.
-    const sound_layer::render_spent song = display::song_render_since_work_start();
-    const double song_ms = double(song.wall_ns) * 1e-6, song_cpu_ms = double(song.cpu_ns) * 1e-6;
-    const double cost = double(display::now_ns() - display::work_start_ns()) * 1e-6 - song_ms;
-    const double cpu = double(display::cpu_now_ns() - display::work_start_cpu_ns()) * 1e-6 - song_cpu_ms;
+    const frame_costs& c = info.costs;
+    const double song_ms = double(c.song_ns) * 1e-6, song_cpu_ms = double(c.song_cpu_ns) * 1e-6;
+    const double cost = double(c.work_ns) * 1e-6 - song_ms;
+    const double cpu = double(c.work_cpu_ns) * 1e-6 - song_cpu_ms;
     song_ms_ += song_ms;
     song_cpu_ms_ += song_cpu_ms;
     samples_.push_back({info.scene, info.tick, info.music_playing, info.music_ms, cost, cpu});
-    // After the frame's cost is taken: the analysis is the report's, not the show's.
-    if (display::limiting()) {
+    if (c.limited) {
         gentle_ = true;
-        limiter_ms_.push_back(double(display::limiter_ns()) * 1e-6);
-        limiter_cpu_ms_.push_back(double(display::limiter_cpu_ns()) * 1e-6);
+        limiter_ms_.push_back(double(c.limiter_ns) * 1e-6);
+        limiter_cpu_ms_.push_back(double(c.limiter_cpu_ns) * 1e-6);
     }
     if (shown)
         flash_.frame(shown, info);

@@ -22,7 +22,8 @@ namespace {
 
 display_state& state() { return show_run::current().display; }
 
-flip_info current_info(show_run& run) {
+// The flip's position and costs; the costs after the music reads, whose song rendering is the song's.
+flip_info current_info(show_run& run, const frame_costs& limiting) {
     const display_state& d = run.display;
     flip_info info;
     info.index = d.flips;
@@ -35,13 +36,23 @@ flip_info current_info(show_run& run) {
         info.pattern = FMUSIC_GetPattern(d.music->song);
         info.row = FMUSIC_GetRow(d.music->song);
     }
+    if (d.sink) {
+        frame_costs& c = info.costs = limiting;
+        const sound_layer::render_spent song = sound_layer::song_render_spent();
+        c.work_ns = display::now_ns() - d.work_start;
+        c.work_cpu_ns = display::cpu_now_ns() - d.work_start_cpu;
+        c.song_ns = song.wall_ns - d.work_start_song.wall_ns;
+        c.song_cpu_ns = song.cpu_ns - d.work_start_song.cpu_ns;
+    }
     return info;
 }
 
 // The flash limiter's turn: the screen's finished frame becomes the frame
-// shown. True when it changed pixels (put back by restore_finished_frame).
-bool limit_flashes(display_state& d, Uint32 tick) {
-    if (!d.limiter)
+// shown, the limiter's time noted in `c`. True when it changed pixels (put
+// back by restore_finished_frame).
+bool limit_flashes(display_state& d, Uint32 tick, frame_costs& c) {
+    c.limited = d.limiter != nullptr;
+    if (!c.limited)
         return false;
     const std::uint64_t t0 = display::now_ns(), c0 = display::cpu_now_ns();
     bool changed;
@@ -49,8 +60,8 @@ bool limit_flashes(display_state& d, Uint32 tick) {
         frame_read_lock lock(screen);
         changed = d.limiter->apply(static_cast<std::uint16_t*>(screen->pixels), screen->pitch / 2, tick);
     }
-    d.limiter_ns = display::now_ns() - t0;
-    d.limiter_cpu_ns = display::cpu_now_ns() - c0;
+    c.limiter_ns = display::now_ns() - t0;
+    c.limiter_cpu_ns = display::cpu_now_ns() - c0;
     return changed;
 }
 
@@ -59,30 +70,23 @@ void restore_finished_frame(display_state& d) {
     d.limiter->restore(static_cast<std::uint16_t*>(screen->pixels), screen->pitch / 2);
 }
 
-// The frame's path once its pixels are final: presented (unless headless),
-// then handed to the sink.
-void hand_on(display_state& d, const flip_info& info) {
-    if (!d.headless)
-        platform::present(screen);
-    if (d.sink)
-        d.sink->frame(screen, info);
-}
-
 // One flip of the screen: the flash limiter (every flip, so that it knows
-// the frames a start point runs ahead over), the start test, then the
-// frame's path, and the finished frame back into the screen. The frame's
+// the frames a start point runs ahead over), the run's answer whether the
+// frame is seen, then the seen frame presented (unless headless) and handed
+// to the sink, and the finished frame back into the screen. The frame's
 // information is read before presenting; presenting costs no time on the
 // simulated clock, where the sinks run.
 void flip() {
     show_run& run = show_run::current();
     display_state& d = run.display;
-    const bool limited = limit_flashes(d, run.clock.ticks());
-    const bool pending = run.start.pending();
-    const flip_info info = d.sink || pending ? current_info(run) : flip_info{};
-    if (run.start.reached(info)) {
-        if (pending)
-            run.start_reached();
-        hand_on(d, info);
+    frame_costs limiting;
+    const bool limited = limit_flashes(d, run.clock.ticks(), limiting);
+    const flip_info info = d.sink || run.start.pending() ? current_info(run, limiting) : flip_info{};
+    if (run.frame_seen(info)) {
+        if (!d.headless)
+            platform::present(screen);
+        if (d.sink)
+            d.sink->frame(screen, info);
     }
     if (limited)
         restore_finished_frame(d);
@@ -97,10 +101,6 @@ void set_music_source(const control* c) { state().music = c; }
 long frames_shown() { return state().flips; }
 void set_frames_shown(long n) { state().flips = n; }
 const char* scene() { return state().scene; }
-bool limiting() { return state().limiter != nullptr; }
-std::uint64_t limiter_ns() { return state().limiter_ns; }
-std::uint64_t limiter_cpu_ns() { return state().limiter_cpu_ns; }
-void show_screen() { platform::present(screen); }
 std::uint64_t now_ns() { return cost_clock::wall_ns(); }
 std::uint64_t cpu_now_ns() { return cost_clock::cpu_ns(); }
 void mark_work_start() {
@@ -109,12 +109,6 @@ void mark_work_start() {
     d.work_start_cpu = cpu_now_ns();
     d.work_start_song = sound_layer::song_render_spent();
 }
-sound_layer::render_spent song_render_since_work_start() {
-    const sound_layer::render_spent now = sound_layer::song_render_spent(), then = state().work_start_song;
-    return {now.wall_ns - then.wall_ns, now.cpu_ns - then.cpu_ns};
-}
-std::uint64_t work_start_ns() { return state().work_start; }
-std::uint64_t work_start_cpu_ns() { return state().work_start_cpu; }
 }  // namespace display
 
 void set_scene(const char* name) { state().scene = name ? name : ""; }

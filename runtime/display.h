@@ -1,6 +1,6 @@
 // The display: the screen surface, the windowed/fullscreen choice, and the
-// two ways a frame reaches it (present a bitmap, flip). Frame sinks (capture,
-// bench, the page) see every flip here; nothing else writes to the display.
+// two ways a frame reaches it (present a bitmap, flip). Every flip hands one
+// flip_info (costs included) to the run's sink, which never calls back.
 #pragma once
 
 #include <SDL.h>
@@ -10,6 +10,7 @@
 
 #include "sound_layer.h"
 
+struct bitmap;
 struct control;
 namespace flash {
 class limiter;
@@ -17,6 +18,14 @@ class limiter;
 
 extern SDL_Surface* screen;  // the display surface the platform opened
 extern int fullscreen;       // 1 = fullscreen (default), 0 = windowed ("-w")
+
+// What a frame cost up to its flip (wall and this thread's CPU time, ns).
+struct frame_costs {
+    std::uint64_t work_ns = 0, work_cpu_ns = 0;  // since the frame's work began (mark_work_start)
+    std::uint64_t song_ns = 0, song_cpu_ns = 0;  // of that, rendering the song (reading the music clock)
+    bool limited = false;                        // the run's flips go through the flash limiter...
+    std::uint64_t limiter_ns = 0, limiter_cpu_ns = 0;  // ...which took this (part of the work)
+};
 
 // What a frame sink learns about each flip.
 struct flip_info {
@@ -28,6 +37,7 @@ struct flip_info {
     int pattern = -1;
     int row = -1;
     const char* scene = "";    // the label set_scene gave
+    frame_costs costs;         // measured only when the run has a sink
 };
 
 // Receives every flip, after the screen holds the new frame.
@@ -56,8 +66,6 @@ struct display_state {
     // them. It sees every flip, before a start point too. nullptr: frames
     // pass untouched. Not owned.
     flash::limiter* limiter = nullptr;
-    std::uint64_t limiter_ns = 0;     // wall and this thread's CPU time the
-    std::uint64_t limiter_cpu_ns = 0; // limiter took on the last flip
     std::uint64_t work_start = 0;     // see mark_work_start
     std::uint64_t work_start_cpu = 0;
     sound_layer::render_spent work_start_song;  // the song's rendering by then
@@ -75,24 +83,18 @@ long frames_shown();
 // Sets the count of frames flipped (a run restored from a checkpoint).
 void set_frames_shown(long n);
 const char* scene();
-// Real time at which the current frame's work began: the top of the frame,
-// the end of the last wait or gate, or the last flip, whichever is latest.
-// The bench measures a frame's cost from here to its flip.
+// Marks the real time at which the current frame's work begins: the top of
+// the frame, the end of the last wait or gate, or the last flip, whichever is
+// latest. A flip's costs count from here.
 void mark_work_start();
-std::uint64_t work_start_ns();      // wall time
-std::uint64_t work_start_cpu_ns();  // this thread's CPU time
-// The wall and CPU time the current frame's work has spent rendering the
-// song (reading the music clock on the clock-driven path renders it up to
-// now): the bench keeps it out of the frame's cost.
-sound_layer::render_spent song_render_since_work_start();
 std::uint64_t now_ns();
 std::uint64_t cpu_now_ns();
-// Whether the current run's flips go through the flash limiter, and the
-// wall and CPU time it took on the last flip (0 without one).
-bool limiting();
-std::uint64_t limiter_ns();
-std::uint64_t limiter_cpu_ns();
-// Shows the screen now, headless or not (a sink that shows some frames of
-// a headless run).
-void show_screen();
 }  // namespace display
+
+// Names the phase being drawn ("title", "beat", ...) for capture and bench.
+void set_scene(const char* name);
+// Presents bitmap b: blit its source rectangle to the screen at its
+// destination rectangle, update that rectangle, flip.
+void present(bitmap& b);
+// Presents what an effect already wrote into the screen: flip only.
+void flip_screen();

@@ -20,10 +20,20 @@ namespace {
 // Measured on a live run: a spinning last ms cost about 2% of a core.
 constexpr Uint32 last_ms_step_us = 100;
 
+// Every live sleep of the run, in steps of at most 50 ms with the sound
+// layer topped up before each: a device that renders on this thread (the
+// browser's) keeps its lead however long the wait, music read or not.
+void rest(Uint32 ms) {
+    for (Uint32 step; ms > 0; ms -= step) {
+        sound_layer::pump();
+        platform::sleep_ms(step = ms < 50 ? ms : 50);
+    }
+}
+
 // One live turn's sleep when `remaining` ms are left (at least 1).
 void live_sleep(Uint32 remaining, bool polls) {
     if (remaining > 1)
-        platform::sleep_ms(polls ? 1 : remaining - 1);
+        rest(polls ? 1 : remaining - 1);
     else
         platform::sleep_us(last_ms_step_us);
 }
@@ -48,7 +58,7 @@ bool sit_out_hold(control& c) {
         }
         if (!source->wanted())
             break;
-        platform::sleep_ms(held_turn_ms);
+        rest(held_turn_ms);
     }
     clk::release();
     return true;

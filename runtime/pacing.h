@@ -1,14 +1,13 @@
 // The frame-loop skeleton every scene is built on: the control variables,
-// presentation, the stop poll, the pacing-wait forms, music gates and the
-// beat trigger. Scenes call these by name; only the runtime touches SDL time,
-// the display and the sound layer.
+// the stop poll, the pacing-wait forms, music gates and the beat trigger
+// (presentation is the display's). Scenes call these by name; only the
+// runtime touches SDL time, the display and the sound layer.
 #pragma once
 
 #include <SDL.h>
 
 #include <cstdint>
 
-struct bitmap;
 struct FMUSIC_MODULE;
 
 // Control variables of the show's frame loops.
@@ -27,17 +26,8 @@ Uint32 music_time(const control& c);
 int row_byte(const control& c);
 int pattern_byte(const control& c);
 
-// Names the phase being drawn ("title", "beat", ...) for capture and bench.
-void set_scene(const char* name);
-
 // frame_start = ticks().
 void begin_frame(control& c);
-
-// Presents bitmap b: blit its source rectangle to the screen at its
-// destination rectangle, update that rectangle, flip.
-void present(bitmap& b);
-// Presents what an effect already wrote into the screen: flip only.
-void flip_screen();
 
 // Stop poll: if are_done(event) is true, quit = 1.
 void poll_stop(control& c);

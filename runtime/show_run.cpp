@@ -1,6 +1,7 @@
-// The current run, and what reaching a live start point does.
+// The current run, and what running ahead to a start point does.
 #include "show_run.h"
 
+#include "platform.h"
 #include "sound_layer.h"
 
 #include <atomic>
@@ -10,11 +11,7 @@ namespace {
 std::atomic<show_run*> active{nullptr};
 }  // namespace
 
-show_run::show_run() : previous_(active.load()) {
-    active.store(this);
-    // The sound layer keeps time by the current run's clock.
-    sound_layer::set_clock({clk::ticks, clk::simulated});
-}
+show_run::show_run() : previous_(active.load()) { active.store(this); }
 
 show_run::~show_run() {
     if (active.load() == this)
@@ -33,12 +30,21 @@ void show_run::arm_start(const start_point& p, bool go_live_there) {
     go_live_at_start_ = p.set && go_live_there;
 }
 
-void show_run::start_reached() {
+bool show_run::frame_seen(const flip_info& info) {
+    if (!start.pending())
+        return true;
+    if (!start.reached(info)) {
+        platform::keep_page_alive();
+        start.progress(info);
+        return false;
+    }
+    start.finish_progress();
     if (!go_live_at_start_)
-        return;
+        return true;
     clock.go_live();
     display.headless = false;
     // The song goes on from where the run ahead left it, now heard.
     if (!FSOUND_Init(sound_layer::rate, 32, 0))
         FSOUND_Close();
+    return true;
 }

@@ -25,8 +25,10 @@ public:
     // at that frame: the clock turns live, frames are presented and the
     // sound device opens.
     void arm_start(const start_point& p, bool go_live_there);
-    // Called by the flip at the frame that reaches the start point.
-    void start_reached();
+    // Whether the frame flipped with `info` is seen: the start gate's answer.
+    // While running ahead the page keeps its turns and the progress line
+    // moves; at the frame that reaches the point the run goes live if armed so.
+    bool frame_seen(const flip_info& info);
 
     show_clock clock;
     display_state display;

@@ -24,12 +24,9 @@ namespace {
 bool in_place() { return !platform::runs_in_page() && isatty(STDERR_FILENO); }
 }  // namespace
 
-// Keeps a browser page alive while the show runs ahead, and once a second
-// has passed shows where the run has got to: in place on a terminal (5 times
-// a second), as a line to a page (4 times a second: its progress bar reads
-// it), otherwise a line every 5 s.
+// In place on a terminal (5 times a second), as a line to a page (4 times a
+// second: its progress bar reads it), otherwise a line every 5 s.
 void start_gate::progress(const flip_info& info) {
-    platform::keep_page_alive();
     const bool page = platform::runs_in_page();
     const std::uint64_t now = display::now_ns();
     const bool tty = in_place();
@@ -90,11 +87,7 @@ bool start_gate::reached(const flip_info& info) {
     const bool due = point_.scene.empty()
                          ? info.music_playing && info.music_ms >= point_.music_ms
                          : std::strcmp(info.scene, point_.scene.c_str()) == 0;
-    if (!due) {
-        progress(info);
-        return false;
-    }
-    armed_ = false;
-    finish_progress();
-    return true;
+    if (due)
+        armed_ = false;
+    return due;
 }

@@ -35,14 +35,16 @@ public:
     void arm(const start_point& p);
     // True while armed and not reached yet.
     bool pending() const { return armed_; }
-    // The display's test at every flip: true when the frame is seen (no
-    // start point, or reached at this frame or before).
+    // True when the frame flipped with `info` is seen (no start point, or
+    // reached at this frame or before); the first such frame disarms it.
     bool reached(const flip_info& info);
+    // After a frame not seen, and at the point: where the run ahead has got
+    // to (once it has taken a second), and how long it took.
+    void progress(const flip_info& info);
+    void finish_progress();
 
 private:
     std::string target_text() const;
-    void progress(const flip_info& info);
-    void finish_progress();
 
     start_point point_;
     bool armed_ = false;

@@ -197,10 +197,9 @@ TEST_F(app_run, a_stop_in_the_settle_wait_still_loads_everything_and_shuts_down_
     display::set_sink(&frames);
     trace::clear();
     trace::enable(true);
-    fullscreen = 1;
     rt_test::push_key(SDL_KEYDOWN, SDLK_ESCAPE);
 
-    intro();
+    intro(screen, true);
     trace::enable(false);
     const auto& log = trace::entries();
 
@@ -236,10 +235,9 @@ TEST_F(app_run, a_song_that_broke_after_the_check_is_reported_once_and_the_show_
     fs::copy(rt_test::data_dir(), dir.path, fs::copy_options::recursive);
     cwd_guard in(dir.path);
     write_file("sfx/demomusic.xm", "Extended Module: but nothing else");
-    fullscreen = 1;
     rt_test::push_key(SDL_KEYDOWN, SDLK_ESCAPE);  // stop in the settle wait
     testing::internal::CaptureStderr();
-    intro();
+    intro(screen, true);
     const std::string printed = testing::internal::GetCapturedStderr();
     const std::string path = "./sfx/demomusic.xm";
     ASSERT_NE(printed.find(path + ": the file ends inside its header"), std::string::npos) << printed;

@@ -28,9 +28,9 @@ TEST_F(CaptureSinks, ListsEveryFrameWritesEveryNthPictureAndClosesCleanly) {
         flip_info f;
         f.scene = "loading";
         sink.frame(shown, f);
-        f = {1, 30, true, 40, 0, 1, 2, "title"};
+        f = {1, 30, true, 40, 0, 1, 2, "title", {}};
         sink.frame(shown, f);
-        f = {2, 60, true, 70, 0, 1, 3, "title"};
+        f = {2, 60, true, 70, 0, 1, 3, "title", {}};
         sink.frame(shown, f);
         testing::internal::CaptureStderr();
         ASSERT_TRUE(sink.finish(90, 3, error)) << error;

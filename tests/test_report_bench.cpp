@@ -22,19 +22,19 @@
 
 namespace {
 
-// A flip of `scene` whose work began `cost_ms` ago.
-void flip_after(bench_sink& b, show_run& run, const char* scene, double cost_ms) {
-    run.display.work_start = display::now_ns() - static_cast<std::uint64_t>(cost_ms * 1e6);
+// A flip of `scene` whose work took `cost_ms`.
+void flip_after(bench_sink& b, const char* scene, double cost_ms) {
     flip_info info;
     info.scene = scene;
+    info.costs.work_ns = static_cast<std::uint64_t>(cost_ms * 1e6);
     b.frame(nullptr, info);
 }
 
 TEST(ReportBench, BenchFiguresArePerSceneMilliseconds) {
     show_run run;
     bench_sink b;
-    for (double ms : {4.0, 6.0, 20.0}) flip_after(b, run, "beat", ms);
-    flip_after(b, run, "flame", 50.0);
+    for (double ms : {4.0, 6.0, 20.0}) flip_after(b, "beat", ms);
+    flip_after(b, "flame", 50.0);
     const auto rows = b.summary();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].name, "beat");
@@ -71,57 +71,71 @@ TEST(ReportBench, BenchFiguresArePerSceneMilliseconds) {
         << json;
 }
 
-TEST(ReportBench, TheCpuFigureCountsThisThreadsWorkSinceTheFrameBegan) {
-    show_run run;
-    bench_sink b;
+// A flip hands the bench the frame's costs, measured from the start of its work.
+class ReportBenchFlip : public rt_test::runtime_fixture {
+protected:
+    // Hands every flip to the bench and keeps the last one's costs.
+    struct keeper : frame_sink {
+        bench_sink bench;
+        frame_costs costs;
+        void frame(SDL_Surface* shown, const flip_info& info) override {
+            costs = info.costs;
+            bench.frame(shown, info);
+        }
+    } sink;
+    void SetUp() override {
+        runtime_fixture::SetUp();
+        run->display.sink = &sink;
+        run->display.headless = true;
+        set_scene("beat");
+    }
+};
+
+TEST_F(ReportBenchFlip, TheCpuFigureCountsThisThreadsWorkSinceTheFrameBegan) {
     display::mark_work_start();
     const std::uint64_t cpu0 = display::cpu_now_ns();
     volatile std::uint64_t spin = 0;
     while (display::cpu_now_ns() - cpu0 < 3'000'000ull) spin = spin + 1;  // 3 ms of CPU
-    flip_info info;
-    info.scene = "beat";
-    b.frame(nullptr, info);
-    const auto row = b.summary().at(0);
+    flip_screen();
+    const auto row = sink.bench.summary().at(0);
     EXPECT_GE(row.cpu_mean_ms, 3.0);
+    EXPECT_GE(row.mean_ms, 3.0);
     EXPECT_LE(row.cpu_mean_ms, row.mean_ms + 0.5) << "no more CPU than wall time on one thread";
     EXPECT_DOUBLE_EQ(row.cpu_total_ms, row.cpu_mean_ms);
+    // The flip begins the next frame's work: a flip right after costs next to nothing.
+    flip_screen();
+    EXPECT_LT(sink.costs.work_ns, 1'000'000u);
+    EXPECT_LT(sink.costs.work_cpu_ns, 1'000'000u);
 }
 
 // Reading the music clock on the simulated clock renders the song up to
 // now; with a device its own thread does that, so the frame is not charged.
-class ReportBenchSong : public rt_test::runtime_fixture {};
-
-TEST_F(ReportBenchSong, TheSongRenderedInsideAFrameIsKeptOutOfItsCost) {
+TEST_F(ReportBenchFlip, TheSongRenderedInsideAFrameIsKeptOutOfItsCost) {
     rt_test::temp_dir dir("rec-song");
     const std::string xm = test_xm::write_silent((dir.path / "s.xm").string());
     ASSERT_FALSE(xm.empty());
     FMUSIC_MODULE* m = FMUSIC_LoadSong(xm.c_str());
     ASSERT_NE(m, nullptr);
     FMUSIC_PlaySong(m);
-    bench_sink b;
-    flip_info info;
-    info.scene = "beat";
     // a frame that only renders 60 s of song: 60 s ahead, then the clock is read
     display::mark_work_start();
     clk::advance_to(clk::ticks() + 60000);
     FMUSIC_GetTime(m);
-    const sound_layer::render_spent song_ns = display::song_render_since_work_start();
-    EXPECT_GT(song_ns.wall_ns, 0u);
-    EXPECT_GT(song_ns.cpu_ns, 0u);
-    // a read with nothing new to render adds nothing
-    FMUSIC_GetTime(m);
-    EXPECT_EQ(display::song_render_since_work_start().wall_ns, song_ns.wall_ns);
-    const std::uint64_t frame_ns = display::now_ns() - display::work_start_ns();
-    b.frame(nullptr, info);
-    // cost = the frame's time less the song's: well under the whole frame
-    const auto row = b.summary().at(0);
-    EXPECT_LT(row.mean_ms, (double(frame_ns) - double(song_ns.wall_ns)) * 1e-6 + 0.5);
-    EXPECT_LT(row.cpu_mean_ms, double(frame_ns) * 1e-6 - double(song_ns.cpu_ns) * 1e-6 + 0.5);
-    EXPECT_NE(b.json(60000).find("\"song_render_ms\": "), std::string::npos);
+    flip_screen();
+    const frame_costs c = sink.costs;
+    EXPECT_GT(c.song_ns, 0u);
+    EXPECT_GT(c.song_cpu_ns, 0u);
+    EXPECT_GE(c.work_ns, c.song_ns) << "the song's rendering is part of the frame's work";
+    EXPECT_GE(c.work_cpu_ns, c.song_cpu_ns);
+    // cost = the frame's time less the song's
+    const auto row = sink.bench.summary().at(0);
+    EXPECT_DOUBLE_EQ(row.mean_ms, double(c.work_ns) * 1e-6 - double(c.song_ns) * 1e-6);
+    EXPECT_DOUBLE_EQ(row.cpu_mean_ms, double(c.work_cpu_ns) * 1e-6 - double(c.song_cpu_ns) * 1e-6);
+    EXPECT_NE(sink.bench.json(60000).find("\"song_render_ms\": "), std::string::npos);
     // the next frame starts from nothing rendered
-    display::mark_work_start();
-    EXPECT_EQ(display::song_render_since_work_start().wall_ns, 0u);
-    EXPECT_EQ(display::song_render_since_work_start().cpu_ns, 0u);
+    flip_screen();
+    EXPECT_EQ(sink.costs.song_ns, 0u);
+    EXPECT_EQ(sink.costs.song_cpu_ns, 0u);
     FMUSIC_FreeSong(m);
 }
 
@@ -131,7 +145,7 @@ TEST(ReportBench, TheReportWritesTheTableTheJsonAndAChartWithEveryFrame) {
     show_run run;
     bench_sink b((dir / "costs.json").string(), true);
     // Four scenes: the rows fill their storage, so a loop one past them reads outside it.
-    for (const char* scene : {"loading", "beat", "beat", "flame", "final"}) flip_after(b, run, scene, 2.0);
+    for (const char* scene : {"loading", "beat", "beat", "flame", "final"}) flip_after(b, scene, 2.0);
     std::string error;
     testing::internal::CaptureStdout();
     ASSERT_TRUE(b.finish(1000, 5, error)) << error;
@@ -150,7 +164,7 @@ TEST(ReportBench, TheReportWritesTheTableTheJsonAndAChartWithEveryFrame) {
 
     // A report that cannot be written names its file.
     bench_sink lost((dir / "none" / "costs.json").string());
-    flip_after(lost, run, "beat", 1.0);
+    flip_after(lost, "beat", 1.0);
     testing::internal::CaptureStdout();
     EXPECT_FALSE(lost.finish(1000, 1, error));
     testing::internal::GetCapturedStdout();
@@ -171,7 +185,7 @@ TEST(ReportJson, StringsEscapeWhatJsonNeedsAndKeepEveryOtherByte) {
     show_run run;
     bench_sink b;
     const char* name = "say \"hi\"\n\\o/";
-    flip_after(b, run, name, 1.0);
+    flip_after(b, name, 1.0);
     EXPECT_NE(b.json(0).find("{\"name\": \"say \\\"hi\\\"\\n\\\\o/\", \"frames\": 1,"), std::string::npos)
         << b.json(0);
     flash_report r;

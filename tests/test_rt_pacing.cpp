@@ -125,6 +125,28 @@ TEST_F(rt_pacing, live_waits_last_at_least_their_minimum) {
     }
 }
 
+// A live wait keeps the song rendered up to now in steps of at most 50 ms,
+// music read or not: a device that renders on this thread (the browser's)
+// keeps its lead through a long wait.
+TEST_F(rt_pacing, a_long_live_wait_renders_the_song_as_it_goes_without_a_music_read) {
+    rt_test::temp_dir dir("rt-pump");
+    const std::string xm = test_xm::write_silent((dir.path / "s.xm").string());
+    ASSERT_FALSE(xm.empty());
+    clk::set_simulated(false);
+    FMUSIC_MODULE* m = FMUSIC_LoadSong(xm.c_str());
+    ASSERT_NE(m, nullptr);
+    long rendered = 0;
+    sound_layer::set_sample_sink([&](const std::int16_t*, int frames) { rendered += frames; });
+    FMUSIC_PlaySong(m);
+    rendered = 0;
+    control c;
+    begin_frame(c);
+    wait_fixed(c, 160);  // sleeps 159 ms: topped up at 0, 50, 100 and 150 ms
+    sound_layer::set_sample_sink({});
+    EXPECT_GE(rendered, long(sound_layer::rate) * 140 / 1000) << "rendered up to the last step";
+    FMUSIC_FreeSong(m);
+}
+
 TEST_F(rt_pacing, a_live_polling_wait_sees_a_stop_while_it_sleeps_and_others_do_not) {
     clk::set_simulated(false);
     // The stop request comes due at tick 40, in the middle of a 2 s wait.

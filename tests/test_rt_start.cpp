@@ -1,8 +1,8 @@
 // The start point: what --start accepts, the display keeping frames unseen
 // (counted, not presented, not handed on) until a scene's first frame or a
 // music time, the run going live there once, and the clock going live from
-// the virtual tick it had reached; whether the display is limiting; and the
-// progress lines of a long run ahead.
+// the virtual tick it had reached; the flash limiter's share of a flip's
+// costs; and the progress lines of a long run ahead.
 #include "limiter.h"
 #include "pacing.h"
 #include "start.h"
@@ -23,7 +23,9 @@ struct recorder : frame_sink {
     std::vector<long> indices;
     std::vector<Uint32> music;
     std::function<void()> on_frame;
+    frame_costs costs;  // the last flip's
     void frame(SDL_Surface*, const flip_info& info) override {
+        costs = info.costs;
         indices.push_back(info.index);
         music.push_back(info.music_ms);
         if (on_frame)
@@ -158,13 +160,46 @@ TEST_F(rt_start, the_live_clock_counts_on_from_the_virtual_tick) {
     EXPECT_LT(clk::ticks(), first + 1000);
 }
 
-// The bench's report says whether a run was limited (--gentle) from this.
-TEST_F(rt_start, the_display_is_limiting_only_while_a_limiter_is_set) {
-    EXPECT_FALSE(display::limiting());
-    flash::limiter gentle(640, 480);
+// The bench's report says whether a run was limited (--gentle), and what
+// the limiter cost, from the flip's costs.
+TEST_F(rt_start, a_flips_costs_carry_the_limiter_only_while_one_is_set) {
+    recorder sink;
+    run->display.sink = &sink;
+    run->display.headless = true;
+    flip_screen();
+    EXPECT_FALSE(sink.costs.limited);
+    EXPECT_EQ(sink.costs.limiter_ns, 0u);
+    flash::limiter gentle(screen->w, screen->h);
     run->display.limiter = &gentle;
-    EXPECT_TRUE(display::limiting());
+    flip_screen();
+    EXPECT_TRUE(sink.costs.limited);
+    EXPECT_GT(sink.costs.limiter_ns, 0u) << "the limiter's pass over the screen was timed";
+    EXPECT_GE(sink.costs.work_ns, sink.costs.limiter_ns) << "and is part of the frame's work";
     run->display.limiter = nullptr;
+    run->display.sink = nullptr;
+}
+
+// The run, not the gate's answer, reports a run ahead that takes over a
+// second, and its arrival.
+TEST_F(rt_start, the_run_reports_a_long_run_ahead_and_its_arrival) {
+    start_point p;
+    p.set = true;
+    p.scene = "beat";
+    run->arm_start(p, false);
+    run->display.headless = true;
+    set_scene("title");
+    testing::internal::CaptureStderr();
+    flip_screen();  // within the first second: quiet
+    std::this_thread::sleep_for(std::chrono::milliseconds(1010));
+    flip_screen();
+    set_scene("beat");
+    flip_screen();
+    flip_screen();  // seen, as is every frame from here: nothing more to say
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string line = "ostramere: running ahead to the beat scene: music -:--.-, frame 1\n"
+                             "ostramere: reached the beat scene after 1.";
+    EXPECT_EQ(err.substr(0, line.size()), line) << err;
+    EXPECT_EQ(err.size(), line.size() + 4) << err;
 }
 
 // Running ahead for over a second says where the run has got to, once per
@@ -178,14 +213,18 @@ TEST(rt_start_progress, a_long_run_ahead_prints_where_it_is_and_when_it_arrives)
     flip_info f;
     f.scene = "beat";
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(gate.reached(f));  // within the first second: quiet
-    std::this_thread::sleep_for(std::chrono::milliseconds(1010));
-    f = {4, 0, true, 1500, 0, 0, 0, "beat"};
     EXPECT_FALSE(gate.reached(f));
+    gate.progress(f);  // within the first second: quiet
+    std::this_thread::sleep_for(std::chrono::milliseconds(1010));
+    f = {4, 0, true, 1500, 0, 0, 0, "beat", {}};
+    EXPECT_FALSE(gate.reached(f)) << "the answer alone prints nothing";
+    gate.progress(f);
     f.index = 5;
-    EXPECT_FALSE(gate.reached(f));  // the next line is 5 s away
+    gate.progress(f);  // the next line is 5 s away
     f.scene = "flame";
     EXPECT_TRUE(gate.reached(f));
+    EXPECT_FALSE(gate.pending());
+    gate.finish_progress();
     const std::string err = testing::internal::GetCapturedStderr();
     const std::string line = "ostramere: running ahead to the flame scene: music 0:01.5, frame 4\n"
                              "ostramere: reached the flame scene after 1.";

@@ -52,7 +52,8 @@ inline void push_quit() {
 }
 
 // A fresh simulated run: virtual clock at 0, no injected stop, no sink,
-// the sound layer without a device, an empty event queue.
+// the sound layer without a device keeping time by the run's clock, an
+// empty event queue.
 class runtime_fixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -63,6 +64,7 @@ protected:
         sound_layer::configure(o);
         run = std::make_unique<show_run>();
         run->clock.set_simulated(true);
+        sound_layer::set_clock({clk::ticks, clk::simulated});
         drain_events();
     }
     void TearDown() override {

@@ -109,9 +109,9 @@ struct run_result {
 inline void open_display() { test_display::open(); }
 
 // A fresh headless run on the simulated clock from the data folder: no
-// sound device, clock at 0 with a stop injected at `quit_at` (0: none),
-// empty event queue. Returns the folder to go back to; `run` is current
-// until it ends.
+// sound device (the layer keeping time by the run's clock), clock at 0 with
+// a stop injected at `quit_at` (0: none), empty event queue. Returns the
+// folder to go back to; `run` is current until it ends.
 inline std::filesystem::path begin_simulated_run(show_run& run, Uint32 quit_at) {
     open_display();
     SDL_Event pending;
@@ -123,6 +123,7 @@ inline std::filesystem::path begin_simulated_run(show_run& run, Uint32 quit_at) 
     sound_layer::options o;
     o.nosound = true;
     sound_layer::configure(o);
+    sound_layer::set_clock({clk::ticks, clk::simulated});
     run.clock.set_simulated(true);
     run.clock.set_quit_at(quit_at);
     run.display.headless = true;  // as capture runs: the sink reads the screen surface
@@ -141,9 +142,8 @@ inline run_result run_show(Uint32 quit_at, bool full_screen = false,
     run.display.sink = &rec;
     trace::clear();
     trace::enable(true);
-    fullscreen = full_screen ? 1 : 0;
 
-    intro();
+    intro(screen, full_screen);
 
     out.end_tick = run.clock.ticks();
     trace::enable(false);

@@ -107,7 +107,8 @@ protected:
     void SetUp() override {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         sound_layer::reset();
-        run = std::make_unique<show_run>();  // its clock is the layer's
+        run = std::make_unique<show_run>();
+        sound_layer::set_clock({clk::ticks, clk::simulated});  // its clock is the layer's
         clk::set_simulated(true);
     }
     void TearDown() override {

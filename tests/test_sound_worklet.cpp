@@ -195,6 +195,7 @@ test_xm::song tone_song() {
 TEST(WorkletDevice, SongClockFollowsWhatIsPlayedAndGoesOnByTheTicksWhenTheOutputFails) {
     sound_layer::reset();
     show_run run;  // its clock is the layer's
+    sound_layer::set_clock({clk::ticks, clk::simulated});
     stand_in_worklet w;
     w.latency = 441;
     sound_device::worklet_device dev(w, 4410);
@@ -255,6 +256,7 @@ TEST(WorkletDevice, OpenedAtALiveStartPointItPlaysOnFromWhereTheRunAheadStopped)
     {
         sound_layer::reset();
         show_run run;
+        sound_layer::set_clock({clk::ticks, clk::simulated});
         clk::set_simulated(true);
         sound_layer::set_sample_sink([&](const int16_t* pcm, int frames) { ref.insert(ref.end(), pcm, pcm + 2 * frames); });
         FMUSIC_MODULE* song = FMUSIC_LoadSong(path.c_str());
@@ -269,6 +271,7 @@ TEST(WorkletDevice, OpenedAtALiveStartPointItPlaysOnFromWhereTheRunAheadStopped)
     ASSERT_NE(std::count(ref.begin() + 2 * 44100, ref.begin() + 2 * 52100, int16_t{0}), 2 * 8000);  // sound there
     sound_layer::reset();
     show_run run;
+    sound_layer::set_clock({clk::ticks, clk::simulated});
     stand_in_worklet w;
     w.latency = 441;
     sound_device::worklet_device dev(w, 4410);

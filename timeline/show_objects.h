@@ -8,6 +8,7 @@
 #include "fade.h"
 #include "flame.h"
 #include "globals.h"
+#include "display.h"
 #include "pacing.h"
 #include "light.h"
 #include "noise.h"

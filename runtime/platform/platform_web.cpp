@@ -1,13 +1,12 @@
 // The browser platform: SDL2 for the canvas's events, but the
 // present is our own: each frame is widened from RGB565 to RGBA bytes
 // (canvas_rgba) and goes onto the page's canvas as one putImageData (the page
-// scales it and owns fullscreen and the cursor); its waits keep the sound's
-// lead topped up.
+// scales it and owns fullscreen and the cursor); its sleeps give the page its
+// turns.
 // Owns the window, the screen surface and the RGBA frame; draws nothing.
 #include "platform.h"
 
 #include "canvas_rgba.h"
-#include "sound_layer.h"
 
 #include <emscripten.h>
 
@@ -119,18 +118,11 @@ bool push_quit() {
     return SDL_PushEvent(&q) == 1;  // SDL2: 1 when queued
 }
 
-// The show's sound is rendered ahead on this thread: a wait keeps the
-// worklet's lead topped up at least every 50 ms, music read or not.
+// The page has its turn while the program sleeps.
 void sleep_ms(Uint32 ms) {
-    for (;;) {
-        sound_layer::pump();
-        const Uint32 step = ms < 50 ? ms : 50;
-        SDL_Delay(step);
-        last_yield_ms = emscripten_get_now();
-        shown_since_yield = false;
-        if ((ms -= step) == 0)
-            return;
-    }
+    SDL_Delay(ms);
+    last_yield_ms = emscripten_get_now();
+    shown_since_yield = false;
 }
 
 // A short busy wait: yielding to the page would cost milliseconds.
