@@ -3,9 +3,10 @@
 // sim and bench), from the start or from a chapter (?start=), keeps
 // window.ostramere up to date, and handles fullscreen (or, where a page
 // cannot have it, the picture filling the visible viewport), the wake lock,
-// the link to the current moment, the end and "play again"; the hold, the
-// control bar and the Media Session have files of their own (hold.js,
-// controls.js, media_session.js). Every pixel and sample comes from the
+// the link to the current moment, seeks (a restart at the moment asked for),
+// the end and "play again"; the hold, the control bar, the seek bar and the
+// Media Session have files of their own (hold.js, controls.js, seek_bar.js,
+// media_session.js). Every pixel and sample comes from the
 // program itself.
 'use strict';
 (function () {
@@ -35,7 +36,7 @@
   const state = window.ostramere = {
     phase: 'loading', tick: 0, music_ms: null, frame: 0, frame_at: 0,
     frames: sim ? [] : null, bench: null, error: null, status: null, audio: audio.info,
-    start: null, seeking: false, link: null, wake_lock: 'none', gentle: gentleSwitch.checked,
+    start: null, seeking: false, seek_to: null, link: null, wake_lock: 'none', gentle: gentleSwitch.checked,
     paused: false, filled: false,
   };
   hold.attach(state);
@@ -138,6 +139,46 @@
     bar.classList.remove('indeterminate');
     bar.hidden = true;
     overlay.hidden = true;
+  }
+
+  // --- Seeking: the program starts again at the moment asked for ----------------
+  // A seek (the seek bar, the arrows, the Media Session) ends the running
+  // program at its next look, as the stop does, and starts it again at the
+  // new start point, the same way as ?start= and the chapter links: running
+  // ahead unseen behind the progress bar. A seek always plays from there,
+  // also one made while paused (the new run starts unheld). Seeks made
+  // before the program has ended only move the target; none is taken while
+  // the program runs ahead.
+  let restartAt;             // undefined: no seek waiting; null: the show's start; else a start point
+  let barAfterSeek = false;  // show the control bar again once the new run shows frames
+  function seekTo(where) {
+    if (state.phase !== 'playing' || state.seeking || !hold.live) return false;
+    const ms = Math.max(0, Math.min(showEndMs - 1, Math.floor(Number(where.ms) || 0)));
+    const point = where.chapter ? parseStart(where.chapter) : ms > 0 ? parseStart(String(ms)) : null;
+    const waiting = restartAt !== undefined;
+    restartAt = point;
+    state.seek_to = point ? point.ms : 0;
+    if (!waiting) hold.stop();
+    return true;
+  }
+  const seeker = {
+    to: seekTo,
+    // From where the show is (or the seek already waiting), by deltaMs.
+    by(deltaMs) {
+      const from = restartAt !== undefined ? (restartAt ? restartAt.ms : 0) : (state.music_ms || 0);
+      return seekTo({ ms: from + deltaMs, chapter: null });
+    },
+  };
+  // The program ended for a seek: the next run, with no end screen between.
+  function restart(point) {
+    if (restartAt !== undefined) point = restartAt;  // moved again meanwhile
+    restartAt = undefined;
+    audio.end();
+    hold.end();
+    state.phase = 'ready';
+    startPoint = point;
+    barAfterSeek = true;
+    start(false);
   }
 
   // --- Chapters: links on the start overlay and the end screen ----------------
@@ -282,8 +323,8 @@
     manifest = await response.json();
     ({ chapters, endMs: showEndMs } = window.ostramereChapters.fromTimeline(manifest.timeline));
     // The bar's time and the lock screen's position need the show's length.
-    controls.attach(state, showEndMs);
-    mediaSession.attach(state, showEndMs);
+    controls.attach(state, showEndMs, chapters, seeker);
+    mediaSession.attach(state, showEndMs, seeker);
   }
 
   async function download() {
@@ -311,6 +352,7 @@
     control() { return hold.control(); },
     frame(idx, tick, musicMs, hash) {
       seekEnd();  // frames reach the page from the start point on
+      if (barAfterSeek) { barAfterSeek = false; controls.show(); }
       state.frame = idx + 1;
       state.frame_at = performance.now();  // drawn and handed to the canvas
       state.tick = tick;
@@ -326,6 +368,8 @@
       showBench(state.bench);
     },
     ended(status) {
+      // (a turn later: not from inside the program that is ending)
+      if (restartAt !== undefined) { const p = restartAt; setTimeout(() => restart(p), 0); return; }
       state.status = status;
       state.phase = 'ended';
       seekEnd();
@@ -379,6 +423,7 @@
     overlay.classList.remove('ended');
     state.phase = 'playing';
     state.tick = 0; state.music_ms = null; state.frame = 0;
+    controls.hide();
     if (state.frames) state.frames = [];
     audio.begin(!sim && !bench, tap);
     hold.begin(!sim && !bench);

@@ -12,6 +12,9 @@
 //          suspended, page hidden), a 5-s pause (Space, the bar's button), K,
 //          the Media Session, "Tap to resume" (Chromium), a stop while paused
 //          (hold_checks.js)
+//   seek:  live: a click on the seek bar at a chapter's mark lands in that
+//          scene, the right arrow moves about 10 s on, the Media Session's
+//          seekto lands where it asks, a seek while paused plays on
 //   phone: (Chromium) a phone held upright and turned: the picture whole,
 //          4:3, filling one direction, controls big enough to touch, a tap
 //          starts the show
@@ -19,7 +22,7 @@
 //   gentle: (with --gentle-reference) ?sim&gentle over the reference's
 //          length gives the native --gentle capture's frames
 // usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS
-//        [--browsers chromium,firefox] [--only sim,start,live,hold,phone,bench,gentle]
+//        [--browsers chromium,firefox] [--only sim,start,live,hold,seek,phone,bench,gentle]
 //        [--bench OUT.json] [--screenshot OUT.png]
 //        [--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]
 // SIM_MS 0 compares the whole show. Every step has its own time limit; the
@@ -41,12 +44,12 @@ const gentleMs = Number(option('--gentle-ms') || 0);
 const [siteDir, nativeCsv, simMsArg] = args;
 if (!siteDir || !nativeCsv || simMsArg === undefined) {
   console.error('usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--browsers chromium,firefox] ' +
-                '[--only sim,start,live,hold,phone,bench,gentle] [--bench OUT.json] [--screenshot OUT.png] ' +
+                '[--only sim,start,live,hold,seek,phone,bench,gentle] [--bench OUT.json] [--screenshot OUT.png] ' +
                 '[--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]');
   process.exit(2);
 }
 const simMs = Number(simMsArg) > 0 ? Number(simMsArg) : Infinity;
-const steps = new Set((onlySteps || 'sim,start,live,hold,phone' + (benchOut ? ',bench' : '') +
+const steps = new Set((onlySteps || 'sim,start,live,hold,seek,phone' + (benchOut ? ',bench' : '') +
                        (gentleCsv ? ',gentle' : '')).split(','));
 const startMs = 130000;
 const liveFpsMin = 0.8 * 33;
@@ -250,6 +253,87 @@ async function holdStep(name, browser, base) {
   await page.close();
 }
 
+// Seeks in a live show: each restarts the program at the moment asked for
+// (running ahead unseen), so a seek has landed once the page's start point
+// is the seek's and the new run shows frames.
+async function seekStep(name, browser, base) {
+  const errors = [];
+  const page = await openPage(browser, base + '/', errors);
+  await waitPhase(page, ['ready'], 60000, name + ' seek page ready');
+  await page.evaluate(holds.install);
+  await page.click('#start');
+  const now = () => page.evaluate(() => {
+    const o = window.ostramere;
+    return { music: o.music_ms, start: o.start, seek_to: o.seek_to, seeking: o.seeking, paused: o.paused,
+             phase: o.phase, frame: o.frame, bar: !document.getElementById('controls').hidden };
+  });
+  const landed = (start, what) => withTimeout(page.waitForFunction((st) => {
+    const o = window.ostramere;
+    return o.error || (o.start === st && !o.seeking && o.frame > 0 && o.music_ms !== null);
+  }, { polling: 100, timeout: 0 }, start), 240000, `${name} seek: ${what} lands`);
+  await withTimeout(page.waitForFunction(() => window.ostramere.music_ms > 1500, { polling: 100, timeout: 0 }),
+                    60000, name + ' seek: the show plays');
+
+  // The seek bar, shown by the pointer: a click on the flame chapter's mark.
+  await page.mouse.move(300, 300);
+  await page.mouse.move(320, 310);
+  await withTimeout(page.waitForFunction(() => !document.getElementById('controls').hidden, { polling: 100, timeout: 0 }),
+                    5000, name + ' seek: the control bar shows');
+  const box = await page.evaluate(() => {
+    const bar = document.querySelector('#controls .seekbar').getBoundingClientRect();
+    const marks = [...document.querySelectorAll('#controls .seekbar .mark')];
+    const flame = document.querySelector('#controls .seekbar .mark[data-chapter="flame"]').getBoundingClientRect();
+    return { x: flame.left + flame.width / 2, y: bar.top + bar.height / 2, marks: marks.map((m) => m.dataset.chapter).join(',') };
+  });
+  check(box.marks === 'title,beat,flame,corner,backdrop,greetings,final',
+        `${name} seek: the seek bar marks every chapter (${box.marks})`);
+  // A pixel off the mark still takes the chapter.
+  await page.mouse.click(Math.round(box.x) + 3, Math.round(box.y));
+  await landed('flame', 'the click on the flame mark');
+  let s = await now();
+  check(s.music >= 40000 && s.music < 43000 && s.phase === 'playing' && s.paused === false,
+        `${name} seek: a click on the flame chapter's mark plays from the flame scene (${s.music} ms)`);
+  await sleep(1500);
+  const after = await now();
+  check(after.music > s.music && after.start === 'flame', `${name} seek: the show plays on from there (${s.music} then ${after.music} ms)`);
+
+  // The right arrow: about 10 s on.
+  const before = (await now()).music;
+  await page.keyboard.press('ArrowRight');
+  const target = (await now()).seek_to;
+  check(target >= before + 9500 && target <= before + 11000,
+        `${name} seek: ArrowRight asks for 10 s on (${before} -> ${target} ms)`);
+  await landed(String(target), 'ArrowRight');
+  s = await now();
+  check(s.music >= target && s.music < target + 3000, `${name} seek: ArrowRight lands there (${s.music} ms for ${target})`);
+
+  // The Media Session's seekto (a lock screen's bar), in seconds.
+  const actions = await page.evaluate(() => Object.keys(window.__ostraTest.actions).sort().join(','));
+  check(/seekbackward,seekforward,seekto/.test(actions), `${name} seek: the Media Session offers seeking (${actions})`);
+  await page.evaluate(() => window.__ostraTest.actions.seekto({ action: 'seekto', seekTime: 135.5 }));
+  await landed('135500', 'seekto');
+  s = await now();
+  check(s.music >= 135500 && s.music < 138500, `${name} seek: the Media Session's seekto lands at 2:15.5 (${s.music} ms)`);
+
+  // A seek while paused plays on from its new moment, the hold let go.
+  await page.keyboard.press(' ');
+  await withTimeout(page.waitForFunction(() => window.ostramere.paused === 'pause', { polling: 100, timeout: 0 }),
+                    3000, name + ' seek: pause');
+  const pausedAt = (await now()).music;
+  await page.keyboard.press('ArrowLeft');
+  const back = (await now()).seek_to;
+  check(back >= pausedAt - 10500 && back <= pausedAt - 9500, `${name} seek: ArrowLeft asks for 10 s back (${pausedAt} -> ${back} ms)`);
+  await landed(String(back), 'ArrowLeft while paused');
+  await sleep(1500);
+  s = await now();
+  check(s.paused === false && s.music > back + 500, `${name} seek: a seek while paused plays on from there (${s.paused}, ${s.music} ms)`);
+
+  const errs = await page.evaluate(() => window.__ostraTest.errors.concat(window.ostramere.error ? [window.ostramere.error] : []));
+  check(errors.length === 0 && errs.length === 0, `${name} seek: no page errors` + noErrors(errors.concat(errs)));
+  await page.keyboard.press('Escape');
+  await page.close();
+}
+
 // Where the canvas lies in the viewport, and which controls are too small
 // to touch.
 function layout(page) {
@@ -354,7 +438,8 @@ async function benchStep(name, browser, base) {
 }
 
 const plan = {
-  chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['hold', holdStep], ['phone', phoneStep],
+  chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['hold', holdStep], ['seek', seekStep],
+             ['phone', phoneStep],
              ['bench', benchStep], ['gentle', gentleStep]],
   // Firefox's hold step only with OSTRA_WEB_FIREFOX_HOLD=1 for now: on the
   // merged page, opening its page after the live step hung Firefox here
