@@ -27,7 +27,7 @@
   // The show's chapters: the scenes a start point can name, with the music
   // time each begins at (shown beside the link, and the run ahead's goal),
   // and the show's end; from the timeline in site.json (chapters.js).
-  let chapters = [];
+  let chapters = [], scenes = [];
   let showEndMs = 0;
 
   const audio = window.ostramereAudio;
@@ -36,7 +36,7 @@
   const state = window.ostramere = {
     phase: 'loading', tick: 0, music_ms: null, frame: 0, frame_at: 0,
     frames: sim ? [] : null, bench: null, error: null, status: null, audio: audio.info,
-    start: null, seeking: false, seek_to: null, link: null, wake_lock: 'none', gentle: gentleSwitch.checked,
+    start: null, seeking: false, seek_to: null, checkpoint: false, checkpoint_file: null, link: null, wake_lock: 'none', gentle: gentleSwitch.checked,
     paused: false, filled: false,
   };
   hold.attach(state);
@@ -72,12 +72,12 @@
     if (/^[0-9]+$/.test(text)) {
       const ms = Number(text);
       if (ms >= showEndMs) throw new Error('start=' + text + ' is past the show\'s end (' + showEndMs + ' ms of music)');
-      return { text: String(ms), ms, label: formatMs(ms) };
+      return { text: String(ms), ms, label: formatMs(ms), scene: null };
     }
     const c = chapters.find((x) => x.name === text);
     if (!c) throw new Error('start=' + text + ' is neither a music time in ms nor a scene (' +
                             chapters.map((x) => x.name).join(', ') + ')');
-    return { text: c.name, ms: c.ms, label: c.label };
+    return { text: c.name, ms: c.ms, label: c.label, scene: c.name };
   }
 
   function formatMs(ms) {
@@ -321,7 +321,7 @@
     const response = await fetch('site.json');
     if (!response.ok) throw new Error('site.json: HTTP ' + response.status);
     manifest = await response.json();
-    ({ chapters, endMs: showEndMs } = window.ostramereChapters.fromTimeline(manifest.timeline));
+    ({ chapters, scenes, endMs: showEndMs } = window.ostramereChapters.fromTimeline(manifest.timeline));
     // The bar's time and the lock screen's position need the show's length.
     controls.attach(state, showEndMs, chapters, seeker);
     mediaSession.attach(state, showEndMs, seeker);
@@ -402,7 +402,34 @@
     pre.hidden = false;
   }
 
-  function writeData(FS) {
+  // --- Checkpoints -------------------------------------------------------------
+  // A start point restores its scene from a checkpoint when the program finds
+  // one in its data's checkpoints/ folder, and runs ahead only within that
+  // scene. The site keeps one file per scene and kind of run (gentle or not;
+  // a live run's timing is a window's, a simulated one's a capture's); only
+  // the one a start point needs is fetched, when it is needed, and kept for
+  // later seeks. A file the program refuses (another build, other data) or
+  // one that does not arrive leaves the plain run ahead.
+  const fetchedCheckpoints = new Map();
+  function checkpointFile(point, gentle) {
+    if (!point) return null;
+    const suffix = (gentle ? '-gentle' : '') + (sim || bench ? '' : '-w');
+    return window.ostramereChapters.checkpointFor(scenes, manifest.checkpoints, point, suffix);
+  }
+  async function fetchCheckpoint(file) {
+    if (fetchedCheckpoints.has(file)) return fetchedCheckpoints.get(file);
+    const response = await fetch('checkpoints/' + encodeURIComponent(file));
+    if (!response.ok) throw new Error('checkpoints/' + file + ': HTTP ' + response.status);
+    const bytes = new Uint8Array(await response.arrayBuffer());
+    fetchedCheckpoints.set(file, bytes);
+    return bytes;
+  }
+  // What the program says of its start (its error output).
+  function startNote(line) {
+    if (/starting from the .* scene's checkpoint/.test(line)) state.checkpoint = true;
+  }
+
+  function writeData(FS, checkpoint) {
     FS.mkdir('/data');
     const made = new Set(['/data']);
     for (const f of manifest.data) {
@@ -413,6 +440,10 @@
         if (!made.has(dir)) { FS.mkdir(dir); made.add(dir); }
       }
       FS.writeFile(path, dataBytes.subarray(f.offset, f.offset + f.size));
+    }
+    if (checkpoint) {
+      FS.mkdir('/data/checkpoints');
+      FS.writeFile('/data/checkpoints/' + checkpoint.file, checkpoint.bytes);
     }
   }
 
@@ -440,18 +471,28 @@
       seekBegin();
     }
     holdWakeLock();
+    const file = checkpointFile(startPoint, state.gentle);
+    state.checkpoint = false;
+    state.checkpoint_file = file;
+    let checkpoint = null;
     const moduleArg = {
       arguments: args,
       canvas,
       ostraScreen: screen,
       wasmBinary: wasmBytes,
       ostra: hooks,
-      preRun: [(m) => writeData(m.FS)],
+      preRun: [(m) => writeData(m.FS, checkpoint)],
       print: (t) => console.log(t),
-      printErr: (t) => { seekProgress(t); console.warn(t); },
+      printErr: (t) => { seekProgress(t); startNote(t); console.warn(t); },
       onAbort: (what) => fail('the program stopped: ' + what),
     };
-    window.createOstramere(moduleArg).then((m) => { instance = m; }, (e) => fail(e));
+    const run = () => window.createOstramere(moduleArg).then((m) => { instance = m; }, (e) => fail(e));
+    if (!file) run();
+    else {
+      fetchCheckpoint(file).then((bytes) => { checkpoint = { file, bytes }; }, (e) => {
+        console.warn('ostramere: no checkpoint (' + (e && e.message ? e.message : e) + '); running ahead instead');
+      }).then(run);
+    }
     canvas.focus();
   }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the C libraries that the browser build links (SDL2, libopenmpt,
-# libjpeg-turbo) with emscripten from Debian's source packages, into a cache
+# libjpeg-turbo, zlib) with emscripten from Debian's source packages, into a cache
 # folder outside the clone (kissfft is compiled with the show itself). Installs the Debian tools it needs first. A library whose
 # stamp is present is reused; a missing one is rebuilt.
 #   OSTRA_WEB_CACHE  cache folder (default ${XDG_CACHE_HOME:-$HOME/.cache}/ostramere-web)
@@ -87,6 +87,17 @@ build_jpeg() {
   touch "$prefix/.stamp-jpeg"
 }
 
+build_zlib() {
+  [ -f "$prefix/.stamp-zlib" ] && return
+  # The checkpoints' packing (seconds); only the static library is needed.
+  cmake_lib zlib zlib zlibstatic
+  mkdir -p "$prefix/lib" "$prefix/include"
+  cp -f "$lib_build/libz.a" "$prefix/lib/"
+  cp -f "$lib_src/zlib.h" "$lib_build/zconf.h" "$prefix/include/"
+  touch "$prefix/.stamp-zlib"
+}
+
+build_zlib
 build_jpeg
 build_sdl2
 build_openmpt

@@ -20,7 +20,7 @@ cd "$root"
 if [ ! -f "$native/CMakeCache.txt" ]; then
   cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$native" --target data ostramere -j"$OSTRA_WEB_JOBS"
+cmake --build "$native" --target data checkpoints ostramere -j"$OSTRA_WEB_JOBS"
 
 # The poster: the title card's first frame at 16 s of music (a second or two).
 poster_dir=$(mktemp -d "${TMPDIR:-/tmp}/ostra-poster.XXXXXX")
