@@ -31,7 +31,7 @@ def js_name(raw: bytes) -> str:
 
 def copy_checkpoints(data_dir: bytes, site_dir: str):
     """Copies the data folder's checkpoints into the site; returns
-    {file name: {music_ms, scene, size}}, or None after printing what is
+    {file name: {music_ms, scene, frame, size}}, or None after printing what is
     wrong with one."""
     folder = os.path.join(data_dir, b'checkpoints')
     listed = {}
@@ -48,10 +48,11 @@ def copy_checkpoints(data_dir: bytes, site_dir: str):
         if len(head) < CKP_HEADER.size or not head.startswith(CKP_MARK):
             print(f'pack-data: {os.fsdecode(path)}: not a checkpoint file (too short or no mark)', file=sys.stderr)
             return None
-        (_, _, _, _, _, _, scene, _, _, music_ms) = CKP_HEADER.unpack(head)
+        (_, _, _, _, _, _, scene, _, frame, music_ms) = CKP_HEADER.unpack(head)
         name = js_name(raw)
         shutil.copyfile(path, os.path.join(out, name))
-        listed[name] = {'music_ms': music_ms, 'scene': scene, 'size': os.path.getsize(path)}
+        listed[name] = {'music_ms': music_ms, 'scene': scene, 'frame': frame,
+                        'size': os.path.getsize(path)}
     return listed
 
 

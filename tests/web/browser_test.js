@@ -3,7 +3,9 @@
 // test would, in each browser:
 //   sim:   the simulated run gives the native capture's frames, hash for hash
 //   start: ?sim&start=130000 lists the full run's frames from that point on
-//          (same index, tick and hash), none before
+//          (same index, tick and hash), none before, restored from the
+//          greetings scene's checkpoint; ?sim&start=corner from the corner
+//          scene's; a damaged checkpoint falls back to the run ahead
 //   live:  autoplay presents about 33 frames/s with music time on the wall
 //          clock (Firefox plays into a PulseAudio null sink the test starts),
 //          C copies a link to the moment, Escape ends the show and the end
@@ -15,6 +17,9 @@
 //   seek:  live: a click on the seek bar at a chapter's mark lands in that
 //          scene, the right arrow moves about 10 s on, the Media Session's
 //          seekto lands where it asks, a seek while paused plays on
+//   chapter: (Chromium) the Final room chapter link on the start screen plays
+//          live from the final scene's checkpoint, at full speed and with
+//          the CPU slowed 6x; prints the time from the click to live play
 //   phone: (Chromium) a phone held upright and turned: the picture whole,
 //          4:3, filling one direction, controls big enough to touch, a tap
 //          starts the show
@@ -22,7 +27,7 @@
 //   gentle: (with --gentle-reference) ?sim&gentle over the reference's
 //          length gives the native --gentle capture's frames
 // usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS
-//        [--browsers chromium,firefox] [--only sim,start,live,hold,seek,phone,bench,gentle]
+//        [--browsers chromium,firefox] [--only sim,start,live,hold,seek,chapter,phone,bench,gentle]
 //        [--bench OUT.json] [--screenshot OUT.png]
 //        [--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]
 // SIM_MS 0 compares the whole show. Every step has its own time limit; the
@@ -44,12 +49,12 @@ const gentleMs = Number(option('--gentle-ms') || 0);
 const [siteDir, nativeCsv, simMsArg] = args;
 if (!siteDir || !nativeCsv || simMsArg === undefined) {
   console.error('usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--browsers chromium,firefox] ' +
-                '[--only sim,start,live,hold,seek,phone,bench,gentle] [--bench OUT.json] [--screenshot OUT.png] ' +
+                '[--only sim,start,live,hold,seek,chapter,phone,bench,gentle] [--bench OUT.json] [--screenshot OUT.png] ' +
                 '[--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]');
   process.exit(2);
 }
 const simMs = Number(simMsArg) > 0 ? Number(simMsArg) : Infinity;
-const steps = new Set((onlySteps || 'sim,start,live,hold,seek,phone' + (benchOut ? ',bench' : '') +
+const steps = new Set((onlySteps || 'sim,start,live,hold,seek,chapter,phone' + (benchOut ? ',bench' : '') +
                        (gentleCsv ? ',gentle' : '')).split(','));
 const startMs = 130000;
 const liveFpsMin = 0.8 * 33;
@@ -160,8 +165,54 @@ async function startStep(name, browser, base) {
         `${name} start: the first frame listed is the full run's first at ${startMs} ms of music`);
   check(compareFrames(name + ' start', got, want) === 0,
         `${name} start: every frame from there equals the full run's (index, tick, hash)`);
+  const used = await page.evaluate(() => ({ used: window.ostramere.checkpoint, file: window.ostramere.checkpoint_file }));
+  check(used.used === true && used.file === 'greetings.ockp',
+        `${name} start: the start at ${startMs} ms restored the last checkpoint before it (${JSON.stringify(used)})`);
   check(errors.length === 0, `${name} start: no page errors` + noErrors(errors));
   await page.close();
+
+  // A chapter by name: from its scene's checkpoint, the full run's frames
+  // from the scene's first one (5 s of them).
+  const site = JSON.parse(fs.readFileSync(siteDir + '/site.json', 'utf8'));
+  const corner = site.checkpoints && site.checkpoints['corner.ockp'];
+  if (check(!!corner, `${name} start: the site lists the corner scene's checkpoint`)) {
+    const quit = corner.music_ms + 20000;
+    const wantCorner = native.filter((f) => f.idx >= corner.frame && f.tick < quit && f.tick < simMs).map(strip);
+    const errs2 = [];
+    const p2 = await openPage(browser, base + '/?sim&start=corner&quit-at=' + quit, errs2);
+    await waitPhase(p2, ['ended'], 5 * 60 * 1000, name + ' start at corner');
+    const r = await p2.evaluate(() => ({ frames: window.ostramere.frames, used: window.ostramere.checkpoint,
+                                         file: window.ostramere.checkpoint_file }));
+    const gotCorner = r.frames.filter((f) => f.tick < simMs);
+    check(r.used === true && r.file === 'corner.ockp', `${name} start: ?start=corner restored corner.ockp (${r.used}, ${r.file})`);
+    check(wantCorner.length > 50 && gotCorner.length > 0 && gotCorner[0].idx === corner.frame &&
+          compareFrames(name + ' start corner', gotCorner, wantCorner) === 0,
+          `${name} start: from the corner checkpoint every frame equals the full run's (${gotCorner.length} from ${gotCorner.length ? gotCorner[0].idx : '-'})`);
+    check(errs2.length === 0, `${name} start corner: no page errors` + noErrors(errs2));
+    await p2.close();
+
+    // A checkpoint the program refuses (its payload damaged on the way):
+    // the start runs ahead from the beginning and gives the same frames.
+    const errs3 = [];
+    const p3 = await browser.newPage();
+    p3.on('pageerror', (e) => errs3.push('page error: ' + e.message));
+    await p3.setRequestInterception(true);
+    p3.on('request', (req) => {
+      if (!/checkpoints\/corner\.ockp$/.test(req.url())) { req.continue(); return; }
+      const bytes = fs.readFileSync(siteDir + '/checkpoints/corner.ockp');
+      bytes[bytes.length - 100] ^= 0xff;
+      req.respond({ status: 200, contentType: 'application/octet-stream', body: bytes });
+    });
+    const shortQuit = corner.music_ms + 17000;
+    await withTimeout(p3.goto(base + '/?sim&start=corner&quit-at=' + shortQuit, { waitUntil: 'load' }), 60000, 'damaged checkpoint page');
+    await waitPhase(p3, ['ended'], 10 * 60 * 1000, name + ' start at corner, damaged checkpoint');
+    const r3 = await p3.evaluate(() => ({ frames: window.ostramere.frames, used: window.ostramere.checkpoint }));
+    const want3 = wantCorner.filter((f) => f.tick < shortQuit);
+    check(r3.used === false && compareFrames(name + ' damaged checkpoint', r3.frames.filter((f) => f.tick < simMs), want3) === 0,
+          `${name} start: a damaged checkpoint is refused and the run ahead gives the same frames (${r3.frames.length})`);
+    check(errs3.length === 0, `${name} start damaged: no page errors` + noErrors(errs3));
+    await p3.close();
+  }
 
   // A start point the show does not have: a clear message, nothing runs.
   for (const bad of ['nowhere', '160000', '12s']) {
@@ -334,6 +385,39 @@ async function seekStep(name, browser, base) {
   await page.close();
 }
 
+// A chapter link from the start screen, live: the final scene's checkpoint
+// (the windowed kind) is fetched and restored; the time from the click to
+// the first frame with the sound running is printed (a figure, not a test).
+async function chapterStep(name, browser, base) {
+  for (const rate of [1, 6]) {
+    const errors = [];
+    const page = await browser.newPage();
+    page.on('pageerror', (e) => errors.push('page error: ' + e.message));
+    page.on('console', (m) => { if (m.type() === 'error') errors.push('console error: ' + m.text()); });
+    await page.setViewport({ width: 960, height: 720 });
+    if (rate > 1) await (await page.createCDPSession()).send('Emulation.setCPUThrottlingRate', { rate });
+    await withTimeout(page.goto(base + '/', { waitUntil: 'load' }), 60000, 'chapter page');
+    await waitPhase(page, ['ready'], 120000, name + ' chapter page ready');
+    const fetchedBefore = await page.evaluate(() => performance.getEntriesByType('resource')
+      .filter((e) => /checkpoints\//.test(e.name)).length);
+    await page.evaluate(() => { window.__clickAt = performance.now(); });
+    await page.click('#chapters a[data-start="final"]');
+    await withTimeout(page.waitForFunction(() => {
+      const o = window.ostramere;
+      return o.error || (o.frame > 0 && !o.seeking && o.music_ms !== null && o.audio.state === 'running');
+    }, { polling: 20, timeout: 0 }), 120000, name + ' chapter final live');
+    const r = await page.evaluate(() => ({ ms: performance.now() - window.__clickAt, music: window.ostramere.music_ms,
+                                           used: window.ostramere.checkpoint, file: window.ostramere.checkpoint_file }));
+    console.log(`${name} chapter: click to live play at the Final room, CPU ${rate}x: ${r.ms.toFixed(0)} ms (music ${r.music} ms)`);
+    check(fetchedBefore === 0, `${name} chapter ${rate}x: no checkpoint is fetched before a start point asks for one`);
+    check(r.used === true && r.file === 'final-w.ockp' && r.music >= 130000 && r.music < 133000,
+          `${name} chapter ${rate}x: the Final room plays from its checkpoint (${r.used}, ${r.file}, ${r.music} ms)`);
+    check(errors.length === 0, `${name} chapter ${rate}x: no page errors` + noErrors(errors));
+    await page.keyboard.press('Escape');
+    await page.close();
+  }
+}
+
 // Where the canvas lies in the viewport, and which controls are too small
 // to touch.
 function layout(page) {
@@ -439,7 +523,7 @@ async function benchStep(name, browser, base) {
 
 const plan = {
   chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['hold', holdStep], ['seek', seekStep],
-             ['phone', phoneStep],
+             ['chapter', chapterStep], ['phone', phoneStep],
              ['bench', benchStep], ['gentle', gentleStep]],
   // Firefox's hold step only with OSTRA_WEB_FIREFOX_HOLD=1 for now: on the
   // merged page, opening its page after the live step hung Firefox here
