@@ -36,8 +36,8 @@
   const state = window.ostramere = {
     phase: 'loading', tick: 0, music_ms: null, frame: 0, frame_at: 0,
     frames: sim ? [] : null, bench: null, error: null, status: null, audio: audio.info,
-    start: null, seeking: false, seek_to: null, checkpoint: false, checkpoint_file: null, link: null, wake_lock: 'none', gentle: gentleSwitch.checked,
-    paused: false, filled: false,
+    start: null, seeking: false, seek_to: null, checkpoint: false, checkpoint_file: null, link: null,
+    wake_lock: 'none', gentle: gentleSwitch.checked, paused: false, filled: false,
   };
   hold.attach(state);
 
