@@ -4,6 +4,7 @@
 # (its C++ folders and the build files), in sorted order. The header is
 # rewritten only when the value changes, so an unchanged tree rebuilds
 # nothing. Tests, tools, the page and the documents are not part of it.
+cmake_minimum_required(VERSION 3.16)  # globs do not follow symbolic links
 if(NOT ROOT OR NOT OUT)
   message(FATAL_ERROR "source_identity.cmake: ROOT and OUT must be given")
 endif()
