@@ -1,10 +1,10 @@
 # The browser build's libraries: WebAssembly builds of SDL2, libopenmpt
-# and libjpeg from Debian's source packages, made by
+# libjpeg and zlib from Debian's source packages, made by
 # scripts/web/build-libs.sh under OSTRA_WEB_PREFIX; stb_image and CLI11 are
 # header-only and come from Debian's own packages on this machine; kissfft
 # is compiled with the show (cmake/kissfft.cmake).
 set(OSTRA_WEB_PREFIX "" CACHE PATH "Prefix of the WebAssembly library builds")
-foreach(lib libSDL2.a libopenmpt.a libjpeg.a)
+foreach(lib libSDL2.a libopenmpt.a libjpeg.a libz.a)
   if(NOT EXISTS "${OSTRA_WEB_PREFIX}/lib/${lib}")
     message(FATAL_ERROR "${OSTRA_WEB_PREFIX}/lib/${lib} is missing: run scripts/web/build-libs.sh "
                         "and pass its prefix as -DOSTRA_WEB_PREFIX=...")
@@ -38,6 +38,8 @@ ostra_web_import(PkgConfig::OPENMPT INCLUDES "${OSTRA_WEB_PREFIX}/include"
   LIBS "${OSTRA_WEB_PREFIX}/lib/libopenmpt.a")
 ostra_web_import(PkgConfig::JPEG INCLUDES "${OSTRA_WEB_PREFIX}/include"
   LIBS "${OSTRA_WEB_PREFIX}/lib/libjpeg.a")
+ostra_web_import(ZLIB::ZLIB INCLUDES "${OSTRA_WEB_PREFIX}/include"
+  LIBS "${OSTRA_WEB_PREFIX}/lib/libz.a")
 ostra_web_import(PkgConfig::STB INCLUDES "${web_include}")
 ostra_web_import(CLI11::CLI11 INCLUDES "${web_include}")
 ostra_web_import(Threads::Threads)

@@ -71,8 +71,17 @@ log "apt-get source $pkg"
 if ! (cd "$dir" && apt-get source -q "$pkg" >&2); then
   # The source lists may be stale: refresh once and try again.
   apt_update
-  (cd "$dir" && apt-get source -q "$pkg" >&2) || {
-    echo "error: apt-get source $pkg failed" >&2; exit 1; }
+  if ! (cd "$dir" && apt-get source -q "$pkg" >&2); then
+    # The newest version may sit in an archive that serves no sources (the
+    # security updates' mirror here): take the newest version that comes.
+    got=""
+    for v in $(apt-cache showsrc "$pkg" | sed -n 's/^Version: //p' | sort -u -r -V); do
+      rm -rf "${dir:?}"/*
+      log "apt-get source $pkg=$v"
+      if (cd "$dir" && apt-get source -q "$pkg=$v" >&2); then got=$v; break; fi
+    done
+    [ -n "$got" ] || { echo "error: apt-get source $pkg failed (every version)" >&2; exit 1; }
+  fi
 fi
 src=$(find "$dir" -mindepth 1 -maxdepth 1 -type d | head -n1)
 [ -n "$src" ] || { echo "error: apt-get source $pkg unpacked nothing in $dir" >&2; exit 1; }

@@ -2,6 +2,7 @@
 // the program's and the data's identities, writing one at every scene's
 // start, and choosing the one a start point restores.
 #include "checkpoint.h"
+#include "source_identity.h"
 
 #include "clock.h"
 #include "decode_image.h"
@@ -628,14 +629,7 @@ plan& current_plan() {
 }
 
 std::uint64_t program_identity() {
-    static const std::uint64_t id = [] {
-        std::ifstream f("/proc/self/exe", std::ios::binary);
-        std::uint64_t h = fnv1a(__DATE__ " " __TIME__, sizeof(__DATE__ " " __TIME__));
-        char buf[65536];
-        while (f && f.read(buf, sizeof buf).gcount() > 0) h = fnv1a(buf, static_cast<size_t>(f.gcount()), h);
-        return h;
-    }();
-    return id;
+    return OSTRA_SOURCE_IDENTITY;
 }
 
 std::uint64_t data_identity() {

@@ -32,8 +32,9 @@ struct plan {
 };
 plan& current_plan();
 
-// The program's identity: FNV-1a 64 of its executable (or of its build
-// stamp where the executable cannot be read).
+// The program's identity: a hash of the sources it was built from (the same
+// for the desktop's and the browser's build of one tree; see
+// cmake/source_identity.cmake).
 std::uint64_t program_identity();
 // The data's identity: FNV-1a 64 of every data file's path and bytes, read
 // from the data folder (the working directory). 0 when a file is missing.

@@ -2,9 +2,7 @@
 // and the little-endian byte writer and bounds-checked reader.
 #include "checkpoint_file.h"
 
-#if OSTRA_HAVE_ZLIB
 #include <zlib.h>
-#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -198,12 +196,6 @@ void reader::fail(const std::string& message) {
     p_ = end_;
 }
 
-#if !OSTRA_HAVE_ZLIB
-bool write_file(const std::string& path, const header&, const std::vector<std::uint8_t>&, std::string& error) {
-    error = path + ": this build has no zlib to pack checkpoints";
-    return false;
-}
-#else
 bool write_file(const std::string& path, const header& h, const std::vector<std::uint8_t>& payload,
                 std::string& error) {
     uLongf packed_size = compressBound(static_cast<uLong>(payload.size()));
@@ -231,7 +223,6 @@ bool write_file(const std::string& path, const header& h, const std::vector<std:
     }
     return true;
 }
-#endif
 
 bool read_header(const std::string& path, header& h, std::string& error) {
     std::vector<std::uint8_t> bytes;
@@ -258,11 +249,6 @@ bool parse(const std::uint8_t* bytes, std::size_t n, header& h, std::vector<std:
                 std::to_string(left) + (s.packed > left ? " (truncated)" : "");
         return false;
     }
-#if !OSTRA_HAVE_ZLIB
-    (void)payload;
-    error = "this build has no zlib to unpack checkpoints";
-    return false;
-#else
     payload.assign(static_cast<std::size_t>(s.raw), 0);
     uLongf raw_size = static_cast<uLongf>(s.raw);
     const int z = uncompress(payload.data(), &raw_size, bytes + header_bytes, static_cast<uLong>(left));
@@ -277,7 +263,6 @@ bool parse(const std::uint8_t* bytes, std::size_t n, header& h, std::vector<std:
         return false;
     }
     return true;
-#endif
 }
 
 bool read_file(const std::string& path, header& h, std::vector<std::uint8_t>& payload, std::string& error) {

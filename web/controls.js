@@ -1,7 +1,7 @@
-// The control bar over the picture: play/pause, room for a seek bar, and the
-// music time. It shows while the pointer moves, on a tap on the picture and
-// while paused; Space or K pauses and plays. New controls go into
-// window.ostramereControls.bar (the seek bar into its .seek slot).
+// The control bar over the picture: play/pause, the seek bar (seek_bar.js)
+// and the music time. It shows while the pointer moves, on a tap on the
+// picture and while paused; Space or K pauses and plays, the left and right
+// arrows move 10 s. How a seek is carried out is the page's (page.js).
 'use strict';
 window.ostramereControls = (function () {
   const hideAfterMs = 2500;
@@ -9,8 +9,12 @@ window.ostramereControls = (function () {
   const $ = (id) => document.getElementById(id);
   const bar = $('controls'), button = $('playpause'), time = $('bar-time');
   const stage = $('stage'), canvas = $('canvas');
+  const seekBar = window.ostramereSeekBar;
+  const stepMs = 10000;  // the arrows' step
   let state = null, timer = 0, clock = 0, endMs = 0;
-
+  let seeker = null;     // the page's { to({ ms, chapter }), by(deltaMs) }
+  let previewMs = null;  // where a drag of the seek bar would land
+  seekBar.create(bar.querySelector('.seek'));
 
   function formatTime(ms) {
     const s = Math.max(0, Math.floor(ms / 1000));
@@ -24,7 +28,9 @@ window.ostramereControls = (function () {
     button.classList.toggle('paused', paused);
     button.setAttribute('aria-label', paused ? 'Play' : 'Pause');
     button.title = (paused ? 'Play' : 'Pause') + ' (Space, K)';
-    if (state && state.music_ms !== null) time.textContent = formatTime(state.music_ms) + ' / ' + formatTime(endMs);
+    const at = previewMs !== null ? previewMs : state ? state.music_ms : null;
+    if (at !== null) time.textContent = formatTime(at) + ' / ' + formatTime(endMs);
+    if (state) seekBar.show(state.music_ms);
   }
 
   function usable() { return hold.live && state && state.phase === 'playing' && !state.seeking; }
@@ -61,14 +67,24 @@ window.ostramereControls = (function () {
       e.preventDefault();
       hold.toggle();
       show();
+    } else if ((e.key === 'ArrowLeft' || e.key === 'ArrowRight') && seeker) {
+      e.preventDefault();
+      seeker.by(e.key === 'ArrowRight' ? stepMs : -stepMs);
     }
   });
   hold.listen(() => { refresh(); if (hold.paused) show(); else if (!bar.hidden) show(); });
 
   return {
     bar,
-    // window.ostramere and the show's length in ms of music.
-    attach(s, showEndMs) { state = s; endMs = showEndMs; },
+    // window.ostramere, the show's length in ms of music, its chapters and
+    // the page's seek ({ to({ ms, chapter }), by(deltaMs) }).
+    attach(s, showEndMs, chapters, seek) {
+      state = s;
+      endMs = showEndMs;
+      seeker = seek;
+      seekBar.attach(showEndMs, chapters, (where) => { previewMs = null; seek.to(where); },
+                     (ms) => { previewMs = ms; refresh(); });
+    },
     show,
     hide() { bar.hidden = true; clearTimeout(timer); clearInterval(clock); clock = 0; },
   };

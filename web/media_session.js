@@ -1,11 +1,13 @@
 // The show as media for the system (a phone's lock screen, a headset's
 // buttons) where the browser has the Media Session API: title, artist and
-// artwork, the play, pause and stop actions, and the position in music time.
+// artwork, the play, pause, stop and seek actions, and the position in music
+// time.
 'use strict';
 window.ostramereMediaSession = (function () {
   const session = navigator.mediaSession;
   const hold = window.ostramereHold;
-  let state = null, endMs = 0, timer = 0;
+  const stepMs = 10000;  // a seek backward or forward without an offset
+  let state = null, endMs = 0, timer = 0, seeker = null;
 
   function set(action, handler) {
     try { session.setActionHandler(action, handler); } catch (e) { /* not offered here */ }
@@ -27,10 +29,12 @@ window.ostramereMediaSession = (function () {
   }
 
   return {
-    // window.ostramere and the show's length in ms of music.
-    attach(s, showEndMs) {
+    // window.ostramere, the show's length in ms of music and the page's seek
+    // ({ to({ ms, chapter }), by(deltaMs) }).
+    attach(s, showEndMs, seek) {
       state = s;
       endMs = showEndMs;
+      seeker = seek;
       if (session) hold.listen(playback);
     },
     // A live show starts: what the system shows for it, and its actions.
@@ -39,6 +43,12 @@ window.ostramereMediaSession = (function () {
       set('play', () => hold.play());
       set('pause', () => hold.pause());
       set('stop', () => hold.stop());
+      if (seeker) {
+        const offset = (d) => (d && d.seekOffset > 0 ? d.seekOffset * 1000 : stepMs);
+        set('seekto', (d) => { if (d && Number.isFinite(d.seekTime)) seeker.to({ ms: d.seekTime * 1000, chapter: null }); });
+        set('seekbackward', (d) => seeker.by(-offset(d)));
+        set('seekforward', (d) => seeker.by(offset(d)));
+      }
       if (window.MediaMetadata) {
         const poster = new URL('poster.png', location.href).href;
         session.metadata = new MediaMetadata({

@@ -3,9 +3,10 @@
 // sim and bench), from the start or from a chapter (?start=), keeps
 // window.ostramere up to date, and handles fullscreen (or, where a page
 // cannot have it, the picture filling the visible viewport), the wake lock,
-// the link to the current moment, the end and "play again"; the hold, the
-// control bar and the Media Session have files of their own (hold.js,
-// controls.js, media_session.js). Every pixel and sample comes from the
+// the link to the current moment, seeks (a restart at the moment asked for),
+// the end and "play again"; the hold, the control bar, the seek bar and the
+// Media Session have files of their own (hold.js, controls.js, seek_bar.js,
+// media_session.js). Every pixel and sample comes from the
 // program itself.
 'use strict';
 (function () {
@@ -26,7 +27,7 @@
   // The show's chapters: the scenes a start point can name, with the music
   // time each begins at (shown beside the link, and the run ahead's goal),
   // and the show's end; from the timeline in site.json (chapters.js).
-  let chapters = [];
+  let chapters = [], scenes = [];
   let showEndMs = 0;
 
   const audio = window.ostramereAudio;
@@ -35,8 +36,8 @@
   const state = window.ostramere = {
     phase: 'loading', tick: 0, music_ms: null, frame: 0, frame_at: 0,
     frames: sim ? [] : null, bench: null, error: null, status: null, audio: audio.info,
-    start: null, seeking: false, link: null, wake_lock: 'none', gentle: gentleSwitch.checked,
-    paused: false, filled: false,
+    start: null, seeking: false, seek_to: null, checkpoint: false, checkpoint_file: null, link: null,
+    wake_lock: 'none', gentle: gentleSwitch.checked, paused: false, filled: false,
   };
   hold.attach(state);
 
@@ -71,12 +72,12 @@
     if (/^[0-9]+$/.test(text)) {
       const ms = Number(text);
       if (ms >= showEndMs) throw new Error('start=' + text + ' is past the show\'s end (' + showEndMs + ' ms of music)');
-      return { text: String(ms), ms, label: formatMs(ms) };
+      return { text: String(ms), ms, label: formatMs(ms), scene: null };
     }
     const c = chapters.find((x) => x.name === text);
     if (!c) throw new Error('start=' + text + ' is neither a music time in ms nor a scene (' +
                             chapters.map((x) => x.name).join(', ') + ')');
-    return { text: c.name, ms: c.ms, label: c.label };
+    return { text: c.name, ms: c.ms, label: c.label, scene: c.name };
   }
 
   function formatMs(ms) {
@@ -138,6 +139,46 @@
     bar.classList.remove('indeterminate');
     bar.hidden = true;
     overlay.hidden = true;
+  }
+
+  // --- Seeking: the program starts again at the moment asked for ----------------
+  // A seek (the seek bar, the arrows, the Media Session) ends the running
+  // program at its next look, as the stop does, and starts it again at the
+  // new start point, the same way as ?start= and the chapter links: running
+  // ahead unseen behind the progress bar. A seek always plays from there,
+  // also one made while paused (the new run starts unheld). Seeks made
+  // before the program has ended only move the target; none is taken while
+  // the program runs ahead.
+  let restartAt;             // undefined: no seek waiting; null: the show's start; else a start point
+  let barAfterSeek = false;  // show the control bar again once the new run shows frames
+  function seekTo(where) {
+    if (state.phase !== 'playing' || state.seeking || !hold.live) return false;
+    const ms = Math.max(0, Math.min(showEndMs - 1, Math.floor(Number(where.ms) || 0)));
+    const point = where.chapter ? parseStart(where.chapter) : ms > 0 ? parseStart(String(ms)) : null;
+    const waiting = restartAt !== undefined;
+    restartAt = point;
+    state.seek_to = point ? point.ms : 0;
+    if (!waiting) hold.stop();
+    return true;
+  }
+  const seeker = {
+    to: seekTo,
+    // From where the show is (or the seek already waiting), by deltaMs.
+    by(deltaMs) {
+      const from = restartAt !== undefined ? (restartAt ? restartAt.ms : 0) : (state.music_ms || 0);
+      return seekTo({ ms: from + deltaMs, chapter: null });
+    },
+  };
+  // The program ended for a seek: the next run, with no end screen between.
+  function restart(point) {
+    if (restartAt !== undefined) point = restartAt;  // moved again meanwhile
+    restartAt = undefined;
+    audio.end();
+    hold.end();
+    state.phase = 'ready';
+    startPoint = point;
+    barAfterSeek = true;
+    start(false);
   }
 
   // --- Chapters: links on the start overlay and the end screen ----------------
@@ -280,10 +321,10 @@
     const response = await fetch('site.json');
     if (!response.ok) throw new Error('site.json: HTTP ' + response.status);
     manifest = await response.json();
-    ({ chapters, endMs: showEndMs } = window.ostramereChapters.fromTimeline(manifest.timeline));
+    ({ chapters, scenes, endMs: showEndMs } = window.ostramereChapters.fromTimeline(manifest.timeline));
     // The bar's time and the lock screen's position need the show's length.
-    controls.attach(state, showEndMs);
-    mediaSession.attach(state, showEndMs);
+    controls.attach(state, showEndMs, chapters, seeker);
+    mediaSession.attach(state, showEndMs, seeker);
   }
 
   async function download() {
@@ -311,6 +352,7 @@
     control() { return hold.control(); },
     frame(idx, tick, musicMs, hash) {
       seekEnd();  // frames reach the page from the start point on
+      if (barAfterSeek) { barAfterSeek = false; controls.show(); }
       state.frame = idx + 1;
       state.frame_at = performance.now();  // drawn and handed to the canvas
       state.tick = tick;
@@ -326,6 +368,8 @@
       showBench(state.bench);
     },
     ended(status) {
+      // (a turn later: not from inside the program that is ending)
+      if (restartAt !== undefined) { const p = restartAt; setTimeout(() => restart(p), 0); return; }
       state.status = status;
       state.phase = 'ended';
       seekEnd();
@@ -358,7 +402,34 @@
     pre.hidden = false;
   }
 
-  function writeData(FS) {
+  // --- Checkpoints -------------------------------------------------------------
+  // A start point restores its scene from a checkpoint when the program finds
+  // one in its data's checkpoints/ folder, and runs ahead only within that
+  // scene. The site keeps one file per scene and kind of run (gentle or not;
+  // a live run's timing is a window's, a simulated one's a capture's); only
+  // the one a start point needs is fetched, when it is needed, and kept for
+  // later seeks. A file the program refuses (another build, other data) or
+  // one that does not arrive leaves the plain run ahead.
+  const fetchedCheckpoints = new Map();
+  function checkpointFile(point, gentle) {
+    if (!point) return null;
+    const suffix = (gentle ? '-gentle' : '') + (sim || bench ? '' : '-w');
+    return window.ostramereChapters.checkpointFor(scenes, manifest.checkpoints, point, suffix);
+  }
+  async function fetchCheckpoint(file) {
+    if (fetchedCheckpoints.has(file)) return fetchedCheckpoints.get(file);
+    const response = await fetch('checkpoints/' + encodeURIComponent(file));
+    if (!response.ok) throw new Error('checkpoints/' + file + ': HTTP ' + response.status);
+    const bytes = new Uint8Array(await response.arrayBuffer());
+    fetchedCheckpoints.set(file, bytes);
+    return bytes;
+  }
+  // What the program says of its start (its error output).
+  function startNote(line) {
+    if (/starting from the .* scene's checkpoint/.test(line)) state.checkpoint = true;
+  }
+
+  function writeData(FS, checkpoint) {
     FS.mkdir('/data');
     const made = new Set(['/data']);
     for (const f of manifest.data) {
@@ -370,6 +441,10 @@
       }
       FS.writeFile(path, dataBytes.subarray(f.offset, f.offset + f.size));
     }
+    if (checkpoint) {
+      FS.mkdir('/data/checkpoints');
+      FS.writeFile('/data/checkpoints/' + checkpoint.file, checkpoint.bytes);
+    }
   }
 
   // `tap`: called inside a click's or tap's handler, where sound may start.
@@ -379,6 +454,7 @@
     overlay.classList.remove('ended');
     state.phase = 'playing';
     state.tick = 0; state.music_ms = null; state.frame = 0;
+    controls.hide();
     if (state.frames) state.frames = [];
     audio.begin(!sim && !bench, tap);
     hold.begin(!sim && !bench);
@@ -395,18 +471,28 @@
       seekBegin();
     }
     holdWakeLock();
+    const file = checkpointFile(startPoint, state.gentle);
+    state.checkpoint = false;
+    state.checkpoint_file = file;
+    let checkpoint = null;
     const moduleArg = {
       arguments: args,
       canvas,
       ostraScreen: screen,
       wasmBinary: wasmBytes,
       ostra: hooks,
-      preRun: [(m) => writeData(m.FS)],
+      preRun: [(m) => writeData(m.FS, checkpoint)],
       print: (t) => console.log(t),
-      printErr: (t) => { seekProgress(t); console.warn(t); },
+      printErr: (t) => { seekProgress(t); startNote(t); console.warn(t); },
       onAbort: (what) => fail('the program stopped: ' + what),
     };
-    window.createOstramere(moduleArg).then((m) => { instance = m; }, (e) => fail(e));
+    const run = () => window.createOstramere(moduleArg).then((m) => { instance = m; }, (e) => fail(e));
+    if (!file) run();
+    else {
+      fetchCheckpoint(file).then((bytes) => { checkpoint = { file, bytes }; }, (e) => {
+        console.warn('ostramere: no checkpoint (' + (e && e.message ? e.message : e) + '); running ahead instead');
+      }).then(run);
+    }
     canvas.focus();
   }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the C libraries that the browser build links (SDL2, libopenmpt,
-# libjpeg-turbo) with emscripten from Debian's source packages, into a cache
+# libjpeg-turbo, zlib) with emscripten from Debian's source packages, into a cache
 # folder outside the clone (kissfft is compiled with the show itself). Installs the Debian tools it needs first. A library whose
 # stamp is present is reused; a missing one is rebuilt.
 #   OSTRA_WEB_CACHE  cache folder (default ${XDG_CACHE_HOME:-$HOME/.cache}/ostramere-web)
@@ -87,6 +87,29 @@ build_jpeg() {
   touch "$prefix/.stamp-jpeg"
 }
 
+build_zlib() {  # the checkpoints' packing, seconds
+  [ -f "$prefix/.stamp-zlib" ] && return
+  local src b=$OSTRA_WEB_CACHE/build/zlib f
+  src=$(fetch_source zlib)
+  log "building zlib from $src"
+  rm -rf "$b"; mkdir -p "$b/include"
+  # The library's own C files into a static library, without the gz* file
+  # functions (its CMake and configure scripts build shared libraries and
+  # tools that are not wanted here). The plain zconf.h is zconf.h.in:
+  # configure copies it as it is.
+  cp -f "$src/zconf.h.in" "$b/include/zconf.h"
+  cp -f "$src/zlib.h" "$b/include/"
+  for f in adler32 compress crc32 deflate infback inffast inflate inftrees trees uncompr zutil; do
+    emcc -O2 -I"$b/include" -c "$src/$f.c" -o "$b/$f.o" >&2
+  done
+  emar rcs "$b/libz.a" "$b"/*.o >&2
+  mkdir -p "$prefix/lib" "$prefix/include"
+  cp -f "$b/libz.a" "$prefix/lib/"
+  cp -f "$b/include/zlib.h" "$b/include/zconf.h" "$prefix/include/"
+  touch "$prefix/.stamp-zlib"
+}
+
+build_zlib
 build_jpeg
 build_sdl2
 build_openmpt

@@ -20,7 +20,7 @@ cd "$root"
 if [ ! -f "$native/CMakeCache.txt" ]; then
   cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$native" --target data ostramere -j"$OSTRA_WEB_JOBS"
+cmake --build "$native" --target data checkpoints ostramere -j"$OSTRA_WEB_JOBS"
 
 # The poster: the title card's first frame at 16 s of music (a second or two).
 poster_dir=$(mktemp -d "${TMPDIR:-/tmp}/ostra-poster.XXXXXX")
@@ -47,7 +47,7 @@ site="$web/site"
 rm -rf "$site.new"
 mkdir -p "$site.new"
 cp web/index.html web/style.css web/page.js web/chapters.js web/audio.js web/hold.js web/controls.js \
-  web/media_session.js web/worklet.js "$site.new/"
+  web/seek_bar.js web/media_session.js web/worklet.js "$site.new/"
 cp "$web/wasm/ostramere.js" "$web/wasm/ostramere.wasm" "$site.new/"
 cp "$poster" "$site.new/poster.png"
 python3 "$here/pack-data.py" "$native/data" "$site.new"

@@ -3,7 +3,9 @@
 // test would, in each browser:
 //   sim:   the simulated run gives the native capture's frames, hash for hash
 //   start: ?sim&start=130000 lists the full run's frames from that point on
-//          (same index, tick and hash), none before
+//          (same index, tick and hash), none before, restored from the
+//          greetings scene's checkpoint; ?sim&start=corner from the corner
+//          scene's; a damaged checkpoint falls back to the run ahead
 //   live:  autoplay presents about 33 frames/s with music time on the wall
 //          clock (Firefox plays into a PulseAudio null sink the test starts),
 //          C copies a link to the moment, Escape ends the show and the end
@@ -12,6 +14,12 @@
 //          suspended, page hidden), a 5-s pause (Space, the bar's button), K,
 //          the Media Session, "Tap to resume" (Chromium), a stop while paused
 //          (hold_checks.js)
+//   seek:  live: a click on the seek bar at a chapter's mark lands in that
+//          scene, the right arrow moves about 10 s on, the Media Session's
+//          seekto lands where it asks, a seek while paused plays on
+//   chapter: (Chromium) the Final room chapter link on the start screen plays
+//          live from the final scene's checkpoint, at full speed and with
+//          the CPU slowed 6x; prints the time from the click to live play
 //   phone: (Chromium) a phone held upright and turned: the picture whole,
 //          4:3, filling one direction, controls big enough to touch, a tap
 //          starts the show
@@ -19,7 +27,7 @@
 //   gentle: (with --gentle-reference) ?sim&gentle over the reference's
 //          length gives the native --gentle capture's frames
 // usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS
-//        [--browsers chromium,firefox] [--only sim,start,live,hold,phone,bench,gentle]
+//        [--browsers chromium,firefox] [--only sim,start,live,hold,seek,chapter,phone,bench,gentle]
 //        [--bench OUT.json] [--screenshot OUT.png]
 //        [--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]
 // SIM_MS 0 compares the whole show. Every step has its own time limit; the
@@ -41,12 +49,12 @@ const gentleMs = Number(option('--gentle-ms') || 0);
 const [siteDir, nativeCsv, simMsArg] = args;
 if (!siteDir || !nativeCsv || simMsArg === undefined) {
   console.error('usage: node browser_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--browsers chromium,firefox] ' +
-                '[--only sim,start,live,hold,phone,bench,gentle] [--bench OUT.json] [--screenshot OUT.png] ' +
+                '[--only sim,start,live,hold,seek,chapter,phone,bench,gentle] [--bench OUT.json] [--screenshot OUT.png] ' +
                 '[--gentle-reference GENTLE_FRAMES_CSV --gentle-ms MS]');
   process.exit(2);
 }
 const simMs = Number(simMsArg) > 0 ? Number(simMsArg) : Infinity;
-const steps = new Set((onlySteps || 'sim,start,live,hold,phone' + (benchOut ? ',bench' : '') +
+const steps = new Set((onlySteps || 'sim,start,live,hold,seek,chapter,phone' + (benchOut ? ',bench' : '') +
                        (gentleCsv ? ',gentle' : '')).split(','));
 const startMs = 130000;
 const liveFpsMin = 0.8 * 33;
@@ -135,6 +143,31 @@ async function gentleStep(name, browser, base) {
   await page.close();
 }
 
+// A checkpoint the program refuses (its payload damaged on the way, the
+// request answered by the test): the start runs ahead from the beginning
+// and gives the same frames. Chromium only.
+async function damagedCheckpoint(name, browser, base, wantCorner, corner) {
+  const errs3 = [];
+  const p3 = await browser.newPage();
+  p3.on('pageerror', (e) => errs3.push('page error: ' + e.message));
+  await p3.setRequestInterception(true);
+  p3.on('request', (req) => {
+    if (!/checkpoints\/corner\.ockp$/.test(req.url())) { req.continue(); return; }
+    const bytes = fs.readFileSync(siteDir + '/checkpoints/corner.ockp');
+    bytes[bytes.length - 100] ^= 0xff;
+    req.respond({ status: 200, contentType: 'application/octet-stream', body: bytes });
+  });
+  const shortQuit = corner.music_ms + 17000;
+  await withTimeout(p3.goto(base + '/?sim&start=corner&quit-at=' + shortQuit, { waitUntil: 'load' }), 60000, 'damaged checkpoint page');
+  await waitPhase(p3, ['ended'], 10 * 60 * 1000, name + ' start at corner, damaged checkpoint');
+  const r3 = await p3.evaluate(() => ({ frames: window.ostramere.frames, used: window.ostramere.checkpoint }));
+  const want3 = wantCorner.filter((f) => f.tick < shortQuit);
+  check(r3.used === false && compareFrames(name + ' damaged checkpoint', r3.frames.filter((f) => f.tick < simMs), want3) === 0,
+        `${name} start: a damaged checkpoint is refused and the run ahead gives the same frames (${r3.frames.length})`);
+  check(errs3.length === 0, `${name} start damaged: no page errors` + noErrors(errs3));
+  await p3.close();
+}
+
 async function startStep(name, browser, base) {
   const errors = [], said = [];
   const first = native.findIndex((f) => f.music !== null && f.music >= startMs);
@@ -157,8 +190,33 @@ async function startStep(name, browser, base) {
         `${name} start: the first frame listed is the full run's first at ${startMs} ms of music`);
   check(compareFrames(name + ' start', got, want) === 0,
         `${name} start: every frame from there equals the full run's (index, tick, hash)`);
+  const used = await page.evaluate(() => ({ used: window.ostramere.checkpoint, file: window.ostramere.checkpoint_file }));
+  check(used.used === true && used.file === 'greetings.ockp',
+        `${name} start: the start at ${startMs} ms restored the last checkpoint before it (${JSON.stringify(used)})`);
   check(errors.length === 0, `${name} start: no page errors` + noErrors(errors));
   await page.close();
+
+  // A chapter by name: from its scene's checkpoint, the full run's frames
+  // from the scene's first one (5 s of them).
+  const site = JSON.parse(fs.readFileSync(siteDir + '/site.json', 'utf8'));
+  const corner = site.checkpoints && site.checkpoints['corner.ockp'];
+  if (check(!!corner, `${name} start: the site lists the corner scene's checkpoint`)) {
+    const quit = corner.music_ms + 20000;
+    const wantCorner = native.filter((f) => f.idx >= corner.frame && f.tick < quit && f.tick < simMs).map(strip);
+    const errs2 = [];
+    const p2 = await openPage(browser, base + '/?sim&start=corner&quit-at=' + quit, errs2);
+    await waitPhase(p2, ['ended'], 5 * 60 * 1000, name + ' start at corner');
+    const r = await p2.evaluate(() => ({ frames: window.ostramere.frames, used: window.ostramere.checkpoint,
+                                         file: window.ostramere.checkpoint_file }));
+    const gotCorner = r.frames.filter((f) => f.tick < simMs);
+    check(r.used === true && r.file === 'corner.ockp', `${name} start: ?start=corner restored corner.ockp (${r.used}, ${r.file})`);
+    check(wantCorner.length > 50 && gotCorner.length > 0 && gotCorner[0].idx === corner.frame &&
+          compareFrames(name + ' start corner', gotCorner, wantCorner) === 0,
+          `${name} start: from the corner checkpoint every frame equals the full run's (${gotCorner.length} from ${gotCorner.length ? gotCorner[0].idx : '-'})`);
+    check(errs2.length === 0, `${name} start corner: no page errors` + noErrors(errs2));
+    await p2.close();
+    if (name === 'chromium') await damagedCheckpoint(name, browser, base, wantCorner, corner);
+  }
 
   // A start point the show does not have: a clear message, nothing runs.
   for (const bad of ['nowhere', '160000', '12s']) {
@@ -248,6 +306,120 @@ async function holdStep(name, browser, base) {
   await holds.stopWhileHeld(name, driver, check, media);
   check(errors.length === 0, `${name} hold: no page errors` + noErrors(errors));
   await page.close();
+}
+
+// Seeks in a live show: each restarts the program at the moment asked for
+// (running ahead unseen), so a seek has landed once the page's start point
+// is the seek's and the new run shows frames.
+async function seekStep(name, browser, base) {
+  const errors = [];
+  const page = await openPage(browser, base + '/', errors);
+  await waitPhase(page, ['ready'], 60000, name + ' seek page ready');
+  await page.evaluate(holds.install);
+  await page.click('#start');
+  const now = () => page.evaluate(() => {
+    const o = window.ostramere;
+    return { music: o.music_ms, start: o.start, seek_to: o.seek_to, seeking: o.seeking, paused: o.paused,
+             phase: o.phase, frame: o.frame, bar: !document.getElementById('controls').hidden };
+  });
+  const landed = (start, what) => withTimeout(page.waitForFunction((st) => {
+    const o = window.ostramere;
+    return o.error || (o.start === st && !o.seeking && o.frame > 0 && o.music_ms !== null);
+  }, { polling: 100, timeout: 0 }, start), 240000, `${name} seek: ${what} lands`);
+  await withTimeout(page.waitForFunction(() => window.ostramere.music_ms > 1500, { polling: 100, timeout: 0 }),
+                    60000, name + ' seek: the show plays');
+
+  // The seek bar, shown by the pointer: a click on the flame chapter's mark.
+  await page.mouse.move(300, 300);
+  await page.mouse.move(320, 310);
+  await withTimeout(page.waitForFunction(() => !document.getElementById('controls').hidden, { polling: 100, timeout: 0 }),
+                    5000, name + ' seek: the control bar shows');
+  const box = await page.evaluate(() => {
+    const bar = document.querySelector('#controls .seekbar').getBoundingClientRect();
+    const marks = [...document.querySelectorAll('#controls .seekbar .mark')];
+    const flame = document.querySelector('#controls .seekbar .mark[data-chapter="flame"]').getBoundingClientRect();
+    return { x: flame.left + flame.width / 2, y: bar.top + bar.height / 2, marks: marks.map((m) => m.dataset.chapter).join(',') };
+  });
+  check(box.marks === 'title,beat,flame,corner,backdrop,greetings,final',
+        `${name} seek: the seek bar marks every chapter (${box.marks})`);
+  // A pixel off the mark still takes the chapter.
+  await page.mouse.click(Math.round(box.x) + 3, Math.round(box.y));
+  await landed('flame', 'the click on the flame mark');
+  let s = await now();
+  check(s.music >= 40000 && s.music < 43000 && s.phase === 'playing' && s.paused === false,
+        `${name} seek: a click on the flame chapter's mark plays from the flame scene (${s.music} ms)`);
+  await sleep(1500);
+  const after = await now();
+  check(after.music > s.music && after.start === 'flame', `${name} seek: the show plays on from there (${s.music} then ${after.music} ms)`);
+
+  // The right arrow: about 10 s on.
+  const before = (await now()).music;
+  await page.keyboard.press('ArrowRight');
+  const target = (await now()).seek_to;
+  check(target >= before + 9500 && target <= before + 11000,
+        `${name} seek: ArrowRight asks for 10 s on (${before} -> ${target} ms)`);
+  await landed(String(target), 'ArrowRight');
+  s = await now();
+  check(s.music >= target && s.music < target + 3000, `${name} seek: ArrowRight lands there (${s.music} ms for ${target})`);
+
+  // The Media Session's seekto (a lock screen's bar), in seconds.
+  const actions = await page.evaluate(() => Object.keys(window.__ostraTest.actions).sort().join(','));
+  check(/seekbackward,seekforward,seekto/.test(actions), `${name} seek: the Media Session offers seeking (${actions})`);
+  await page.evaluate(() => window.__ostraTest.actions.seekto({ action: 'seekto', seekTime: 135.5 }));
+  await landed('135500', 'seekto');
+  s = await now();
+  check(s.music >= 135500 && s.music < 138500, `${name} seek: the Media Session's seekto lands at 2:15.5 (${s.music} ms)`);
+
+  // A seek while paused plays on from its new moment, the hold let go.
+  await page.keyboard.press(' ');
+  await withTimeout(page.waitForFunction(() => window.ostramere.paused === 'pause', { polling: 100, timeout: 0 }),
+                    3000, name + ' seek: pause');
+  const pausedAt = (await now()).music;
+  await page.keyboard.press('ArrowLeft');
+  const back = (await now()).seek_to;
+  check(back >= pausedAt - 10500 && back <= pausedAt - 9500, `${name} seek: ArrowLeft asks for 10 s back (${pausedAt} -> ${back} ms)`);
+  await landed(String(back), 'ArrowLeft while paused');
+  await sleep(1500);
+  s = await now();
+  check(s.paused === false && s.music > back + 500, `${name} seek: a seek while paused plays on from there (${s.paused}, ${s.music} ms)`);
+
+  const errs = await page.evaluate(() => window.__ostraTest.errors.concat(window.ostramere.error ? [window.ostramere.error] : []));
+  check(errors.length === 0 && errs.length === 0, `${name} seek: no page errors` + noErrors(errors.concat(errs)));
+  await page.keyboard.press('Escape');
+  await page.close();
+}
+
+// A chapter link from the start screen, live: the final scene's checkpoint
+// (the windowed kind) is fetched and restored; the time from the click to
+// the first frame with the sound running is printed (a figure, not a test).
+async function chapterStep(name, browser, base) {
+  for (const rate of [1, 6]) {
+    const errors = [];
+    const page = await browser.newPage();
+    page.on('pageerror', (e) => errors.push('page error: ' + e.message));
+    page.on('console', (m) => { if (m.type() === 'error') errors.push('console error: ' + m.text()); });
+    await page.setViewport({ width: 960, height: 720 });
+    if (rate > 1) await (await page.createCDPSession()).send('Emulation.setCPUThrottlingRate', { rate });
+    await withTimeout(page.goto(base + '/', { waitUntil: 'load' }), 60000, 'chapter page');
+    await waitPhase(page, ['ready'], 120000, name + ' chapter page ready');
+    const fetchedBefore = await page.evaluate(() => performance.getEntriesByType('resource')
+      .filter((e) => /checkpoints\//.test(e.name)).length);
+    await page.evaluate(() => { window.__clickAt = performance.now(); });
+    await page.click('#chapters a[data-start="final"]');
+    await withTimeout(page.waitForFunction(() => {
+      const o = window.ostramere;
+      return o.error || (o.frame > 0 && !o.seeking && o.music_ms !== null && o.audio.state === 'running');
+    }, { polling: 20, timeout: 0 }), 120000, name + ' chapter final live');
+    const r = await page.evaluate(() => ({ ms: performance.now() - window.__clickAt, music: window.ostramere.music_ms,
+                                           used: window.ostramere.checkpoint, file: window.ostramere.checkpoint_file }));
+    console.log(`${name} chapter: click to live play at the Final room, CPU ${rate}x: ${r.ms.toFixed(0)} ms (music ${r.music} ms)`);
+    check(fetchedBefore === 0, `${name} chapter ${rate}x: no checkpoint is fetched before a start point asks for one`);
+    check(r.used === true && r.file === 'final-w.ockp' && r.music >= 130000 && r.music < 133000,
+          `${name} chapter ${rate}x: the Final room plays from its checkpoint (${r.used}, ${r.file}, ${r.music} ms)`);
+    check(errors.length === 0, `${name} chapter ${rate}x: no page errors` + noErrors(errors));
+    await page.keyboard.press('Escape');
+    await page.close();
+  }
 }
 
 // Where the canvas lies in the viewport, and which controls are too small
@@ -354,7 +526,8 @@ async function benchStep(name, browser, base) {
 }
 
 const plan = {
-  chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['hold', holdStep], ['phone', phoneStep],
+  chromium: [['sim', simStep], ['start', startStep], ['live', liveStep], ['hold', holdStep], ['seek', seekStep],
+             ['chapter', chapterStep], ['phone', phoneStep],
              ['bench', benchStep], ['gentle', gentleStep]],
   // Firefox's hold step runs last, in a Firefox of its own (see below).
   firefox: [['sim', simStep], ['start', startStep], ['live', liveStep], ['gentle', gentleStep], ['hold', holdStep]],

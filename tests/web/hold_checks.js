@@ -143,7 +143,7 @@ async function holdChecks(name, driver, check, { media = false } = {}) {
     });
     check(m.title === 'Ostramere 05' && /crew/.test(m.artist) && /poster\.png$/.test(m.art),
           `${name}: Media Session metadata (${m.title}, ${m.artist}, ${m.art})`);
-    check(m.actions === 'pause,play,stop' && m.state === 'playing', `${name}: Media Session actions ${m.actions}, state ${m.state}`);
+    check(m.actions.replace(/seekbackward,seekforward,seekto,/, '') === 'pause,play,stop' && m.state === 'playing', `${name}: Media Session actions ${m.actions} (the seeks where the browser offers them), state ${m.state}`);
     check(m.position && m.position.duration === 160 && Math.abs(m.position.position * 1000 - m.music) < 2500,
           `${name}: Media Session position in music time (${JSON.stringify(m.position)} at ${m.music} ms)`);
     await driver.run(() => { window.__ostraTest.actions.pause(); });
