@@ -4,12 +4,10 @@
 #include "timeline.h"
 
 #include "checkpoint.h"
-#include "printable.h"
 #include "scenes.h"
 #include "show_timeline.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 
 void run_timeline(show_objects& s, int from_scene) {
@@ -23,18 +21,3 @@ void run_timeline(show_objects& s, int from_scene) {
         scenes[i](s);
     }
 }
-
-namespace scene {
-
-void blit_onto(const bitmap& src, bitmap& dst) {
-    SDL_Rect from = src.src_rect;
-    SDL_Rect to = src.dst_rect;
-    blit_surface(src.surface, &from, dst.surface, &to);
-}
-
-void report(const load_result& r) {
-    if (!r)
-        std::fprintf(stderr, "ostramere: %s\n", printable(r.message()).c_str());
-}
-
-}  // namespace scene
