@@ -7,7 +7,7 @@
 # Chromium, and Firefox ESR without a sound server (tests/web/audio_test.js).
 #   scripts/web/test.sh [NATIVE_BUILD_DIR] [WEB_BUILD_DIR]
 # OSTRA_WEB_BROWSERS=chromium (or firefox, or webkit) tests one browser only;
-# OSTRA_WEB_FIREFOX_HOLD=1 also runs the hold's checks in Firefox;
+# OSTRA_WEB_FIREFOX_HOLD=0 leaves the hold's checks in Firefox out;
 # OSTRA_WEB_BENCH=1 also runs the page's bench and keeps its table beside;
 # OSTRA_WEB_GENTLE_MS sets how much of the show ?sim&gentle is compared over
 # (default 45000).
