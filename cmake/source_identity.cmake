@@ -8,8 +8,19 @@ cmake_minimum_required(VERSION 3.16)  # globs do not follow symbolic links
 if(NOT ROOT OR NOT OUT)
   message(FATAL_ERROR "source_identity.cmake: ROOT and OUT must be given")
 endif()
+# The program's folders are those the top CMakeLists.txt adds, less the
+# generator, the tools, the tests and the benchmarks, so a folder added or
+# split there is counted without a list here to keep.
+file(STRINGS "${ROOT}/CMakeLists.txt" added REGEX "^[ \t]*add_subdirectory\\([A-Za-z0-9_]+\\)")
+set(dirs "")
+foreach(line IN LISTS added)
+  string(REGEX REPLACE "^[ \t]*add_subdirectory\\(([A-Za-z0-9_]+)\\).*" "\\1" dir "${line}")
+  if(NOT dir MATCHES "^(generator|tools|tests|bench)$")
+    list(APPEND dirs ${dir})
+  endif()
+endforeach()
 set(globs CMakeLists.txt cmake/*.cmake)
-foreach(dir app effects flash manifest record render3d runtime sound timeline)
+foreach(dir IN LISTS dirs)
   list(APPEND globs ${dir}/*.cpp ${dir}/*.h ${dir}/*.c ${dir}/*.txt)
 endforeach()
 set(patterns "")

@@ -1,11 +1,13 @@
 # Script mode (cmake -DSCRIPT=cmake/source_identity.cmake -DWORK=DIR -P ...):
 # the program's source identity on a small tree of its own. It must change
 # with a source's bytes, a source's name and a new source, stay for files
-# that are not the program's (tests, documents) and for an unchanged tree,
-# where the header is not rewritten either.
+# that are not the program's (tests, documents, a folder the build does not
+# add) and for an unchanged tree, where the header is not rewritten either.
+# A folder the top build file adds counts from its first file.
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/tree/timeline" "${WORK}/tree/tests" "${WORK}/tree/cmake")
-file(WRITE "${WORK}/tree/CMakeLists.txt" "project(x)\n")
+file(WRITE "${WORK}/tree/CMakeLists.txt"
+     "project(x)\nadd_subdirectory(timeline)\n  add_subdirectory(capture)\nadd_subdirectory(tests)\n")
 file(WRITE "${WORK}/tree/timeline/a.cpp" "int a;\n")
 file(WRITE "${WORK}/tree/timeline/a.h" "int b;\n")
 file(WRITE "${WORK}/tree/tests/t.cpp" "int t;\n")
@@ -48,8 +50,16 @@ endif()
 
 file(WRITE "${WORK}/tree/tests/t.cpp" "int t2;\n")
 file(WRITE "${WORK}/tree/README.md" "words\n")
+file(MAKE_DIRECTORY "${WORK}/tree/spare")
+file(WRITE "${WORK}/tree/spare/s.cpp" "int s;\n")
 identity(x)
-expect("a test and a document changed" "${first}" same "${x}")
+expect("a test, a document and a folder not built changed" "${first}" same "${x}")
+
+file(MAKE_DIRECTORY "${WORK}/tree/capture")
+file(WRITE "${WORK}/tree/capture/b.cpp" "int b;\n")
+identity(x2)
+expect("a file in a second folder the build adds" "${x}" differs "${x2}")
+set(x "${x2}")
 
 file(WRITE "${WORK}/tree/timeline/a.cpp" "int a2;\n")
 identity(y)
@@ -68,4 +78,4 @@ identity(v)
 expect("the top build file changed" "${w}" differs "${v}")
 
 file(REMOVE_RECURSE "${WORK}")
-message(STATUS "source identity: 6 checks passed")
+message(STATUS "source identity: 7 checks passed")

@@ -13,6 +13,7 @@ window.ostramereAudio = (function () {
   const retryMs = 1000;        // a context the browser suspended is asked to resume this often
   const workletLimitMs = 10000;  // a running context whose worklet never reported by then
   const settleMs = 120;        // an output back from a stop keeps time over this before the show goes on
+  const pauseQuietMs = 30000;  // a viewer's pause keeps the output running (silent) this long, then stops it
   const params = new URLSearchParams(location.search);
   const askedLead = Number(params.get('lead'));
   // state: off (no live run), starting, running, silent; after it has run:
@@ -22,6 +23,9 @@ window.ostramereAudio = (function () {
   // resuming: running again, but its clock does not keep time yet (WebKit's
   // stands for about a second after a resume, then renders that second at
   // once); the worklet holds its queue, and the show holds, until it does.
+  // held: the page holds the show and the output runs on, playing silence
+  // (a viewer's pause, until pauseQuietMs): play goes on at once, with no
+  // resume to wait for.
   // tap: the last start or resume ran inside a tap's handler, silent_buffer:
   // a silent buffer was played there, session: navigator.audioSession.type.
   const info = { state: 'off', underruns: 0, lead_ms: 0, tap: false, silent_buffer: false, session: 'none' };
@@ -33,8 +37,9 @@ window.ostramereAudio = (function () {
   let backAt = 0;            // the output's frame clock when it last played again
   let settle = null;         // { at, time }: where the clock is watched from while resuming
   let settleTimer = 0;
+  let quietTimer = 0;        // stops the output of a long pause
   const down = () => info.state === 'suspended' || info.state === 'interrupted' || info.state === 'stalled' ||
-                     info.state === 'resuming';
+                     info.state === 'resuming' || info.state === 'held';
 
   function showNote(text) {
     if (!note) {
@@ -50,6 +55,7 @@ window.ostramereAudio = (function () {
   function shut() {
     clearInterval(watch);
     clearTimeout(settleTimer);
+    clearTimeout(quietTimer);
     settle = null;
     if (node) { node.port.postMessage('stop'); node.disconnect(); }
     if (ctx && ctx.state !== 'closed') ctx.close().catch(() => {});
@@ -134,8 +140,8 @@ window.ostramereAudio = (function () {
         silent(ctx.state === 'running' ? 'the audio output does not move' : 'the browser did not start audio output');
       }
     } else if (held) {
-      // Suspended on purpose: not a fault. The time away is not waited for.
-      if (ctx.state !== 'running') setState(ctx.state === 'interrupted' ? 'interrupted' : 'suspended');
+      // Held on purpose: not a fault. The time away is not waited for.
+      setState(ctx.state === 'running' ? 'held' : ctx.state === 'interrupted' ? 'interrupted' : 'suspended');
       startedAt = now;
       moved = { time: ctx.currentTime, at: now };
       settle = null;
@@ -216,17 +222,27 @@ window.ostramereAudio = (function () {
       watch = setInterval(() => check(true), 250);
     },
 
-    // The page holds the show (pause, hidden page): the output stops where it
-    // is heard. hold(false) asks it to play again; `tap`: inside a tap's handler.
-    hold(on, tap) {
+    // The page holds the show: what is heard stops at once. A hidden page
+    // (`brief` false) lets the output go; a viewer's pause (`brief`) keeps
+    // it running silent for pauseQuietMs first, so a short pause plays on
+    // at once (WebKit's output takes a second or more to keep time again
+    // after a resume). hold(false) plays again; `tap`: inside a tap's handler.
+    hold(on, tap, brief) {
       held = on;
       if (!ctx) return;
-      // The worklet stops at once, however long the context takes to suspend;
-      // it plays again once the output keeps time (or at once if it never stopped).
-      if (on) { tell(false); ctx.suspend().catch(() => {}); }
-      else {
-        moved = { time: ctx.currentTime, at: performance.now() };
-        if (info.state === 'running') tell(true);
+      clearTimeout(quietTimer);
+      const c = ctx;
+      if (on) {
+        tell(false);
+        if (brief && c.state === 'running')
+          quietTimer = setTimeout(() => { if (held && ctx === c) c.suspend().catch(() => {}); }, pauseQuietMs);
+        else
+          c.suspend().catch(() => {});
+      } else {
+        moved = { time: c.currentTime, at: performance.now() };
+        // An output that never stopped plays on at once; one that stopped
+        // (or is stopping) is resumed and plays once it keeps time again.
+        if (info.state === 'held' && c.state === 'running') setState('running');
         resumeNow(!!tap);
       }
       check(false);

@@ -28,13 +28,17 @@ window.ostramereHold = (function () {
   }
 
   // Works out the hold again; stops or resumes the output on a change of
-  // the wanted hold (`tap`: inside a tap's handler).
-  let wanted = false;
+  // the wanted hold (`tap`: inside a tap's handler). A pause alone holds
+  // briefly (the output runs on silent for a while); a hidden page lets the
+  // output go at once.
+  let wanted = false, wantedBrief = false;
   function update(tap) {
     const want = live && (paused || hidden());
-    if (want !== wanted) {
+    const brief = !hidden();
+    if (want !== wanted || (want && brief !== wantedBrief)) {
       wanted = want;
-      audio.hold(want, tap);
+      wantedBrief = brief;
+      audio.hold(want, tap, brief);
     }
     const r = reason();
     if (state && state.paused !== r) {

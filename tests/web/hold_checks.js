@@ -56,10 +56,23 @@ function interrupt(away) {
   return { t: performance.now(), music: o.music_ms, frame: o.frame };
 }
 
+// In the page: hides it (or shows it again) without touching its sound.
+function hide(away) {
+  if (away) {
+    Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' });
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => true });
+  } else {
+    delete document.visibilityState;
+    delete document.hidden;
+  }
+  document.dispatchEvent(new Event('visibilitychange'));
+  return window.__ostraTest.contexts.filter((c) => c.state !== 'closed').map((c) => c.state).join(',');
+}
+
 function status() {
   const o = window.ostramere;
   return { t: performance.now(), music: o.music_ms, frame: o.frame, frame_at: o.frame_at, paused: o.paused,
-           audio: o.audio.state, phase: o.phase, error: o.error, bar: !document.getElementById('controls').hidden };
+           audio: o.audio.state, underruns: o.audio.underruns, lead: o.audio.lead_ms, phase: o.phase, error: o.error, bar: !document.getElementById('controls').hidden };
 }
 
 async function waitUntil(driver, test, ms, what) {
@@ -100,7 +113,8 @@ async function holdOnce(label, driver, check, awayMs, leave, back, reason) {
     music = after.music - from.music;
     ratio = music / wall;
     if (Math.abs(ratio - 1) <= 0.01) break;
-    if (attempt === 1) console.log(`${label}: music x${ratio.toFixed(4)} over 8 s (load average ${load()}); once more`);
+    if (attempt === 1) console.log(`${label}: music x${ratio.toFixed(4)} over 8 s, ${after.frame - from.frame} frames, ` +
+                                   `underruns ${from.underruns} -> ${after.underruns}, lead ${after.lead} ms (load average ${load()}); once more`);
     from = after;
   }
   console.log(`${label}: away ${awayMs} ms, music ${before.music} -> ${first.music} (moved ${moved} ms), ` +
@@ -132,8 +146,21 @@ async function holdChecks(name, driver, check, { media = false } = {}) {
   const k = await waitUntil(driver, (s) => s.paused !== false, 2000, name + ': K pauses');
   const label = await driver.run(() => document.getElementById('playpause').getAttribute('aria-label'));
   check(k.paused === 'pause' && k.bar && label === 'Play', `${name}: K pauses, the bar shows with a play button (${k.paused}, ${label})`);
+  // A pause keeps the output running silent, so a short one plays on at
+  // once; a page hidden while paused lets the output go.
+  const kept = await driver.run(() => window.__ostraTest.contexts.filter((c) => c.state !== 'closed').map((c) => c.state).join(','));
+  check(k.audio === 'held' && kept === 'running', `${name}: a pause keeps the output running silent (${k.audio}, context ${kept})`);
+  await driver.run(hide, true);
+  let let_go = null;
+  try {
+    let_go = await waitUntil(driver, (s) => s.audio === 'suspended', 3000, name + ': the output let go while hidden');
+  } catch (e) { console.log(e.message); }
+  await driver.run(hide, false);
+  const still = await driver.run(status);
+  check(let_go && let_go.paused === 'pause' && still.paused === 'pause',
+        `${name}: hidden while paused, the output is let go; shown again, the show stays paused (${let_go && let_go.audio}, ${still.paused})`);
   await driver.press('k');
-  await waitUntil(driver, (s) => s.paused === false, 3000, name + ': K plays again');
+  await waitUntil(driver, (s) => s.paused === false && s.audio === 'running', 5000, name + ': K plays again');
   if (media) {
     const m = await driver.run(() => {
       const ms = navigator.mediaSession, t = window.__ostraTest, md = ms.metadata;
