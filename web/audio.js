@@ -38,6 +38,8 @@ window.ostramereAudio = (function () {
   let settle = null;         // { at, time }: where the clock is watched from while resuming
   let settleTimer = 0;
   let quietTimer = 0;        // stops the output of a long pause
+  let runningSince = 0;      // when the output last began to play
+  let latency = 0, latencyAt = -1e9;  // the output's latency (s), and when it was last asked
   const down = () => info.state === 'suspended' || info.state === 'interrupted' || info.state === 'stalled' ||
                      info.state === 'resuming' || info.state === 'held';
 
@@ -77,7 +79,10 @@ window.ostramereAudio = (function () {
 
   function setState(s) {
     if (info.state === s) return;
-    if (s === 'running' && ctx) backAt = Math.round(ctx.currentTime * rate);
+    if (s === 'running' && ctx) {
+      backAt = Math.round(ctx.currentTime * rate);
+      runningSince = performance.now();
+    }
     // The worklet plays its queue only while the output keeps time.
     if ((s === 'running') !== (info.state === 'running')) tell(s === 'running');
     info.state = s;
@@ -116,6 +121,22 @@ window.ostramereAudio = (function () {
         info.silent_buffer = true;
       } catch (e) { /* no output to wake */ }
     }
+  }
+
+  // The output's latency in s: the base latency, and the output's own once
+  // it has played steadily for latencySettleMs, asked again at most every
+  // latencyEveryMs. Firefox's page stood for good (no CPU, its output
+  // playing silence) when the output's latency was asked while the output
+  // was still being opened: 2 runs of 3 that started playing at once from a
+  // checkpoint, 0 of 5 that did not ask.
+  const latencySettleMs = 3000, latencyEveryMs = 5000;
+  function outputLatency() {
+    const now = performance.now();
+    if (info.state === 'running' && now - runningSince >= latencySettleMs && now - latencyAt >= latencyEveryMs) {
+      latency = ctx.outputLatency || 0;
+      latencyAt = now;
+    }
+    return (ctx.baseLatency || 0) + latency;
   }
 
   function onReport(d) {
@@ -187,6 +208,8 @@ window.ostramereAudio = (function () {
       showNote('');
       Object.assign(info, { state: live ? 'starting' : 'off', underruns: 0, lead_ms: 0, tap: false, silent_buffer: false });
       last = null;
+      latency = 0;
+      latencyAt = -1e9;
       held = false;
       if (!live) return;
       startedAt = performance.now();
@@ -277,7 +300,7 @@ window.ostramereAudio = (function () {
       // ran on while the output was suspended (WebKit's can) is not music.
       const fresh = last && ctx.state === 'running' && info.state === 'running' && last.at >= backAt;
       heap[i + 2] = fresh ? Math.round(ctx.currentTime * rate) : (last ? last.at : 0);
-      heap[i + 3] = Math.round(((ctx.baseLatency || 0) + (ctx.outputLatency || 0)) * rate);
+      heap[i + 3] = Math.round(outputLatency() * rate);
       // Held or down: the context's clock stands, and so does what is heard.
       return info.state !== 'starting' && last ? 1 : 0;
     },

@@ -148,6 +148,9 @@ async function liveStep(d, base) {
   // WebKit too sometimes takes a second to resume a context suspended from
   // outside (1074 and 1078 ms seen here), its own output restarting.
   d.resumeLimitMs = 2500;
+  // Its page can stand whole for 15 s and more a few seconds after a hold
+  // (docs/browser.md): such a window is measured again.
+  d.standsMs = 5000;
   await holds.holdChecks('webkit', d, check, { media });
 
   // Fullscreen where the page cannot have it: the picture fills the visual viewport.
