@@ -2,6 +2,7 @@
 // terminal (5 times a second) or as a line per tenth of the show otherwise.
 #include "progress_bar.h"
 
+#include "cost_clock.h"
 #include "music_clock_text.h"
 #include "start.h"
 
@@ -25,7 +26,7 @@ progress_estimate estimate_progress(Uint32 tick, Uint32 first_tick, Uint32 expec
 }
 
 void progress_bar::update(const flip_info& info) {
-    const std::uint64_t now = display::now_ns();
+    const std::uint64_t now = cost_clock::wall_ns();
     if (started_ns_ == 0) {
         started_ns_ = now;
         first_tick_ = info.tick;

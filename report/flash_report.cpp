@@ -2,6 +2,7 @@
 // per-scene counts per check, prints failing seconds and writes the JSON.
 #include "flash_report.h"
 
+#include "cost_clock.h"
 #include "frame_read_lock.h"
 #include "json_writer.h"
 
@@ -59,7 +60,7 @@ bool flash_report::finish(Uint32, long, std::string& error) {
 }
 
 void flash_report::frame(SDL_Surface* shown, const flip_info& info) {
-    const std::uint64_t t0 = display::now_ns(), c0 = display::cpu_now_ns();
+    const std::uint64_t t0 = cost_clock::wall_ns(), c0 = cost_clock::cpu_ns();
     if (!analysis_) {
         analysis_ = std::make_unique<flash::analysis>(shown->w, shown->h);
         cross_ = std::make_unique<flash::cross_check>(shown->w, shown->h);
@@ -100,8 +101,8 @@ void flash_report::frame(SDL_Surface* shown, const flip_info& info) {
         ++it->failing;
         failures_.push_back({info.index, info.tick, info.music_playing, info.music_ms, info.scene, v, checks});
     }
-    analysis_ns_ += display::now_ns() - t0;
-    analysis_cpu_ns_ += display::cpu_now_ns() - c0;
+    analysis_ns_ += cost_clock::wall_ns() - t0;
+    analysis_cpu_ns_ += cost_clock::cpu_ns() - c0;
 }
 
 namespace {

@@ -82,7 +82,7 @@ void expect_frames_of_full_run(const std::map<long, row>& full, const std::map<l
     EXPECT_GE(compared, at_least);
 }
 
-struct checkpoint_runs : rt_test::runtime_fixture {
+struct CheckpointRuns : rt_test::runtime_fixture {
     rt_test::temp_dir dir{"rt-ckp"};
     std::string data = rt_test::data_dir().string();
     std::string common = "-w --data '" + data + "' --png-every 100000 ";
@@ -99,7 +99,7 @@ struct checkpoint_runs : rt_test::runtime_fixture {
 
 }  // namespace
 
-TEST_F(checkpoint_runs, every_scene_from_its_checkpoint_lists_the_full_runs_frames_gentle_or_not) {
+TEST_F(CheckpointRuns, EverySceneFromItsCheckpointListsTheFullRunsFramesGentleOrNot) {
     if (!rt_test::have_data() || !fs::exists(rt_test::data_dir() / "checkpoints"))
         GTEST_SKIP() << "no generated data and checkpoints in " << rt_test::data_dir();
     for (const bool gentle : {false, true}) {
@@ -132,7 +132,7 @@ TEST_F(checkpoint_runs, every_scene_from_its_checkpoint_lists_the_full_runs_fram
     }
 }
 
-TEST_F(checkpoint_runs, another_builds_other_datas_cut_or_damaged_checkpoints_are_refused_and_the_start_runs_ahead) {
+TEST_F(CheckpointRuns, AnotherBuildsOtherDatasCutOrDamagedCheckpointsAreRefusedAndTheStartRunsAhead) {
     if (!rt_test::have_data() || !fs::exists(rt_test::data_dir() / "checkpoints"))
         GTEST_SKIP() << "no generated data and checkpoints in " << rt_test::data_dir();
     const auto full = capture("full", "--quit-at 14000");

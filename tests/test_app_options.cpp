@@ -26,7 +26,7 @@ int fullscreen_for(std::vector<std::string> args) {
 }
 }  // namespace
 
-TEST(app_options, only_an_exact_dash_w_first_gives_a_window) {
+TEST(AppOptions, OnlyAnExactDashWFirstGivesAWindow) {
     EXPECT_EQ(fullscreen_for({}), 1);
     EXPECT_EQ(fullscreen_for({"-w"}), 0);
     EXPECT_EQ(fullscreen_for({"-w", "extra", "--nosound"}), 0);
@@ -35,7 +35,7 @@ TEST(app_options, only_an_exact_dash_w_first_gives_a_window) {
     EXPECT_EQ(fullscreen_for({"--nosound", "-w"}), 1) << "-w counts only as the first argument";
 }
 
-TEST(app_options, long_options_follow_the_window_switch) {
+TEST(AppOptions, LongOptionsFollowTheWindowSwitch) {
     argv_builder a({"-w", "--data", ".", "--capture", "out.mp4", "--fps", "30", "--quit-at",
                     "1500", "--nosound", "--scale", "2"});
     run_options o;
@@ -96,7 +96,7 @@ parse_outcome parse(std::vector<std::string> args) {
 }
 }  // namespace
 
-TEST(app_options, stray_words_are_ignored_and_unknown_long_options_refused) {
+TEST(AppOptions, StrayWordsAreIgnoredAndUnknownLongOptionsRefused) {
     const auto stray = parse({"-W", "whatever", "-x", "--"});
     ASSERT_EQ(stray.status, -1) << stray.err;
     EXPECT_EQ(stray.opt.fullscreen, 1);
@@ -134,7 +134,7 @@ TEST(app_options, stray_words_are_ignored_and_unknown_long_options_refused) {
     }
 }
 
-TEST(app_options, the_closest_option_counts_a_swap_of_neighbours_as_one_edit) {
+TEST(AppOptions, TheClosestOptionCountsASwapOfNeighboursAsOneEdit) {
     const std::vector<std::string> names = {"--scale", "--capture", "--check", "--fps"};
     EXPECT_EQ(closest_option("--csael", names), "--scale") << "two swaps: two edits, still a typo";
     EXPECT_EQ(closest_option("--csaelx", names), "") << "three edits are too many for 8 letters";
@@ -145,7 +145,7 @@ TEST(app_options, the_closest_option_counts_a_swap_of_neighbours_as_one_edit) {
     EXPECT_EQ(closest_option("--chek", {"--check", "--cheek"}), "--check") << "a tie: the first";
 }
 
-TEST(app_options, every_range_is_accepted_at_both_ends_and_refused_just_outside) {
+TEST(AppOptions, EveryRangeIsAcceptedAtBothEndsAndRefusedJustOutside) {
     const struct {
         const char* option;
         const char *low, *high, *below, *above;
@@ -195,7 +195,7 @@ TEST(app_options, every_range_is_accepted_at_both_ends_and_refused_just_outside)
     EXPECT_EQ(none.opt.png_every, 1);
 }
 
-TEST(app_options, help_has_one_usage_line_and_version_names_the_libraries) {
+TEST(AppOptions, HelpHasOneUsageLineAndVersionNamesTheLibraries) {
     const auto help = parse({"--help"});
     EXPECT_EQ(help.status, 0);
     size_t usages = 0;

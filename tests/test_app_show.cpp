@@ -20,7 +20,7 @@
 
 namespace fs = std::filesystem;
 
-class app_show : public rt_test::runtime_fixture {};
+class AppShow : public rt_test::runtime_fixture {};
 
 namespace {
 std::string read_file(const fs::path& p) {
@@ -40,7 +40,7 @@ int run_show(const std::string& args, const std::string& err = "/dev/null") {
 }
 }  // namespace
 
-TEST_F(app_show, two_captures_give_identical_frames_and_the_model_moves) {
+TEST_F(AppShow, TwoCapturesGiveIdenticalFramesAndTheModelMoves) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     rt_test::temp_dir dir("rt-capture");
@@ -83,7 +83,7 @@ TEST_F(app_show, two_captures_give_identical_frames_and_the_model_moves) {
     EXPECT_GE(wav, 44u + 1500u * 441 / 10 * 4);
 }
 
-TEST_F(app_show, a_refused_command_line_stops_before_the_data_check) {
+TEST_F(AppShow, ARefusedCommandLineStopsBeforeTheDataCheck) {
     // An empty data folder: a run that got as far as the data check would
     // report 27 missing files; a refused command line never gets there (nor
     // to the display or the sound device, which open after it).
@@ -112,7 +112,7 @@ double number_after(const std::string& text, const std::string& key) {
 }
 }  // namespace
 
-TEST_F(app_show, an_mp4_capture_holds_each_picture_once_on_the_frame_grid_with_the_song_in_place) {
+TEST_F(AppShow, AnMp4CaptureHoldsEachPictureOnceOnTheFrameGridWithTheSongInPlace) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
@@ -170,7 +170,7 @@ std::vector<std::string> lines_of(const std::string& text) {
 }
 }  // namespace
 
-TEST_F(app_show, a_capture_from_a_start_point_has_the_full_runs_frames_from_there_on) {
+TEST_F(AppShow, ACaptureFromAStartPointHasTheFullRunsFramesFromThereOn) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     rt_test::temp_dir dir("rt-start");
@@ -208,7 +208,7 @@ TEST_F(app_show, a_capture_from_a_start_point_has_the_full_runs_frames_from_ther
     EXPECT_FALSE(fs::exists(dir.path / "late" / "frame_000000.png")) << "frame 0 was not captured";
 }
 
-TEST_F(app_show, check_mode_exits_with_status_2_on_broken_data) {
+TEST_F(AppShow, CheckModeExitsWithStatus2OnBrokenData) {
     rt_test::temp_dir dir("rt-check");
     EXPECT_EQ(run_show("--check --data '" + dir.path.string() + "'"), 2);
     if (rt_test::have_data()) {
@@ -262,7 +262,7 @@ constexpr long memory_limit_kb = 100 * 1024;
 #endif
 }  // namespace
 
-TEST_F(app_show, check_refuses_each_damaged_file_by_name_without_reading_what_it_claims) {
+TEST_F(AppShow, CheckRefusesEachDamagedFileByNameWithoutReadingWhatItClaims) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     rt_test::temp_dir dir("rt-damaged");
@@ -326,7 +326,7 @@ TEST_F(app_show, check_refuses_each_damaged_file_by_name_without_reading_what_it
 
 // The program itself, not only its sinks: a capture that cannot be written
 // ends with exit status 1 and the reason, whatever stops it.
-TEST_F(app_show, a_capture_that_fails_exits_with_status_1_and_its_reason) {
+TEST_F(AppShow, ACaptureThatFailsExitsWithStatus1AndItsReason) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     rt_test::temp_dir dir("rt-fail");

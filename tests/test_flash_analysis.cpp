@@ -11,7 +11,7 @@
 
 using namespace flash_test;
 
-TEST(flash_light, table_reads_the_png_colour_as_linear_light) {
+TEST(FlashLight, TableReadsThePngColourAsLinearLight) {
     const std::uint32_t* t = flash::light_table();
     EXPECT_EQ(t[black], 0u);
     EXPECT_EQ(flash::lum_of(t[white]), 10000u);
@@ -37,7 +37,7 @@ TEST(flash_light, table_reads_the_png_colour_as_linear_light) {
     EXPECT_EQ(flash::red_of(t[0x07FF]), 0u) << "R - G - B below 0 counts as 0";
 }
 
-TEST(flash_track, counts_turns_of_a_step_within_the_window) {
+TEST(FlashTrack, CountsTurnsOfAStepWithinTheWindow) {
     flash::field_track f(1000);
     EXPECT_EQ(f.step(500, 0), 0);
     EXPECT_EQ(f.step(500, 10), 1) << "a step reached exactly";
@@ -67,7 +67,7 @@ TEST(flash_track, counts_turns_of_a_step_within_the_window) {
     EXPECT_EQ(many.count(5299), 256);
 }
 
-TEST(flash_analysis, strobe_rate_three_flashes_pass_four_fail) {
+TEST(FlashAnalysis, StrobeRateThreeFlashesPassFourFail) {
     const auto ticks = at_60fps(3000);
     for (const int hz : {3, 4}) {
         const worst w = analyse(make(ticks, [&](int, int, int i) { return strobe_on(ticks[i], hz) ? white : black; }));
@@ -77,7 +77,7 @@ TEST(flash_analysis, strobe_rate_three_flashes_pass_four_fail) {
     }
 }
 
-TEST(flash_analysis, strobe_area_counts_per_field) {
+TEST(FlashAnalysis, StrobeAreaCountsPerField) {
     const auto ticks = at_60fps(2000);
     // 16 x 15 pixels: 20 % of each field that holds it
     const worst block = analyse(make(ticks, [&](int x, int y, int i) {
@@ -104,7 +104,7 @@ TEST(flash_analysis, strobe_area_counts_per_field) {
     }
 }
 
-TEST(flash_analysis, fields_lie_on_a_grid_of_a_sixth) {
+TEST(FlashAnalysis, FieldsLieOnAGridOfASixth) {
     // 640 x 480: cells start at 0, 106, 213, 320, 426, 533 and 0, 80, ..., 400
     const int w = 640, h = 480;
     flash::grid g(w, h);
@@ -141,7 +141,7 @@ TEST(flash_analysis, fields_lie_on_a_grid_of_a_sixth) {
     EXPECT_EQ(v.general_field, 1);
 }
 
-TEST(flash_analysis, slow_ramp_is_one_transition) {
+TEST(FlashAnalysis, SlowRampIsOneTransition) {
     // black to white in 2 s and back after 2 s: one transition each way,
     // though no frame changes a pixel by 0.1
     const auto ticks = at_60fps(6000);
@@ -162,7 +162,7 @@ TEST(flash_analysis, slow_ramp_is_one_transition) {
     for (std::uint32_t i = 1; i < 3; ++i) ASSERT_LT(lum(grey(i)) - lum(grey(i - 1)), 1000);
 }
 
-TEST(flash_analysis, saturated_red_flash_fails_by_the_red_rule) {
+TEST(FlashAnalysis, SaturatedRedFlashFailsByTheRedRule) {
     const std::uint16_t red = 16 << 11;  // dark red: luminance 0.05, red value 74
     ASSERT_LT(lum(red), 1000);
     const auto ticks = at_60fps(2000);
@@ -197,7 +197,7 @@ TEST(flash_analysis, saturated_red_flash_fails_by_the_red_rule) {
     }
 }
 
-TEST(flash_analysis, window_counts_ticks_not_frames) {
+TEST(FlashAnalysis, WindowCountsTicksNotFrames) {
     // one frame per transition; eight over 1100 ms never put seven within a
     // window, eight over 990 ms put all eight in one
     for (const auto& [offsets, expect] :
@@ -210,7 +210,7 @@ TEST(flash_analysis, window_counts_ticks_not_frames) {
     }
 }
 
-TEST(flash_analysis, darker_value_must_be_below_point_eight) {
+TEST(FlashAnalysis, DarkerValueMustBeBelowPointEight) {
     const auto ticks = at_60fps(2000);
     const auto flicker = [&](std::uint16_t a, std::uint16_t b) {
         return analyse(make(ticks, [&](int, int, int i) { return strobe_on(ticks[i], 5) ? b : a; })).verdict.general;
@@ -241,7 +241,7 @@ TEST(flash_analysis, darker_value_must_be_below_point_eight) {
     EXPECT_EQ(cell_flicker(with_lum(3000), with_lum(4000)).general, 10);
 }
 
-TEST(flash_analysis, refuses_a_frame_smaller_than_its_grid) {
+TEST(FlashAnalysis, RefusesAFrameSmallerThanItsGrid) {
     EXPECT_THROW(flash::analysis(5, 100), std::invalid_argument);
     EXPECT_THROW(flash::analysis(100, 5), std::invalid_argument);
     EXPECT_NO_THROW(flash::analysis(6, 6));

@@ -50,7 +50,7 @@ worst analyse_shown(const sequence& s, const limited_run& r) {
 }
 }  // namespace
 
-TEST(flash_limiter, blend_moves_each_channel_in_64ths) {
+TEST(FlashLimiter, BlendMovesEachChannelIn64ths) {
     EXPECT_EQ(flash::limiter::blend(0x1234, 0xFEDC, 64), 0xFEDC);
     EXPECT_EQ(flash::limiter::blend(0x1234, 0xFEDC, 0), 0x1234);
     // half way from black to white: 31*32/64 -> 16 (rounded), 63*32/64 -> 32
@@ -64,7 +64,7 @@ TEST(flash_limiter, blend_moves_each_channel_in_64ths) {
     EXPECT_EQ(flash::limiter::weaker(0), 0);
 }
 
-TEST(flash_limiter, failing_sequences_pass_once_limited) {
+TEST(FlashLimiter, FailingSequencesPassOnceLimited) {
     const auto ticks = at_60fps(3000);
     const std::uint16_t dark_red = 16 << 11;
     const std::uint16_t lo = find_pixel([](std::uint32_t e) { return flash::lum_of(e) == 3000; });
@@ -127,7 +127,7 @@ TEST(flash_limiter, failing_sequences_pass_once_limited) {
 
 }
 
-TEST(flash_limiter, passing_sequences_pass_untouched) {
+TEST(FlashLimiter, PassingSequencesPassUntouched) {
     const auto ticks = at_60fps(2000);
     const std::uint16_t bright = find_pixel([](std::uint32_t e) { return flash::lum_of(e) >= 8500; });
     const std::uint16_t brighter = find_pixel([](std::uint32_t e) { return flash::lum_of(e) >= 9500; });
@@ -145,7 +145,7 @@ TEST(flash_limiter, passing_sequences_pass_untouched) {
     }
 }
 
-TEST(flash_limiter, a_saved_history_carries_on_as_the_run_did) {
+TEST(FlashLimiter, ASavedHistoryCarriesOnAsTheRunDid) {
     // a full strobe past the limit: save half way, go on; a fresh limiter
     // given that history shows the very same frames from there
     const auto ticks = at_60fps(2000);

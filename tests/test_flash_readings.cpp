@@ -59,7 +59,7 @@ std::pair<int, int> tracks(const std::vector<std::int64_t>& changes) {
 }
 }  // namespace
 
-TEST(flash_readings, second_reading_counts_runs_of_one_sign) {
+TEST(FlashReadings, SecondReadingCountsRunsOfOneSign) {
     using p = std::pair<int, int>;
     EXPECT_EQ(tracks({1000}), p(1, 1)) << "a step exactly";
     EXPECT_EQ(tracks({999}), p(0, 0));
@@ -103,7 +103,7 @@ TEST(flash_readings, second_reading_counts_runs_of_one_sign) {
     EXPECT_EQ(flash::second_change(flash::rule_sums{}, 0), 0);
 }
 
-TEST(flash_readings, twelfth_grid_refines_the_sixth) {
+TEST(FlashReadings, TwelfthGridRefinesTheSixth) {
     const flash::fine_grid g(640, 480);
     const flash::grid coarse(640, 480);
     for (int k = 0; k <= flash::grid_cells; ++k) {
@@ -154,7 +154,7 @@ TEST(flash_readings, twelfth_grid_refines_the_sixth) {
     EXPECT_THROW(flash::cross_check(100, 5), std::invalid_argument);
 }
 
-TEST(flash_readings, twelfth_measure_adds_up_to_the_sixth) {
+TEST(FlashReadings, TwelfthMeasureAddsUpToTheSixth) {
     // The two measures are separate code: on frames of pixels at and around
     // every threshold (0.1 steps, a darker value of 0.8, saturated red, red
     // steps of 20), each sixth's cell must hold the sums of its 2x2 twelfths.
@@ -211,7 +211,7 @@ TEST(flash_readings, twelfth_measure_adds_up_to_the_sixth) {
     }
 }
 
-TEST(flash_readings, each_reading_gives_its_own_answer_and_the_limiter_meets_all) {
+TEST(FlashReadings, EachReadingGivesItsOwnAnswerAndTheLimiterMeetsAll) {
     // 120 x 90: cells of a twelfth 10 wide, rows cut at 0 7 15 22 30 37 ...
     const auto ticks = at_60fps(2000);
     const std::uint16_t mid = find_pixel([](std::uint32_t e) { return flash::lum_of(e) == 3000; });

@@ -50,7 +50,7 @@ long number(const std::string& json, const std::string& key) {
 }
 }  // namespace
 
-TEST(flash_show, gentle_whole_show_has_no_failing_frame) {
+TEST(FlashShow, GentleWholeShowHasNoFailingFrame) {
     const report r = run("--gentle");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_GT(number(r.json, "frames"), 5000);
@@ -74,7 +74,7 @@ TEST(flash_show, gentle_whole_show_has_no_failing_frame) {
         << r.out;
 }
 
-TEST(flash_show, default_show_fails_in_the_beat_scene) {
+TEST(FlashShow, DefaultShowFailsInTheBeatScene) {
     // up to music 45 s: the title cards pass, the beat scene's backgrounds
     // alternate faster than three flashes a second
     const report r = run("--quit-at 60000");
@@ -106,7 +106,7 @@ std::vector<std::string> captured(const std::string& args) {
     return rows;
 }
 
-TEST(flash_show, gentle_from_a_start_point_shows_the_frames_of_a_full_run) {
+TEST(FlashShow, GentleFromAStartPointShowsTheFramesOfAFullRun) {
     // the limiter sees the frames run ahead unseen, so from the start point
     // on the limited beat scene is that of a run from the beginning
     const auto full = captured("--gentle --quit-at 45000");
@@ -116,7 +116,7 @@ TEST(flash_show, gentle_from_a_start_point_shows_the_frames_of_a_full_run) {
     EXPECT_TRUE(std::equal(part.begin() + 1, part.end(), full.end() - (part.size() - 1)));
 }
 
-TEST(flash_show, refuses_before_the_show_starts) {
+TEST(FlashShow, RefusesBeforeTheShowStarts) {
     const report combined = run("--gentle --capture /tmp/x");
     EXPECT_EQ(combined.status, 2) << "a flash report runs on its own";
     const std::string out = test_process::output_of(std::string(OSTRA_SHOW_BIN) + " --data " + OSTRA_DATA_DIR +

@@ -30,7 +30,7 @@ std::vector<uint8_t> read_file(const std::string& path) {
 }
 
 // The module is rendered once for the whole test binary.
-class song_test : public ::testing::Test {
+class Song : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         bytes = new std::vector<uint8_t>(read_file(song_path));
@@ -49,7 +49,7 @@ protected:
     static inline bool ok = false;
 };
 
-TEST_F(song_test, loads_with_the_layout_the_show_syncs_to) {
+TEST_F(Song, LoadsWithTheLayoutTheShowSyncsTo) {
     std::ostringstream log;
     openmpt::module mod(*bytes, log);
     EXPECT_EQ(mod.get_metadata("type"), "xm");
@@ -88,7 +88,7 @@ TEST_F(song_test, loads_with_the_layout_the_show_syncs_to) {
     EXPECT_EQ(o, b.size()) << "the sample data does not end the file";
 }
 
-TEST_F(song_test, patterns_fall_on_the_show_timeline) {
+TEST_F(Song, PatternsFallOnTheShowTimeline) {
     const song::rendering& r = *rendered;
     EXPECT_GE(r.duration, 175.9);
     EXPECT_GE(r.positions.size() * song::rendering::block, size_t(175 * song::rendering::rate)) << "the song ends early";
@@ -108,7 +108,7 @@ TEST_F(song_test, patterns_fall_on_the_show_timeline) {
     EXPECT_LE(r.start_of(20, 0), 160.0) << "the silent patterns start after the show ends";
 }
 
-TEST_F(song_test, levels_hits_and_fade_follow_the_scenes) {
+TEST_F(Song, LevelsHitsAndFadeFollowTheScenes) {
     const song::rendering& r = *rendered;
     EXPECT_LE(r.peak_dbfs(), -1.0) << "the song clips or nearly clips";
     EXPECT_GT(r.peak_dbfs(), -12.0) << "the song is far too quiet";
@@ -147,7 +147,7 @@ TEST_F(song_test, levels_hits_and_fade_follow_the_scenes) {
 
 // The writer's packed cells (all five fields, some, none, key off) and its
 // delta-encoded sample read back through libopenmpt cell by cell.
-TEST(song_xm_writer, cells_round_trip_through_libopenmpt) {
+TEST(SongXmWriter, CellsRoundTripThroughLibopenmpt) {
     xm::module m;
     m.channels = 4;
     xm::instrument in;
@@ -235,7 +235,7 @@ double cents_off(int instrument, int midi) {
     return 1200.0 * std::log2(best_f / f_exp);
 }
 
-TEST(song_instruments, tonal_instruments_play_in_tune) {
+TEST(SongInstruments, TonalInstrumentsPlayInTune) {
     EXPECT_NEAR(cents_off(synth::lead, 69), 0.0, 10.0) << "lead A4";
     EXPECT_NEAR(cents_off(synth::lead, 76), 0.0, 10.0) << "lead E5";
     EXPECT_NEAR(cents_off(synth::bass, 45), 0.0, 10.0) << "bass A2";
@@ -246,7 +246,7 @@ TEST(song_instruments, tonal_instruments_play_in_tune) {
 
 // A note starts on a quiet sample (no click), and a loop's seam is no bigger a
 // step than the steps inside the loop (no click on each pass).
-TEST(song_instruments, samples_start_quietly_and_loop_seamlessly) {
+TEST(SongInstruments, SamplesStartQuietlyAndLoopSeamlessly) {
     const std::vector<xm::instrument> all = synth::make_instruments();
     ASSERT_EQ(all.size(), size_t(synth::count));
     for (const xm::instrument& in : all) {
@@ -262,7 +262,7 @@ TEST(song_instruments, samples_start_quietly_and_loop_seamlessly) {
     }
 }
 
-TEST(song_generator, writes_the_same_bytes_on_every_run) {
+TEST(SongGenerator, WritesTheSameBytesOnEveryRun) {
     const std::vector<uint8_t> first = read_file(song_path);
     ASSERT_FALSE(first.empty()) << song_path << " missing";
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("ostra_song_" + std::to_string(::getpid()));

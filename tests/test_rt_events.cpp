@@ -7,9 +7,9 @@ using rt_test::push_key;
 using rt_test::push_quit;
 using rt_test::pushed;
 
-class rt_events : public rt_test::runtime_fixture {};
+class RtEvents : public rt_test::runtime_fixture {};
 
-TEST_F(rt_events, other_events_are_consumed_without_effect) {
+TEST_F(RtEvents, OtherEventsAreConsumedWithoutEffect) {
     EXPECT_FALSE(are_done(event)) << "empty queue";
     push_key(SDL_KEYUP, SDLK_ESCAPE);  // releasing Escape does nothing
     push_key(SDL_KEYDOWN, SDLK_a);
@@ -24,7 +24,7 @@ TEST_F(rt_events, other_events_are_consumed_without_effect) {
     EXPECT_EQ(SDL_PollEvent(&left), 0) << "every non-stop event is taken off the queue";
 }
 
-TEST_F(rt_events, escape_down_or_close_stops_and_later_events_stay_queued) {
+TEST_F(RtEvents, EscapeDownOrCloseStopsAndLaterEventsStayQueued) {
     push_key(SDL_KEYDOWN, SDLK_a);
     push_key(SDL_KEYDOWN, SDLK_ESCAPE);
     push_key(SDL_KEYDOWN, SDLK_b);
@@ -40,7 +40,7 @@ TEST_F(rt_events, escape_down_or_close_stops_and_later_events_stay_queued) {
     EXPECT_EQ(event.type, 0) << "the global record is never written";
 }
 
-TEST_F(rt_events, an_injected_stop_arrives_once_at_its_tick) {
+TEST_F(RtEvents, AnInjectedStopArrivesOnceAtItsTick) {
     clk::set_quit_at(50);
     EXPECT_FALSE(are_done(event));
     clk::advance_to(49);

@@ -29,7 +29,7 @@ struct scripted_hold : hold_source {
     }
 };
 
-class rt_hold : public rt_test::runtime_fixture {
+class RtHold : public rt_test::runtime_fixture {
 protected:
     void SetUp() override {
         runtime_fixture::SetUp();
@@ -51,7 +51,7 @@ std::vector<Uint32> frames_until_quit(control& c, int most) {
     return ticks;
 }
 
-TEST_F(rt_hold, the_show_stands_still_while_held_and_goes_on_from_there) {
+TEST_F(RtHold, TheShowStandsStillWhileHeldAndGoesOnFromThere) {
     control c;
     std::vector<long> flips_seen;
     std::vector<Uint32> ticks_seen;
@@ -81,7 +81,7 @@ TEST_F(rt_hold, the_show_stands_still_while_held_and_goes_on_from_there) {
     EXPECT_EQ(show_run::current().display.flips, 6);
 }
 
-TEST_F(rt_hold, every_wait_form_and_the_music_gate_hold) {
+TEST_F(RtHold, EveryWaitFormAndTheMusicGateHold) {
     control c;
     using wait_fn = void (*)(control&, Uint32);
     for (wait_fn w : {wait_polling, wait_quit_or_done, wait_quit, wait_fixed}) {
@@ -110,7 +110,7 @@ TEST_F(rt_hold, every_wait_form_and_the_music_gate_hold) {
     EXPECT_EQ(c.quit, 1);
 }
 
-TEST_F(rt_hold, a_stop_while_held_ends_the_show) {
+TEST_F(RtHold, AStopWhileHeldEndsTheShow) {
     // Escape while held: the hold ends, quit is set, the loop ends.
     control c;
     source.holds_left = 1000000;

@@ -11,9 +11,9 @@
 
 using rt_test::push_key;
 
-class rt_pacing : public rt_test::runtime_fixture {};
+class RtPacing : public rt_test::runtime_fixture {};
 
-TEST_F(rt_pacing, pacing_forms_end_on_their_own_conditions) {
+TEST_F(RtPacing, PacingFormsEndOnTheirOwnConditions) {
     control c;
     // Polling form: runs to 30 ms, or ends where a stop arrives.
     begin_frame(c);
@@ -69,7 +69,7 @@ TEST_F(rt_pacing, pacing_forms_end_on_their_own_conditions) {
     EXPECT_EQ(clk::ticks(), 190u);
 }
 
-TEST_F(rt_pacing, waits_and_gates_entered_at_n_minus_1_n_and_n_plus_1) {
+TEST_F(RtPacing, WaitsAndGatesEnteredAtNMinus1NAndNPlus1) {
     // Entered with n - 1 ms gone, every form waits one more ms; at n or
     // later it returns at once.
     control c;
@@ -95,7 +95,7 @@ TEST_F(rt_pacing, waits_and_gates_entered_at_n_minus_1_n_and_n_plus_1) {
     }
 }
 
-TEST_F(rt_pacing, settle_wait_counts_from_its_own_start_and_polls) {
+TEST_F(RtPacing, SettleWaitCountsFromItsOwnStartAndPolls) {
     control c;
     c.frame_start = 0;
     clk::advance_to(100);
@@ -109,7 +109,7 @@ TEST_F(rt_pacing, settle_wait_counts_from_its_own_start_and_polls) {
     EXPECT_EQ(c.quit, 1);
 }
 
-TEST_F(rt_pacing, live_waits_last_at_least_their_minimum) {
+TEST_F(RtPacing, LiveWaitsLastAtLeastTheirMinimum) {
     clk::set_simulated(false);
     control c;
     for (Uint32 n : {1u, 2u, 5u, 12u}) {
@@ -128,7 +128,7 @@ TEST_F(rt_pacing, live_waits_last_at_least_their_minimum) {
 // A live wait keeps the song rendered up to now in steps of at most 50 ms,
 // music read or not: a device that renders on this thread (the browser's)
 // keeps its lead through a long wait.
-TEST_F(rt_pacing, a_long_live_wait_renders_the_song_as_it_goes_without_a_music_read) {
+TEST_F(RtPacing, ALongLiveWaitRendersTheSongAsItGoesWithoutAMusicRead) {
     rt_test::temp_dir dir("rt-pump");
     const std::string xm = test_xm::write_silent((dir.path / "s.xm").string());
     ASSERT_FALSE(xm.empty());
@@ -147,7 +147,7 @@ TEST_F(rt_pacing, a_long_live_wait_renders_the_song_as_it_goes_without_a_music_r
     FMUSIC_FreeSong(m);
 }
 
-TEST_F(rt_pacing, a_live_polling_wait_sees_a_stop_while_it_sleeps_and_others_do_not) {
+TEST_F(RtPacing, ALivePollingWaitSeesAStopWhileItSleepsAndOthersDoNot) {
     clk::set_simulated(false);
     // The stop request comes due at tick 40, in the middle of a 2 s wait.
     clk::set_quit_at(40);
@@ -186,7 +186,7 @@ FMUSIC_MODULE* load_test_song(const rt_test::temp_dir& dir) {
 }
 }  // namespace
 
-TEST_F(rt_pacing, music_gates_end_at_their_time_and_a_stop_waits_for_the_next_poll) {
+TEST_F(RtPacing, MusicGatesEndAtTheirTimeAndAStopWaitsForTheNextPoll) {
     rt_test::temp_dir dir("rt-gate");
     control c;
     c.song = load_test_song(dir);
@@ -251,7 +251,7 @@ std::vector<frame_record> run_trigger(control& c, int wrap_row, int restart) {
 }
 }  // namespace
 
-TEST_F(rt_pacing, beat_trigger_fires_once_a_beat_and_every_frame_above_the_wrap_row) {
+TEST_F(RtPacing, BeatTriggerFiresOnceABeatAndEveryFrameAboveTheWrapRow) {
     rt_test::temp_dir dir("rt-beat");
     control c;
     c.song = load_test_song(dir);
@@ -287,7 +287,7 @@ TEST_F(rt_pacing, beat_trigger_fires_once_a_beat_and_every_frame_above_the_wrap_
     FMUSIC_FreeSong(c.song);
 }
 
-TEST_F(rt_pacing, rows_from_128_read_as_negative_bytes_and_never_fire_the_beat) {
+TEST_F(RtPacing, RowsFrom128ReadAsNegativeBytesAndNeverFireTheBeat) {
     // One 256-row pattern at speed 1, 150 BPM: 16.7 ms a row.
     rt_test::temp_dir dir("rt-rows");
     test_xm::song s;

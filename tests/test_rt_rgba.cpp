@@ -17,7 +17,7 @@
 #include <tuple>
 #include <vector>
 
-TEST(rt_rgba, every_pixel_value_widens_as_captures_do_and_rows_follow_the_pitch) {
+TEST(RtRgba, EveryPixelValueWidensAsCapturesDoAndRowsFollowThePitch) {
     // Every RGB565 value once, in 256 rows of 256 pixels each followed by two
     // padding pixels that must stay out: the canvas shows the colours a
     // captured PNG holds.
@@ -44,7 +44,7 @@ TEST(rt_rgba, every_pixel_value_widens_as_captures_do_and_rows_follow_the_pitch)
     EXPECT_EQ(out[65536], 0x12345678u) << "nothing is written past w * h words";
 }
 
-TEST(rt_platform, only_a_shown_window_is_scaled_or_fullscreen) {
+TEST(RtPlatform, OnlyAShownWindowIsScaledOrFullscreen) {
 #if SDL_MAJOR_VERSION >= 2
     GTEST_SKIP() << "the SDL2 platform sizes its window itself";
 #endif

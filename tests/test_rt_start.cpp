@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-class rt_start : public rt_test::runtime_fixture {};
+class RtStart : public rt_test::runtime_fixture {};
 
 namespace {
 
@@ -35,7 +35,7 @@ struct recorder : frame_sink {
 
 }  // namespace
 
-TEST_F(rt_start, accepts_music_times_before_the_end_and_the_scene_names) {
+TEST_F(RtStart, AcceptsMusicTimesBeforeTheEndAndTheSceneNames) {
     start_point p;
     std::string error;
     ASSERT_TRUE(parse_start_point("0", p, error));
@@ -65,7 +65,7 @@ TEST_F(rt_start, accepts_music_times_before_the_end_and_the_scene_names) {
     EXPECT_EQ(error, "160000 ms is past the show's end at 160000 ms of music");
 }
 
-TEST_F(rt_start, frames_before_a_scene_start_are_counted_but_unseen_and_the_run_goes_live_there) {
+TEST_F(RtStart, FramesBeforeASceneStartAreCountedButUnseenAndTheRunGoesLiveThere) {
     recorder sink;
     run->display.sink = &sink;
     run->display.headless = true;
@@ -103,7 +103,7 @@ TEST_F(rt_start, frames_before_a_scene_start_are_counted_but_unseen_and_the_run_
     EXPECT_EQ(sink.indices.back(), 7);
 }
 
-TEST_F(rt_start, a_music_time_is_reached_by_the_first_frame_at_or_after_it) {
+TEST_F(RtStart, AMusicTimeIsReachedByTheFirstFrameAtOrAfterIt) {
     rt_test::temp_dir dir("rt-start");
     test_xm::song s;
     s.speed = 6;
@@ -144,7 +144,7 @@ TEST_F(rt_start, a_music_time_is_reached_by_the_first_frame_at_or_after_it) {
     FMUSIC_FreeSong(c.song);
 }
 
-TEST_F(rt_start, the_live_clock_counts_on_from_the_virtual_tick) {
+TEST_F(RtStart, TheLiveClockCountsOnFromTheVirtualTick) {
     clk::advance_to(142020);
     clk::go_live();
     EXPECT_FALSE(clk::simulated());
@@ -162,7 +162,7 @@ TEST_F(rt_start, the_live_clock_counts_on_from_the_virtual_tick) {
 
 // The bench's report says whether a run was limited (--gentle), and what
 // the limiter cost, from the flip's costs.
-TEST_F(rt_start, a_flips_costs_carry_the_limiter_only_while_one_is_set) {
+TEST_F(RtStart, AFlipsCostsCarryTheLimiterOnlyWhileOneIsSet) {
     recorder sink;
     run->display.sink = &sink;
     run->display.headless = true;
@@ -181,7 +181,7 @@ TEST_F(rt_start, a_flips_costs_carry_the_limiter_only_while_one_is_set) {
 
 // The run, not the gate's answer, reports a run ahead that takes over a
 // second, and its arrival.
-TEST_F(rt_start, the_run_reports_a_long_run_ahead_and_its_arrival) {
+TEST_F(RtStart, TheRunReportsALongRunAheadAndItsArrival) {
     start_point p;
     p.set = true;
     p.scene = "beat";
@@ -204,7 +204,7 @@ TEST_F(rt_start, the_run_reports_a_long_run_ahead_and_its_arrival) {
 
 // Running ahead for over a second says where the run has got to, once per
 // 5 s when standard error is not a terminal, and then how long it took.
-TEST(rt_start_progress, a_long_run_ahead_prints_where_it_is_and_when_it_arrives) {
+TEST(RtStartProgress, ALongRunAheadPrintsWhereItIsAndWhenItArrives) {
     start_gate gate;
     start_point p;
     p.set = true;

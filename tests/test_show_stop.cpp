@@ -47,11 +47,11 @@ void PrintTo(const stop_case& c, std::ostream* os) { *os << c.name << " at tick 
 
 Uint32 at_music(Uint32 ms) { return show_test::song_start_tick + ms; }
 
-class show_stop : public ::testing::TestWithParam<stop_case> {};
+class ShowStop : public ::testing::TestWithParam<stop_case> {};
 
 }  // namespace
 
-TEST(show_stop_reference, a_stop_in_the_settle_wait_passes_every_set_up) {
+TEST(ShowStopReference, AStopInTheSettleWaitPassesEverySetUp) {
     if (!show_test::have_data())
         GTEST_SKIP() << "no generated data";
     const auto& r = stopped_at_once();
@@ -82,7 +82,7 @@ TEST(show_stop_reference, a_stop_in_the_settle_wait_passes_every_set_up) {
     EXPECT_LT(r.end_tick, 10u);
 }
 
-TEST_P(show_stop, ends_promptly_with_every_one_off_step) {
+TEST_P(ShowStop, EndsPromptlyWithEveryOneOffStep) {
     if (!show_test::have_data())
         GTEST_SKIP() << "no generated data";
     const stop_case c = GetParam();
@@ -128,22 +128,22 @@ TEST_P(show_stop, ends_promptly_with_every_one_off_step) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    across_the_show, show_stop,
+    AcrossTheShow, ShowStop,
     ::testing::Values(
         // Fullscreen settle wait (polls: seen at once); loading screen (polls).
-        stop_case{"settle_wait", 1500, true, 2, 3, "none"},
-        stop_case{"loading", 6000, false, 2, 3, "loading"},
+        stop_case{"SettleWait", 1500, true, 2, 3, "none"},
+        stop_case{"Loading", 6000, false, 2, 3, "loading"},
         // Logo hold: the 20 ms wait runs out, then the loops end.
-        stop_case{"title_hold", at_music(2000), false, 50, 3, "title"},
+        stop_case{"TitleHold", at_music(2000), false, 50, 3, "title"},
         // Gate before the credits: it opens at 5000 ms; then three stills.
-        stop_case{"title_gate", at_music(4500), false, 560, 3, "title"},
+        stop_case{"TitleGate", at_music(4500), false, 560, 3, "title"},
         // Early in each scene, to keep the runs short.
-        stop_case{"beat", at_music(21000), false, 70, 0, "beat"},
-        stop_case{"flame", at_music(41000), false, 70, 0, "flame"},
-        stop_case{"corner", at_music(80500), false, 70, 0, "corner"},
-        stop_case{"backdrop", at_music(94000), false, 70, 0, "backdrop"},
+        stop_case{"Beat", at_music(21000), false, 70, 0, "beat"},
+        stop_case{"Flame", at_music(41000), false, 70, 0, "flame"},
+        stop_case{"Corner", at_music(80500), false, 70, 0, "corner"},
+        stop_case{"Backdrop", at_music(94000), false, 70, 0, "backdrop"},
         // Greetings hold: its 30 ms wait has no quit test.
-        stop_case{"greetings_hold", at_music(119000), false, 70, 0, "greetings"},
+        stop_case{"GreetingsHold", at_music(119000), false, 70, 0, "greetings"},
         // Final scene, after its fade began (its wait polls).
-        stop_case{"final_fade", at_music(148500), false, 40, 0, "final"}),
+        stop_case{"FinalFade", at_music(148500), false, 40, 0, "final"}),
     [](const ::testing::TestParamInfo<stop_case>& i) { return std::string(i.param.name); });

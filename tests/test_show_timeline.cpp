@@ -74,7 +74,7 @@ struct backdrop_refs {
 
 }  // namespace
 
-TEST(show_timeline, whole_show_keeps_its_music_times_frames_and_determinism) {
+TEST(ShowTimeline, WholeShowKeepsItsMusicTimesFramesAndDeterminism) {
     if (!show_test::have_data())
         GTEST_SKIP() << "no generated data in " << show_test::data_dir();
     show_test::open_display();
@@ -225,7 +225,7 @@ TEST(show_timeline, whole_show_keeps_its_music_times_frames_and_determinism) {
     }
 }
 
-TEST(show_timeline, scenes_end_on_the_first_frame_at_or_after_their_end_time) {
+TEST(ShowTimeline, ScenesEndOnTheFirstFrameAtOrAfterTheirEndTime) {
     // Scene frames are 30 ms apart and each reads its end time right after
     // showing the frame: started 60 frames before N - 1, N or N + 1, a scene
     // meets its end test exactly there (the whole show's frames never do).

@@ -82,7 +82,7 @@ void fill(show_objects& s) {
     z_buffer[1234] = 55;
 }
 
-struct checkpoint_state : ::testing::Test {
+struct CheckpointState : ::testing::Test {
     void SetUp() override {
         fill_pre_RGB_tab();
         if (!screen)
@@ -95,7 +95,7 @@ struct checkpoint_state : ::testing::Test {
 
 }  // namespace
 
-TEST_F(checkpoint_state, what_is_restored_captures_to_the_same_payload) {
+TEST_F(CheckpointState, WhatIsRestoredCapturesToTheSamePayload) {
     auto a = std::make_unique<show_objects>();
     fill(*a);
     flash::limiter lim_a(640, 480);
@@ -151,7 +151,7 @@ TEST_F(checkpoint_state, what_is_restored_captures_to_the_same_payload) {
     EXPECT_EQ(error, "the checkpoint is of a gentle run");
 }
 
-TEST_F(checkpoint_state, cut_or_inconsistent_payloads_are_refused_with_a_message) {
+TEST_F(CheckpointState, CutOrInconsistentPayloadsAreRefusedWithAMessage) {
     auto a = std::make_unique<show_objects>();
     fill(*a);
     std::vector<std::uint8_t> payload;

@@ -50,7 +50,7 @@ struct temp_file {
 
 }  // namespace
 
-TEST(checkpoint_file, written_and_read_back_field_for_field) {
+TEST(CheckpointFile, WrittenAndReadBackFieldForField) {
     temp_file f;
     std::string error;
     ASSERT_TRUE(checkpoint::write_file(f.path.string(), sample_header(), sample_payload(), error)) << error;
@@ -86,7 +86,7 @@ TEST(checkpoint_file, written_and_read_back_field_for_field) {
     EXPECT_TRUE(r.ok());
 }
 
-TEST(checkpoint_file, reads_past_the_end_fail_and_name_what_was_read) {
+TEST(CheckpointFile, ReadsPastTheEndFailAndNameWhatWasRead) {
     const std::uint8_t bytes[] = {1, 2, 3, 4, 5, 6};
     checkpoint::reader r(bytes, sizeof bytes);
     EXPECT_EQ(r.u32("the first word"), 0x04030201u);
@@ -110,7 +110,7 @@ TEST(checkpoint_file, reads_past_the_end_fail_and_name_what_was_read) {
     EXPECT_FALSE(over_limit.ok());
 }
 
-TEST(checkpoint_file, every_cut_and_every_damaged_byte_is_refused_with_a_message) {
+TEST(CheckpointFile, EveryCutAndEveryDamagedByteIsRefusedWithAMessage) {
     temp_file f;
     std::string error;
     ASSERT_TRUE(checkpoint::write_file(f.path.string(), sample_header(), sample_payload(), error)) << error;

@@ -46,8 +46,8 @@ cmake --build "$web/wasm" -j"$OSTRA_WEB_JOBS"
 site="$web/site"
 rm -rf "$site.new"
 mkdir -p "$site.new"
-cp web/index.html web/style.css web/page.js web/chapters.js web/audio.js web/hold.js web/controls.js \
-  web/seek_bar.js web/media_session.js web/worklet.js "$site.new/"
+# every script of the page (index.html loads them in order) and the worklet
+cp web/index.html web/style.css web/*.js "$site.new/"
 cp "$web/wasm/ostramere.js" "$web/wasm/ostramere.wasm" "$site.new/"
 cp "$poster" "$site.new/poster.png"
 python3 "$here/pack-data.py" "$native/data" "$site.new"

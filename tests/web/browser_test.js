@@ -36,6 +36,7 @@
 const fs = require('fs');
 const web = require('./browsers.js');
 const holds = require('./hold_checks.js');
+const { createRun, readNativeFrames, strip, compareFrames } = require('./harness.js');
 const { withTimeout, sleep, openPage, waitPhase } = web;
 
 const args = process.argv.slice(2);
@@ -59,52 +60,12 @@ const steps = new Set((onlySteps || 'sim,start,live,hold,seek,chapter,phone' + (
 const startMs = 130000;
 const liveFpsMin = 0.8 * 33;
 
-const whole = setTimeout(() => { console.error('browser test: whole-run time limit reached'); finish(1); }, 45 * 60 * 1000);
-let passed = 0, failed = 0;
-const closers = [];
-
-async function finish(code) {
-  clearTimeout(whole);
-  setTimeout(() => { web.stopChildren(); process.exit(code); }, 30000).unref();
-  for (const close of closers.reverse()) { try { await close(); } catch (e) { /* already gone */ } }
-  web.stopChildren();
-  process.exit(code);
-}
-
-function check(ok, what) {
-  if (ok) { passed++; console.log('ok   ' + what); } else { failed++; console.log('FAIL ' + what); }
-  return ok;
-}
+const run = createRun('browser test', 45 * 60 * 1000);
+const { check, finish, closers } = run;
 
 const noErrors = (errors) => (errors.length ? ' (' + errors.join('; ') + ')' : '');
 
-function readNativeFrames(file) {
-  const lines = fs.readFileSync(file, 'utf8').trim().split('\n');
-  const head = lines[0].split(',');
-  const col = (n) => { const i = head.indexOf(n); if (i < 0) throw new Error(file + ': no column ' + n); return i; };
-  const [ci, ct, cm, ch] = [col('frame'), col('tick_ms'), col('music_ms'), col('hash')];
-  return lines.slice(1).map((l) => {
-    const f = l.split(',');
-    return { idx: Number(f[ci]), tick: Number(f[ct]), music: f[cm] === '' ? null : Number(f[cm]), hash: f[ch] };
-  });
-}
 const native = readNativeFrames(nativeCsv);
-
-// Lists the frames where `got` and `want` differ (index, tick or hash) and
-// returns how many differ, counting a missing frame on either side.
-function compareFrames(label, got, want) {
-  let differing = 0;
-  for (let i = 0; i < Math.max(got.length, want.length); i++) {
-    const a = got[i], b = want[i];
-    if (!a || !b || a.idx !== b.idx || a.tick !== b.tick || a.hash !== b.hash) {
-      if (differing++ < 20) console.log(label + ': differs at', i, 'browser', JSON.stringify(a), 'native', JSON.stringify(b));
-    }
-  }
-  if (differing) console.log(`${label}: ${differing} frames differ`);
-  return differing;
-}
-
-const strip = (f) => ({ idx: f.idx, tick: f.tick, hash: f.hash });
 
 async function simStep(name, browser, base) {
   const errors = [];
@@ -568,6 +529,5 @@ const plan = {
     }
     console.log(`${name}: ${((Date.now() - t0) / 1000).toFixed(0)} s`);
   }
-  console.log(`${passed} passed, ${failed} failed`);
-  await finish(failed ? 1 : 0);
+  await run.end();
 })().catch((e) => { console.error('browser test:', e && e.stack ? e.stack : e); finish(1); });

@@ -15,12 +15,11 @@
 // counts, and prints the load average beside its figures.
 'use strict';
 const { spawn } = require('child_process');
-const fs = require('fs');
 const http = require('http');
 const net = require('net');
-const os = require('os');
 const web = require('./browsers.js');
 const holds = require('./hold_checks.js');
+const { createRun, readNativeFrames, strip, compareFrames, load } = require('./harness.js');
 const { sleep, withTimeout } = web;
 
 const args = process.argv.slice(2);
@@ -35,48 +34,10 @@ const steps = new Set((onlySteps || 'live,start,sim').split(','));
 const driverPath = process.env.OSTRA_WEBKIT_DRIVER || '/usr/bin/WebKitWebDriver';
 const miniBrowser = process.env.OSTRA_MINIBROWSER || '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 
-const whole = setTimeout(() => { console.error('webkit test: whole-run time limit reached'); finish(1); }, 40 * 60 * 1000);
-let passed = 0, failed = 0;
-const closers = [];
-
-async function finish(code) {
-  clearTimeout(whole);
-  setTimeout(() => { web.stopChildren(); process.exit(code); }, 30000).unref();
-  for (const close of closers.reverse()) { try { await close(); } catch (e) { /* already gone */ } }
-  web.stopChildren();
-  process.exit(code);
-}
-
-function check(ok, what) {
-  if (ok) { passed++; console.log('ok   ' + what); } else { failed++; console.log('FAIL ' + what); }
-  return ok;
-}
-
-const load = () => os.loadavg().map((v) => v.toFixed(2)).join(' ');
-
-function readNativeFrames(file) {
-  const lines = fs.readFileSync(file, 'utf8').trim().split('\n');
-  const head = lines[0].split(',');
-  const col = (n) => head.indexOf(n);
-  return lines.slice(1).map((l) => {
-    const f = l.split(',');
-    return { idx: Number(f[col('frame')]), tick: Number(f[col('tick_ms')]),
-             music: f[col('music_ms')] === '' ? null : Number(f[col('music_ms')]), hash: f[col('hash')] };
-  });
-}
+const run = createRun('webkit test', 40 * 60 * 1000);
+const { check, finish, closers } = run;
 const native = readNativeFrames(nativeCsv);
-const strip = (f) => ({ idx: f.idx, tick: f.tick, hash: f.hash });
-
-function differing(label, got, want) {
-  let n = 0;
-  for (let i = 0; i < Math.max(got.length, want.length); i++) {
-    const a = got[i], b = want[i];
-    if (!a || !b || a.idx !== b.idx || a.tick !== b.tick || a.hash !== b.hash) {
-      if (n++ < 10) console.log(label + ': differs at', i, 'webkit', JSON.stringify(a), 'native', JSON.stringify(b));
-    }
-  }
-  return n;
-}
+const differing = (label, got, want) => compareFrames(label, got, want, 'webkit', 10);
 
 // --- WebDriver classic over HTTP -------------------------------------------
 function freePort() {
@@ -265,6 +226,5 @@ async function simStep(d, base) {
     try { await fn(d, server.base); } catch (e) { check(false, `webkit ${step}: ${e.message}`); }
     console.log(`webkit ${step}: ${((Date.now() - t0) / 1000).toFixed(0)} s`);
   }
-  console.log(`${passed} passed, ${failed} failed`);
-  await finish(failed ? 1 : 0);
+  await run.end();
 })().catch((e) => { console.error('webkit test:', e && e.stack ? e.stack : e); finish(1); });
