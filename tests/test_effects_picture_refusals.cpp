@@ -255,3 +255,43 @@ TEST(PictureRefusals, ThePngChunkWalkKeepsItsOrder) {
             EXPECT_EQ(check_png(f.data(), f.size(), 640, 480, layout), "") << type << "/" << d;
         }
 }
+
+// The header's layout fields against PNG's own table: each colour type with
+// exactly its bit depths, compression and filter method 0, interlace 0 or 1.
+TEST(PictureRefusals, TheHeaderTakesExactlyTheLayoutsPngDefines) {
+    const bytes data = stored_zlib(bytes(2 * 7, 0));
+    const auto header_check = [&](bytes header) {
+        bytes f(png_signature, png_signature + 8);
+        chunk(f, "IHDR", header);
+        chunk(f, "IDAT", data);
+        chunk(f, "IEND", {});
+        png_layout layout;
+        return check_png(f.data(), f.size(), 640, 480, layout);
+    };
+    const auto allowed = [](int type, int depth) {
+        const bool low = depth == 1 || depth == 2 || depth == 4;
+        switch (type) {
+        case 0: return low || depth == 8 || depth == 16;  // grey
+        case 3: return low || depth == 8;                 // palette
+        case 2: case 4: case 6: return depth == 8 || depth == 16;
+        default: return false;
+        }
+    };
+    for (int type = 0; type <= 8; ++type)
+        for (int depth = 0; depth <= 32; ++depth) {
+            const std::string why = header_check(ihdr(2, 2, depth, type));
+            if (allowed(type, depth))
+                EXPECT_EQ(why, "") << "type " << type << ", " << depth << " bits";
+            else
+                EXPECT_EQ(why, "its header names no valid PNG layout (colour type " + std::to_string(type) + ", " +
+                                   std::to_string(depth) + " bits)");
+        }
+    // Bytes 10, 11, 12 of the header: compression, filter, interlace.
+    for (int at : {10, 11, 12})
+        for (int v : {0, 1, 2, 255}) {
+            bytes h = ihdr(2, 2);
+            h[at] = static_cast<unsigned char>(v);
+            const bool ok = v == 0 || (at == 12 && v == 1);
+            EXPECT_EQ(header_check(h).empty(), ok) << "byte " << at << " = " << v;
+        }
+}
