@@ -295,3 +295,35 @@ TEST(PictureRefusals, TheHeaderTakesExactlyTheLayoutsPngDefines) {
             EXPECT_EQ(header_check(h).empty(), ok) << "byte " << at << " = " << v;
         }
 }
+
+// What a misnamed file's first bytes are called: a format only when every
+// byte of its signature is there and matches, at the shortest length too.
+TEST(PictureRefusals, AMisnamedFileIsCalledAFormatOnlyByItsWholeSignature) {
+    const auto called = [](const bytes& b, const char* name) {
+        const std::string why = refusal(b, name);
+        const size_t at = why.find("holds ");
+        return at == std::string::npos ? "(" + why + ")" : why.substr(at + 6);
+    };
+    const std::string none = "no picture format the show reads";
+    EXPECT_EQ(called(text("BM"), "a.png"), "a BMP picture");
+    EXPECT_EQ(called(text("BN"), "a.png"), none);
+    EXPECT_EQ(called(text("AM"), "a.png"), none);
+    EXPECT_EQ(called(text("B"), "a.png"), none);
+    EXPECT_EQ(called(text("P1"), "a.png"), "a PNM picture");
+    EXPECT_EQ(called(text("P7"), "a.png"), "a PNM picture");
+    EXPECT_EQ(called(text("Q1"), "a.png"), none);
+    EXPECT_EQ(called(text("P"), "a.png"), none);
+    EXPECT_EQ(called(text("GIF"), "a.png"), "a GIF picture");
+    for (const char* g : {"GI", "XIF", "GXF", "GIX"}) EXPECT_EQ(called(text(g), "a.png"), none) << g;
+    EXPECT_EQ(called(bytes{0xFF, 0xD8, 0xFF}, "a.png"), "a JPEG");
+    for (const bytes& j : {bytes{0xFF, 0xD8}, bytes{0xFE, 0xD8, 0xFF}, bytes{0xFF, 0xD9, 0xFF}, bytes{0xFF, 0xD8, 0xFE}})
+        EXPECT_EQ(called(j, "a.png"), none) << int(j[0]) << " " << int(j[1]);
+    const bytes sig(png_signature, png_signature + 8);
+    EXPECT_EQ(called(sig, "a.jpg"), "a PNG");
+    EXPECT_EQ(called(bytes(sig.begin(), sig.end() - 1), "a.jpg"), none);
+    for (size_t i = 0; i < sig.size(); ++i) {
+        bytes other = sig;
+        other[i] ^= 0x20;
+        EXPECT_EQ(called(other, "a.jpg"), none) << "byte " << i;
+    }
+}
