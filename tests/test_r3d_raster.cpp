@@ -480,3 +480,47 @@ TEST(R3dRaster, TexelsAreReadUpToTheTexturesLastColumnAndRowAndNoFurther) {
             }
         }
 }
+
+// A vertex or texture set the object does not have draws nothing and reads
+// nothing: the sets just past the last and before the first, in every mode.
+TEST(R3dRaster, ASetTheObjectDoesNotHaveDrawsNothing) {
+    scene s;
+    set_faces(s.o, {{corner{10, 10, 0, 0}, corner{100, 10, 90, 0}, corner{10, 100, 0, 90}}});
+    for (int k = 1; k < nr_vertex_sets; ++k)  // every set the object has is the face
+        std::copy(s.o.verts[0], s.o.verts[0] + 3, s.o.verts[k]);
+    std::copy(s.o.tex_coords[0], s.o.tex_coords[0] + 3, s.o.tex_coords[1]);
+    for (int mode = 1; mode <= 3; ++mode)
+        for (auto [vs, ts] : {std::pair{nr_vertex_sets, 0}, {-1, 0}, {0, nr_tex_sets}, {0, -1}}) {
+            s.o.show(mode, vs, ts, 0, 0, 0, 0);
+            int drawn = 0;
+            for (int y = 0; y < 480; ++y) drawn += s.count_row(y);
+            ASSERT_EQ(drawn, 0) << "mode " << mode << ", sets " << vs << "/" << ts;
+        }
+    s.o.show(3, nr_vertex_sets - 1, nr_tex_sets - 1, 0, 0, 0, 0);
+    EXPECT_GT(s.count_row(20), 0) << "the last sets it has are drawn";
+
+    fill_pre_RGB_tab();
+    SDL_Surface* target = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
+    SDL_Surface* tex = SDL_CreateRGBSurface(0, 64, 64, 16, 0, 0, 0, 0);
+    SDL_FillRect(tex, nullptr, 0x7777);
+    object_2 o;
+    o.target = target;
+    o.tex_surface = tex;
+    o.allocate(3, 1, 3, 0);
+    o.verts[0][0] = vertex{-320, -240, 0, 0};
+    o.verts[0][1] = vertex{0, -240, 0, 0};
+    o.verts[0][2] = vertex{-320, 0, 0, 0};
+    o.faces[0] = face_2{{0, 1, 2}, {0, 0, 0, 0}};
+    for (int mode = 1; mode <= 3; ++mode)
+        for (auto [vs, ts] : {std::pair{nr_vertex_sets, 0}, {-1, 0}, {0, nr_tex_sets}, {0, -1}}) {
+            o.show(mode, vs, ts);
+            int drawn = 0;
+            for (int y = 0; y < 480; ++y)
+                for (int x = 0; x < 640; ++x) drawn += *r3d_pixel(target, x, y) != 0;
+            ASSERT_EQ(drawn, 0) << "textured room, mode " << mode << ", sets " << vs << "/" << ts;
+        }
+    o.show(3, 0, nr_tex_sets - 1);
+    EXPECT_EQ(*r3d_pixel(target, 10, 10), 0x7777);
+    SDL_FreeSurface(tex);
+    SDL_FreeSurface(target);
+}
