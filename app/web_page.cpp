@@ -3,6 +3,7 @@
 // Reads the screen only to hash it; shows it through the platform.
 #include "web_page.h"
 
+#include "page_control.h"
 #include "pixel_hash.h"
 #include "platform.h"
 
@@ -36,7 +37,7 @@ void page_sink::frame(SDL_Surface* shown, const flip_info& info) {
         bench_->add_present_cost(emscripten_get_now() - t0);
     }
     const double now = emscripten_get_now();
-    if (now - last_yield_ms_ >= 33.0) {
+    if (page_control::yield_due(now, last_yield_ms_)) {
         if (!bench_)
             platform::present(shown);
         platform::keep_page_alive();  // the browser paints, handles input, runs timers
@@ -54,12 +55,12 @@ bool page_sink::finish(Uint32 end_tick, long flips, std::string& error) {
 }
 
 bool page_hold::wanted() {
-    // 0: play on, 1: hold, 2: stop. A stop holds for one turn, in which the
-    // wait finds the request queued here and ends the hold with quit set.
-    const int asked = EM_ASM_INT({ return Module['ostra']['control'](); });
-    if (asked == 2)
+    // A stop holds for one turn, in which the wait finds the request queued
+    // here and ends the hold with quit set.
+    const page_control::answer a = page_control::read(EM_ASM_INT({ return Module['ostra']['control'](); }));
+    if (a.stop)
         platform::push_quit();
-    return asked != 0;
+    return a.hold;
 }
 
 void ended(int status) {

@@ -1,7 +1,7 @@
 # The entry, in this process: the command line, the data check, image
 # loading and the text the show prints, intro's stop and shutdown path.
 ostra_test(app_tests
-  SOURCES test_app_options.cpp test_app_run.cpp
+  SOURCES test_app_options.cpp test_app_run.cpp test_app_page.cpp
   LIBS ostra_app)
 target_compile_definitions(app_tests PRIVATE OSTRA_BUILD_TYPE_FOR_TESTS="${CMAKE_BUILD_TYPE}")
 add_dependencies(app_tests data)

@@ -2,6 +2,7 @@
 // check listing every broken file at once, printable names, and a stop during
 // the settle wait (every load made, the song started, shutdown in order).
 #include "bitmap.h"
+#include "checkpoint.h"
 #include "intro.h"
 #include "load_image.h"
 #include "png_write.h"
@@ -385,5 +386,77 @@ TEST_F(app_run, a_live_run_opens_the_screen_fullscreen_or_in_a_window_as_asked) 
         opt.nosound = true;
         opt.sim = sim;
         EXPECT_EQ(screen_of_a_live_run(opt), sim ? 2 | 4 : 0) << "sim " << sim;
+    }
+}
+
+namespace {
+// What a run in a child process did: its exit status (as
+// screen_of_a_live_run), whether intro waited for the display to settle,
+// whether a checkpoint was planned for restoring, and what it printed.
+struct child_run {
+    int code = -1;
+    bool settled = false;
+    bool restoring = false;
+    std::string err;
+};
+child_run run_in_child(const run_options& opt, const fs::path& dir) {
+    const fs::path err_file = dir / "stderr.txt", facts = dir / "facts.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        screen_probe probe;
+        std::freopen(err_file.c_str(), "w", stderr);
+        trace::clear();
+        trace::enable(true);
+        const int status = run_show(opt, &probe);
+        trace::enable(false);
+        std::ofstream(facts) << (index_of(trace::entries(), "settle wait") >= 0) << ' '
+                             << checkpoint::current_plan().restoring << '\n';
+        std::fflush(stderr);
+        _exit(status != 0 ? 9 : probe.flips == 0 ? 8 : probe.seen);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    child_run r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream(facts) >> r.settled >> r.restoring;
+    r.err = read_file(err_file);
+    return r;
+}
+}  // namespace
+
+// Runs on the simulated clock (a settle wait costs no real time): intro waits
+// for the display to settle exactly when fullscreen was chosen, and a
+// checkpoint is looked for only for a start point without --no-checkpoints.
+TEST_F(app_run, intro_settles_only_fullscreen_and_checkpoints_are_planned_only_for_a_start) {
+    if (!rt_test::have_data())
+        GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
+    rt_test::temp_dir dir("rt-plan");
+    run_options opt;
+    opt.data_dir = rt_test::data_dir().string();
+    opt.nosound = true;
+    opt.sim = true;
+    opt.checkpoints = (dir.path / "none").string();  // a folder with no checkpoint in it
+    for (int fullscreen : {0, 1}) {
+        opt.fullscreen = fullscreen;
+        const child_run r = run_in_child(opt, dir.path);
+        EXPECT_EQ(r.code & ~1, 2 | 4) << "a headless flip on the simulated clock: " << r.err;
+        EXPECT_EQ(r.settled, fullscreen == 1) << "fullscreen " << fullscreen;
+        EXPECT_FALSE(r.restoring);
+        EXPECT_EQ(r.err.find("checkpoint"), std::string::npos) << "no start point, no checkpoint: " << r.err;
+    }
+    // The plan is made before intro starts: a stop at tick 1 spares the run
+    // ahead to the start point.
+    opt.fullscreen = 0;
+    opt.start.set = true;
+    opt.start.music_ms = 1;
+    opt.quit_at = 1;
+    for (bool none : {true, false}) {
+        opt.no_checkpoints = none;
+        const child_run r = run_in_child(opt, dir.path);
+        EXPECT_TRUE(r.code >= 0 && r.code < 9) << "the run ends well: " << r.err;
+        EXPECT_FALSE(r.settled);
+        EXPECT_FALSE(r.restoring);
+        // Looked for (and not found) only without --no-checkpoints.
+        EXPECT_EQ(r.err.find("no checkpoint for the start") != std::string::npos, !none) << r.err;
     }
 }

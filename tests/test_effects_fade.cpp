@@ -137,6 +137,22 @@ TEST(Fade, MapsSetByHandGoThroughTables) {
                                          std::min(px::blue(p) + 1, 31));
             ASSERT_EQ(at(dst.get(), x, y), want) << x << "," << y;
         }
+    // Through the tables too, a smaller rectangle writes its own rows and
+    // columns and no other.
+    auto small = make_surface(640, 480, 0x7777);
+    f.target = small.get();
+    f.set_area("out", src.get(), 10, 20, 30, 40);
+    f.add_RGB(0, 0, 0);
+    int changed = 0;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) {
+            const bool inside = x >= 10 && x < 30 && y >= 20 && y < 40;
+            if (!inside) {
+                ASSERT_EQ(at(small.get(), x, y), 0x7777) << x << "," << y;
+            }
+            changed += inside && at(small.get(), x, y) != 0x7777;
+        }
+    EXPECT_GT(changed, 300);
 }
 
 TEST(Fade, EachChannelFollowsItsOwnMap) {

@@ -255,3 +255,75 @@ TEST(PictureRefusals, ThePngChunkWalkKeepsItsOrder) {
             EXPECT_EQ(check_png(f.data(), f.size(), 640, 480, layout), "") << type << "/" << d;
         }
 }
+
+// The header's layout fields against PNG's own table: each colour type with
+// exactly its bit depths, compression and filter method 0, interlace 0 or 1.
+TEST(PictureRefusals, TheHeaderTakesExactlyTheLayoutsPngDefines) {
+    const bytes data = stored_zlib(bytes(2 * 7, 0));
+    const auto header_check = [&](bytes header) {
+        bytes f(png_signature, png_signature + 8);
+        chunk(f, "IHDR", header);
+        chunk(f, "IDAT", data);
+        chunk(f, "IEND", {});
+        png_layout layout;
+        return check_png(f.data(), f.size(), 640, 480, layout);
+    };
+    const auto allowed = [](int type, int depth) {
+        const bool low = depth == 1 || depth == 2 || depth == 4;
+        switch (type) {
+        case 0: return low || depth == 8 || depth == 16;  // grey
+        case 3: return low || depth == 8;                 // palette
+        case 2: case 4: case 6: return depth == 8 || depth == 16;
+        default: return false;
+        }
+    };
+    for (int type = 0; type <= 8; ++type)
+        for (int depth = 0; depth <= 32; ++depth) {
+            const std::string why = header_check(ihdr(2, 2, depth, type));
+            if (allowed(type, depth))
+                EXPECT_EQ(why, "") << "type " << type << ", " << depth << " bits";
+            else
+                EXPECT_EQ(why, "its header names no valid PNG layout (colour type " + std::to_string(type) + ", " +
+                                   std::to_string(depth) + " bits)");
+        }
+    // Bytes 10, 11, 12 of the header: compression, filter, interlace.
+    for (int at : {10, 11, 12})
+        for (int v : {0, 1, 2, 255}) {
+            bytes h = ihdr(2, 2);
+            h[at] = static_cast<unsigned char>(v);
+            const bool ok = v == 0 || (at == 12 && v == 1);
+            EXPECT_EQ(header_check(h).empty(), ok) << "byte " << at << " = " << v;
+        }
+}
+
+// What a misnamed file's first bytes are called: a format only when every
+// byte of its signature is there and matches, at the shortest length too.
+TEST(PictureRefusals, AMisnamedFileIsCalledAFormatOnlyByItsWholeSignature) {
+    const auto called = [](const bytes& b, const char* name) {
+        const std::string why = refusal(b, name);
+        const size_t at = why.find("holds ");
+        return at == std::string::npos ? "(" + why + ")" : why.substr(at + 6);
+    };
+    const std::string none = "no picture format the show reads";
+    EXPECT_EQ(called(text("BM"), "a.png"), "a BMP picture");
+    EXPECT_EQ(called(text("BN"), "a.png"), none);
+    EXPECT_EQ(called(text("AM"), "a.png"), none);
+    EXPECT_EQ(called(text("B"), "a.png"), none);
+    EXPECT_EQ(called(text("P1"), "a.png"), "a PNM picture");
+    EXPECT_EQ(called(text("P7"), "a.png"), "a PNM picture");
+    EXPECT_EQ(called(text("Q1"), "a.png"), none);
+    EXPECT_EQ(called(text("P"), "a.png"), none);
+    EXPECT_EQ(called(text("GIF"), "a.png"), "a GIF picture");
+    for (const char* g : {"GI", "XIF", "GXF", "GIX"}) EXPECT_EQ(called(text(g), "a.png"), none) << g;
+    EXPECT_EQ(called(bytes{0xFF, 0xD8, 0xFF}, "a.png"), "a JPEG");
+    for (const bytes& j : {bytes{0xFF, 0xD8}, bytes{0xFE, 0xD8, 0xFF}, bytes{0xFF, 0xD9, 0xFF}, bytes{0xFF, 0xD8, 0xFE}})
+        EXPECT_EQ(called(j, "a.png"), none) << int(j[0]) << " " << int(j[1]);
+    const bytes sig(png_signature, png_signature + 8);
+    EXPECT_EQ(called(sig, "a.jpg"), "a PNG");
+    EXPECT_EQ(called(bytes(sig.begin(), sig.end() - 1), "a.jpg"), none);
+    for (size_t i = 0; i < sig.size(); ++i) {
+        bytes other = sig;
+        other[i] ^= 0x20;
+        EXPECT_EQ(called(other, "a.jpg"), none) << "byte " << i;
+    }
+}

@@ -438,3 +438,89 @@ TEST(R3dRaster, ReciprocalQuotientsRoundAsTheDivision) {
     check(raster::edge_slope, -256, 256, "slope", true);
     check(raster::edge_steps, -256, 256, "steps");
 }
+
+// A face whose u runs from 0 at its left edge to 100 at its right end,
+// over a 37 x 21 texture: each row shows texels of its row v, u never
+// falling, up to the last column (36) and nothing past it, opaque or
+// cross-faded; a v one past the last row shows nothing at all.
+TEST(R3dRaster, TexelsAreReadUpToTheTexturesLastColumnAndRowAndNoFurther) {
+    const int tw = 37, th = 21;
+    const auto texel = [](int u, int v) { return static_cast<Uint16>(0x0841 + u * 97 + v * 1031); };
+    for (int blend : {0, 1})
+        for (int v : {th - 1, th}) {
+            scene s;
+            s.o.tex.replace_surface(SDL_CreateRGBSurface(0, tw, th, 16, 0, 0, 0, 0));
+            for (int y = 0; y < th; ++y)
+                for (int x = 0; x < tw; ++x) *r3d_pixel(s.o.tex.surface, x, y) = texel(x, y);
+            set_faces(s.o, {{corner{10, 10, 0, v}, corner{110, 10, 100, v}, corner{10, 110, 0, v}}});
+            s.o.show(3, 0, 0, blend, 30, 30, 30);
+            for (int y : {10, 20, 50}) {
+                // the u each column shows, from its pixel; -1 for none
+                std::vector<int> us;
+                for (int x = 0; x < 640; ++x) {
+                    int found = -1;
+                    for (int u = 0; u < tw && s.at(x, y) != 0; ++u)
+                        if (s.at(x, y) == (blend ? (texel(u, v) & 0xFFDF) : texel(u, v))) found = u;
+                    us.push_back(found);
+                    if (s.at(x, y) != 0) {
+                        ASSERT_NE(found, -1) << "column " << x << " shows no texel of row " << v;
+                    }
+                }
+                if (v == th) {
+                    EXPECT_EQ(std::count(us.begin(), us.end(), -1), 640) << "row " << y;
+                    continue;
+                }
+                // texels 0 .. 36 from column 10 on, rising, then nothing
+                const auto last = std::find(us.begin() + 10, us.end(), -1) - us.begin();
+                EXPECT_EQ(us[9], -1);
+                EXPECT_EQ(us[10], 0) << "blend " << blend << ", row " << y;
+                EXPECT_EQ(us[last - 1], tw - 1) << "blend " << blend << ", row " << y;
+                EXPECT_TRUE(std::is_sorted(us.begin() + 10, us.begin() + last));
+                EXPECT_EQ(std::count(us.begin() + last, us.end(), -1), 640 - last);
+            }
+        }
+}
+
+// A vertex or texture set the object does not have draws nothing and reads
+// nothing: the sets just past the last and before the first, in every mode.
+TEST(R3dRaster, ASetTheObjectDoesNotHaveDrawsNothing) {
+    scene s;
+    set_faces(s.o, {{corner{10, 10, 0, 0}, corner{100, 10, 90, 0}, corner{10, 100, 0, 90}}});
+    for (int k = 1; k < nr_vertex_sets; ++k)  // every set the object has is the face
+        std::copy(s.o.verts[0], s.o.verts[0] + 3, s.o.verts[k]);
+    std::copy(s.o.tex_coords[0], s.o.tex_coords[0] + 3, s.o.tex_coords[1]);
+    for (int mode = 1; mode <= 3; ++mode)
+        for (auto [vs, ts] : {std::pair{nr_vertex_sets, 0}, {-1, 0}, {0, nr_tex_sets}, {0, -1}}) {
+            s.o.show(mode, vs, ts, 0, 0, 0, 0);
+            int drawn = 0;
+            for (int y = 0; y < 480; ++y) drawn += s.count_row(y);
+            ASSERT_EQ(drawn, 0) << "mode " << mode << ", sets " << vs << "/" << ts;
+        }
+    s.o.show(3, nr_vertex_sets - 1, nr_tex_sets - 1, 0, 0, 0, 0);
+    EXPECT_GT(s.count_row(20), 0) << "the last sets it has are drawn";
+
+    fill_pre_RGB_tab();
+    SDL_Surface* target = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
+    SDL_Surface* tex = SDL_CreateRGBSurface(0, 64, 64, 16, 0, 0, 0, 0);
+    SDL_FillRect(tex, nullptr, 0x7777);
+    object_2 o;
+    o.target = target;
+    o.tex_surface = tex;
+    o.allocate(3, 1, 3, 0);
+    o.verts[0][0] = vertex{-320, -240, 0, 0};
+    o.verts[0][1] = vertex{0, -240, 0, 0};
+    o.verts[0][2] = vertex{-320, 0, 0, 0};
+    o.faces[0] = face_2{{0, 1, 2}, {0, 0, 0, 0}};
+    for (int mode = 1; mode <= 3; ++mode)
+        for (auto [vs, ts] : {std::pair{nr_vertex_sets, 0}, {-1, 0}, {0, nr_tex_sets}, {0, -1}}) {
+            o.show(mode, vs, ts);
+            int drawn = 0;
+            for (int y = 0; y < 480; ++y)
+                for (int x = 0; x < 640; ++x) drawn += *r3d_pixel(target, x, y) != 0;
+            ASSERT_EQ(drawn, 0) << "textured room, mode " << mode << ", sets " << vs << "/" << ts;
+        }
+    o.show(3, 0, nr_tex_sets - 1);
+    EXPECT_EQ(*r3d_pixel(target, 10, 10), 0x7777);
+    SDL_FreeSurface(tex);
+    SDL_FreeSurface(target);
+}

@@ -27,8 +27,12 @@ TEST(R3dRelease, RoomsReadAgainAndDroppedKeepNoMemory) {
         room_2D flat;
         ASSERT_TRUE(flat.read_file(corner.string().c_str(), texture.c_str(), target));
         ASSERT_TRUE(flat.read_file(corner.string().c_str(), texture.c_str(), target));
-        // A texture that cannot be read leaves the room as it was.
+        // A texture that cannot be read, or a model refused after its
+        // texture was made, leaves the room as it was.
+        SDL_Surface* const kept = flat.tex_surface;
         EXPECT_FALSE(flat.read_file(corner.string().c_str(), blob.c_str(), target));
+        EXPECT_FALSE(flat.read_file(texture.c_str(), texture.c_str(), target));
+        EXPECT_EQ(flat.tex_surface, kept);
     };
     load_all();
     const long long before = heap_test::in_use();
