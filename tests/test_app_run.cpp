@@ -25,7 +25,7 @@
 
 namespace fs = std::filesystem;
 
-class app_run : public rt_test::runtime_fixture {};
+class AppRun : public rt_test::runtime_fixture {};
 
 namespace {
 std::string read_file(const fs::path& p) {
@@ -57,7 +57,7 @@ SDL_Surface* test_picture(int w, int h) {
 }
 }  // namespace
 
-TEST_F(app_run, load_image_converts_at_the_image_size_and_replaces_the_surface) {
+TEST_F(AppRun, LoadImageConvertsAtTheImageSizeAndReplacesTheSurface) {
     rt_test::temp_dir dir("rt-image");
     SDL_Surface* src = test_picture(37, 21);
     std::string err;
@@ -93,7 +93,7 @@ TEST_F(app_run, load_image_converts_at_the_image_size_and_replaces_the_surface) 
     SDL_FreeSurface(src);
 }
 
-TEST_F(app_run, preflight_lists_every_missing_file_at_once) {
+TEST_F(AppRun, PreflightListsEveryMissingFileAtOnce) {
     rt_test::temp_dir dir("rt-empty");
     cwd_guard in(dir.path);
     const auto problems = check_show_data();
@@ -108,7 +108,7 @@ TEST_F(app_run, preflight_lists_every_missing_file_at_once) {
     EXPECT_TRUE(paths.count("./sfx/demomusic.xm"));
 }
 
-TEST_F(app_run, preflight_names_each_broken_file_and_its_fault) {
+TEST_F(AppRun, PreflightNamesEachBrokenFileAndItsFault) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     rt_test::temp_dir dir("rt-broken");
@@ -158,7 +158,7 @@ TEST_F(app_run, preflight_names_each_broken_file_and_its_fault) {
     EXPECT_EQ(printed.find('\xF8'), std::string::npos);
 }
 
-TEST(app_printable, valid_utf8_passes_and_every_other_byte_is_escaped) {
+TEST(AppPrintable, ValidUtf8PassesAndEveryOtherByteIsEscaped) {
     EXPECT_EQ(printable("./gfx/b_kunhj\xF8rner.3D"), "./gfx/b_kunhj\\xF8rner.3D");
     EXPECT_EQ(printable("kunhj\xC3\xB8rner \xE2\x82\xAC \xF0\x9F\x8E\xB5"),
               "kunhj\xC3\xB8rner \xE2\x82\xAC \xF0\x9F\x8E\xB5")
@@ -190,7 +190,7 @@ long index_of(const std::vector<std::string>& log, const std::string& entry) {
 }
 }  // namespace
 
-TEST_F(app_run, a_stop_in_the_settle_wait_still_loads_everything_and_shuts_down_in_order) {
+TEST_F(AppRun, AStopInTheSettleWaitStillLoadsEverythingAndShutsDownInOrder) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     cwd_guard in(rt_test::data_dir());
@@ -229,7 +229,7 @@ TEST_F(app_run, a_stop_in_the_settle_wait_still_loads_everything_and_shuts_down_
     EXPECT_LT(clk::ticks(), 3000u) << "no wait ran to its end after the stop";
 }
 
-TEST_F(app_run, a_song_that_broke_after_the_check_is_reported_once_and_the_show_goes_on) {
+TEST_F(AppRun, ASongThatBrokeAfterTheCheckIsReportedOnceAndTheShowGoesOn) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     rt_test::temp_dir dir("rt-song");
@@ -274,7 +274,7 @@ run_outcome run_in_process(const run_options& opt, frame_sink* sink = nullptr) {
 
 // Everything run_show decides before the screen opens: the notes on options
 // that give way, the data folder, the data check and --check, the sink.
-TEST_F(app_run, run_show_stops_before_the_screen_on_bad_folders_data_and_sinks) {
+TEST_F(AppRun, RunShowStopsBeforeTheScreenOnBadFoldersDataAndSinks) {
     rt_test::temp_dir empty("rt-run-empty");
     run_options opt;
     opt.data_dir = (empty.path / "none").string();
@@ -362,7 +362,7 @@ int screen_of_a_live_run(run_options opt) {
 // A live run opens the screen the user asked for; run ahead to a start
 // point on the simulated clock, so the settle wait costs no real time, it
 // is live and shown from the start point on.
-TEST_F(app_run, a_live_run_opens_the_screen_fullscreen_or_in_a_window_as_asked) {
+TEST_F(AppRun, ALiveRunOpensTheScreenFullscreenOrInAWindowAsAsked) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
 #if SDL_MAJOR_VERSION >= 2
@@ -427,7 +427,7 @@ child_run run_in_child(const run_options& opt, const fs::path& dir) {
 // Runs on the simulated clock (a settle wait costs no real time): intro waits
 // for the display to settle exactly when fullscreen was chosen, and a
 // checkpoint is looked for only for a start point without --no-checkpoints.
-TEST_F(app_run, intro_settles_only_fullscreen_and_checkpoints_are_planned_only_for_a_start) {
+TEST_F(AppRun, IntroSettlesOnlyFullscreenAndCheckpointsArePlannedOnlyForAStart) {
     if (!rt_test::have_data())
         GTEST_SKIP() << "no generated data in " << rt_test::data_dir();
     rt_test::temp_dir dir("rt-plan");
