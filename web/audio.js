@@ -38,8 +38,6 @@ window.ostramereAudio = (function () {
   let settle = null;         // { at, time }: where the clock is watched from while resuming
   let settleTimer = 0;
   let quietTimer = 0;        // stops the output of a long pause
-  let runningSince = 0;      // when the output last began to play
-  let latency = 0, latencyAt = -1e9;  // the output's latency (s), and when it was last asked
   const down = () => info.state === 'suspended' || info.state === 'interrupted' || info.state === 'stalled' ||
                      info.state === 'resuming' || info.state === 'held';
 
@@ -79,10 +77,7 @@ window.ostramereAudio = (function () {
 
   function setState(s) {
     if (info.state === s) return;
-    if (s === 'running' && ctx) {
-      backAt = Math.round(ctx.currentTime * rate);
-      runningSince = performance.now();
-    }
+    if (s === 'running' && ctx) backAt = Math.round(ctx.currentTime * rate);
     // The worklet plays its queue only while the output keeps time.
     if ((s === 'running') !== (info.state === 'running')) tell(s === 'running');
     info.state = s;
@@ -123,20 +118,13 @@ window.ostramereAudio = (function () {
     }
   }
 
-  // The output's latency in s: the base latency, and the output's own once
-  // it has played steadily for latencySettleMs, asked again at most every
-  // latencyEveryMs. Firefox's page stood for good (no CPU, its output
-  // playing silence) when the output's latency was asked while the output
-  // was still being opened: 2 runs of 3 that started playing at once from a
-  // checkpoint, 0 of 5 that did not ask.
-  const latencySettleMs = 3000, latencyEveryMs = 5000;
+  // The output's latency in s: its base latency only. The output's own
+  // (`outputLatency`) is not asked: asked while Firefox was still opening its
+  // output, it never answered and the page stood for good (2 runs of 3 that
+  // started playing at once from a checkpoint, 0 of 5 that did not ask), and
+  // asked first 3 s into the show, WebKitGTK's page hung (2 runs of 2).
   function outputLatency() {
-    const now = performance.now();
-    if (info.state === 'running' && now - runningSince >= latencySettleMs && now - latencyAt >= latencyEveryMs) {
-      latency = ctx.outputLatency || 0;
-      latencyAt = now;
-    }
-    return (ctx.baseLatency || 0) + latency;
+    return ctx.baseLatency || 0;
   }
 
   function onReport(d) {
@@ -208,8 +196,6 @@ window.ostramereAudio = (function () {
       showNote('');
       Object.assign(info, { state: live ? 'starting' : 'off', underruns: 0, lead_ms: 0, tap: false, silent_buffer: false });
       last = null;
-      latency = 0;
-      latencyAt = -1e9;
       held = false;
       if (!live) return;
       startedAt = performance.now();
