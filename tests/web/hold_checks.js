@@ -40,11 +40,11 @@ function install() {
 }
 
 // In the page: the system takes the sound (contexts suspended, page hidden)
-// or gives it back.
-function interrupt(away) {
+// or gives it back; with `sound` false, only hides the page (or shows it).
+function interrupt(away, sound = true) {
   const t = window.__ostraTest, o = window.ostramere;
   if (away) {
-    for (const c of t.contexts) if (c.state === 'running') c.suspend();
+    if (sound) for (const c of t.contexts) if (c.state === 'running') c.suspend();
     Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' });
     Object.defineProperty(document, 'hidden', { configurable: true, get: () => true });
   } else {
@@ -52,21 +52,8 @@ function interrupt(away) {
     delete document.hidden;
   }
   document.dispatchEvent(new Event('visibilitychange'));
-  if (!away) for (const c of t.contexts) if (c.state !== 'closed') c.resume();
+  if (!away && sound) for (const c of t.contexts) if (c.state !== 'closed') c.resume();
   return { t: performance.now(), music: o.music_ms, frame: o.frame };
-}
-
-// In the page: hides it (or shows it again) without touching its sound.
-function hide(away) {
-  if (away) {
-    Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' });
-    Object.defineProperty(document, 'hidden', { configurable: true, get: () => true });
-  } else {
-    delete document.visibilityState;
-    delete document.hidden;
-  }
-  document.dispatchEvent(new Event('visibilitychange'));
-  return window.__ostraTest.contexts.filter((c) => c.state !== 'closed').map((c) => c.state).join(',');
 }
 
 function status() {
@@ -165,12 +152,12 @@ async function holdChecks(name, driver, check, { media = false } = {}) {
   // once; a page hidden while paused lets the output go.
   const kept = await driver.run(() => window.__ostraTest.contexts.filter((c) => c.state !== 'closed').map((c) => c.state).join(','));
   check(k.audio === 'held' && kept === 'running', `${name}: a pause keeps the output running silent (${k.audio}, context ${kept})`);
-  await driver.run(hide, true);
+  await driver.run(interrupt, true, false);
   let let_go = null;
   try {
     let_go = await waitUntil(driver, (s) => s.audio === 'suspended', 3000, name + ': the output let go while hidden');
   } catch (e) { console.log(e.message); }
-  await driver.run(hide, false);
+  await driver.run(interrupt, false, false);
   const still = await driver.run(status);
   check(let_go && let_go.paused === 'pause' && still.paused === 'pause',
         `${name}: hidden while paused, the output is let go; shown again, the show stays paused (${let_go && let_go.audio}, ${still.paused})`);
