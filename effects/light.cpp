@@ -12,6 +12,7 @@ void light::set_sprite(SDL_Surface* source, int x0, int y0, int x1, int y1, unsi
     colours.reset();
     runs.reset();
     replaced_.reset();
+    cut = {source, x0, y0, x1, y1, key, use_key};
     count = 0;
     run_count = 0;
     if (!source) return;

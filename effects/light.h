@@ -31,6 +31,17 @@ struct light {
     // The runs' extent: offsets left_dx .. right_dx - 1, top_dy .. bottom_dy.
     long long left_dx = 0, right_dx = 0, top_dy = 0, bottom_dy = 0;
 
+    // The cut the point list was last made by (source null until then, and
+    // after the list came another way). It names a surface that may since
+    // have been freed or changed: compare before relying on it.
+    struct cut_rect {
+        SDL_Surface* source = nullptr;
+        int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        unsigned short key = 0;
+        int use_key = 0;
+    };
+    cut_rect cut;
+
     // Forgets the results kept for the current point list (after the list
     // was replaced by other means than set_sprite).
     void forget_replacements() { replaced_.reset(); }

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 Uint32 zero_ticks() { return 0; }
@@ -177,4 +179,72 @@ TEST_F(CheckpointState, CutOrInconsistentPayloadsAreRefusedWithAMessage) {
     auto d = std::make_unique<show_objects>();
     EXPECT_FALSE(checkpoint::apply(*d, nullptr, payload, error));
     EXPECT_EQ(error, "a face names a vertex the object does not have");
+}
+
+namespace {
+bool same_points(const light& a, const light& b) {
+    if (a.count != b.count || a.run_count != b.run_count || a.left_dx != b.left_dx || a.bottom_dy != b.bottom_dy)
+        return false;
+    for (int i = 0; i < a.count; ++i)
+        if (a.x_offsets[i] != b.x_offsets[i] || a.y_offsets[i] != b.y_offsets[i] || a.colours[i] != b.colours[i])
+            return false;
+    for (int i = 0; i < a.run_count; ++i)
+        if (a.runs[i].dx != b.runs[i].dx || a.runs[i].first != b.runs[i].first || a.runs[i].length != b.runs[i].length)
+            return false;
+    return true;
+}
+}  // namespace
+
+// A light cut from a kept picture travels as its cut and a limiter's frame
+// equal to the screen as a mark, each far smaller than its points or pixels;
+// once the picture or the screen has changed since, the points or pixels
+// themselves travel, and each restores as it was.
+TEST_F(CheckpointState, LightsAndTheLimitersFramesTravelAsWhatMadeThemWhileThatHolds) {
+    auto a = std::make_unique<show_objects>();
+    fill(*a);
+    flash::limiter lim_a(640, 480);
+    std::vector<std::uint16_t> frame(640 * 480);
+    for (std::uint32_t t = 0; t < 90; t += 30) {
+        paint(screen, t);
+        SDL_LockSurface(screen);
+        for (int y = 0; y < 480; ++y)
+            std::memcpy(&frame[size_t(y) * 640], static_cast<Uint8*>(screen->pixels) + y * screen->pitch, 640 * 2);
+        SDL_UnlockSurface(screen);
+        lim_a.apply(frame.data(), 640, t);
+    }
+    std::string error;
+    std::vector<std::uint8_t> small, cut_gone, frame_gone;
+    ASSERT_TRUE(checkpoint::capture(*a, &lim_a, small, error)) << error;
+
+    // The screen no longer the last shown frame: both readings' frames kept
+    // as pixels (the second as a copy of the first).
+    paint(screen, 1000);
+    ASSERT_TRUE(checkpoint::capture(*a, &lim_a, frame_gone, error)) << error;
+    EXPECT_EQ(frame_gone.size(), small.size() + 4 + 640 * 480 * 2);
+    auto b = std::make_unique<show_objects>();
+    flash::limiter lim_b(640, 480);
+    ASSERT_TRUE(checkpoint::apply(*b, &lim_b, frame_gone, error)) << error;
+    EXPECT_EQ(lim_b.state().shown.save().previous, frame);
+    EXPECT_EQ(lim_b.state().cross.save().previous, frame);
+
+    // The sheet light's picture painted over after the cut: its points are
+    // kept, not a cut of the new picture.
+    const int before = a->sheet_light[1].count;
+    paint(a->picture.surface, 55);
+    dest_surface = a->work.surface;  // the restore above pointed it into its own objects
+    ASSERT_TRUE(checkpoint::capture(*a, &lim_a, cut_gone, error)) << error;
+    EXPECT_GT(cut_gone.size(), frame_gone.size() + size_t(before) * 10);
+    auto c = std::make_unique<show_objects>();
+    flash::limiter lim_c(640, 480);
+    ASSERT_TRUE(checkpoint::apply(*c, &lim_c, cut_gone, error)) << error;
+    EXPECT_TRUE(same_points(c->sheet_light[1], a->sheet_light[1]));
+    EXPECT_TRUE(same_points(c->full_light, a->full_light));
+    EXPECT_GT(c->full_light.count, 0);
+    light again;
+    again.set_sprite(c->picture.surface, 10, 10, 50, 40, 0, 1);
+    EXPECT_FALSE(same_points(again, a->sheet_light[1]));
+    // What was restored from points captures to the same payload.
+    std::vector<std::uint8_t> twice;
+    ASSERT_TRUE(checkpoint::capture(*c, &lim_c, twice, error)) << error;
+    EXPECT_TRUE(twice == cut_gone);
 }

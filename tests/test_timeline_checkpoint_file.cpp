@@ -145,9 +145,10 @@ TEST(CheckpointFile, EveryCutAndEveryDamagedByteIsRefusedWithAMessage) {
     EXPECT_FALSE(checkpoint::parse(longer.data(), longer.size(), h, payload, error));
     EXPECT_NE(error.find("the file holds"), std::string::npos) << error;
     std::vector<std::uint8_t> other = good;
-    other[8] = 2;
+    other[8] = static_cast<std::uint8_t>(checkpoint::format_version + 1);
     EXPECT_FALSE(checkpoint::parse(other.data(), other.size(), h, payload, error));
-    EXPECT_EQ(error, "checkpoint format 2, this program reads format 1");
+    EXPECT_EQ(error, "checkpoint format " + std::to_string(checkpoint::format_version + 1) +
+                         ", this program reads format " + std::to_string(checkpoint::format_version));
     other = good;
     other[0] = 'X';
     EXPECT_FALSE(checkpoint::parse(other.data(), other.size(), h, payload, error));

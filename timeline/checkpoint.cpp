@@ -24,7 +24,9 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <type_traits>
+#include <utility>
 
 namespace checkpoint {
 
@@ -37,23 +39,27 @@ constexpr std::uint32_t max_items = 1u << 22;     // largest array of vertices, 
 // Every surface the state can point at, in a fixed order: the screen, the six
 // bitmaps, the textures of nygris2, blob1 and rom2 object by object, the
 // corner room's texture. `owner` is the bitmap holding it (null: the screen
-// and the corner room's texture).
+// and the corner room's texture); `source` the picture file its pixels may
+// still be (the one a bitmap was last loaded from, the corner room's
+// picture), null when there is none.
 struct surface_list {
     std::vector<SDL_Surface*> surfaces;
     std::vector<const bitmap*> owners;
+    std::vector<const char*> sources;
 
     explicit surface_list(const show_objects& s) {
-        add(screen, nullptr);
+        add(screen, nullptr, nullptr);
         for (const bitmap* b : {&s.work, &s.picture, &s.backdrop, &s.overlay, &s.alt_backdrop, &s.light_sheet})
-            add(b->surface, b);
+            add(b->surface, b, loaded_from(*b));
         for (const room* r : {&s.nygris2, &s.blob1, &s.rom2})
             for (int i = 0; i < r->nr_objects; ++i)
-                add(r->objects[i].tex.surface, &r->objects[i].tex);
-        add(s.corner_room.tex_surface, nullptr);
+                add(r->objects[i].tex.surface, &r->objects[i].tex, loaded_from(r->objects[i].tex));
+        add(s.corner_room.tex_surface, nullptr, show_files::bakgrunn7.path);
     }
-    void add(SDL_Surface* sf, const bitmap* b) {
+    void add(SDL_Surface* sf, const bitmap* b, const char* source) {
         surfaces.push_back(sf);
         owners.push_back(b);
+        sources.push_back(source);
     }
     // Index of the surface whose pixels start at p (or of the surface p), -1 for null.
     int find(const void* p) const {
@@ -196,7 +202,7 @@ void put_surfaces(writer& w, const surface_list& sl) {
             w.u8(2), w.u32(static_cast<std::uint32_t>(same));
             continue;
         }
-        const char* path = b ? loaded_from(*b) : nullptr;
+        const char* path = sl.sources[i];
         if (path && known_path(path)) {
             auto it = file_hashes.find(path);
             if (it == file_hashes.end()) {
@@ -214,8 +220,73 @@ void put_surfaces(writer& w, const surface_list& sl) {
     }
 }
 
-void put_light(writer& w, const light& l, const surface_list& sl) {
+// Whether two lights hold the same point list, runs and extent.
+bool same_points(const light& a, const light& b) {
+    if (a.count != b.count || a.run_count != b.run_count || a.left_dx != b.left_dx || a.right_dx != b.right_dx ||
+        a.top_dy != b.top_dy || a.bottom_dy != b.bottom_dy)
+        return false;
+    const size_t n = size_t(a.count), k = size_t(a.run_count);
+    auto same = [](const auto* x, const auto* y, size_t m) { return m == 0 || std::memcmp(x, y, m * sizeof *x) == 0; };
+    return same(a.x_offsets.get(), b.x_offsets.get(), n) && same(a.y_offsets.get(), b.y_offsets.get(), n) &&
+           same(a.colours.get(), b.colours.get(), n) && same(a.runs.get(), b.runs.get(), k);
+}
+
+// The show's pictures as loaded, each decoded once per checkpoint: the
+// sprite sources a light may have been cut from (those whose role is a
+// light's first).
+struct picture_cache {
+    std::vector<std::pair<const char*, std::unique_ptr<bitmap>>> pictures;
+    std::vector<const char*> candidates() const {
+        std::vector<const char*> out;
+        for (bool lights : {true, false})
+            for (const show_files::file* f : show_files::all)
+                if (f->what == show_files::kind::picture &&
+                    (std::string_view(f->role).find("light") != std::string_view::npos) == lights)
+                    out.push_back(f->path);
+        return out;
+    }
+    SDL_Surface* get(const char* path) {
+        for (auto& [p, b] : pictures)
+            if (p == path)
+                return b->surface;
+        pictures.emplace_back(path, std::make_unique<bitmap>());
+        load_image(*pictures.back().second, path);
+        return pictures.back().second->surface;
+    }
+};
+
+void put_cut(writer& w, const light::cut_rect& c) {
+    for (int v : {c.x0, c.y0, c.x1, c.y1, c.use_key}) w.i32(v);
+    w.u16(c.key);
+}
+
+// A light: its target, then what makes its point list when cutting it again
+// now gives the very same list: a surface of the list (1), or one of the
+// show's pictures (2: the full-screen light's texmex.png, long gone from the
+// bitmap it was cut from); or else the point list itself (0).
+void put_light(writer& w, const light& l, const surface_list& sl, picture_cache& pictures) {
     w.i32(sl.find(l.target));
+    const light::cut_rect& c = l.cut;
+    light again;
+    const int from = sl.find(c.source);
+    if (from >= 0) {
+        again.set_sprite(sl.at(from), c.x0, c.y0, c.x1, c.y1, c.key, c.use_key);
+        if (same_points(l, again)) {
+            w.u8(1), w.i32(from);
+            put_cut(w, c);
+            return;
+        }
+    }
+    if (l.count > 0)
+        for (const char* path : pictures.candidates()) {
+            again.set_sprite(pictures.get(path), c.x0, c.y0, c.x1, c.y1, c.key, c.use_key);
+            if (same_points(l, again)) {
+                w.u8(2), w.str(path);
+                put_cut(w, c);
+                return;
+            }
+        }
+    w.u8(0);
     w.u32(static_cast<std::uint32_t>(l.count));
     // Offsets as steps from the point before: runs of 1 and 0 pack small.
     int px = 0, py = 0;
@@ -243,24 +314,35 @@ void put_tracks(writer& w, const std::vector<Track>& tracks) {
     w.raw(tracks.data(), tracks.size() * sizeof(Track));
 }
 
-void put_frame(writer& w, const std::vector<std::uint16_t>& frame) {
-    w.u32(static_cast<std::uint32_t>(frame.size()));
-    w.raw(frame.data(), frame.size() * 2);
+// A frame the limiter keeps: most often the screen's own pixels, which the
+// checkpoint holds already, or the frame kept before it; else raw pixels.
+void put_frame(writer& w, const std::vector<std::uint16_t>& frame, const std::vector<std::uint16_t>& screen_px,
+               const std::vector<std::uint16_t>* earlier) {
+    if (frame == screen_px) {
+        w.u8(1);
+    } else if (earlier && frame == *earlier) {
+        w.u8(2);
+    } else {
+        w.u8(0);
+        w.u32(static_cast<std::uint32_t>(frame.size()));
+        w.raw(frame.data(), frame.size() * 2);
+    }
 }
 
 // The limiter's history: both readings' last frame, frame count and tracks,
 // and the count of limited frames (the rest of the limiter lasts one flip).
-void put_limiter(writer& w, const flash::limiter* lim) {
+void put_limiter(writer& w, const flash::limiter* lim, const surface_list& sl) {
     w.u8(lim ? 1 : 0);
     if (!lim)
         return;
+    const std::vector<Uint16> screen_px = sl.at(0) ? pixels_of(sl.at(0)) : std::vector<Uint16>{};
     const flash::analysis::state first = lim->state().shown.save();
-    put_frame(w, first.previous);
+    put_frame(w, first.previous, screen_px, nullptr);
     w.i64(first.frames);
     put_tracks(w, first.general);
     put_tracks(w, first.red);
     const flash::cross_check::state cross = lim->state().cross.save();
-    put_frame(w, cross.previous);
+    put_frame(w, cross.previous, screen_px, &first.previous);
     w.i64(cross.frames);
     put_tracks(w, cross.first_general);
     put_tracks(w, cross.first_red);
@@ -489,14 +571,25 @@ bool get_surfaces(reader& r, surface_list& sl, show_objects& s, std::string& err
             const char* known = known_path(path);
             if (!r.ok())
                 return false;
-            if (!known || !sl.owners[i]) {
+            if (!known) {
                 r.fail("a picture the show does not have: " + printable(path));
                 return false;
             }
-            bitmap* b = const_cast<bitmap*>(sl.owners[i]);
-            load_image(*b, known);
-            sl.surfaces[i] = b->surface;
-            if (!b->surface || b->surface->w != int(w) || b->surface->h != int(h) || hash_of(pixels_of(b->surface)) != want) {
+            SDL_Surface* got = nullptr;
+            bitmap fresh;
+            if (sl.owners[i]) {  // the bitmap loads it as the show does
+                bitmap* b = const_cast<bitmap*>(sl.owners[i]);
+                load_image(*b, known);
+                got = sl.surfaces[i] = b->surface;
+            } else {  // into the surface in place
+                load_image(fresh, known);
+                if (fresh.surface && fresh.surface->w == int(w) && fresh.surface->h == int(h)) {
+                    px = pixels_of(fresh.surface);
+                    set_pixels(sf, px.data());
+                    got = sf;
+                }
+            }
+            if (!got || got->w != int(w) || got->h != int(h) || hash_of(pixels_of(got)) != want) {
                 error = std::string(known) + " is not the picture the checkpoint was made with";
                 return false;
             }
@@ -519,6 +612,36 @@ bool get_surfaces(reader& r, surface_list& sl, show_objects& s, std::string& err
 
 void get_light(reader& r, light& l, const surface_list& sl) {
     l.target = sl.at(r.i32("a light's target"));
+    const std::uint8_t kind = r.u8("a light's kind");
+    if (r.ok() && kind > 2)
+        r.fail("a light of unknown kind " + std::to_string(kind));
+    if (!r.ok())
+        return;
+    if (kind != 0) {
+        SDL_Surface* from = nullptr;
+        const char* picture = nullptr;
+        if (kind == 1)
+            from = sl.at(r.i32("a light's source"));
+        else
+            picture = known_path(r.str("a light's picture"));
+        int v[5];
+        for (int& x : v) x = r.i32("a light's cut");
+        const unsigned short key = r.u16("a light's key");
+        bitmap held;
+        if (r.ok() && picture) {
+            load_image(held, picture);
+            from = held.surface;
+        }
+        if (r.ok() && !from)
+            r.fail(kind == 1 ? "a light cut from a surface that is not there" : "a light cut from no picture of the show");
+        if (!r.ok())
+            return;
+        l.set_sprite(from, v[0], v[1], v[2], v[3], key, v[4]);
+        if (picture)
+            l.cut.source = nullptr;  // the picture goes with `held`
+        return;
+    }
+    l.cut = {};
     const std::uint32_t n = r.count("a light's points", max_items, 10);
     if (!r.ok())
         return;
@@ -561,7 +684,23 @@ void get_tracks(reader& r, std::vector<Track>& tracks, int step) {
     r.raw(tracks.data(), size_t(k) * sizeof(Track), "the limiter's fields");
 }
 
-void get_frame(reader& r, std::vector<std::uint16_t>& frame) {
+void get_frame(reader& r, std::vector<std::uint16_t>& frame, const surface_list& sl,
+               const std::vector<std::uint16_t>* earlier) {
+    const std::uint8_t kind = r.u8("the limiter's frame kind");
+    if (!r.ok())
+        return;
+    if (kind == 1 && sl.at(0)) {
+        frame = pixels_of(sl.at(0));
+        return;
+    }
+    if (kind == 2 && earlier) {
+        frame = *earlier;
+        return;
+    }
+    if (kind != 0) {
+        r.fail("a limiter's frame of unknown kind " + std::to_string(kind));
+        return;
+    }
     const std::uint32_t n = r.count("the limiter's last frame", max_side * max_side, 2);
     frame.resize(n);
     r.raw(frame.data(), size_t(n) * 2, "the limiter's last frame");
@@ -569,7 +708,8 @@ void get_frame(reader& r, std::vector<std::uint16_t>& frame) {
 
 // Reads the limiter's history into *h (a copy of the run's limiter's, which
 // the caller restores; nullptr when the run has none); the readings check every track they take back.
-bool get_limiter(reader& r, const flash::limiter* lim, flash::limiter::history* h, std::string& error) {
+bool get_limiter(reader& r, const flash::limiter* lim, flash::limiter::history* h, const surface_list& sl,
+                 std::string& error) {
     const std::uint8_t has = r.u8("the limiter's flag");
     if (!r.ok())
         return false;
@@ -580,12 +720,12 @@ bool get_limiter(reader& r, const flash::limiter* lim, flash::limiter::history* 
     if (!has)
         return true;
     flash::analysis::state first;
-    get_frame(r, first.previous);
+    get_frame(r, first.previous, sl, nullptr);
     first.frames = static_cast<long>(r.i64("the limiter's frame count"));
     get_tracks(r, first.general, flash::lum_step);
     get_tracks(r, first.red, flash::red_step);
     flash::cross_check::state cross;
-    get_frame(r, cross.previous);
+    get_frame(r, cross.previous, sl, &first.previous);
     cross.frames = static_cast<long>(r.i64("the limiter's frame count"));
     get_tracks(r, cross.first_general, flash::lum_step);
     get_tracks(r, cross.first_red, flash::red_step);
@@ -682,12 +822,13 @@ bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<s
     w.i32(sl.find(sc.target)), w.i32(sc.column_offset), w.i32(sc.base_row), w.i32(sc.scale), w.u16(sc.colour);
     w.i32(sc.colour_r), w.i32(sc.colour_g), w.i32(sc.colour_b), w.i32(sc.bar_height), w.i32(sc.last_column);
     w.f32(sc.index_step);
+    picture_cache pictures;
     for (const light* l : {&s.sheet_light[0], &s.sheet_light[1], &s.sheet_light[2], &s.sheet_light[3], &s.full_light,
                            &s.overlay_light})
-        put_light(w, *l, sl);
+        put_light(w, *l, sl, pictures);
     // The depth buffer (cleared before every use, kept all the same).
     w.raw(z_buffer, sizeof z_buffer);
-    put_limiter(w, limiter);
+    put_limiter(w, limiter, sl);
     put_song(w);
     w.u32(end_mark);
     // Every pointer of the state must name a surface of the list.
@@ -774,7 +915,7 @@ bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint
     std::unique_ptr<flash::limiter::history> limited;
     if (limiter)
         limited = std::make_unique<flash::limiter::history>(limiter->state());
-    if (!get_limiter(r, limiter, limited.get(), error))
+    if (!get_limiter(r, limiter, limited.get(), sl, error))
         return failed();
     // The song last: it renders up to the checkpoint, and the limiter's
     // state goes in only once everything else has.
