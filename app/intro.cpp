@@ -42,7 +42,7 @@ bool restore_checkpoint(show_objects& s) {
         return false;
     p.restoring = false;
     std::string error;
-    if (!checkpoint::apply(s, p.limiter, p.restore_payload, error)) {
+    if (!checkpoint::apply(s, p.limiter, p.restore_payload, error, p.restore_shift_ms)) {
         std::fprintf(stderr, "ostramere: checkpoint of the %s scene refused: %s; running ahead instead\n",
                      show_timeline::scenes[p.restore_header.scene].name, printable(error).c_str());
         return false;
@@ -103,7 +103,7 @@ void intro(SDL_Surface* display_surface, bool settle) {
         control& cc = show->ctl;
         if (settle) {
             trace::note("settle wait");
-            settle_wait(cc, 3000);
+            settle_wait(cc, settle_wait_ms);
         }
 
         load_assets(*show);

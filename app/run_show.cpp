@@ -65,7 +65,8 @@ bool plan_checkpoints(const run_options& opt, flash::limiter* limiter) {
         return true;
     const std::string dir = opt.checkpoints.empty() ? "checkpoints" : opt.checkpoints;
     std::string note;
-    if (checkpoint::choose(dir, opt.start, opt.gentle, p.settle, p.restore_header, p.restore_payload, note))
+    if (checkpoint::choose(dir, opt.start, opt.gentle, p.settle, p.restore_header, p.restore_payload, note,
+                           p.restore_shift_ms))
         p.restoring = true;
     else
         std::fprintf(stderr, "ostramere: no checkpoint for the start (%s); running ahead from the beginning\n",

@@ -32,6 +32,11 @@ int field_track::step(std::int64_t d, std::uint32_t tick) {
     return t;
 }
 
+void field_track::shift_ticks(std::int32_t ms) {
+    for (int i = 0, k = newest_; i < kept_; ++i, k = (k + capacity - 1) % capacity)
+        ticks_[k] += static_cast<std::uint32_t>(ms);
+}
+
 int field_track::count(std::uint32_t tick) const {
     int n = 0;
     for (int i = 0, k = newest_; i < kept_; ++i, k = (k + capacity - 1) % capacity) {

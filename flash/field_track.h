@@ -28,6 +28,9 @@ public:
     int step(std::int64_t d, std::uint32_t tick);
     // Transitions with ticks in (tick - window_ms, tick].
     int count(std::uint32_t tick) const;
+    // Moves the ticks of the kept transitions by ms (a history taken over
+    // into a run whose clock runs that much ahead or behind).
+    void shift_ticks(std::int32_t ms);
     // Direction of the last transition (0 before the first).
     int direction() const { return dir_; }
     // A track of this step whose cursors lie in its ring (a track read back

@@ -33,6 +33,10 @@ int run_track::step(std::int64_t d, std::uint32_t tick) {
     return t;
 }
 
+void run_track::shift_ticks(std::int32_t ms) {
+    for (int i = 1; i <= kept_; ++i) ticks_[(next_ - i + capacity) % capacity] += static_cast<std::uint32_t>(ms);
+}
+
 int run_track::count(std::uint32_t tick) const {
     int n = 0;
     for (int i = 1; i <= kept_; ++i) {

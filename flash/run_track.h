@@ -23,6 +23,8 @@ public:
     int step(std::int64_t d, std::uint32_t tick);
     // Transitions with ticks in (tick - 1000, tick].
     int count(std::uint32_t tick) const;
+    // Moves the ticks of the kept transitions by ms (see field_track).
+    void shift_ticks(std::int32_t ms);
     int direction() const { return dir_; }
     // A track of this step whose cursors lie in its ring (see field_track).
     bool valid(int step) const {

@@ -46,7 +46,10 @@ void wait_quit(control& c, Uint32 n);
 void wait_fixed(control& c, Uint32 n);
 
 // Fullscreen settle wait: n ms from its own start, polling, ends on quit.
+// A fullscreen run waits settle_wait_ms, so its ticks run that far ahead of
+// a windowed run's.
 void settle_wait(control& c, Uint32 n);
+inline constexpr Uint32 settle_wait_ms = 3000;
 
 // Music gate: waits until music time > n - 1 or quit; polls no events.
 void music_gate(control& c, Uint32 n);

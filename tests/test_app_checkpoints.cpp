@@ -1,6 +1,7 @@
 // Start points from the checkpoints `make data` writes, through the built
-// program: every scene started from its checkpoint lists the full run's
-// very frames (with and without --gentle); a checkpoint of another build,
+// program: every scene started from its checkpoint, or from the fullscreen
+// run's where the windowed run's is missing, lists the full run's very
+// frames (with and without --gentle); a checkpoint of another build,
 // of other data, cut short or damaged is refused with a message naming it,
 // and the start still gives the full run's frames by running ahead.
 #include "checkpoint_file.h"
@@ -102,6 +103,12 @@ struct CheckpointRuns : rt_test::runtime_fixture {
 TEST_F(CheckpointRuns, EverySceneFromItsCheckpointListsTheFullRunsFramesGentleOrNot) {
     if (!rt_test::have_data() || !fs::exists(rt_test::data_dir() / "checkpoints"))
         GTEST_SKIP() << "no generated data and checkpoints in " << rt_test::data_dir();
+    // The fullscreen runs' checkpoints without the windowed runs' own.
+    const fs::path fullscreen_only = dir.path / "fullscreen-only";
+    fs::create_directories(fullscreen_only);
+    for (const auto& e : fs::directory_iterator(rt_test::data_dir() / "checkpoints"))
+        if (e.path().extension() == ".ockp" && e.path().stem().string().find("-w") == std::string::npos)
+            fs::copy_file(e.path(), fullscreen_only / e.path().filename());
     for (const bool gentle : {false, true}) {
         SCOPED_TRACE(gentle ? "gentle" : "default");
         const std::string kind = gentle ? "--gentle " : "";
@@ -120,6 +127,15 @@ TEST_F(CheckpointRuns, EverySceneFromItsCheckpointListsTheFullRunsFramesGentleOr
             EXPECT_NE(err.find(std::string("starting from the ") + sc.name + " scene's checkpoint"), std::string::npos)
                 << err;
             expect_frames_of_full_run(full, part, first->index, 40, stop);
+            // The same from the fullscreen run's checkpoint alone (a site
+            // carries only those): its ticks move by the settle wait.
+            const auto moved = capture(std::string(gentle ? "gm-" : "m-") + sc.name,
+                                       kind + "--checkpoints '" + fullscreen_only.string() + "' --start " + sc.name +
+                                           " --quit-at " + std::to_string(stop),
+                                       &err);
+            EXPECT_NE(err.find(std::string("starting from the ") + sc.name + " scene's checkpoint"), std::string::npos)
+                << err;
+            expect_frames_of_full_run(full, moved, first->index, 40, stop);
         }
         // A start at a music time restores the last checkpoint before it and
         // runs ahead within the scene: the final scene's frames to the end.

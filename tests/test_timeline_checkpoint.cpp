@@ -12,10 +12,15 @@
 #include "show_objects.h"
 #include "sound_layer.h"
 #include "sound_layer_testing.h"
+#include "start.h"
+#include "show_timeline.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+
+#include <unistd.h>
 
 namespace {
 
@@ -247,4 +252,82 @@ TEST_F(CheckpointState, LightsAndTheLimitersFramesTravelAsWhatMadeThemWhileThatH
     std::vector<std::uint8_t> twice;
     ASSERT_TRUE(checkpoint::capture(*c, &lim_c, twice, error)) << error;
     EXPECT_TRUE(twice == cut_gone);
+}
+
+// A fullscreen run's checkpoint serves a windowed run where the windowed
+// one is missing (and back): its ticks move by the settle wait, the song's
+// sample positions with them, and the limiter's transitions too.
+TEST_F(CheckpointState, TheOtherTimingsCheckpointServesWhereARunsOwnIsMissingItsTicksMoved) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("ckp-timing-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const int beat = show_timeline::index_of(show_timeline::find("beat"));
+    ASSERT_GE(beat, 0);
+    checkpoint::header h;
+    h.program = checkpoint::program_identity(), h.data = checkpoint::data_identity();
+    h.scene = beat, h.tick = 32000, h.frame = 500, h.music_ms = 20000, h.settle = 0;
+    const std::vector<std::uint8_t> payload{1, 2, 3};
+    std::string error;
+    ASSERT_TRUE(checkpoint::write_file((dir / checkpoint::file_name(beat, false, false)).string(), h, payload, error))
+        << error;
+    const start_point at_beat{true, 0, "beat"};
+    checkpoint::header got;
+    std::vector<std::uint8_t> read;
+    std::string note;
+    std::int32_t shift = 7;
+    // A fullscreen run: only the windowed file is there.
+    ASSERT_TRUE(checkpoint::choose(dir.string(), at_beat, false, true, got, read, note, shift)) << note;
+    EXPECT_EQ(shift, 3000);
+    EXPECT_EQ(got.tick, 35000u);
+    EXPECT_EQ(got.settle, 1);
+    EXPECT_EQ(read, payload);
+    // A windowed run: its own.
+    ASSERT_TRUE(checkpoint::choose(dir.string(), at_beat, false, false, got, read, note, shift)) << note;
+    EXPECT_EQ(shift, 0);
+    EXPECT_EQ(got.tick, 32000u);
+    // Both there: each run its own; a windowed run in a fullscreen one's
+    // place would move the other way.
+    h.settle = 1, h.tick = 35000;
+    ASSERT_TRUE(checkpoint::write_file((dir / checkpoint::file_name(beat, false, true)).string(), h, payload, error));
+    ASSERT_TRUE(checkpoint::choose(dir.string(), at_beat, false, true, got, read, note, shift)) << note;
+    EXPECT_EQ(shift, 0);
+    EXPECT_EQ(got.tick, 35000u);
+    fs::remove(dir / checkpoint::file_name(beat, false, false));
+    ASSERT_TRUE(checkpoint::choose(dir.string(), at_beat, false, false, got, read, note, shift)) << note;
+    EXPECT_EQ(shift, -3000);
+    EXPECT_EQ(got.tick, 32000u);
+    EXPECT_EQ(got.settle, 0);
+    // A file in the other's place that says it is of the run's own timing: refused.
+    fs::rename(dir / checkpoint::file_name(beat, false, true), dir / checkpoint::file_name(beat, false, false));
+    EXPECT_FALSE(checkpoint::choose(dir.string(), at_beat, false, true, got, read, note, shift));
+    EXPECT_NE(note.find("made by another build"), std::string::npos) << note;
+    fs::remove_all(dir);
+
+    // The payload's ticks: the frame's start and the limiter's transitions.
+    auto a = std::make_unique<show_objects>();
+    fill(*a);
+    flash::limiter lim_a(640, 480);
+    std::vector<std::uint16_t> frame(640 * 480, 0);
+    for (std::uint32_t t = 100; t < 400; t += 30) {
+        std::fill(frame.begin(), frame.end(), (t / 30) % 2 ? 0xFFFF : 0);
+        lim_a.apply(frame.data(), 640, t);
+    }
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(checkpoint::capture(*a, &lim_a, bytes, error)) << error;
+    auto b = std::make_unique<show_objects>();
+    flash::limiter lim_b(640, 480);
+    ASSERT_TRUE(checkpoint::apply(*b, &lim_b, bytes, error, 90)) << error;
+    EXPECT_EQ(b->ctl.frame_start, a->ctl.frame_start + 90);
+    const auto first_a = lim_a.state().shown.save(), first_b = lim_b.state().shown.save();
+    const auto cross_a = lim_a.state().cross.save(), cross_b = lim_b.state().cross.save();
+    // Across the window's end, where the transitions leave it one by one.
+    for (std::uint32_t t = 380; t <= 1420; t += 10) {
+        EXPECT_EQ(first_b.general[0].count(t + 90), first_a.general[0].count(t)) << t;
+        EXPECT_EQ(cross_b.first_general[0].count(t + 90), cross_a.first_general[0].count(t)) << t;
+        EXPECT_EQ(cross_b.second_general[0].count(t + 90), cross_a.second_general[0].count(t)) << t;
+    }
+    EXPECT_GT(first_a.general[0].count(390), first_a.general[0].count(1170));
+    EXPECT_GT(first_a.general[0].count(1170), 0);
+    EXPECT_GT(cross_a.second_general[0].count(390), cross_a.second_general[0].count(1170));
 }

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -761,6 +762,28 @@ bool get_song(reader& r, sound_layer::saved_song& s) {
     return r.ok();
 }
 
+// The ticks and sample positions that depend on when the run's clock began
+// (the song's positions are counted from its start and stay).
+void shift_song(sound_layer::saved_song& s, std::int32_t ms) {
+    const std::int64_t frames = std::int64_t{ms} * sound_layer::rate / 1000;
+    s.play_tick += static_cast<Uint32>(ms);
+    s.out_frame += frames;
+    s.last_audible += frames;
+    if (s.song_start >= 0)
+        s.song_start += frames;
+}
+
+void shift_ticks(flash::limiter::history& h, std::int32_t ms) {
+    flash::analysis::state first = h.shown.save();
+    flash::cross_check::state cross = h.cross.save();
+    for (auto* tracks : {&first.general, &first.red, &cross.first_general, &cross.first_red})
+        for (flash::field_track& t : *tracks) t.shift_ticks(ms);
+    for (auto* tracks : {&cross.second_general, &cross.second_red})
+        for (flash::run_track& t : *tracks) t.shift_ticks(ms);
+    h.shown.restore(first);
+    h.cross.restore(cross);
+}
+
 }  // namespace
 
 plan& current_plan() {
@@ -842,7 +865,8 @@ bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<s
     return true;
 }
 
-bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint8_t>& payload, std::string& error) {
+bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint8_t>& payload, std::string& error,
+           std::int32_t shift_ms) {
     error.clear();
     reader r(payload.data(), payload.size());
     auto failed = [&]() {
@@ -853,7 +877,7 @@ bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint
     control& c = s.ctl;
     c.quit = r.i32("the control variables");
     c.music_start = r.u32("the control variables");
-    c.frame_start = r.u32("the control variables");
+    c.frame_start = r.u32("the control variables") + static_cast<Uint32>(shift_ms);
     c.scene_done = r.u8("the control variables");
     c.next_row = static_cast<signed char>(r.u8("the control variables"));
     s.blob_stretch_over = r.u8("the blob's flag");
@@ -917,11 +941,14 @@ bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint
         limited = std::make_unique<flash::limiter::history>(limiter->state());
     if (!get_limiter(r, limiter, limited.get(), sl, error))
         return failed();
+    if (limited)
+        shift_ticks(*limited, shift_ms);
     // The song last: it renders up to the checkpoint, and the limiter's
     // state goes in only once everything else has.
     sound_layer::saved_song song;
     if (!get_song(r, song) || r.u32("the end mark") != end_mark || !r.at_end())
         return error = r.ok() ? "the checkpoint does not end where its parts do" : r.error(), false;
+    shift_song(song, shift_ms);
     if (!sound_layer::restore_song(song, s.ctl.song, error))
         return false;
     if (limiter)
@@ -952,7 +979,8 @@ void at_scene_start(const show_objects& s, int scene) {
 }
 
 bool choose(const std::string& dir, const start_point& p, bool gentle, bool settle, header& h,
-            std::vector<std::uint8_t>& payload, std::string& note) {
+            std::vector<std::uint8_t>& payload, std::string& note, std::int32_t& shift_ms) {
+    shift_ms = 0;
     if (!p.set) {
         note = "no start point";
         return false;
@@ -964,7 +992,13 @@ bool choose(const std::string& dir, const start_point& p, bool gentle, bool sett
         const show_timeline::scene& sc = show_timeline::scenes[i];
         if (!p.scene.empty() ? p.scene != sc.name : sc.first_ms > p.music_ms)
             continue;
-        const std::string path = dir + "/" + file_name(i, gentle, settle);
+        // The run's own timing's file, or where there is none the other
+        // timing's (a site may carry only one).
+        const std::string own_path = dir + "/" + file_name(i, gentle, settle);
+        const std::string other_path = dir + "/" + file_name(i, gentle, !settle);
+        std::error_code ec;
+        const bool own = std::filesystem::exists(own_path, ec) || !std::filesystem::exists(other_path, ec);
+        const std::string& path = own ? own_path : other_path;
         header got;
         std::string error;
         if (!read_header(path, got, error)) {
@@ -977,13 +1011,18 @@ bool choose(const std::string& dir, const start_point& p, bool gentle, bool sett
         if (p.scene.empty() && got.music_ms >= p.music_ms && i > 0)
             continue;
         if (got.program != program || got.data != data || got.scene != i || got.gentle != gentle ||
-            got.settle != settle) {
+            got.settle != (own ? settle : !settle)) {
             note = path + ": made by another build of the program or from other data";
             return false;
         }
         if (!read_file(path, h, payload, error)) {
             note = error;
             return false;
+        }
+        if (!own) {
+            shift_ms = static_cast<std::int32_t>(settle_wait_ms) * (settle ? 1 : -1);
+            h.tick += static_cast<std::uint32_t>(shift_ms);
+            h.settle = settle;
         }
         return true;
     }

@@ -27,8 +27,9 @@ struct plan {
     flash::limiter* limiter = nullptr;  // the run's (gentle runs), not owned
     // The checkpoint to restore (restoring: intro starts the timeline there).
     bool restoring = false;
-    header restore_header;
+    header restore_header;                  // its tick already moved by restore_shift_ms
     std::vector<std::uint8_t> restore_payload;
+    std::int32_t restore_shift_ms = 0;      // see choose()
 };
 plan& current_plan();
 
@@ -48,10 +49,13 @@ std::string file_name(int scene, bool gentle, bool settle);
 bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<std::uint8_t>& out,
              std::string& error);
 // Puts a payload's state into s (freshly built by intro, the song loaded and
-// not played), the renderer's globals, the sound layer and the limiter.
+// not played), the renderer's globals, the sound layer and the limiter,
+// every tick in it moved by shift_ms (and the song's sample positions with
+// them: a checkpoint of a fullscreen run in a windowed one, or back).
 // False with a message when the payload is damaged or does not fit; s may
 // then be half restored and must not be played.
-bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint8_t>& payload, std::string& error);
+bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint8_t>& payload, std::string& error,
+           std::int32_t shift_ms = 0);
 
 // Called by the timeline at every scene's start: writes the checkpoint when
 // the plan asks for it (a failure is reported once and writing stops).
@@ -59,9 +63,12 @@ void at_scene_start(const show_objects& s, int scene);
 
 // For a start point: the last checkpoint in dir at or before it (by scene
 // name, or the last whose music time lies before T), of this program, this
-// data and this kind of run. False with a note on why none serves (the
-// start then runs ahead from the beginning).
+// data and this kind of run. A run's own timing's file is taken first; the
+// other timing's serves too (the two differ only in their ticks and the
+// song's sample positions: settle_wait_ms): shift_ms is then what apply()
+// moves them by, and h's tick is moved already. False with a note on why
+// none serves (the start then runs ahead from the beginning).
 bool choose(const std::string& dir, const start_point& p, bool gentle, bool settle, header& h,
-            std::vector<std::uint8_t>& payload, std::string& note);
+            std::vector<std::uint8_t>& payload, std::string& note, std::int32_t& shift_ms);
 
 }  // namespace checkpoint

@@ -180,14 +180,15 @@
   // --- Checkpoints -------------------------------------------------------------
   // A start point restores its scene from a checkpoint when the program finds
   // one in its data's checkpoints/ folder, and runs ahead only within that
-  // scene. The site keeps one file per scene and kind of run (gentle or not;
-  // a live run's timing is a window's, a simulated one's a capture's); only
-  // the one a start point needs is fetched, when it is needed, and kept for
-  // later seeks. A file the program refuses (another build, other data) or
-  // one that does not arrive leaves the plain run ahead.
+  // scene. The site keeps one file per scene and kind of run (gentle or not,
+  // of a capture's timing: a live run has a window's, and the program moves
+  // the file's ticks by the settle wait); only the one a start point needs
+  // is fetched, when it is needed, and kept for later seeks. A file the
+  // program refuses (another build, other data) or one that does not arrive
+  // leaves the plain run ahead.
   function checkpointFile(point, gentle) {
     if (!point) return null;
-    const suffix = (gentle ? '-gentle' : '') + (sim || bench ? '' : '-w');
+    const suffix = gentle ? '-gentle' : '';
     return window.ostramereChapters.checkpointFor(scenes, manifest.checkpoints, point, suffix);
   }
   // What the program says of its start (its error output).

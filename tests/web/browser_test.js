@@ -375,7 +375,7 @@ async function chapterStep(name, browser, base) {
                                            used: window.ostramere.checkpoint, file: window.ostramere.checkpoint_file }));
     console.log(`${name} chapter: click to live play at the Final room, CPU ${rate}x: ${r.ms.toFixed(0)} ms (music ${r.music} ms)`);
     check(fetchedBefore === 0, `${name} chapter ${rate}x: no checkpoint is fetched before a start point asks for one`);
-    check(r.used === true && r.file === 'final-w.ockp' && r.music >= 130000 && r.music < 133000,
+    check(r.used === true && r.file === 'final.ockp' && r.music >= 130000 && r.music < 133000,
           `${name} chapter ${rate}x: the Final room plays from its checkpoint (${r.used}, ${r.file}, ${r.music} ms)`);
     check(errors.length === 0, `${name} chapter ${rate}x: no page errors` + noErrors(errors));
     await page.keyboard.press('Escape');
