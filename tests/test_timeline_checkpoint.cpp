@@ -220,6 +220,17 @@ TEST_F(CheckpointState, LightsAndTheLimitersFramesTravelAsWhatMadeThemWhileThatH
     std::string error;
     std::vector<std::uint8_t> small, cut_gone, frame_gone;
     ASSERT_TRUE(checkpoint::capture(*a, &lim_a, small, error)) << error;
+    // A light cut from the screen (the first surface) travels as its cut too.
+    {
+        auto d = std::make_unique<show_objects>();
+        fill(*d);
+        d->overlay_light.set_sprite(screen, 0, 0, 640, 480, 0, 0);
+        ASSERT_GT(d->overlay_light.count, 0);
+        std::vector<std::uint8_t> with_screen_cut;
+        ASSERT_TRUE(checkpoint::capture(*d, &lim_a, with_screen_cut, error)) << error;
+        EXPECT_LT(with_screen_cut.size(), small.size() + 64);
+    }
+    dest_surface = a->work.surface;  // fill() pointed it into the objects just gone
 
     // The screen no longer the last shown frame: both readings' frames kept
     // as pixels (the second as a copy of the first).
@@ -298,9 +309,14 @@ TEST_F(CheckpointState, TheOtherTimingsCheckpointServesWhereARunsOwnIsMissingIts
     EXPECT_EQ(shift, -3000);
     EXPECT_EQ(got.tick, 32000u);
     EXPECT_EQ(got.settle, 0);
-    // A file in the other's place that says it is of the run's own timing: refused.
+    // A file in the other's place that says it is of the run's own timing,
+    // or of another build with the same data: refused.
     fs::rename(dir / checkpoint::file_name(beat, false, true), dir / checkpoint::file_name(beat, false, false));
     EXPECT_FALSE(checkpoint::choose(dir.string(), at_beat, false, true, got, read, note, shift));
+    EXPECT_NE(note.find("made by another build"), std::string::npos) << note;
+    h.settle = 0, h.program ^= 1;
+    ASSERT_TRUE(checkpoint::write_file((dir / checkpoint::file_name(beat, false, false)).string(), h, payload, error));
+    EXPECT_FALSE(checkpoint::choose(dir.string(), at_beat, false, false, got, read, note, shift));
     EXPECT_NE(note.find("made by another build"), std::string::npos) << note;
     fs::remove_all(dir);
 
