@@ -351,7 +351,8 @@ async function seekStep(name, browser, base) {
 }
 
 // A chapter link from the start screen, live: the final scene's checkpoint
-// (the windowed kind) is fetched and restored; the time from the click to
+// (the fullscreen run's, its ticks moved to the window's timing) is fetched
+// and restored; the time from the click to
 // the first frame with the sound running is printed (a figure, not a test).
 async function chapterStep(name, browser, base) {
   for (const rate of [1, 6]) {
