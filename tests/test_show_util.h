@@ -6,6 +6,7 @@
 #pragma once
 
 #include "bitmap.h"
+#include "checkpoint.h"
 #include "show_run.h"
 #include "platform.h"
 #include "test_display.h"
@@ -104,6 +105,7 @@ struct run_result {
     std::vector<frame_rec> frames;
     std::vector<std::string> trace;
     Uint32 end_tick = 0;
+    bool restored = false;  // began at a scene's checkpoint
 };
 
 inline void open_display() { test_display::open(); }
@@ -131,23 +133,37 @@ inline std::filesystem::path begin_simulated_run(show_run& run, Uint32 quit_at) 
 }
 
 // Runs the show once: windowed (no settle wait) unless `full_screen`, with a
-// stop injected at clock tick `quit_at` (0: none).
+// stop injected at clock tick `quit_at` (0: none); from the start of scene
+// `from_scene` where the data folder has its checkpoint (else from tick 0).
 inline run_result run_show(Uint32 quit_at, bool full_screen = false,
-                           std::function<void(SDL_Surface*, const frame_rec&)> inspect = {}) {
+                           std::function<void(SDL_Surface*, const frame_rec&)> inspect = {},
+                           const char* from_scene = nullptr) {
     run_result out;
     show_run run;
     const auto old_dir = begin_simulated_run(run, quit_at);
     recorder rec;
     rec.inspect = std::move(inspect);
     run.display.sink = &rec;
+    checkpoint::plan& plan = checkpoint::current_plan();
+    plan = checkpoint::plan{};
+    plan.settle = full_screen;
+    if (from_scene) {
+        std::string note;
+        const start_point at{true, 0, from_scene};
+        plan.restoring = checkpoint::choose("checkpoints", at, false, full_screen, plan.restore_header,
+                                            plan.restore_payload, note, plan.restore_shift_ms);
+    }
     trace::clear();
     trace::enable(true);
 
     intro(screen, full_screen);
 
+    plan = checkpoint::plan{};
     out.end_tick = run.clock.ticks();
     trace::enable(false);
     out.trace = trace::entries();
+    for (const std::string& e : out.trace)
+        out.restored = out.restored || e.rfind("checkpoint restored", 0) == 0;
     std::filesystem::current_path(old_dir);
     out.frames = std::move(rec.frames);
     return out;
