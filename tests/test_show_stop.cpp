@@ -102,11 +102,12 @@ TEST_P(ShowStop, EndsPromptlyWithEveryOneOffStep) {
     const bool late = show_timeline::find(scene) != nullptr;
     const auto r = show_test::run_show(c.tick, c.full_screen, {}, late ? c.scene : nullptr);
 
-    if (r.restored)
+    if (r.restored) {
         EXPECT_EQ(from_scene(one_offs(r.trace), scene), from_scene(reference, scene))
             << "the same one-off steps from the scene on, in the same order";
-    else
+    } else {
         EXPECT_EQ(one_offs(r.trace), reference) << "the same one-off steps in the same order";
+    }
     EXPECT_EQ(r.restored, late && std::filesystem::exists(show_test::data_dir() / "checkpoints"));
     EXPECT_GE(r.end_tick, c.tick) << "the stop was not seen before it was made";
     EXPECT_LE(r.end_tick, c.tick + c.allowed_ms) << "the show ends promptly";

@@ -184,6 +184,19 @@ TEST_F(CheckpointState, CutOrInconsistentPayloadsAreRefusedWithAMessage) {
     auto d = std::make_unique<show_objects>();
     EXPECT_FALSE(checkpoint::apply(*d, nullptr, payload, error));
     EXPECT_EQ(error, "a face names a vertex the object does not have");
+
+    // The widest surface a checkpoint holds, and one pixel more.
+    for (int w : {2048, 2049}) {
+        auto e = std::make_unique<show_objects>();
+        fill(*e);
+        e->backdrop.replace_surface(new_surface16(w, 1));
+        ASSERT_TRUE(checkpoint::capture(*e, nullptr, payload, error)) << error;
+        auto f = std::make_unique<show_objects>();
+        EXPECT_EQ(checkpoint::apply(*f, nullptr, payload, error), w == 2048) << w << ": " << error;
+        if (w == 2049) {
+            EXPECT_NE(error.find("a surface of 2049x1"), std::string::npos) << error;
+        }
+    }
 }
 
 namespace {
@@ -315,6 +328,11 @@ TEST_F(CheckpointState, TheOtherTimingsCheckpointServesWhereARunsOwnIsMissingIts
     EXPECT_FALSE(checkpoint::choose(dir.string(), at_beat, false, true, got, read, note, shift));
     EXPECT_NE(note.find("made by another build"), std::string::npos) << note;
     h.settle = 0, h.program ^= 1;
+    ASSERT_TRUE(checkpoint::write_file((dir / checkpoint::file_name(beat, false, false)).string(), h, payload, error));
+    EXPECT_FALSE(checkpoint::choose(dir.string(), at_beat, false, false, got, read, note, shift));
+    EXPECT_NE(note.find("made by another build"), std::string::npos) << note;
+    // Or of a gentle run in a plain run's place.
+    h.program ^= 1, h.gentle = 1;
     ASSERT_TRUE(checkpoint::write_file((dir / checkpoint::file_name(beat, false, false)).string(), h, payload, error));
     EXPECT_FALSE(checkpoint::choose(dir.string(), at_beat, false, false, got, read, note, shift));
     EXPECT_NE(note.find("made by another build"), std::string::npos) << note;
