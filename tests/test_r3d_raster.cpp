@@ -147,6 +147,11 @@ TEST(R3dRaster, FilledFacesSkipLastRowAndRightColumnAndOffScreenFaces) {
     set_faces(t.o, {{corner{-1000, -1000, 0, 0}, corner{3000, -1000, 0, 0}, corner{-1000, 3000, 0, 0}}});
     t.o.show(3, 0, 0, 0, 0, 0, 0);
     for (int y = 0; y < 480; y += 60) EXPECT_EQ(t.count_row(y), 0);
+    // nor is a corner on column 640 or row 480, just past the screen's last
+    set_faces(t.o, {{corner{640, 240, 0, 0}, corner{-1000, -1000, 0, 0}, corner{-1000, 3000, 0, 0}},
+                    {corner{320, 480, 0, 0}, corner{-1000, -1000, 0, 0}, corner{3000, -1000, 0, 0}}});
+    t.o.show(3, 0, 0, 0, 0, 0, 0);
+    for (int y = 0; y < 480; y += 60) EXPECT_EQ(t.count_row(y), 0) << "row " << y;
     // one corner on screen, on its first row: drawn, clipped pixel by pixel
     set_faces(t.o, {{corner{10, 0, 0, 0}, corner{3000, -1000, 600, 0}, corner{-1000, 3000, 0, 400}}});
     t.o.show(3, 0, 0, 0, 0, 0, 0);
@@ -269,6 +274,16 @@ TEST(R3dRaster, DotsWireAndTexelBounds) {
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x) drawn += s.at(x, y) != 0;
     EXPECT_GT(drawn, 0);
+    // a dot on column 640 (a corner, or a texture coordinate) is off the
+    // screen: the next row's first pixel stays
+    scene d;
+    set_faces(d.o, {{corner{640, 100, 640, 200}, corner{639, 101, 639, 201}, corner{0, 300, 0, 300}}});
+    d.o.show(1, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(d.at(639, 101), 0xF800);
+    EXPECT_EQ(d.at(639, 201), 0x003F);
+    EXPECT_EQ(d.at(0, 300), 0x003F) << "the texture coordinate's dot over the corner's";
+    EXPECT_EQ(d.at(0, 101), 0) << "the corner on column 640";
+    EXPECT_EQ(d.at(0, 201), 0) << "the texture coordinate on column 640";
 }
 
 TEST(R3dRaster, TexturedRoomKeyColourFaintFadeAndEdgeTexels) {
