@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include "globals.h"
@@ -427,6 +428,31 @@ TEST(R3dRaster, SpanStepsInFixedPointAreExact) {
             EXPECT_EQ(q[0], static_cast<std::int64_t>(-3.25 * 0x1p40)) << g;
         }
     }
+}
+
+// A finite non-zero float splits into M * 2^E with |M| < 2^24 exactly;
+// zero, infinities and NaN do not split, and a walk by a zero step counts
+// as exact in both the double and the 32.32 walk.
+TEST(R3dRaster, FloatsSplitIntoMantissaAndExponentExactly) {
+    for (float f : {1.0f, -1.0f, 0.75f, 1.0f / 640.02f, 0x1p-149f, -0x1p-140f, std::nextafter(0x1p-126f, 0.0f),
+                    0x1p-126f, std::numeric_limits<float>::max()}) {
+        long long mant = 0;
+        int e = 0;
+        ASSERT_TRUE(float_parts(f, mant, e)) << f;
+        EXPECT_EQ(std::ldexp(static_cast<double>(mant), e), static_cast<double>(f)) << f;
+        EXPECT_LT(mant < 0 ? -mant : mant, 1LL << 24) << f;
+    }
+    for (float f : {0.0f, -0.0f, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                    std::numeric_limits<float>::quiet_NaN()}) {
+        long long mant = 0;
+        int e = 0;
+        EXPECT_FALSE(float_parts(f, mant, e)) << f;
+    }
+    std::int64_t step_fx = 1;
+    EXPECT_TRUE(raster::double_walk_exact(1000000, 0.0f, 5000));
+    EXPECT_TRUE(raster::fixed32_walk_exact(1000000, 0.0f, 5000, step_fx));
+    EXPECT_EQ(step_fx, 0);
+    EXPECT_FALSE(raster::double_walk_exact(1LL << 30, 0.0f, 1)) << "outside +-2^30";
 }
 
 // The reciprocal tables give, for every entry the walks and spans use and

@@ -71,6 +71,10 @@ TEST(R3dTransform, ScaleAndRotateWalkTheFacesCornerByCorner) {
     EXPECT_NEAR(o.verts[0][2].x, -first.y, 1e-3);
     EXPECT_NEAR(o.verts[0][2].y, first.x, 1e-3);
     EXPECT_NE(first.x, first.y);
+    // and scaled into from another set
+    o.scale(3, 3, 3, 1, 0);
+    EXPECT_FLOAT_EQ(o.verts[0][2].x, 3 * 42);
+    EXPECT_FLOAT_EQ(o.verts[0][2].y, 3 * o.verts[1][2].y);
 
     // a mesh without faces is left unchanged
     object empty;
