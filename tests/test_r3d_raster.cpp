@@ -1,7 +1,7 @@
 // Rasterizer rules a random comparison cannot see: corner order, lines,
 // the last row and right column, a shared texture, trivial rejection,
 // strict depth test, cross-fade weights, dots, the textured room's key and
-// faint fade, and the reciprocal tables' quotients.
+// faint fade, the reciprocal tables' quotients and a float's parts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
