@@ -64,6 +64,9 @@ TEST(R3dTransform, ScaleAndRotateWalkTheFacesCornerByCorner) {
     o.rotate(3, 200, 0, 3);
     o.rotate(3, 200, -1, 1);
     o.scale(2, 2, 2, 7, 1);
+    o.scale(2, 2, 2, 1, 3);
+    o.scale(2, 2, 2, 1, -1);
+    o.scale(2, 2, 2, -1, 1);
     EXPECT_EQ(o.verts[1][2].x, 42);
     // set 0 is a set like the others: turned in place, (x, y) -> (-y, x)
     const vertex first = o.verts[0][2];
