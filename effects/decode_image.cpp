@@ -95,7 +95,7 @@ bool read_file(const char* path, std::vector<unsigned char>& out, std::string& e
     else if (size > max_picture_file_bytes)
         error = "too large for a picture (" + std::to_string(size) + " bytes; at most " +
                 std::to_string(max_picture_file_bytes) + ")";
-    if (ok && error.empty()) {
+    if (error.empty()) {
         out.resize(static_cast<size_t>(size));
         if (std::fread(out.data(), 1, out.size(), f) != out.size())
             error = "read error";

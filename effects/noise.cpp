@@ -38,7 +38,7 @@ void noise::wave(int x, int y, int w, int h, float phase, float step, int amplit
     const int sx1 = static_cast<int>(std::min<long long>(xe, 640));
     const int sy0 = std::max(y, 0);
     const int sy1 = static_cast<int>(std::min<long long>(ye, 480));
-    if (sx1 <= sx0 || sy1 <= sy0) return;
+    if (sx1 <= sx0) return;
     const int steps_per_row = sx1 - sx0;  // phase additions per row
 
     // Of those, only columns inside both surfaces are copied.

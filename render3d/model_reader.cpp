@@ -188,7 +188,7 @@ std::string memory_text(double bytes) {
 // memory limit (this machine's memory unless the format names one).
 bool fits_in_memory(long long n, const model_format& fmt, const parser& p, load_result& r) {
     const unsigned long long limit = fmt.memory_limit ? fmt.memory_limit : physical_memory();
-    if (n == 0 || limit == 0 || fmt.object_bytes == 0) return true;
+    if (limit == 0 || fmt.object_bytes == 0) return true;
     const auto count = static_cast<unsigned long long>(n);
     if (count <= limit / fmt.object_bytes) return true;  // n * object_bytes <= limit, no overflow
     std::ostringstream m;

@@ -4,6 +4,7 @@
 #include "room_2D.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -80,6 +81,6 @@ load_result room_2D::read_file(const char* model_path, const char* texture_path,
     nr_objects = n;
     obj_index = n;
     std::memset(name, 0, sizeof name);
-    std::memcpy(name, m.name.c_str(), std::min(m.name.size(), sizeof name - 1));
+    std::snprintf(name, sizeof name, "%s", m.name.c_str());  // cut to fit, though lines hold at most 199
     return r;
 }

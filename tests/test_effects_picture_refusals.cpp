@@ -234,6 +234,19 @@ TEST(PictureRefusals, ThePngChunkWalkKeepsItsOrder) {
              chunk(f, "IHDR", ihdr(2, 2));
              chunk(f, "ID@T", data);
          })},
+        // a type is four letters: each place checked, the bytes next to A-Z and a-z refused
+        {"no valid type", file([&](bytes& f) {
+             chunk(f, "IHDR", ihdr(2, 2));
+             chunk(f, "`DAT", data);
+         })},
+        {"no valid type", file([&](bytes& f) {
+             chunk(f, "IHDR", ihdr(2, 2));
+             chunk(f, "I[AT", data);
+         })},
+        {"no valid type", file([&](bytes& f) {
+             chunk(f, "IHDR", ihdr(2, 2));
+             chunk(f, "IDA{", data);
+         })},
         {"fails its CRC", file([&](bytes& f) { chunk(f, "IHDR", ihdr(2, 2), 1); })},
         {"no valid PNG layout (colour type 2, 4 bits)", file([&](bytes& f) { chunk(f, "IHDR", ihdr(2, 2, 4, 2)); })},
         {"no valid PNG layout (colour type 5", file([&](bytes& f) { chunk(f, "IHDR", ihdr(2, 2, 8, 5)); })},

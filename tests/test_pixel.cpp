@@ -93,15 +93,16 @@ TEST(Bitmap, SurfaceCopyEqualsSdlsBlit) {
     struct layout {
         int w, h, pitch;  // pitch 0: SDL's own
         Uint32 r, g, b;
+        int depth = 16;
     };
     std::vector<std::vector<Uint16>> buffers;
     auto filled = [&buffers](const layout& l, int seed) {
         SDL_Surface* s;
         if (l.pitch) {
             buffers.emplace_back(static_cast<size_t>(l.pitch / 2 * l.h));
-            s = SDL_CreateRGBSurfaceFrom(buffers.back().data(), l.w, l.h, 16, l.pitch, l.r, l.g, l.b, 0);
+            s = SDL_CreateRGBSurfaceFrom(buffers.back().data(), l.w, l.h, l.depth, l.pitch, l.r, l.g, l.b, 0);
         } else {
-            s = SDL_CreateRGBSurface(0, l.w, l.h, 16, l.r, l.g, l.b, 0);
+            s = SDL_CreateRGBSurface(0, l.w, l.h, l.depth, l.r, l.g, l.b, 0);
         }
         auto* p = static_cast<Uint16*>(s->pixels);
         for (int i = 0; i < s->pitch / 2 * l.h; ++i) p[i] = static_cast<Uint16>(i * 2654435761u >> seed);
@@ -111,6 +112,7 @@ TEST(Bitmap, SurfaceCopyEqualsSdlsBlit) {
     struct copy_case {
         layout dst;
         SDL_Rect from, to;
+        layout src = {640, 480, 0, 0xF800, 0x07E0, 0x001F};
     };
     const SDL_Rect all{0, 0, 640, 480}, origin{0, 0, 0, 0};
     const copy_case cases[] = {
@@ -125,9 +127,12 @@ TEST(Bitmap, SurfaceCopyEqualsSdlsBlit) {
         {{640, 480, 1288, 0xF800, 0x07E0, 0x001F}, all, origin},  // another pitch
         {{640, 480, 0, 0x001F, 0x07E0, 0xF800}, all, origin},     // blue and red swapped
         {{640, 480, 0, 0x7C00, 0x03E0, 0x001F}, all, origin},     // 5-5-5
+        // 8 bits a pixel on one side, with the other's pitch and masks
+        {{640, 480, 1280, 0xF800, 0x07E0, 0x001F, 8}, all, origin},
+        {rgb565, all, origin, {640, 480, 1280, 0xF800, 0x07E0, 0x001F, 8}},
     };
     for (const copy_case& c : cases) {
-        SDL_Surface* src = filled(rgb565, 7);
+        SDL_Surface* src = filled(c.src, 7);
         SDL_Surface* ours = filled(c.dst, 11);
         SDL_Surface* sdls = filled(c.dst, 11);
         SDL_Rect from_a = c.from, to_a = c.to, from_b = c.from, to_b = c.to;

@@ -1,12 +1,13 @@
 // Rasterizer rules a random comparison cannot see: corner order, lines,
 // the last row and right column, a shared texture, trivial rejection,
 // strict depth test, cross-fade weights, dots, the textured room's key and
-// faint fade, and the reciprocal tables' quotients.
+// faint fade, the reciprocal tables' quotients and a float's parts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include "globals.h"
@@ -147,6 +148,11 @@ TEST(R3dRaster, FilledFacesSkipLastRowAndRightColumnAndOffScreenFaces) {
     set_faces(t.o, {{corner{-1000, -1000, 0, 0}, corner{3000, -1000, 0, 0}, corner{-1000, 3000, 0, 0}}});
     t.o.show(3, 0, 0, 0, 0, 0, 0);
     for (int y = 0; y < 480; y += 60) EXPECT_EQ(t.count_row(y), 0);
+    // nor is a corner on column 640 or row 480, just past the screen's last
+    set_faces(t.o, {{corner{640, 240, 0, 0}, corner{-1000, -1000, 0, 0}, corner{-1000, 3000, 0, 0}},
+                    {corner{320, 480, 0, 0}, corner{-1000, -1000, 0, 0}, corner{3000, -1000, 0, 0}}});
+    t.o.show(3, 0, 0, 0, 0, 0, 0);
+    for (int y = 0; y < 480; y += 60) EXPECT_EQ(t.count_row(y), 0) << "row " << y;
     // one corner on screen, on its first row: drawn, clipped pixel by pixel
     set_faces(t.o, {{corner{10, 0, 0, 0}, corner{3000, -1000, 600, 0}, corner{-1000, 3000, 0, 400}}});
     t.o.show(3, 0, 0, 0, 0, 0, 0);
@@ -269,6 +275,16 @@ TEST(R3dRaster, DotsWireAndTexelBounds) {
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x) drawn += s.at(x, y) != 0;
     EXPECT_GT(drawn, 0);
+    // a dot on column 640 (a corner, or a texture coordinate) is off the
+    // screen: the next row's first pixel stays
+    scene d;
+    set_faces(d.o, {{corner{640, 100, 640, 200}, corner{639, 101, 639, 201}, corner{0, 300, 0, 300}}});
+    d.o.show(1, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(d.at(639, 101), 0xF800);
+    EXPECT_EQ(d.at(639, 201), 0x003F);
+    EXPECT_EQ(d.at(0, 300), 0x003F) << "the texture coordinate's dot over the corner's";
+    EXPECT_EQ(d.at(0, 101), 0) << "the corner on column 640";
+    EXPECT_EQ(d.at(0, 201), 0) << "the texture coordinate on column 640";
 }
 
 TEST(R3dRaster, TexturedRoomKeyColourFaintFadeAndEdgeTexels) {
@@ -412,6 +428,31 @@ TEST(R3dRaster, SpanStepsInFixedPointAreExact) {
             EXPECT_EQ(q[0], static_cast<std::int64_t>(-3.25 * 0x1p40)) << g;
         }
     }
+}
+
+// A finite non-zero float splits into M * 2^E with |M| < 2^24 exactly;
+// zero, infinities and NaN do not split, and a walk by a zero step counts
+// as exact in both the double and the 32.32 walk.
+TEST(R3dRaster, FloatsSplitIntoMantissaAndExponentExactly) {
+    for (float f : {1.0f, -1.0f, 0.75f, 1.0f / 640.02f, 0x1p-149f, -0x1p-140f, std::nextafter(0x1p-126f, 0.0f),
+                    0x1p-126f, std::numeric_limits<float>::max()}) {
+        long long mant = 0;
+        int e = 0;
+        ASSERT_TRUE(float_parts(f, mant, e)) << f;
+        EXPECT_EQ(std::ldexp(static_cast<double>(mant), e), static_cast<double>(f)) << f;
+        EXPECT_LT(mant < 0 ? -mant : mant, 1LL << 24) << f;
+    }
+    for (float f : {0.0f, -0.0f, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                    std::numeric_limits<float>::quiet_NaN()}) {
+        long long mant = 0;
+        int e = 0;
+        EXPECT_FALSE(float_parts(f, mant, e)) << f;
+    }
+    std::int64_t step_fx = 1;
+    EXPECT_TRUE(raster::double_walk_exact(1000000, 0.0f, 5000));
+    EXPECT_TRUE(raster::fixed32_walk_exact(1000000, 0.0f, 5000, step_fx));
+    EXPECT_EQ(step_fx, 0);
+    EXPECT_FALSE(raster::double_walk_exact(1LL << 30, 0.0f, 1)) << "outside +-2^30";
 }
 
 // The reciprocal tables give, for every entry the walks and spans use and

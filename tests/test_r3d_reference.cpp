@@ -450,7 +450,15 @@ TEST(R3dReference, ExactAccumulatorsEqualDoubleOnesOnScreen) {
     EXPECT_EQ(ex.z, db.z);
 }
 
-TEST(R3dReference, TexturedRoomMatchesTheReference) {
+namespace {
+
+// Draws `batches` meshes of 20 faces through object_2::show (a textured
+// room: every face drawn, texels clamped to the picture, colour key 20
+// skipped, a blend weight per mesh) and the reference, comparing every
+// pixel after each mesh; every fourth mesh is then drawn again as a wire
+// frame over the picture. Corner i of a mesh comes from corners(i).
+void compare_room_runs(tri_gen& gen, int batches, const std::function<corner_set(int)>& corners,
+                       const std::function<tex_coord()>& tc) {
     fill_pre_RGB_tab();
     SDL_Surface* dst = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
     SDL_Surface* tex = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
@@ -465,19 +473,16 @@ TEST(R3dReference, TexturedRoomMatchesTheReference) {
     ref.tex = static_cast<const Uint16*>(tex->pixels);
     ref.tex_pitch = tex->pitch >> 1;
     ref.key = transp_col = 20;
-    tri_gen gen(777);
     const int batch = 20;
-    for (int b = 0; b < 100; ++b) {
+    for (int b = 0; b < batches; ++b) {
         ref.key_weight = transp = b % 3 == 0 ? 0 : gen.uni(1, 30);
         o.allocate(3 * batch, batch, 3 * batch, 0);
         for (int i = 0; i < batch; ++i) {
-            const auto c = gen.corners(false);
+            const corner_set c = corners(i);
             for (int k = 0; k < 3; ++k) {
-                // the room draws every face: move some corners fully off screen
-                const long long sx = c[k][0] + (i % 7 == 0 ? 2000 : 0);
-                o.verts[0][3 * i + k] = vertex{static_cast<float>(sx - 320),
+                o.verts[0][3 * i + k] = vertex{static_cast<float>(c[k][0] - 320),
                                                static_cast<float>(c[k][1] - 240), 1, 0};
-                o.tex_coords[0][3 * i + k] = {gen.uni(0, 640), gen.uni(0, 480)};
+                o.tex_coords[0][3 * i + k] = tc();
             }
             o.faces[i] = face_2{{3 * i, 3 * i + 1, 3 * i + 2}, {0, 0, 0, 0}};
         }
@@ -506,6 +511,45 @@ TEST(R3dReference, TexturedRoomMatchesTheReference) {
     transp_col = 0;
     SDL_FreeSurface(tex);
     SDL_FreeSurface(dst);
+}
+
+}  // namespace
+
+TEST(R3dReference, TexturedRoomMatchesTheReference) {
+    tri_gen gen(777);
+    compare_room_runs(
+        gen, 100,
+        [&gen](int i) {
+            corner_set c = gen.corners(false);
+            // the room draws every face: move some corners fully off screen
+            if (i % 7 == 0)
+                for (auto& p : c) p[0] += 2000;
+            return c;
+        },
+        [&gen] { return tex_coord{gen.uni(0, 640), gen.uni(0, 480)}; });
+}
+
+TEST(R3dReference, FlatRoomFacesPastTheLastRowWithFarTextureCoordinatesMatch) {
+    // Flat faces over rows 476..482 whose texture coordinates lie millions
+    // of texels out (clamped to the picture's edge) and one or two apart:
+    // their edges take the exact walk, column by column, which must clip at
+    // row 479 as the others do (the room draws the texel at the edge, so a
+    // row drawn past the face's clipped bottom shows).
+    tri_gen gen(4801);
+    compare_room_runs(
+        gen, 40,
+        [&gen](int) {
+            corner_set c{};
+            c[0] = {gen.uni(-20, 200), gen.uni(476, 479)};
+            c[1] = {gen.uni(200, 420), gen.uni(478, 481)};
+            c[2] = {gen.uni(420, 660), gen.uni(479, 482)};
+            std::shuffle(c.begin(), c.end(), gen.rng);
+            return c;
+        },
+        [&gen] {
+            const int far = gen.uni(0, 1) ? 3000000 : -3000000;
+            return tex_coord{far + gen.uni(0, 2), far + gen.uni(0, 2)};
+        });
 }
 
 TEST(R3dReference, FacesAcrossTheFirstAndLastRowsMatch) {

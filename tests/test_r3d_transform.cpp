@@ -64,6 +64,9 @@ TEST(R3dTransform, ScaleAndRotateWalkTheFacesCornerByCorner) {
     o.rotate(3, 200, 0, 3);
     o.rotate(3, 200, -1, 1);
     o.scale(2, 2, 2, 7, 1);
+    o.scale(2, 2, 2, 1, 3);
+    o.scale(2, 2, 2, 1, -1);
+    o.scale(2, 2, 2, -1, 1);
     EXPECT_EQ(o.verts[1][2].x, 42);
     // set 0 is a set like the others: turned in place, (x, y) -> (-y, x)
     const vertex first = o.verts[0][2];
@@ -71,6 +74,10 @@ TEST(R3dTransform, ScaleAndRotateWalkTheFacesCornerByCorner) {
     EXPECT_NEAR(o.verts[0][2].x, -first.y, 1e-3);
     EXPECT_NEAR(o.verts[0][2].y, first.x, 1e-3);
     EXPECT_NE(first.x, first.y);
+    // and scaled into from another set
+    o.scale(3, 3, 3, 1, 0);
+    EXPECT_FLOAT_EQ(o.verts[0][2].x, 3 * 42);
+    EXPECT_FLOAT_EQ(o.verts[0][2].y, 3 * o.verts[1][2].y);
 
     // a mesh without faces is left unchanged
     object empty;

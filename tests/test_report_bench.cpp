@@ -264,6 +264,28 @@ TEST(ReportFlash, TheFlashReportGroupsFailingSecondsBySceneAndListsScenesAsJson)
     EXPECT_STREQ(flash_failing_readings(checks), "second");
     checks[first_sixth].red = flash::max_transitions + 1;
     EXPECT_STREQ(flash_failing_readings(checks), "first+second");
+    // The first reading's sixth names the field of the rule with more
+    // transitions, the general rule's on a tie; the cross check's three
+    // verdicts pass through as they came.
+    flash::frame_verdict tie;
+    tie.general = tie.red = flash::max_transitions + 2;
+    tie.general_field = 4;
+    tie.red_field = 9;
+    flash::cross_verdict cross;
+    cross.first_twelfth.field = 30;
+    cross.second_sixth.field = 11;
+    cross.second_twelfth.field = 70;
+    flash_verdicts read = flash_readings(tie, cross);
+    EXPECT_EQ(read[first_sixth].field, 4) << "a tie names the general rule's field";
+    EXPECT_EQ(read[first_sixth].general, flash::max_transitions + 2);
+    EXPECT_EQ(read[first_sixth].red, flash::max_transitions + 2);
+    EXPECT_EQ(read[first_twelfth].field, 30);
+    EXPECT_EQ(read[second_sixth].field, 11);
+    EXPECT_EQ(read[second_twelfth].field, 70);
+    ++tie.red;
+    EXPECT_EQ(flash_readings(tie, cross)[first_sixth].field, 9) << "one more red transition names the red field";
+    tie.general += 2;
+    EXPECT_EQ(flash_readings(tie, cross)[first_sixth].field, 4);
     EXPECT_STREQ(flash_check_name(first_twelfth), "first_twelfth");
     EXPECT_STREQ(flash_check_name(second_twelfth), "second_twelfth");
     // The summary lists only scenes with failing frames ("beat" has none).
