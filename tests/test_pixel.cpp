@@ -104,6 +104,8 @@ TEST(Bitmap, SurfaceCopyEqualsSdlsBlit) {
         } else {
             s = SDL_CreateRGBSurface(0, l.w, l.h, l.depth, l.r, l.g, l.b, 0);
         }
+        if (!s)
+            return s;
         auto* p = static_cast<Uint16*>(s->pixels);
         for (int i = 0; i < s->pitch / 2 * l.h; ++i) p[i] = static_cast<Uint16>(i * 2654435761u >> seed);
         return s;
@@ -135,6 +137,15 @@ TEST(Bitmap, SurfaceCopyEqualsSdlsBlit) {
         SDL_Surface* src = filled(c.src, 7);
         SDL_Surface* ours = filled(c.dst, 11);
         SDL_Surface* sdls = filled(c.dst, 11);
+        if (!src || !ours || !sdls) {
+            // SDL 2 makes no 8-bit surface with 16-bit masks (SDL 1.2's API
+            // does): there the case cannot arise.
+            EXPECT_TRUE(c.src.depth == 8 || c.dst.depth == 8) << SDL_GetError();
+            for (SDL_Surface* s : {src, ours, sdls})
+                if (s)
+                    SDL_FreeSurface(s);
+            continue;
+        }
         SDL_Rect from_a = c.from, to_a = c.to, from_b = c.from, to_b = c.to;
         EXPECT_EQ(blit_surface(src, &from_a, ours, &to_a), SDL_UpperBlit(src, &from_b, sdls, &to_b));
         EXPECT_EQ(std::memcmp(ours->pixels, sdls->pixels, static_cast<size_t>(ours->pitch) * c.dst.h), 0)
