@@ -15,6 +15,7 @@ void light::set_sprite(SDL_Surface* source, int x0, int y0, int x1, int y1, unsi
     cut = {source, x0, y0, x1, y1, key, use_key};
     count = 0;
     run_count = 0;
+    left_dx = right_dx = top_dy = bottom_dy = 0;
     if (!source) return;
     surface_lock lock(source);
     source_pixels = lock.pixels;

@@ -5,7 +5,11 @@ scratch copy of the repository, and reports how many the tests catch.
 Each mutant changes one operator or constant on one line: a comparison
 (< <= > >= == !=), an increment of one (+ 1 / - 1), or a logical and/or.
 For every mutant the scratch build is rebuilt (ccache, where installed, keeps that quick),
-the chosen tests run with a time limit, and the file is put back. A mutant
+the chosen tests run with a time limit, and the file is put back. The
+scratch copy is built with AddressSanitizer and UndefinedBehaviorSanitizer,
+as `make asan-test` builds it: a fault that only reads or writes out of
+bounds, leaks or overflows fails its tests there as it fails CI's sanitizer
+run (--plain judges a plain Release build instead). A mutant
 that breaks the build is not counted; nor is one whose rebuilt object files
 are byte for byte the old ones (it does not change the code: equivalent).
 Not part of `make test`.
@@ -129,19 +133,21 @@ def main():
     ap.add_argument("--timeout", type=int, default=600, help="seconds per test run")
     ap.add_argument("--targets", nargs="*", default=[], help="build only these CMake targets (default: all and data)")
     ap.add_argument("--scratch", default="", help="scratch folder to reuse (default: a new one in /tmp)")
+    ap.add_argument("--plain", action="store_true", help="judge without the sanitizers (quicker; misses faults that are only out of bounds)")
     args = ap.parse_args()
 
     root = subprocess.check_output(["git", "rev-parse", "--show-toplevel"], text=True).strip()
     scratch = args.scratch or tempfile.mkdtemp(prefix="ostra-mutants-")
     src = os.path.join(scratch, "src")
     build = os.path.join(scratch, "build")
-    print(f"scratch copy: {scratch}")
+    print(f"scratch copy: {scratch} ({'plain' if args.plain else 'with the sanitizers'})")
     # The sources without build folders or history; a reused scratch copy is refreshed.
     shutil.rmtree(src, ignore_errors=True)
     shutil.copytree(root, src, symlinks=True,
                     ignore=lambda d, names: [n for n in names if n == ".git" or
                                              (d == root and (n.startswith("build") or n == "node_modules"))])
-    cfg = ["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DOSTRA_BENCH=OFF"]
+    cfg = ["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DOSTRA_BENCH=OFF",
+           f"-DOSTRA_SANITIZE={'OFF' if args.plain else 'ON'}"]
     # ccache keeps the rebuilds quick where it is installed; without it every
     # rebuild compiles the changed file's dependants in full, which is slower
     # but judges the same.

@@ -91,6 +91,16 @@ TEST(Flame, TentShapeAndPaletteRange) {
     expect_same(got.get(), want.get());
     f.plot(10, 400, 30, 0.0f, 0.0f, 0.4f);  // height 0 draws nothing
     expect_same(got.get(), want.get());
+    // A column exactly one pixel high draws its one row: width 2 and height 1
+    // make the first column's g exactly 1, where the flicker's sine is 0.
+    at(got.get(), 500, 200) = at(want.get(), 500, 200) = 0;
+    std::vector<int> one;
+    f.plot(500, 200, 2, 1.0f, 0.0f, 0.4f);
+    reference_flame(want.get(), f.palette, 500, 200, 2, 1.0f, 0.0f, 0.4f, &one);
+    ASSERT_EQ(one.size(), 2u);
+    EXPECT_EQ(one[0], 1);
+    EXPECT_NE(at(got.get(), 500, 200), 0);
+    expect_same(got.get(), want.get());
 
     // Low flames, whose outer columns are under a pixel high and draw
     // nothing: the flicker still moves on across those columns.

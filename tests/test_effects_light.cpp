@@ -60,6 +60,26 @@ TEST_F(Light, KeyedPixelsAreLeftOutOnlyWithTheFlag) {
     ASSERT_EQ(l.count, 1);
     EXPECT_EQ(l.x_offsets[0], 0);
     EXPECT_EQ(l.colours[0], 0xF800);
+
+    // A kept pixel just right of a keyed cut is not part of it: the list and
+    // its extent stay empty (no runs, nothing left of an earlier cut).
+    at(src.get(), 4, 0) = 0x07E0;
+    l.set_sprite(src.get(), 0, 0, 4, 4, 0, 1);
+    EXPECT_EQ(l.count, 0);
+    EXPECT_EQ(l.run_count, 0);
+    EXPECT_EQ(l.left_dx, 0);
+    EXPECT_EQ(l.right_dx, 0);
+    EXPECT_EQ(l.top_dy, 0);
+    EXPECT_EQ(l.bottom_dy, 0);
+    // The whole source, its last row and column included.
+    at(src.get(), 63, 63) = 0x001F;
+    l.set_sprite(src.get(), 0, 0, 64, 64, 0, 1);
+    ASSERT_EQ(l.count, 3);
+    EXPECT_EQ(l.run_count, 3);
+    EXPECT_EQ(l.colours[2], 0x001F);
+    EXPECT_EQ(l.x_offsets[2], 31);
+    EXPECT_EQ(l.right_dx, 32);
+    EXPECT_EQ(l.bottom_dy, 31);
 }
 
 TEST_F(Light, WeightsBlendThroughTheTable) {

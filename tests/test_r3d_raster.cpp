@@ -165,6 +165,18 @@ TEST(R3dRaster, FilledFacesSkipLastRowAndRightColumnAndOffScreenFaces) {
     set_faces(u.o, {{corner{10, 50, 0, 0}, corner{300, 50, 0, 0}, corner{100, 50, 0, 0}}});
     u.o.show(3, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(u.count_row(50), 0);
+    // a face whose rows all end on column 0 has no column on the screen: the
+    // last drawn row's end stays the earlier face's
+    set_faces(u.o, {{corner{100, 10, 0, 0}, corner{300, 10, 0, 0}, corner{200, 200, 0, 0}}});
+    u.o.show(3, 0, 0, 0, 0, 0, 0);
+    const int last_end = u.o.span_x;
+    EXPECT_GT(last_end, 190);
+    EXPECT_LT(last_end, 210);
+    SDL_FillRect(u.dst, nullptr, 0);
+    set_faces(u.o, {{corner{-100, 10, 0, 0}, corner{0, 10, 0, 0}, corner{0, 200, 0, 0}}});
+    u.o.show(3, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(u.o.span_x, last_end);
+    EXPECT_EQ(u.count_row(100), 0);
     // a target 200 rows high: the same face draws the same rows 0..199 and
     // neither draws nor stores a depth from row 200 on
     SDL_Surface* low = SDL_CreateRGBSurface(0, 640, 200, 16, 0, 0, 0, 0);
