@@ -62,10 +62,9 @@ void scope::plot(int r, int g, int b) {
         highest = std::min<int>(highest, top_[i]);
     }
     // Row by row: pixel (i + column_offset, j) takes the colour when j is at or
-    // below the top of bar i.
-    if (i1 > i0) {
-        for (int j = std::max(highest, 0); j <= base; ++j)  // surface column of i0 is inside the row
-            fill_bars(lock.row(j) + (column_offset + i0), top_ + i0, i1 - i0, static_cast<std::int16_t>(j), colour);
-    }
+    // below the top of bar i. With no column to draw, highest is base + 1 and
+    // no row runs.
+    for (int j = std::max(highest, 0); j <= base; ++j)  // surface column of i0 is inside the row
+        fill_bars(lock.row(j) + (column_offset + i0), top_ + i0, i1 - i0, static_cast<std::int16_t>(j), colour);
     target_pixels = nullptr;
 }

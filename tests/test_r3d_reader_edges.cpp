@@ -33,6 +33,11 @@ TEST(R3dReaderEdges, EveryWhiteSpaceSeparatesNumbersAndLinesAreCountedByTheirEnd
     EXPECT_FLOAT_EQ(m.objects[0].verts[0].y, 2.0f);
     EXPECT_FLOAT_EQ(m.objects[0].verts[0].z, 30.0f);
     EXPECT_EQ(m.objects[0].tex.size(), 1u) << "a count written +1";
+    // Exponents with either sign and either letter.
+    ASSERT_TRUE(parse_model("r\n1\n\no\n1 0\n\n\n1e+1 2.5E-1 -4e-0\n0", "x.3D", model_format{}, m).ok);
+    EXPECT_FLOAT_EQ(m.objects[0].verts[0].x, 10.0f);
+    EXPECT_FLOAT_EQ(m.objects[0].verts[0].y, 0.25f);
+    EXPECT_FLOAT_EQ(m.objects[0].verts[0].z, -4.0f);
     // Vertex indices with signs: +2 is vertex 2; -0 is vertex 0.
     ASSERT_TRUE(parse_model("r\n1\n\no\n3 1\n\n\n0 0 0 1 0 0 0 1 0\n-0 +1 +2\n3\n0 0 0 0 0 0 0 0 0", "s.3D",
                             model_format{}, m)

@@ -12,6 +12,7 @@
 
 #include "globals.h"
 #include "pixel.h"
+#include "raster_core.h"
 #include "room.h"
 #include "room_2D.h"
 #include "test_r3d_util.h"
@@ -514,6 +515,48 @@ void compare_room_runs(tri_gen& gen, int batches, const std::function<corner_set
 }
 
 }  // namespace
+
+TEST(R3dReference, EdgesWithFarTextureCoordinatesWalkExactly) {
+    // Flat and steep edges of up to 4000 columns whose texture coordinates
+    // lie near 2^30 and move by a few texels: plain double sums round there
+    // (a step's last bit far below the sum's), so the walk must take the
+    // exact sums. Compared row by row against the reference's table.
+    tri_gen gen(4242);
+    object o;
+    span_end t[480];
+    int rows_compared = 0;
+    for (int e = 0; e < 120; ++e) {
+        reference<exact_acc> ref;
+        for (auto& s : t) s = span_end{-7, -7, -7};
+        for (int r = 0; r < 480; ++r) ref.lx[r] = ref.lu[r] = ref.lv[r] = -7;
+        const bool steep = e % 3 == 2;
+        const long long far = (1LL << 30) - 5000 - gen.uni(0, 5000);  // the ends stay inside +-2^30
+        ref_point a{gen.uni(-2000, 600), gen.uni(0, 479), 0, static_cast<int>(far - gen.uni(0, 2000)),
+                    static_cast<int>(far - gen.uni(0, 2000))};
+        ref_point b = a;
+        if (steep) {
+            a.y = gen.uni(-3000, 0);
+            b.y = a.y + gen.uni(3000, 4000);
+            b.x = a.x + gen.uni(-300, 300);
+        } else {
+            b.x = a.x + gen.uni(3000, 4000);
+            b.y = a.y + gen.uni(-479, 479);
+        }
+        b.u = a.u + gen.uni(-3, 2000);
+        b.v = a.v + gen.uni(-3, 3);
+        o.y_top = o.y_bottom = 240;
+        raster::walk_edge(o, t, static_cast<long>(a.x), static_cast<long>(a.y), static_cast<long>(b.x),
+                          static_cast<long>(b.y), a.u, a.v, b.u, b.v);
+        ref.walk(ref.lx, ref.lu, ref.lv, a, b);
+        for (int r = 0; r < 480; ++r) {
+            ASSERT_EQ(t[r].x, ref.lx[r]) << "edge " << e << ", row " << r;
+            ASSERT_EQ(t[r].u, ref.lu[r]) << "edge " << e << ", row " << r;
+            ASSERT_EQ(t[r].v, ref.lv[r]) << "edge " << e << ", row " << r;
+            rows_compared += ref.lx[r] != -7;
+        }
+    }
+    EXPECT_GT(rows_compared, 20000);
+}
 
 TEST(R3dReference, TexturedRoomMatchesTheReference) {
     tri_gen gen(777);
