@@ -687,6 +687,12 @@ TEST_F(SoundLayer, CutOrForeignSongsAreRefusedNotPlayedShort) {
     b = full;
     b[60] = 19, b[61] = 0;
     EXPECT_NE(refusal(b, b.size()).find("header size 19 is below"), std::string::npos);
+    // a header of exactly its 20 bytes of fields (the order table left out)
+    // is whole as a layout
+    std::vector<uint8_t> tight(full.begin(), full.begin() + 80);
+    tight.insert(tight.end(), full.begin() + static_cast<std::ptrdiff_t>(pattern), full.end());
+    tight[60] = 20, tight[61] = 0;
+    EXPECT_EQ(check_xm(tight.data(), tight.size()), "");
     b = full;
     b[pattern] = 8;
     EXPECT_NE(refusal(b, b.size()).find("pattern 0's header size 8 is below 9"), std::string::npos);
