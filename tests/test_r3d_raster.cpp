@@ -356,6 +356,19 @@ TEST(R3dRaster, TexturedRoomKeyColourFaintFadeAndEdgeTexels) {
     EXPECT_EQ(*r3d_pixel(target, 0, 240), 0x1234);
     SDL_FreeSurface(empty);
     SDL_FreeSurface(small);
+    // dots past column 639 or row 479 of a larger target are left out, each
+    // whatever the other coordinate
+    SDL_Surface* large = SDL_CreateRGBSurface(0, 660, 490, 16, 0, 0, 0, 0);
+    SDL_FillRect(large, nullptr, 0);
+    o.target = large;
+    o.verts[0][0] = vertex{100 - 320, 480 - 240, 0, 0};
+    o.verts[0][1] = vertex{640 - 320, 100 - 240, 0, 0};
+    o.verts[0][2] = vertex{5 - 320, 5 - 240, 0, 0};
+    o.show(1, 0, 0);
+    EXPECT_EQ(*r3d_pixel(large, 5, 5), 0xF800);
+    EXPECT_EQ(*r3d_pixel(large, 100, 480), 0);
+    EXPECT_EQ(*r3d_pixel(large, 640, 100), 0);
+    SDL_FreeSurface(large);
     SDL_FreeSurface(tex);
     SDL_FreeSurface(target);
     clear_z_buffer();
