@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 using i128 = __int128;
@@ -43,7 +44,7 @@ inline i128 fx_from_float(float s) {
     int e = 0;
     if (!float_parts(s, mant, e)) return 0;
     int sh = e + fx_shift;
-    if (sh > 100) sh = 100;  // beyond any step the walks form
+    sh = std::min(sh, 100);  // beyond any step the walks form
     if (sh >= 0) return static_cast<i128>(mant) * (static_cast<i128>(1) << sh);
     // Below 2^-64: rounded toward zero (no walk forms such a step).
     const int down = -sh;

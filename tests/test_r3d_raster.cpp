@@ -361,6 +361,7 @@ TEST(R3dRaster, TexturedRoomKeyColourFaintFadeAndEdgeTexels) {
     SDL_Surface* large = SDL_CreateRGBSurface(0, 660, 490, 16, 0, 0, 0, 0);
     SDL_FillRect(large, nullptr, 0);
     o.target = large;
+    o.tex_surface = nullptr;  // the empty picture above is freed
     o.verts[0][0] = vertex{100 - 320, 480 - 240, 0, 0};
     o.verts[0][1] = vertex{640 - 320, 100 - 240, 0, 0};
     o.verts[0][2] = vertex{5 - 320, 5 - 240, 0, 0};
