@@ -6,7 +6,6 @@
 #include <libopenmpt/libopenmpt.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace sound_render {
 
@@ -46,8 +45,8 @@ void renderer::render(int16_t* out, int64_t frames) {
             ring[static_cast<size_t>(ring_count % ring_entries)] = report(module, song_frames(), n);
             ++ring_count;
         }
-        if (made < static_cast<size_t>(n))  // silence, or a song that ended early
-            std::memset(block + made * 2, 0, (static_cast<size_t>(n) - made) * 2 * sizeof(int16_t));
+        // silence, or a song that ended early: zeros after what was made
+        std::fill(block + made * 2, block + static_cast<size_t>(n) * 2, int16_t{0});
         // mono = (left + right) / 65536, in -1..1
         for (int i = 0; i < n; ++i)
             history[static_cast<size_t>((out_frame + i) & history_mask)] =
