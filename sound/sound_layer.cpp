@@ -301,10 +301,9 @@ FMUSIC_MODULE* load_song(const void* data, std::size_t size) {
     openmpt_module* m = openmpt_module_create_from_memory2(data, size, openmpt_log_func_silent, nullptr, nullptr,
                                                            nullptr, &error, &message, nullptr);
     if (!m) {
-        const std::string why = std::string("not a playable module (") +
-                                (message && *message ? message : "unrecognised format") + ")";
+        const std::string said = message ? message : "";
         openmpt_free_string(message);
-        return fail(why);
+        return fail("not a playable module (" + (said.empty() ? std::string("unrecognised format") : said) + ")");
     }
     openmpt_free_string(message);
     // Whatever the player had to guess or drop while loading (a cut sample,
