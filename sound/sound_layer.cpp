@@ -416,8 +416,11 @@ bool restore_song(const saved_song& saved, FMUSIC_MODULE* song, std::string& why
     e = sound_render::renderer{};
     openmpt_module* m = song && saved.song_playing ? song->module : nullptr;
     if (m) {
-        // The song from its start, exactly as a run from the beginning
-        // rendered it (the samples do not depend on how reads are cut).
+        // The song from its start, in blocks of any size: libopenmpt's state
+        // after a read does not depend on how the reads before it were cut
+        // (their samples do, by a unit in the last place near the cuts), so
+        // the reads after the restore, cut as the full run cut them, give its
+        // samples.
         openmpt_module_set_position_order_row(m, 0, 0);
         int64_t left = saved.out_frame - std::max<int64_t>(0, saved.song_start);
         while (left > 0) {
