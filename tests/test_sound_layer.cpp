@@ -693,6 +693,14 @@ TEST_F(SoundLayer, CutOrForeignSongsAreRefusedNotPlayedShort) {
     tight.insert(tight.end(), full.begin() + static_cast<std::ptrdiff_t>(pattern), full.end());
     tight[60] = 20, tight[61] = 0;
     EXPECT_EQ(check_xm(tight.data(), tight.size()), "");
+    // a last pattern with no packed data whose header ends the file, and no
+    // instrument: whole as well
+    std::vector<uint8_t> ends(tight.begin(), tight.begin() + 80 + 9);
+    ends[60 + 10] = 1, ends[60 + 11] = 0;  // one pattern
+    ends[60 + 12] = 0, ends[60 + 13] = 0;  // no instrument
+    ends[80 + 7] = 0, ends[80 + 8] = 0;    // no packed data
+    EXPECT_EQ(check_xm(ends.data(), ends.size()), "");
+    EXPECT_NE(check_xm(ends.data(), ends.size() - 1), "");
     b = full;
     b[pattern] = 8;
     EXPECT_NE(refusal(b, b.size()).find("pattern 0's header size 8 is below 9"), std::string::npos);
@@ -712,4 +720,56 @@ TEST_F(SoundLayer, CutOrForeignSongsAreRefusedNotPlayedShort) {
     const std::vector<uint8_t> bare = test_xm::build(position_song());
     EXPECT_EQ(check_xm(bare.data(), bare.size()), "");
     EXPECT_NE(check_xm(bare.data(), bare.size() - 1), "");
+}
+
+// A song saved mid-play comes back where it was; a saved state whose parts
+// do not hold together is refused with its reason, each part on its own.
+TEST_F(SoundLayer, ASavedSongComesBackAndOneThatDoesNotHoldTogetherIsRefused) {
+    const test_xm::song s = position_song();
+    const std::string path = write_song("saved.xm", s);
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(path.c_str());
+    ASSERT_NE(song, nullptr);
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    clk::advance_to(100);
+    FMUSIC_PlaySong(song);
+    clk::advance_to(100 + 2345);
+    const Uint32 time = FMUSIC_GetTime(song);
+    const int row = FMUSIC_GetRow(song), order = FMUSIC_GetOrder(song);
+    const sound_layer::saved_song saved = sound_layer::save_song();
+    ASSERT_TRUE(saved.song_playing);
+    FMUSIC_FreeSong(song);
+
+    FMUSIC_MODULE* again = FMUSIC_LoadSong(path.c_str());
+    ASSERT_NE(again, nullptr);
+    std::string why;
+    ASSERT_TRUE(sound_layer::restore_song(saved, again, why)) << why;
+    EXPECT_EQ(FMUSIC_GetTime(again), time);
+    EXPECT_EQ(FMUSIC_GetRow(again), row);
+    EXPECT_EQ(FMUSIC_GetOrder(again), order);
+
+    auto refused = [&](sound_layer::saved_song broken, const char* what) {
+        std::string reason;
+        EXPECT_FALSE(sound_layer::restore_song(broken, again, reason)) << what;
+        EXPECT_EQ(reason, "the song's saved state does not hold together") << what;
+    };
+    sound_layer::saved_song b = saved;
+    b.ring.resize(sound_render::ring_entries + 1);
+    b.ring_count = static_cast<int64_t>(b.ring.size());
+    refused(b, "more positions than the ring holds");
+    b = saved;
+    b.history.pop_back();
+    refused(b, "a sample short of the history");
+    b = saved;
+    b.out_frame = -1;
+    refused(b, "a frame before the start");
+    b = saved;
+    b.ring_count = static_cast<int64_t>(b.ring.size()) - 1;
+    refused(b, "fewer positions counted than kept");
+    b = saved;
+    b.song_start = b.out_frame + 1;
+    refused(b, "a song started after the saved frame");
+    b = saved;
+    b.song_start = b.out_frame;  // started on the saved frame itself: whole
+    EXPECT_TRUE(sound_layer::restore_song(b, again, why)) << why;
+    FMUSIC_FreeSong(again);
 }
