@@ -3,8 +3,9 @@
 ostra_test(app_tests
   SOURCES test_app_options.cpp test_app_run.cpp test_app_page.cpp
   LIBS ostra_app)
-target_compile_definitions(app_tests PRIVATE OSTRA_BUILD_TYPE_FOR_TESTS="${CMAKE_BUILD_TYPE}")
-add_dependencies(app_tests data)
+target_compile_definitions(app_tests PRIVATE OSTRA_BUILD_TYPE_FOR_TESTS="${CMAKE_BUILD_TYPE}"
+                                            OSTRA_SHOW_BIN="$<TARGET_FILE:ostramere>")
+add_dependencies(app_tests data ostramere)
 
 # Whole runs of the built program (captures, start points, refused input,
 # --check): the second line, slow, labelled "show".

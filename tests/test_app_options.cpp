@@ -3,8 +3,11 @@
 #include "options.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -212,4 +215,25 @@ TEST(AppOptions, HelpHasOneUsageLineAndVersionNamesTheLibraries) {
     EXPECT_EQ(version.status, 0);
     for (const char* part : {"ostramere 05", "SDL ", "libopenmpt ", "(" OSTRA_BUILD_TYPE_FOR_TESTS " build)"})
         EXPECT_NE(version.out.find(part), std::string::npos) << part << " in " << version.out;
+}
+
+// The program itself: --help and --version print and end with status 0,
+// before the data check, the display or the sound device; a refused option
+// ends with 2. (A program that took the 0 of --help for "go on" would start
+// the show: the time limit turns that into a failure.)
+TEST(AppOptions, TheProgramEndsAfterHelpOrVersionAndOnARefusedOption) {
+    for (const auto& [args, status, says] :
+         {std::tuple{"--help", 0, "Usage: ostramere"}, {"-w --version", 0, "ostramere 05"},
+          {"--nosund", 2, "did you mean --nosound?"}}) {
+        const std::string cmd = std::string("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 20 ") +
+                                OSTRA_SHOW_BIN + " " + args + " 2>&1";
+        FILE* p = popen(cmd.c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::string out;
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+        const int raw = pclose(p);
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, status) << args << ": " << out;
+        EXPECT_NE(out.find(says), std::string::npos) << args << ": " << out;
+    }
 }
