@@ -2,6 +2,7 @@
 // wire frame, or affine-textured triangles (opaque with the depth test, or
 // cross-faded through pre_RGB_tab). Touches z_buffer and dest_surface only.
 #include <algorithm>
+#include <limits>
 
 #include "globals.h"
 #include "object.h"
@@ -97,13 +98,13 @@ inline int face_depth(const screen_point& a, const screen_point& b, const screen
 // face order.
 void object::order_by_depth() {
     if (nr_faces <= 0) return;
-    int lo = 0, hi = 0;
+    int lo = std::numeric_limits<int>::max(), hi = std::numeric_limits<int>::min();
     for (int k = 0; k < nr_faces; ++k) {
         const face& f = faces[k];
         const int d = face_depth(proj_[f.v[0]], proj_[f.v[1]], proj_[f.v[2]]);
         depth_[k] = d;
-        if (k == 0 || d < lo) lo = d;
-        if (k == 0 || d > hi) hi = d;
+        lo = std::min(lo, d);
+        hi = std::max(hi, d);
     }
     // band = (hi - d) * bands / range rounded down, by a multiply: with
     // scale = floor(bands * 2^32 / range), (hi - d) * scale < bands * 2^32
