@@ -48,9 +48,11 @@ void scope::plot(int r, int g, int b) {
     int highest = base + 1;  // smallest top row of any bar
     const double step = index_step;
     for (int i = i0; i < i1; ++i) {
-        // bin = trunc(i * step) with the product in double precision, kept in 0..511
+        // bin = trunc(i * step) with the product in double precision, kept in
+        // 0..511 (a NaN step gives 0: max and min keep their first argument
+        // when a comparison with NaN fails)
         const double bin_f = i * step;
-        const int bin = bin_f >= 0.0 ? static_cast<int>(std::min(bin_f, 511.0)) : 0;
+        const int bin = static_cast<int>(std::max(0.0, std::min(bin_f, 511.0)));
         // bar height = trunc(weighted spectrum[bin] * scale), kept in int range
         const float bar = spectrum[bin] * static_cast<float>(scale);
         bar_height = bar >= 1.0f ? static_cast<int>(std::min(bar, 2.0e9f)) : 0;
