@@ -252,6 +252,13 @@ TEST(PictureRefusals, ThePngChunkWalkKeepsItsOrder) {
         {"no valid PNG layout (colour type 5", file([&](bytes& f) { chunk(f, "IHDR", ihdr(2, 2, 8, 5)); })},
         {"0x2 is beyond", file([&](bytes& f) { chunk(f, "IHDR", ihdr(0, 2)); })},
         {"the file ends before its header chunk", bytes(png_signature, png_signature + 8)},
+        // a whole PNG but for one signature byte, and a signature cut short
+        {"no PNG signature", [&] {
+             bytes f = file([&](bytes& g) { chunk(g, "IHDR", ihdr(2, 2)); });
+             f[3] ^= 1;
+             return f;
+         }()},
+        {"no PNG signature", bytes(png_signature, png_signature + 7)},
     };
     for (const auto& [why, f] : bad)
         EXPECT_TRUE(has(check_png(f.data(), f.size(), 640, 480, layout), why))

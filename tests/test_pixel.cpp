@@ -120,6 +120,8 @@ TEST(Bitmap, SurfaceCopyEqualsSdlsBlit) {
     const copy_case cases[] = {
         {rgb565, all, origin},                                       // one block
         {rgb565, all, {3, 2, 0, 0}},                                 // offset
+        {rgb565, all, {3, 0, 0, 0}},                                 // in one direction only
+        {rgb565, all, {0, 2, 0, 0}},
         {rgb565, {1, 0, 640, 480}, origin},                          // parts of the source
         {rgb565, {0, 1, 640, 480}, origin},
         {rgb565, {0, 0, 639, 480}, origin},

@@ -355,6 +355,15 @@ TEST(R3dRaster, TexturedRoomKeyColourFaintFadeAndEdgeTexels) {
     EXPECT_EQ(*r3d_pixel(target, 100, 100), 0x1234);
     EXPECT_EQ(*r3d_pixel(target, 0, 240), 0x1234);
     SDL_FreeSurface(empty);
+    // no rows, or no columns: empty too
+    for (const auto& [w, h] : {std::pair{4, 0}, std::pair{0, 4}}) {
+        SDL_Surface* flat = SDL_CreateRGBSurface(0, w, h, 16, 0, 0, 0, 0);
+        ASSERT_NE(flat, nullptr);
+        o.tex_surface = flat;
+        o.show(3, 0, 0);
+        EXPECT_EQ(*r3d_pixel(target, 100, 100), 0x1234) << w << " x " << h;
+        SDL_FreeSurface(flat);
+    }
     SDL_FreeSurface(small);
     // dots past column 639 or row 479 of a larger target are left out, each
     // whatever the other coordinate
