@@ -600,3 +600,39 @@ TEST(R3dRaster, ASetTheObjectDoesNotHaveDrawsNothing) {
     SDL_FreeSurface(tex);
     SDL_FreeSurface(target);
 }
+
+// A face may name vertices past the end of the texture-coordinate list; those
+// corners take texel (0, 0), and the list is never read past its end (the
+// sanitized build catches a read of the entry just past it).
+TEST(R3dRaster, CornersPastTheTextureCoordinateListTakeTexelZero) {
+    scene s;
+    set_faces(s.o, {{corner{100, 100, 7, 9}, corner{300, 100, 8, 9}, corner{100, 300, 50, 60}}});
+    object& o = s.o;
+    delete[] o.tex_coords[0];
+    o.tex_coords[0] = new tex_coord[2]{{7, 9}, {8, 9}};
+    o.nr_tex = 2;
+    o.show(1, 0, 0, 0, 0, 0, 0);  // dots: the corners red, their texture coordinates blue
+    EXPECT_EQ(s.at(7, 9), 0x003F);
+    EXPECT_EQ(s.at(0, 0), 0x003F) << "the third corner's texture coordinate";
+    EXPECT_EQ(s.at(50, 60), 0) << "a coordinate the list does not hold";
+
+    SDL_Surface* target = SDL_CreateRGBSurface(0, 640, 480, 16, 0, 0, 0, 0);
+    SDL_Surface* tex = SDL_CreateRGBSurface(0, 64, 64, 16, 0, 0, 0, 0);
+    SDL_FillRect(target, nullptr, 0);
+    object_2 r;
+    r.target = target;
+    r.tex_surface = tex;
+    r.allocate(3, 1, 2, 0);
+    r.verts[0][0] = vertex{-300, -200, 0, 0};  // corners on (20, 40), (320, 40), (20, 240)
+    r.verts[0][1] = vertex{0, -200, 0, 0};
+    r.verts[0][2] = vertex{-300, 0, 0, 0};
+    r.tex_coords[0][0] = tex_coord{5, 6};
+    r.tex_coords[0][1] = tex_coord{9, 6};
+    r.faces[0] = face_2{{0, 1, 2}, {0, 0, 0, 0}};
+    r.show(1, 0, 0);
+    EXPECT_EQ(*r3d_pixel(target, 20, 240), 0xF800);
+    EXPECT_EQ(*r3d_pixel(target, 5, 6), 0x003F);
+    EXPECT_EQ(*r3d_pixel(target, 0, 0), 0x003F) << "the textured room's third corner takes texel (0, 0)";
+    SDL_FreeSurface(tex);
+    SDL_FreeSurface(target);
+}
