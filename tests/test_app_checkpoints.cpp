@@ -200,3 +200,35 @@ TEST_F(CheckpointRuns, AnotherBuildsOtherDatasCutOrDamagedCheckpointsAreRefusedA
         expect_frames_of_full_run(full, part, first->index, 40, stop);
     }
 }
+
+// With both timings' files present, a run restores its own: the windowed
+// run the "-w" file, a fullscreen-timed run the other. The other timing's
+// file is made by "another build" here, so restoring it would be refused.
+TEST_F(CheckpointRuns, ARunRestoresItsOwnTimingsFileWhenBothArePresent) {
+    if (!rt_test::have_data() || !fs::exists(rt_test::data_dir() / "checkpoints"))
+        GTEST_SKIP() << "no generated data and checkpoints in " << rt_test::data_dir();
+    for (const bool windowed : {true, false}) {
+        SCOPED_TRACE(windowed ? "windowed" : "fullscreen timing");
+        const fs::path folder = dir.path / (windowed ? "own-w" : "own-f");
+        fs::create_directories(folder);
+        const std::string own = windowed ? "title-w.ockp" : "title.ockp";
+        const std::string other = windowed ? "title.ockp" : "title-w.ockp";
+        fs::copy_file(rt_test::data_dir() / "checkpoints" / own, folder / own);
+        checkpoint::header h;
+        std::vector<std::uint8_t> payload;
+        std::string error;
+        ASSERT_TRUE(checkpoint::read_file((rt_test::data_dir() / "checkpoints" / other).string(), h, payload, error))
+            << error;
+        h.program ^= 1;
+        ASSERT_TRUE(checkpoint::write_file((folder / other).string(), h, payload, error)) << error;
+        const fs::path err = dir.path / (own + ".err");
+        EXPECT_EQ(run_program(std::string(windowed ? "-w " : "") + "--data '" + data + "' --checkpoints '" +
+                                  folder.string() + "' --start title --quit-at 9000 --capture '" +
+                                  (dir.path / own).string() + "' --png-every 100000",
+                              err),
+                  0);
+        const std::string text = read_text(err);
+        EXPECT_NE(text.find("starting from the title scene's checkpoint"), std::string::npos) << text;
+        EXPECT_EQ(text.find("another build"), std::string::npos) << text;
+    }
+}
