@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 progress_estimate estimate_progress(Uint32 tick, Uint32 first_tick, Uint32 expected, double elapsed_s) {
     progress_estimate e;
@@ -45,11 +46,9 @@ void progress_bar::update(const flip_info& info) {
     last_print_ns_ = now;
     last_tenth_ = tenth;
     constexpr int width = 30;
-    const int filled = static_cast<int>(e.done * width);
-    char bar[width + 1];
-    for (int i = 0; i < width; ++i) bar[i] = i < filled ? '#' : '-';
-    bar[width] = 0;
-    std::fprintf(stderr, "%s[%s] %3d%%  music %s  frame %ld  ETA %s%s", tty ? "\r" : "", bar,
+    const int filled = static_cast<int>(e.done * width);  // done is 0..1
+    const std::string bar = std::string(filled, '#') + std::string(width - filled, '-');
+    std::fprintf(stderr, "%s[%s] %3d%%  music %s  frame %ld  ETA %s%s", tty ? "\r" : "", bar.c_str(),
                  static_cast<int>(e.done * 100),
                  info.music_playing ? music_clock_text(info.music_ms).c_str() : "-:--.-", info.index,
                  e.eta_known ? music_clock_text(static_cast<Uint32>(e.eta_s * 1000)).c_str() : "?",
