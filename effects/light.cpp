@@ -65,7 +65,7 @@ void light::set_sprite(SDL_Surface* source, int x0, int y0, int x1, int y1, unsi
             }
         }
         count = i;
-        run_count = r;
+        run_count = static_cast<int>(n_runs);  // the second pass fills exactly as many
         left_dx = top_dy = 1LL << 40;
         right_dx = bottom_dy = -(1LL << 40);
         for (int k = 0; k < r; ++k) {

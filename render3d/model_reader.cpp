@@ -327,7 +327,7 @@ load_result read_model(const char* path, const model_format& fmt, parsed_model& 
     }
     std::string text(static_cast<size_t>(size), '\0');
     text.resize(std::fread(text.data(), 1, text.size(), f));
-    const bool bad = std::ferror(f) != 0 || text.size() != static_cast<size_t>(size);
+    const bool bad = text.size() != static_cast<size_t>(size);  // a read error reads short
     std::fclose(f);
     if (bad) return load_result::failure(p, "read error");
     try {

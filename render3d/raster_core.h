@@ -453,11 +453,9 @@ template <class Px>
         }
     }
     if (double_walk_exact(lu, du, steps) && double_walk_exact(lv, dv, steps)) {
-        double u = static_cast<double>(lu), v = static_cast<double>(lv);
-        if (skip > 0) {
-            u = fx_to_double(fx_from_int(lu) + static_cast<i128>(skip) * fx_from_float(du));
-            v = fx_to_double(fx_from_int(lv) + static_cast<i128>(skip) * fx_from_float(dv));
-        }
+        // Columns skipped at the left edge: exact in fixed point (none: lu, lv).
+        double u = fx_to_double(fx_from_int(lu) + static_cast<i128>(skip) * fx_from_float(du));
+        double v = fx_to_double(fx_from_int(lv) + static_cast<i128>(skip) * fx_from_float(dv));
         px.template span<false>(static_cast<int>(xa), static_cast<int>(xb), [u, v, ddu = static_cast<double>(du), ddv = static_cast<double>(dv)]() mutable {
             const coord c{static_cast<int>(u), static_cast<int>(v)};
             u += ddu, v += ddv;
