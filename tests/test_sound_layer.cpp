@@ -701,6 +701,12 @@ TEST_F(SoundLayer, CutOrForeignSongsAreRefusedNotPlayedShort) {
     ends[80 + 7] = 0, ends[80 + 8] = 0;    // no packed data
     EXPECT_EQ(check_xm(ends.data(), ends.size()), "");
     EXPECT_NE(check_xm(ends.data(), ends.size() - 1), "");
+    // a header that ends the file, with no pattern and no instrument: whole
+    std::vector<uint8_t> bare_header(tight.begin(), tight.begin() + 80);
+    bare_header[60 + 10] = bare_header[60 + 11] = 0;
+    bare_header[60 + 12] = bare_header[60 + 13] = 0;
+    EXPECT_EQ(check_xm(bare_header.data(), bare_header.size()), "");
+    EXPECT_NE(check_xm(bare_header.data(), bare_header.size() - 1), "");
     b = full;
     b[pattern] = 8;
     EXPECT_NE(refusal(b, b.size()).find("pattern 0's header size 8 is below 9"), std::string::npos);
