@@ -53,10 +53,7 @@ inline i128 fx_from_float(float s) {
 }
 
 // trunc(a / 2^64) toward zero.
-inline long long fx_trunc(i128 a) {
-    if (a >= 0) return static_cast<long long>(a >> fx_shift);
-    return -static_cast<long long>((-a) >> fx_shift);
-}
+inline long long fx_trunc(i128 a) { return static_cast<long long>(a / (static_cast<i128>(1) << fx_shift)); }
 
 // The value as a double (rounded if it has more than 53 significant bits).
 inline double fx_to_double(i128 a) { return std::ldexp(static_cast<double>(a), -fx_shift); }
