@@ -47,12 +47,11 @@ void settle(run_options& opt) {
 
 // Checkpoints: written at every scene's start, or the one a start point
 // restores (when one fits this program, its data and this kind of run).
-bool plan_checkpoints(const run_options& opt, flash::limiter* limiter) {
+bool plan_checkpoints(const run_options& opt) {
     checkpoint::plan& p = checkpoint::current_plan();
     p = checkpoint::plan{};
     p.gentle = opt.gentle;
     p.settle = opt.fullscreen != 0;
-    p.limiter = limiter;
     if (!opt.write_checkpoints.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(opt.write_checkpoints, ec);
@@ -80,12 +79,20 @@ int run_show(run_options opt, frame_sink* sink) {
     settle(opt);
     if (!opt.data_dir.empty() && chdir(opt.data_dir.c_str()) != 0)
         return failed("cannot enter the data folder " + opt.data_dir + ": " + std::strerror(errno));
-    if (!preflight(stderr))
-        return preflight_failed_status;
     if (opt.check) {
+        if (!preflight(stderr))
+            return preflight_failed_status;
         std::printf("ostramere: every data file is in order\n");
         return 0;
     }
+    if (!plan_checkpoints(opt))
+        return failed("cannot create the checkpoint folder " + opt.write_checkpoints);
+    // A checkpoint is restored only when its data identity (every data
+    // file's bytes) is this folder's: the data are then byte for byte those
+    // of the run that wrote it, which passed the data check, and decoding
+    // them all again would only delay the start. Any other run checks them.
+    if (!checkpoint::current_plan().restoring && !preflight(stderr))
+        return preflight_failed_status;
 
     // A start point runs the show ahead on the simulated clock; a live run
     // then goes on live from the tick it has reached.
@@ -133,8 +140,7 @@ int run_show(run_options opt, frame_sink* sink) {
     }
     run.display.headless = opt.simulated() || live_start;
     run.arm_start(opt.start, live_start);
-    if (!plan_checkpoints(opt, limiter.get()))
-        return failed("cannot create the checkpoint folder " + opt.write_checkpoints);
+    checkpoint::current_plan().limiter = limiter.get();
 
     try {
         intro(screen, fullscreen != 0);

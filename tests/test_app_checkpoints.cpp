@@ -232,3 +232,35 @@ TEST_F(CheckpointRuns, ARunRestoresItsOwnTimingsFileWhenBothArePresent) {
         EXPECT_EQ(text.find("another build"), std::string::npos) << text;
     }
 }
+
+// A start restores a checkpoint only for the very data it was made from;
+// damaged data (a picture cut in half, one larger than a picture may be)
+// never match, and the data check then refuses them before the show starts,
+// naming the file.
+TEST_F(CheckpointRuns, AStartWithDamagedDataIsRefusedByTheDataCheck) {
+    if (!rt_test::have_data() || !fs::exists(rt_test::data_dir() / "checkpoints"))
+        GTEST_SKIP() << "no generated data and checkpoints in " << rt_test::data_dir();
+    const fs::path copy = dir.path / "data";
+    fs::copy(rt_test::data_dir(), copy, fs::copy_options::recursive);
+    const std::string args = "-w --data '" + copy.string() + "' --start final --quit-at 140000 --capture '" +
+                             (dir.path / "out").string() + "' --png-every 100000";
+    const fs::path err = dir.path / "damaged.err";
+    ASSERT_EQ(run_program(args, err), 0) << read_text(err);
+    EXPECT_NE(read_text(err).find("starting from the final scene's checkpoint"), std::string::npos)
+        << read_text(err);
+
+    const fs::path skin = copy / "gfx" / "skin.jpg";
+    const std::string whole = read_text(skin);
+    std::ofstream(skin, std::ios::binary | std::ios::trunc).write(whole.data(), std::streamsize(whole.size() / 2));
+    EXPECT_EQ(run_program(args, err), 2);
+    std::string text = read_text(err);
+    EXPECT_NE(text.find("gfx/skin.jpg"), std::string::npos) << text;
+    EXPECT_EQ(text.find("starting from"), std::string::npos) << text;
+
+    std::ofstream(skin, std::ios::binary | std::ios::trunc).write(whole.data(), std::streamsize(whole.size()));
+    fs::resize_file(copy / "gfx" / "tann.png", (8u << 20) + 1);
+    EXPECT_EQ(run_program(args, err), 2);
+    text = read_text(err);
+    EXPECT_NE(text.find("gfx/tann.png"), std::string::npos) << text;
+    EXPECT_EQ(text.find("starting from"), std::string::npos) << text;
+}

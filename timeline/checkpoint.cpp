@@ -10,6 +10,7 @@
 #include "globals.h"
 #include "limiter.h"
 #include "load_image.h"
+#include "model_reader.h"
 #include "pacing.h"
 #include "printable.h"
 #include "show_files.h"
@@ -795,11 +796,32 @@ std::uint64_t program_identity() {
     return OSTRA_SOURCE_IDENTITY;
 }
 
+namespace {
+
+// The most a data file of this kind may hold: what its loader takes.
+std::uintmax_t largest_file(show_files::kind k) {
+    switch (k) {
+    case show_files::kind::picture: return static_cast<std::uintmax_t>(max_picture_file_bytes);
+    case show_files::kind::song: return sound_layer::max_song_bytes;
+    default: return static_cast<std::uintmax_t>(max_model_bytes);
+    }
+}
+
+}  // namespace
+
 std::uint64_t data_identity() {
     std::uint64_t h = fnv1a("data", 4);
     char buf[65536];
     for (const show_files::file* file : show_files::all) {
         h = fnv1a(file->path, std::strlen(file->path) + 1, h);
+        // Only regular files no larger than their loaders take are read: a
+        // file the data check refuses costs no hashing of its bytes.
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(file->path, ec))
+            return 0;
+        const std::uintmax_t size = std::filesystem::file_size(file->path, ec);
+        if (ec || size > largest_file(file->what))
+            return 0;
         std::ifstream f(file->path, std::ios::binary);
         if (!f)
             return 0;

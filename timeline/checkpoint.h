@@ -38,7 +38,8 @@ plan& current_plan();
 // cmake/source_identity.cmake).
 std::uint64_t program_identity();
 // The data's identity: FNV-1a 64 of every data file's path and bytes, read
-// from the data folder (the working directory). 0 when a file is missing.
+// from the data folder (the working directory). 0 when a file is missing,
+// not a regular file or larger than its loader takes (left unread).
 std::uint64_t data_identity();
 
 // "beat.ockp", "beat-gentle.ockp", "beat-w.ockp" (-w: without the settle wait).
