@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstring>
 #include <filesystem>
 
@@ -164,13 +166,18 @@ TEST_F(CheckpointState, CutOrInconsistentPayloadsAreRefusedWithAMessage) {
     std::vector<std::uint8_t> payload;
     std::string error;
     ASSERT_TRUE(checkpoint::capture(*a, nullptr, payload, error)) << error;
+    // A cut inside an object's arrays is seen from its counts, before any
+    // array is read or made.
+    int short_objects = 0;
     for (size_t n = 0; n < payload.size(); n += 1 + n / 7) {
         std::vector<std::uint8_t> cut(payload.begin(), payload.begin() + static_cast<long>(n));
         auto b = std::make_unique<show_objects>();
         error.clear();
         EXPECT_FALSE(checkpoint::apply(*b, nullptr, cut, error)) << "cut to " << n;
         EXPECT_FALSE(error.empty()) << n;
+        short_objects += error == "an object with more vertices, faces or texture coordinates than the file holds";
     }
+    EXPECT_GT(short_objects, 0);
     std::vector<std::uint8_t> longer = payload;
     longer.push_back(0);
     auto b = std::make_unique<show_objects>();
@@ -184,6 +191,21 @@ TEST_F(CheckpointState, CutOrInconsistentPayloadsAreRefusedWithAMessage) {
     auto d = std::make_unique<show_objects>();
     EXPECT_FALSE(checkpoint::apply(*d, nullptr, payload, error));
     EXPECT_EQ(error, "a face names a vertex the object does not have");
+
+    // The scope's step between spectrum bins is a fraction: 0 and 1 pass,
+    // anything past them (or not a number) is refused.
+    for (float step : {0.0f, 1.0f, -0.25f, 1.5f, std::nanf("")}) {
+        auto e = std::make_unique<show_objects>();
+        fill(*e);
+        e->spectrum.index_step = step;
+        ASSERT_TRUE(checkpoint::capture(*e, nullptr, payload, error)) << error;
+        auto f = std::make_unique<show_objects>();
+        const bool fraction = step == 0.0f || step == 1.0f;
+        EXPECT_EQ(checkpoint::apply(*f, nullptr, payload, error), fraction) << step << ": " << error;
+        if (!fraction) {
+            EXPECT_EQ(error, "the scope's columns out of range") << step;
+        }
+    }
 
     // The widest surface a checkpoint holds, and one pixel more.
     for (int w : {2048, 2049}) {

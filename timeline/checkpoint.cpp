@@ -222,10 +222,10 @@ void put_surfaces(writer& w, const surface_list& sl) {
     }
 }
 
-// Whether two lights hold the same point list, runs and extent.
+// Whether two lights hold the same point list and runs (their extent
+// follows from the runs).
 bool same_points(const light& a, const light& b) {
-    if (a.count != b.count || a.run_count != b.run_count || a.left_dx != b.left_dx || a.right_dx != b.right_dx ||
-        a.top_dy != b.top_dy || a.bottom_dy != b.bottom_dy)
+    if (a.count != b.count || a.run_count != b.run_count)
         return false;
     const size_t n = size_t(a.count), k = size_t(a.run_count);
     auto same = [](const auto* x, const auto* y, size_t m) { return m == 0 || std::memcmp(x, y, m * sizeof *x) == 0; };
