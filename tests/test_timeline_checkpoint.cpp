@@ -277,6 +277,24 @@ TEST_F(CheckpointState, LightsAndTheLimitersFramesTravelAsWhatMadeThemWhileThatH
     ASSERT_TRUE(checkpoint::apply(*b, &lim_b, frame_gone, error)) << error;
     EXPECT_EQ(lim_b.state().shown.save().previous, frame);
     EXPECT_EQ(lim_b.state().cross.save().previous, frame);
+    // The cross-check's last frame not the first reading's: its own pixels.
+    {
+        dest_surface = a->work.surface;  // the restore above pointed it into its own objects
+        flash::limiter::history h = lim_a.state();
+        flash::cross_check::state cs = h.cross.save();
+        cs.previous.assign(cs.previous.size(), 0x1234);
+        ASSERT_TRUE(h.cross.restore(cs));
+        flash::limiter lim_own(640, 480);
+        lim_own.set_state(h);
+        std::vector<std::uint8_t> own;
+        ASSERT_TRUE(checkpoint::capture(*a, &lim_own, own, error)) << error;
+        EXPECT_GE(own.size(), frame_gone.size() + 640 * 480 * 2);
+        auto e = std::make_unique<show_objects>();
+        flash::limiter lim_e(640, 480);
+        ASSERT_TRUE(checkpoint::apply(*e, &lim_e, own, error)) << error;
+        EXPECT_EQ(lim_e.state().shown.save().previous, frame);
+        EXPECT_EQ(lim_e.state().cross.save().previous, cs.previous);
+    }
 
     // The sheet light's picture painted over after the cut: its points are
     // kept, not a cut of the new picture.
