@@ -65,8 +65,10 @@ bool plan_checkpoints(const run_options& opt) {
     const std::string dir = opt.checkpoints.empty() ? "checkpoints" : opt.checkpoints;
     std::string note;
     if (checkpoint::choose(dir, opt.start, opt.gentle, p.settle, p.restore_header, p.restore_payload, note,
-                           p.restore_shift_ms))
+                           p.restore_shift_ms)) {
         p.restoring = true;
+        p.restore_dir = dir;
+    }
     else
         std::fprintf(stderr, "ostramere: no checkpoint for the start (%s); running ahead from the beginning\n",
                      printable(note).c_str());

@@ -8,6 +8,7 @@
 #include "audio_device.h"
 #include "cost_clock.h"
 
+#include "song_cache.h"
 #include "sound_render.h"
 #include "sound_spectrum.h"
 #include "xm_check.h"
@@ -325,12 +326,7 @@ FMUSIC_MODULE* load_song(const void* data, std::size_t size) {
     song->module = m;
     return song;
 }
-std::string library_version() {
-    // (major << 24) + (minor << 16) + patch
-    const uint32_t v = openmpt_get_library_version();
-    return "libopenmpt " + std::to_string(v >> 24) + "." + std::to_string((v >> 16) & 0xFF) + "." +
-           std::to_string(v & 0xFFFF);
-}
+std::string library_version() { return song_cache::player_version(); }
 const options& current_options() { return st.opts; }
 bool device_open() { return st.out != nullptr; }
 void set_output(sound_device::device* d) { st.chosen = d; }
@@ -401,7 +397,8 @@ saved_song save_song() {
     return out;
 }
 
-bool restore_song(const saved_song& saved, FMUSIC_MODULE* song, std::string& why) {
+bool restore_song(const saved_song& saved, FMUSIC_MODULE* song, std::string& why, const song_cache_use& cache,
+                  std::string* cache_note) {
     if (st.out) {
         why = "a sound device is open";
         return false;
@@ -415,14 +412,35 @@ bool restore_song(const saved_song& saved, FMUSIC_MODULE* song, std::string& why
     sound_render::renderer& e = st.engine;
     e = sound_render::renderer{};
     openmpt_module* m = song && saved.song_playing ? song->module : nullptr;
-    if (m) {
-        // The song from its start, in blocks of any size: libopenmpt's state
-        // after a read does not depend on how the reads before it were cut
-        // (their samples do, by a unit in the last place near the cuts), so
-        // the reads after the restore, cut as the full run cut them, give its
-        // samples.
+    const int64_t song_frames = saved.out_frame - std::max<int64_t>(0, saved.song_start);
+    const int into_block = static_cast<int>(song_frames % block_frames);
+    std::shared_ptr<const song_cache::blocks> blocks;
+    if (m && !cache.path.empty()) {
+        std::string note;
+        blocks = song_cache::read(cache.path, cache.key, song_frames, note);
+        if (cache_note)
+            *cache_note = note;
+    }
+    if (blocks) {
+        // The block that holds the saved frame is the cache's, as is every
+        // one after it that it holds: libopenmpt is not needed before a
+        // block past the cache.
+        const int64_t b = song_frames / block_frames;
+        if (into_block > 0) {
+            const auto i = static_cast<size_t>(b - blocks->first_block);
+            std::copy_n(blocks->samples.data() + i * e.pending.size(), e.pending.size(), e.pending.data());
+            e.pending_at = into_block;
+        }
+        e.cache = blocks;
         openmpt_module_set_position_order_row(m, 0, 0);
-        int64_t left = saved.out_frame - std::max<int64_t>(0, saved.song_start);
+    } else if (m) {
+        // The song from its start up to the block that holds the saved
+        // frame, in reads of any size: libopenmpt's state after a read does
+        // not depend on how the reads before it were cut (their samples do,
+        // by a unit near the cuts). That block is then read whole, as the
+        // full run read it, and handed out from the saved frame on.
+        openmpt_module_set_position_order_row(m, 0, 0);
+        int64_t left = song_frames - into_block;
         while (left > 0) {
             const int n = static_cast<int>(std::min<int64_t>(left, pump_buffer.size() / 2));
             if (openmpt_module_read_interleaved_stereo(m, rate, static_cast<size_t>(n), pump_buffer.data()) !=
@@ -431,6 +449,13 @@ bool restore_song(const saved_song& saved, FMUSIC_MODULE* song, std::string& why
                 return false;
             }
             left -= n;
+        }
+        e.module_blocks = song_frames / block_frames;
+        if (into_block > 0) {
+            const size_t made = openmpt_module_read_interleaved_stereo(m, rate, block_frames, e.pending.data());
+            std::fill(e.pending.begin() + static_cast<std::ptrdiff_t>(made * 2), e.pending.end(), int16_t{0});
+            e.pending_at = into_block;
+            ++e.module_blocks;
         }
     }
     e.module = m;
@@ -454,6 +479,23 @@ bool restore_song(const saved_song& saved, FMUSIC_MODULE* song, std::string& why
     st.play_tick = saved.play_tick;
     st.last_audible = saved.last_audible;
     return true;
+}
+
+bool write_song_cache(const char* song_path, const song_cache_use& cache, std::string& error) {
+    std::string unused;
+    if (song_cache::read(cache.path, cache.key, 0, unused))
+        return true;  // made for this program, data and player already
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(song_path);
+    if (!song) {
+        error = std::string(song_path) + ": " + load_error;
+        return false;
+    }
+    // the song's first pass, and a second beyond it for a show that ends with it
+    const double seconds = openmpt_module_get_duration_seconds(song->module) + 1.0;
+    const bool ok = song_cache::write(cache.path, song->module, seconds, cache.key, error);
+    openmpt_module_destroy(song->module);
+    delete song;
+    return ok;
 }
 
 void set_test_spectrum(const float* values, int n) {

@@ -82,7 +82,10 @@ int FMUSIC_GetRow(FMUSIC_MODULE* song);
 //    above (or pump) runs. Song frame at tick t = floor((t - P) * 44.1) for
 //    play tick P, so FMUSIC_GetTime == ticks - P exactly, and every
 //    reading is an exact function of the ticks.
-//  - Rendering is in blocks of at most 256 frames. Order, pattern and row at
+//  - The song is read in whole blocks of 256 frames from its first frame, so
+//    its samples are the same on every path however the output is asked
+//    for (a partly handed-out block waits for the next call). Order,
+//    pattern and row at
 //    audible frame A are what libopenmpt reports after rendering the block
 //    that holds frame A - 1: exactly its report after A frames whenever A is
 //    a block end, otherwise at most 255 frames (5.8 ms) early.
@@ -181,5 +184,18 @@ saved_song save_song();
 // Puts the saved state back with `song` (loaded, not played yet) as the
 // playing song. False with a reason when it cannot (a device is open, or
 // the song ends before the saved frame).
-bool restore_song(const saved_song& saved, FMUSIC_MODULE* song, std::string& why);
+//
+// With a song cache (song_cache.h; `key` names the program and data it must
+// have been made for), the song's blocks from the saved frame on come from
+// it and nothing is rendered up to there; a cache that is missing or does
+// not serve is said in `cache_note` and the song is rendered as without.
+struct song_cache_use {
+    std::string path;
+    std::uint64_t key = 0;
+};
+bool restore_song(const saved_song& saved, FMUSIC_MODULE* song, std::string& why,
+                  const song_cache_use& cache = {}, std::string* cache_note = nullptr);
+// Writes the song cache of the song file at song_path to cache.path, unless
+// one of this key and player is there already. False with a message.
+bool write_song_cache(const char* song_path, const song_cache_use& cache, std::string& error);
 }  // namespace sound_layer

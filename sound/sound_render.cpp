@@ -1,7 +1,9 @@
 // The sound layer's renderer: song (or silence) to output frames in blocks
-// of at most 256, with the position ring and the mono history. Touches no
+// of 256 read whole from the song's start, with the position ring and the mono history. Touches no
 // device and no clock.
 #include "sound_render.h"
+
+#include "song_cache.h"
 
 #include <libopenmpt/libopenmpt.h>
 
@@ -28,25 +30,58 @@ void renderer::start(openmpt_module* m) {
     song_start = out_frame;
     ring_count = 0;
     initial = position{};
+    pending_at = block_frames;
+    module_blocks = 0;
+    cache.reset();
     if (m) {
         openmpt_module_set_position_order_row(m, 0, 0);
         initial = report(m, 0, 0);
     }
 }
 
+void renderer::next_block() {
+    // Blocks are read whole from song frame 0 on, so what libopenmpt makes
+    // never depends on how the output was asked for (its samples near a
+    // read's cut do, by a unit).
+    const int64_t b = song_frames() / block_frames;
+    position p{song_frames(), block_frames, 0, 0, 0};
+    if (cache && cache->holds(b)) {
+        const auto i = static_cast<size_t>(b - cache->first_block);
+        std::copy_n(cache->samples.data() + i * pending.size(), pending.size(), pending.data());
+        const song_cache::block_position& q = cache->positions[i];
+        p.order = q.order, p.pattern = q.pattern, p.row = q.row;
+    } else {
+        if (module_blocks != b) {
+            // past the cache: libopenmpt renders its way there from the start
+            openmpt_module_set_position_order_row(module, 0, 0);
+            for (module_blocks = 0; module_blocks < b; ++module_blocks)
+                openmpt_module_read_interleaved_stereo(module, rate, block_frames, pending.data());
+        }
+        const size_t made = openmpt_module_read_interleaved_stereo(module, rate, block_frames, pending.data());
+        ++module_blocks;
+        // a song that ended early: zeros after what was made
+        std::fill(pending.begin() + static_cast<std::ptrdiff_t>(made * 2), pending.end(), int16_t{0});
+        // The state libopenmpt reports now is that of the block's last frame.
+        p = report(module, song_frames(), block_frames);
+    }
+    ring[static_cast<size_t>(ring_count % ring_entries)] = p;
+    ++ring_count;
+    pending_at = 0;
+}
+
 void renderer::render(int16_t* out, int64_t frames) {
     while (frames > 0) {
-        const int n = static_cast<int>(std::min<int64_t>(frames, block_frames));
-        int16_t* block = out ? out : scratch.data();
-        size_t made = 0;
+        int n = static_cast<int>(std::min<int64_t>(frames, block_frames));
+        const int16_t* block = silence.data();
         if (module) {
-            made = openmpt_module_read_interleaved_stereo(module, rate, static_cast<size_t>(n), block);
-            // The state libopenmpt reports now is that of the block's last frame.
-            ring[static_cast<size_t>(ring_count % ring_entries)] = report(module, song_frames(), n);
-            ++ring_count;
+            if (pending_at == block_frames)
+                next_block();
+            n = std::min(n, block_frames - pending_at);
+            block = pending.data() + 2 * pending_at;
+            pending_at += n;
         }
-        // silence, or a song that ended early: zeros after what was made
-        std::fill(block + made * 2, block + static_cast<size_t>(n) * 2, int16_t{0});
+        if (out)
+            std::copy_n(block, 2 * n, out);
         // mono = (left + right) / 65536, in -1..1
         for (int i = 0; i < n; ++i)
             history[static_cast<size_t>((out_frame + i) & history_mask)] =

@@ -1,5 +1,7 @@
 // The sound layer's renderer: turns the playing song (or silence) into the
-// output frame stream in blocks of at most 256 frames, and keeps the
+// output frame stream, reading the song in whole blocks of 256 frames from
+// its first frame on (so its samples are the same however the output is
+// asked for), and keeps the
 // position ring and the mono history that time, row and spectrum read.
 // Knows nothing of devices, threads or clocks; its owner serialises access.
 #pragma once
@@ -8,9 +10,13 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct openmpt_module;
+namespace song_cache {
+struct blocks;
+}
 
 namespace sound_render {
 
@@ -37,17 +43,33 @@ struct renderer {
     std::array<position, ring_entries> ring{};
     int64_t ring_count = 0;            // records written so far
     std::vector<float> history = std::vector<float>(history_frames, 0.0f);  // mono, out_frame & mask
-    std::array<int16_t, block_frames * 2> scratch{};
+    // The song's current block (interleaved stereo) and the next of its
+    // frames to hand out; block_frames = all handed out.
+    std::array<int16_t, block_frames * 2> pending{};
+    int pending_at = block_frames;
+    std::array<int16_t, block_frames * 2> silence{};
+    // Blocks taken from the song cache where it holds them; libopenmpt has
+    // read module_blocks blocks of the song (a block the cache does not hold
+    // first brings it there, from the song's start if need be).
+    std::shared_ptr<const song_cache::blocks> cache;
+    int64_t module_blocks = 0;
 
     // Starts `module` (may be null) at the next output frame: rewinds it,
     // takes its initial position, empties the ring.
     void start(openmpt_module* m);
     // Stops the song; silence follows (song frames keep counting).
-    void stop() { module = nullptr; }
+    void stop() {
+        module = nullptr;
+        pending_at = block_frames;
+        cache.reset();
+    }
 
     // Renders `frames` output frames into out (interleaved stereo; null =
-    // only history and ring), in blocks of at most 256 frames.
+    // only history and ring). The song's blocks are read when their first
+    // frame is asked for; the rest waits in `pending`.
     void render(int16_t* out, int64_t frames);
+    // Reads the song's next block into pending and records its position.
+    void next_block();
 
     // Song frames rendered so far (0 before start).
     int64_t song_frames() const { return song_start < 0 ? 0 : out_frame - song_start; }

@@ -126,9 +126,11 @@ TEST_F(CheckpointRuns, EverySceneFromItsCheckpointListsTheFullRunsFramesGentleOr
                                       kind + "--start " + sc.name + " --quit-at " + std::to_string(stop), &err);
             EXPECT_NE(err.find(std::string("starting from the ") + sc.name + " scene's checkpoint"), std::string::npos)
                 << err;
+            EXPECT_EQ(err.find("rendering the song"), std::string::npos) << "the song cache serves: " << err;
             expect_frames_of_full_run(full, part, first->index, 40, stop);
             // The same from the fullscreen run's checkpoint alone (a site
-            // carries only those): its ticks move by the settle wait.
+            // carries only those, and no song cache): its ticks move by the
+            // settle wait, and the song is rendered up to the start.
             const auto moved = capture(std::string(gentle ? "gm-" : "m-") + sc.name,
                                        kind + "--checkpoints '" + fullscreen_only.string() + "' --start " + sc.name +
                                            " --quit-at " + std::to_string(stop),

@@ -830,6 +830,11 @@ std::uint64_t data_identity() {
     return h;
 }
 
+std::uint64_t song_cache_key() {
+    const std::uint64_t ids[2] = {program_identity(), data_identity()};
+    return fnv1a(ids, sizeof ids, fnv1a("song", 4));
+}
+
 std::string file_name(int scene, bool gentle, bool settle) {
     const char* name = scene >= 0 && scene < show_timeline::scene_count ? show_timeline::scenes[scene].name : "none";
     return std::string(name) + (gentle ? "-gentle" : "") + (settle ? "" : "-w") + ".ockp";
@@ -971,8 +976,16 @@ bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint
     if (!get_song(r, song) || r.u32("the end mark") != end_mark || !r.at_end())
         return error = r.ok() ? "the checkpoint does not end where its parts do" : r.error(), false;
     shift_song(song, shift_ms);
-    if (!sound_layer::restore_song(song, s.ctl.song, error))
+    sound_layer::song_cache_use cache;
+    if (const plan& p = current_plan(); !p.restore_dir.empty())
+        cache = {p.restore_dir + "/" + song_cache_file, song_cache_key()};
+    std::string note;
+    if (!sound_layer::restore_song(song, s.ctl.song, error, cache, &note))
         return false;
+    // A folder without a cache (the browser's) renders the song quietly.
+    std::error_code ec;
+    if (!note.empty() && std::filesystem::exists(cache.path, ec))
+        std::fprintf(stderr, "ostramere: %s; rendering the song up to the start instead\n", printable(note).c_str());
     if (limiter)
         limiter->set_state(*limited);
     return true;
@@ -993,6 +1006,12 @@ void at_scene_start(const show_objects& s, int scene) {
     h.music_ms = music_time(s.ctl);
     std::vector<std::uint8_t> payload;
     std::string error;
+    if (!p.song_cache_written) {
+        p.song_cache_written = true;
+        if (!sound_layer::write_song_cache(show_files::song.path,
+                                           {p.write_dir + "/" + song_cache_file, song_cache_key()}, error))
+            std::fprintf(stderr, "ostramere: song cache: %s\n", printable(error).c_str());
+    }
     const std::string path = p.write_dir + "/" + file_name(scene, p.gentle, p.settle);
     if (!capture(s, p.limiter, payload, error) || !write_file(path, h, payload, error)) {
         std::fprintf(stderr, "ostramere: checkpoint %s: %s\n", printable(path).c_str(), printable(error).c_str());

@@ -30,6 +30,10 @@ struct plan {
     header restore_header;                  // its tick already moved by restore_shift_ms
     std::vector<std::uint8_t> restore_payload;
     std::int32_t restore_shift_ms = 0;      // see choose()
+    // The folder the checkpoint came from: its song cache, when it has one
+    // for this program and data, spares the restore rendering the song.
+    std::string restore_dir;
+    bool song_cache_written = false;        // this run wrote (or found) it
 };
 plan& current_plan();
 
@@ -44,6 +48,10 @@ std::uint64_t data_identity();
 
 // "beat.ockp", "beat-gentle.ockp", "beat-w.ockp" (-w: without the settle wait).
 std::string file_name(int scene, bool gentle, bool settle);
+// The song cache beside a folder's checkpoints, and the key it is made
+// for (this program and this data).
+inline constexpr const char* song_cache_file = "song.ocache";
+std::uint64_t song_cache_key();
 
 // The show's state as a payload. False with a message when some pointer of
 // the state leads nowhere the checkpoint can name.
