@@ -23,7 +23,7 @@ int SDL_main(int argc, char** argv) {
         return status;
 
     // Output files are named relative to where the program was started.
-    for (std::string* dir : {&opt.checkpoints, &opt.write_checkpoints})
+    for (std::string* dir : {&opt.checkpoints, &opt.write_checkpoints, &opt.write_song_cache})
         if (!dir->empty())
             *dir = std::filesystem::absolute(*dir).string();
     std::unique_ptr<frame_sink> sink;

@@ -148,6 +148,10 @@ int parse_options(int argc, char** argv, run_options& out) {
                    "into DIR (with --gentle: those of a gentle run; with -w: of a windowed run)")
         ->type_name("DIR");
     app.add_flag("--no-checkpoints", out.no_checkpoints, "Start points run ahead from the beginning");
+    app.add_option("--write-song-cache", out.write_song_cache,
+                   "Render the song once into FILE, which start points then play from (--write-checkpoints "
+                   "writes one beside the checkpoints), and exit without playing the show")
+        ->type_name("FILE");
     app.add_option("--flash-report", out.flash_report,
                    "Run the show on the simulated clock, analyse every frame shown for flashes and "
                    "write the failing frames and a per-scene summary as JSON")

@@ -37,6 +37,7 @@ struct run_options {
     std::string checkpoints;   // --checkpoints DIR: where start points find checkpoints
     std::string write_checkpoints;  // --write-checkpoints DIR: write one at every scene's start
     bool no_checkpoints = false;    // --no-checkpoints: start points always run ahead
+    std::string write_song_cache;   // --write-song-cache FILE: render the song into FILE, no show
     std::vector<std::string> ignored;  // arguments the show does not use
     // Not from the command line: the sound device a live run plays through
     // (the browser's worklet); null: SDL's.
@@ -46,9 +47,11 @@ struct run_options {
     hold_source* hold = nullptr;
 
     // Capture, bench, --sim, the flash report and writing checkpoints run on
-    // the simulated clock from start to end.
+    // the simulated clock from start to end (writing the song cache opens
+    // nothing either).
     bool simulated() const {
-        return sim || bench || !capture.empty() || !flash_report.empty() || !write_checkpoints.empty();
+        return sim || bench || !capture.empty() || !flash_report.empty() || !write_checkpoints.empty() ||
+               !write_song_cache.empty();
     }
     bool capture_video() const;  // capture target ends in .mp4
 };

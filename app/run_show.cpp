@@ -9,6 +9,7 @@
 #include "platform.h"
 #include "preflight.h"
 #include "printable.h"
+#include "show_files.h"
 #include "show_run.h"
 #include "sound_layer.h"
 
@@ -85,6 +86,17 @@ int run_show(run_options opt, frame_sink* sink) {
         if (!preflight(stderr))
             return preflight_failed_status;
         std::printf("ostramere: every data file is in order\n");
+        return 0;
+    }
+    if (!opt.write_song_cache.empty()) {
+        // Only the song file is rendered: the key names the data as a whole
+        // (0 when a file is missing or beyond its loader: --check says which).
+        if (checkpoint::data_identity() == 0)
+            return failed("song cache: the data are not in order (--check names the file)");
+        std::string error;
+        if (!sound_layer::write_song_cache(show_files::song.path,
+                                           {opt.write_song_cache, checkpoint::song_cache_key()}, error))
+            return failed("song cache: " + error);
         return 0;
     }
     if (!plan_checkpoints(opt))

@@ -251,6 +251,24 @@ TEST_F(CheckpointRuns, AStartWithDamagedDataIsRefusedByTheDataCheck) {
     EXPECT_NE(read_text(err).find("starting from the final scene's checkpoint"), std::string::npos)
         << read_text(err);
 
+    // The song cache: written again for the same program and data, it is
+    // the one beside the checkpoints byte for byte; a damaged one is said
+    // and the song rendered up to the start instead.
+    const fs::path cache = copy / "checkpoints" / "song.ocache", again = dir.path / "again.ocache";
+    const fs::path cache_err = dir.path / "cache.err";
+    ASSERT_EQ(run_program("--data '" + copy.string() + "' --write-song-cache '" + again.string() + "'", cache_err), 0)
+        << read_text(cache_err);
+    EXPECT_TRUE(read_text(again) == read_text(cache)) << "the song cache is not what the data folder has";
+    {
+        std::fstream f(cache, std::ios::binary | std::ios::in | std::ios::out);
+        f.seekp(-4000, std::ios::end);
+        f.put('\x55');
+    }
+    ASSERT_EQ(run_program(args, err), 0) << read_text(err);
+    EXPECT_NE(read_text(err).find("song.ocache: the song cache's samples are damaged"), std::string::npos)
+        << read_text(err);
+    EXPECT_NE(read_text(err).find("rendering the song up to the start instead"), std::string::npos) << read_text(err);
+
     const fs::path skin = copy / "gfx" / "skin.jpg";
     const std::string whole = read_text(skin);
     std::ofstream(skin, std::ios::binary | std::ios::trunc).write(whole.data(), std::streamsize(whole.size() / 2));
@@ -265,4 +283,10 @@ TEST_F(CheckpointRuns, AStartWithDamagedDataIsRefusedByTheDataCheck) {
     text = read_text(err);
     EXPECT_NE(text.find("gfx/tann.png"), std::string::npos) << text;
     EXPECT_EQ(text.find("starting from"), std::string::npos) << text;
+    // No song cache for data whose identity cannot be taken (a file beyond
+    // its loader); damaged bytes only give another key, which no
+    // checkpoint of checked data has.
+    EXPECT_EQ(run_program("--data '" + copy.string() + "' --write-song-cache '" + again.string() + "2'", cache_err), 1);
+    EXPECT_NE(read_text(cache_err).find("the data are not in order"), std::string::npos) << read_text(cache_err);
+    EXPECT_FALSE(fs::exists(again.string() + "2"));
 }

@@ -89,26 +89,14 @@ window.ostramereLoading = (function () {
       return bytes;
     },
 
-    // Writes the data pack's files (`files`: the index's list of { path,
-    // offset, size } into `pack`) under /data in the program's file system
-    // `FS`, and the checkpoint ({ file, bytes }, or null) under
-    // /data/checkpoints.
-    writeData(FS, files, pack, checkpoint) {
-      FS.mkdir('/data');
-      const made = new Set(['/data']);
-      for (const f of files) {
-        const path = '/data/' + f.path;
-        const parts = path.split('/');
-        for (let i = 2; i < parts.length; i++) {
-          const dir = parts.slice(0, i).join('/');
-          if (!made.has(dir)) { FS.mkdir(dir); made.add(dir); }
-        }
-        FS.writeFile(path, pack.subarray(f.offset, f.offset + f.size));
-      }
-      if (checkpoint) {
-        FS.mkdir('/data/checkpoints');
-        FS.writeFile('/data/checkpoints/' + checkpoint.file, checkpoint.bytes);
-      }
+    // Writes the data pack's files under /data in the program's file system
+    // `FS`, the checkpoint ({ file, bytes }, or null) and the song cache
+    // (bytes, or null) under /data/checkpoints (data_files.js).
+    writeData(FS, files, pack, checkpoint, songCache) {
+      window.ostramereDataFiles.write(FS, files, pack);
+      if (checkpoint || songCache) FS.mkdir('/data/checkpoints');
+      if (checkpoint) FS.writeFile('/data/checkpoints/' + checkpoint.file, checkpoint.bytes);
+      if (songCache) FS.writeFile('/data/checkpoints/song.ocache', songCache);
     },
   };
 })();

@@ -41,6 +41,7 @@
     frames: sim ? [] : null, bench: null, error: null, status: null, audio: audio.info,
     start: null, seeking: false, seek_to: null, checkpoint: false, checkpoint_file: null, link: null,
     wake_lock: 'none', gentle: gentleSwitch.checked, paused: false, filled: false,
+    song_cache: 'none', song_cache_ms: null, song_cache_used: false,
   };
   hold.attach(state);
   runAhead.attach(state);
@@ -134,6 +135,49 @@
 
   async function download() {
     ({ wasm: wasmBytes, data: dataBytes } = await loading.download(manifest.sizes));
+    // Compiled once: every run and the song cache's worker instantiate it.
+    compiled = await WebAssembly.compile(wasmBytes);
+  }
+
+  // --- The song cache ---------------------------------------------------------
+  // While the page waits, a worker renders the whole song once (a second
+  // instance of the program); a start point that restores a checkpoint then
+  // plays the song from it instead of rendering the song up to the start.
+  // Until it is there (or if it fails), starts render the song as before.
+  let compiled = null, songCache = null, songCacheDone = Promise.resolve();
+  function makeSongCache() {
+    if (typeof Worker === 'undefined') return;
+    const began = performance.now();
+    state.song_cache = 'making';
+    let settle = null;
+    songCacheDone = new Promise((resolve) => { settle = resolve; });
+    let worker;
+    try {
+      worker = new Worker('song_worker.js');
+    } catch (e) {
+      state.song_cache = 'failed';
+      return;
+    }
+    worker.onmessage = (e) => {
+      worker.terminate();
+      settle();
+      if (e.data.bytes) {
+        songCache = e.data.bytes;
+        state.song_cache = 'ready';
+        state.song_cache_ms = Math.round(performance.now() - began);
+      } else {
+        state.song_cache = 'failed';
+        console.warn('ostramere: no song cache (' + e.data.error + '); start points render the song');
+      }
+    };
+    worker.onerror = (e) => {
+      worker.terminate();
+      settle();
+      state.song_cache = 'failed';
+      console.warn('ostramere: no song cache (' + (e.message || 'worker error') + '); start points render the song');
+      e.preventDefault();
+    };
+    worker.postMessage({ module: compiled, files: manifest.data, pack: dataBytes });
   }
 
   // --- The program -----------------------------------------------------------
@@ -194,6 +238,7 @@
   // What the program says of its start (its error output).
   function startNote(line) {
     if (/starting from the .* scene's checkpoint/.test(line)) state.checkpoint = true;
+    if (/rendering the song up to the start/.test(line)) state.song_cache_used = false;
   }
 
   // `tap`: called inside a click's or tap's handler, where sound may start.
@@ -227,9 +272,15 @@
       arguments: args,
       canvas,
       ostraScreen: window.ostramereOffscreen,
-      wasmBinary: wasmBytes,
+      instantiateWasm(imports, ready) {
+        WebAssembly.instantiate(compiled, imports).then((inst) => ready(inst, compiled), (e) => fail(e));
+        return {};
+      },
       ostra: hooks,
-      preRun: [(m) => loading.writeData(m.FS, manifest.data, dataBytes, checkpoint)],
+      preRun: [(m) => {
+        state.song_cache_used = !!(checkpoint && songCache);
+        loading.writeData(m.FS, manifest.data, dataBytes, checkpoint, state.song_cache_used ? songCache : null);
+      }],
       print: (t) => console.log(t),
       printErr: (t) => { runAhead.progress(t); startNote(t); console.warn(t); },
       onAbort: (what) => fail('the program stopped: ' + what),
@@ -237,9 +288,14 @@
     const run = () => window.createOstramere(moduleArg).then((m) => { instance = m; }, (e) => fail(e));
     if (!file) run();
     else {
-      loading.checkpoint(file).then((bytes) => { checkpoint = { file, bytes }; }, (e) => {
+      // A start a minute or more into the song waits for a song cache that
+      // is on its way: the worker has a head start on rendering the song up
+      // to there, and the two would only share the processor. An earlier
+      // start renders its little of the song at once.
+      const song = state.song_cache === 'making' && startPoint.ms >= 60000 ? songCacheDone : null;
+      Promise.all([loading.checkpoint(file).then((bytes) => { checkpoint = { file, bytes }; }, (e) => {
         console.warn('ostramere: no checkpoint (' + (e && e.message ? e.message : e) + '); running ahead instead');
-      }).then(run);
+      }), song]).then(run);
     }
     canvas.focus();
   }
@@ -261,6 +317,7 @@
     return download();
   }).then(() => {
     state.phase = 'ready';
+    makeSongCache();
     bar.hidden = true;
     statusLine.textContent = startPoint ? 'Ready to start at ' + startPoint.label + '.' : 'Ready.';
     startButton.disabled = false;

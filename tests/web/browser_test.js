@@ -151,9 +151,13 @@ async function startStep(name, browser, base) {
         `${name} start: the first frame listed is the full run's first at ${startMs} ms of music`);
   check(compareFrames(name + ' start', got, want) === 0,
         `${name} start: every frame from there equals the full run's (index, tick, hash)`);
-  const used = await page.evaluate(() => ({ used: window.ostramere.checkpoint, file: window.ostramere.checkpoint_file }));
+  const used = await page.evaluate(() => ({ used: window.ostramere.checkpoint, file: window.ostramere.checkpoint_file,
+                                            song: window.ostramere.song_cache_used }));
   check(used.used === true && used.file === 'greetings.ockp',
         `${name} start: the start at ${startMs} ms restored the last checkpoint before it (${JSON.stringify(used)})`);
+  // A start this late waits for the song cache the page makes: the frames
+  // above are those of a song played from it.
+  check(used.song === true, `${name} start: the song came from the page's song cache (${JSON.stringify(used)})`);
   check(errors.length === 0, `${name} start: no page errors` + noErrors(errors));
   await page.close();
 
@@ -355,7 +359,7 @@ async function seekStep(name, browser, base) {
 // and restored; the time from the click to
 // the first frame with the sound running is printed (a figure, not a test).
 async function chapterStep(name, browser, base) {
-  for (const rate of [1, 6]) {
+  for (const [rate, prepared] of [[1, false], [6, false], [1, true], [6, true]]) {
     const errors = [];
     const page = await browser.newPage();
     page.on('pageerror', (e) => errors.push('page error: ' + e.message));
@@ -364,6 +368,14 @@ async function chapterStep(name, browser, base) {
     if (rate > 1) await (await page.createCDPSession()).send('Emulation.setCPUThrottlingRate', { rate });
     await withTimeout(page.goto(base + '/', { waitUntil: 'load' }), 60000, 'chapter page');
     await waitPhase(page, ['ready'], 120000, name + ' chapter page ready');
+    // `prepared`: the viewer clicks once the page has made its song cache
+    // (about a second after it is ready), else at once.
+    let making = '';
+    if (prepared) {
+      await withTimeout(page.waitForFunction(() => window.ostramere.song_cache !== 'making', { polling: 50, timeout: 0 }),
+                        120000, name + ' chapter song cache');
+      making = await page.evaluate(() => `, the song cache made in ${window.ostramere.song_cache_ms} ms`);
+    }
     const fetchedBefore = await page.evaluate(() => performance.getEntriesByType('resource')
       .filter((e) => /checkpoints\//.test(e.name)).length);
     await page.evaluate(() => { window.__clickAt = performance.now(); });
@@ -373,8 +385,11 @@ async function chapterStep(name, browser, base) {
       return o.error || (o.frame > 0 && !o.seeking && o.music_ms !== null && o.audio.state === 'running');
     }, { polling: 20, timeout: 0 }), 120000, name + ' chapter final live');
     const r = await page.evaluate(() => ({ ms: performance.now() - window.__clickAt, music: window.ostramere.music_ms,
-                                           used: window.ostramere.checkpoint, file: window.ostramere.checkpoint_file }));
-    console.log(`${name} chapter: click to live play at the Final room, CPU ${rate}x: ${r.ms.toFixed(0)} ms (music ${r.music} ms)`);
+                                           used: window.ostramere.checkpoint, file: window.ostramere.checkpoint_file,
+                                           song: window.ostramere.song_cache_used }));
+    console.log(`${name} chapter: click ${prepared ? 'once the song is prepared' : 'at once'} to live play at the ` +
+                `Final room, CPU ${rate}x: ${r.ms.toFixed(0)} ms (music ${r.music} ms${making})`);
+    check(r.song === true, `${name} chapter ${rate}x: the song came from the song cache (${r.song})`);
     check(fetchedBefore === 0, `${name} chapter ${rate}x: no checkpoint is fetched before a start point asks for one`);
     check(r.used === true && r.file === 'final.ockp' && r.music >= 130000 && r.music < 133000,
           `${name} chapter ${rate}x: the Final room plays from its checkpoint (${r.used}, ${r.file}, ${r.music} ms)`);

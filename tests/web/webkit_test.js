@@ -8,13 +8,15 @@
 //          hold_checks.js (interruption, pause, K, Media Session where there
 //          is one, a stop while paused); fullscreen without the Fullscreen
 //          API fills the visual viewport
-//   start: ?sim&start=beat gives the full run's frames from there
+//   start: ?sim&start=beat and =final give the full run's frames from there
+//          (the final room's with the song from the page's song cache)
 //   sim:   the whole simulated run gives the native capture's frames
 // usage: node webkit_test.js SITE_DIR NATIVE_FRAMES_CSV SIM_MS [--only live,start,sim]
 // Run it under xvfb-run. A timing check that fails runs once more before it
 // counts, and prints the load average beside its figures; so does a step
 // whose page the browser lost.
 'use strict';
+const fs = require('fs');
 const { spawn } = require('child_process');
 const http = require('http');
 const net = require('net');
@@ -195,17 +197,29 @@ async function liveStep(d, base) {
   await holds.stopWhileHeld('webkit', d, check, media);
 }
 
+// ?sim&start= at the beat (the song rendered up to it) and at the final
+// room (a start that late waits for the page's song cache and plays the
+// song from it): the full run's frames from there.
 async function startStep(d, base) {
-  const first = native.findIndex((f) => f.music !== null && f.music >= 20000);
-  const quit = Math.min(simMs, native[first].tick + 8000);
-  const want = native.slice(first).filter((f) => f.tick < quit).map(strip);
-  await d.go(base + '/?sim&start=beat&quit-at=' + quit);
-  await waitFor(d, () => window.ostramere.phase === 'ended' || window.ostramere.error, 10 * 60 * 1000, 'webkit start', 1000);
-  const got = (await d.run(() => window.ostramere.frames)).filter((f) => f.tick < quit);
-  console.log(`webkit start: ${got.length} frames from ${got.length ? got[0].idx : '-'}; native from ${first}: ${want.length}`);
-  check(want.length > 100 && got.length > 0 && got[0].idx === native[first].idx && differing('webkit start', got, want) === 0,
-        'webkit start: ?sim&start=beat lists the full run\'s frames from there (index, tick, hash)');
-  check(!(await d.run(() => window.ostramere.error)), 'webkit start: no page error');
+  const checkpoints = JSON.parse(fs.readFileSync(siteDir + '/site.json', 'utf8')).checkpoints || {};
+  for (const [point, cached] of [['beat', false], ['final', true]]) {
+    // the scene's first frame, which its checkpoint names
+    const at = checkpoints[point + '.ockp'];
+    const first = at ? native.findIndex((f) => f.idx === at.frame) : -1;
+    if (!check(first >= 0, `webkit start: the site's ${point} checkpoint names a frame of the reference`)) continue;
+    const quit = Math.min(simMs, native[first].tick + 8000);
+    const want = native.slice(first).filter((f) => f.tick < quit).map(strip);
+    await d.go(base + '/?sim&start=' + point + '&quit-at=' + quit);
+    await waitFor(d, () => window.ostramere.phase === 'ended' || window.ostramere.error, 10 * 60 * 1000,
+                  'webkit start ' + point, 1000);
+    const got = (await d.run(() => window.ostramere.frames)).filter((f) => f.tick < quit);
+    const song = await d.run(() => window.ostramere.song_cache_used);
+    console.log(`webkit start ${point}: ${got.length} frames from ${got.length ? got[0].idx : '-'}; native from ${first}: ${want.length}`);
+    check(want.length > 100 && got.length > 0 && got[0].idx === native[first].idx && differing('webkit start', got, want) === 0,
+          `webkit start: ?sim&start=${point} lists the full run's frames from there (index, tick, hash)`);
+    check(song === cached, `webkit start: ?sim&start=${point} ${cached ? 'plays the song from the page\'s song cache' : 'renders the song up to the start'} (${song})`);
+    check(!(await d.run(() => window.ostramere.error)), 'webkit start: no page error');
+  }
 }
 
 async function simStep(d, base) {
