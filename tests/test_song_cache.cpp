@@ -227,6 +227,21 @@ TEST_F(SongCache, ARestoreContinuesWithTheFullRunsSamplesFromTheCacheOrWithoutIt
     std::string unread;
     EXPECT_TRUE(song_cache::read(cache_path + ".bad", key, 690 * 256 + 5, unread)) << unread;
     EXPECT_FALSE(song_cache::read(cache_path + ".bad", key, 0, unread));
+    // A block count of 0 or beyond any song is refused for it.
+    const size_t count_at = 8 + 4 + 8 + 4 + song_cache::player_version().size() + 4 + 4;
+    for (const std::uint64_t count : {std::uint64_t(0), std::uint64_t(song_cache::max_blocks) + 1}) {
+        b = bytes;
+        std::memcpy(b.data() + count_at, &count, sizeof count);
+        rewrite(b);
+        EXPECT_FALSE(song_cache::read(cache_path + ".bad", key, 0, unread)) << count;
+        EXPECT_NE(unread.find("block count is out of range"), std::string::npos) << unread;
+    }
+    // Nothing to write without a song or a length.
+    EXPECT_FALSE(song_cache::write(cache_path + ".none", nullptr, 1.0, key, unread));
+    EXPECT_EQ(unread, cache_path + ".none: no song to cache");
+    openmpt_module* m = open_module(test_xm::build(busy_song()));
+    EXPECT_FALSE(song_cache::write(cache_path + ".none", m, 0.0, key, unread));
+    openmpt_module_destroy(m);
     // A cache that ends before the saved frame cannot serve it.
     EXPECT_FALSE(song_cache::read(cache_path, key, int64_t(10) << 20, unread));
     EXPECT_NE(unread.find("ends before the start"), std::string::npos) << unread;
