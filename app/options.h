@@ -45,6 +45,10 @@ struct run_options {
     // Not from the command line: what may hold a live run (the web page);
     // null: nothing does.
     hold_source* hold = nullptr;
+    // Not from the command line: called before a restored song is read, to
+    // wait for a song cache on its way into the checkpoints' folder (the
+    // web page's worker makes one); null: nothing is on its way.
+    void (*await_song_cache)() = nullptr;
 
     // Capture, bench, --sim, the flash report and writing checkpoints run on
     // the simulated clock from start to end (writing the song cache opens

@@ -69,6 +69,7 @@ bool plan_checkpoints(const run_options& opt) {
                            p.restore_shift_ms)) {
         p.restoring = true;
         p.restore_dir = dir;
+        p.await_song_cache = opt.await_song_cache;
     }
     else
         std::fprintf(stderr, "ostramere: no checkpoint for the start (%s); running ahead from the beginning\n",

@@ -9,8 +9,23 @@
 #include "web_audio.h"
 #include "web_page.h"
 
+#include <emscripten.h>
+
 #include <cstdio>
 #include <memory>
+
+namespace {
+// The page says whether the song cache this run waits for is still being
+// made (its worker writes it into /data/checkpoints/ when done).
+EM_JS(int, ostra_song_cache_pending, (), {
+    const f = Module['ostra']['songCachePending'];
+    return f && f() ? 1 : 0;
+});
+void await_song_cache() {
+    while (ostra_song_cache_pending())
+        emscripten_sleep(10);
+}
+}  // namespace
 
 int main(int argc, char** argv) {
     run_options opt;
@@ -40,6 +55,7 @@ int main(int argc, char** argv) {
         web_page::page_hold hold;
         if (!opt.simulated())
             opt.hold = &hold;
+        opt.await_song_cache = await_song_cache;
         status = run_show(opt, &sink);
     }
     web_page::ended(status);

@@ -122,16 +122,23 @@ protected:
     struct heard {
         std::vector<int16_t> samples;               // from the sink, from tick 0 (or the restore) on
         std::vector<std::array<int, 4>> readings;   // time, order, pattern, row at each step
+        int64_t ring_count = 0;                     // the song's blocks recorded 1 ms on
+        sound_layer::saved_song::record newest;
     };
     // Plays on in uneven steps from tick `from` to `to`, reading the song
     // at each, the sink collecting every frame.
     static void play_on(FMUSIC_MODULE* song, Uint32 from, Uint32 to, heard& h) {
-        const Uint32 steps[] = {17, 33, 1, 250, 40, 7};
+        const Uint32 steps[] = {1, 17, 33, 1, 250, 40, 7};
         for (Uint32 t = from, i = 0; t < to; ++i) {
-            t = std::min(to, t + steps[i % 6]);
+            t = std::min(to, t + steps[i % 7]);
             clk::advance_to(t);
             h.readings.push_back({static_cast<int>(FMUSIC_GetTime(song)), FMUSIC_GetOrder(song),
                                   FMUSIC_GetPattern(song), FMUSIC_GetRow(song)});
+            if (i == 0) {  // the block the save fell in (or began) is recorded as the full run's
+                const sound_layer::saved_song now = sound_layer::save_song();
+                h.ring_count = now.ring_count;
+                h.newest = now.ring.back();
+            }
         }
         sound_layer::pump();
     }
@@ -142,8 +149,14 @@ protected:
     std::string song_path, cache_path;
 };
 
-TEST_F(SongCache, ARestoreContinuesWithTheFullRunsSamplesFromTheCacheOrWithoutIt) {
-    constexpr Uint32 play = 100, save = 100 + 2345, end = 100 + 9000;  // past the cache's end (song + 1 s)
+// Saved inside a block (2345 ms: song frame 103414) and on a block's first
+// frame (2560 ms: frame 112896 = 441 blocks).
+class SongCacheAt : public SongCache, public ::testing::WithParamInterface<Uint32> {};
+INSTANTIATE_TEST_SUITE_P(Saves, SongCacheAt, ::testing::Values(Uint32{2345}, Uint32{2560}));
+
+TEST_P(SongCacheAt, ARestoreContinuesWithTheFullRunsSamplesFromTheCacheOrWithoutIt) {
+    const Uint32 play = 100, save = 100 + GetParam(), end = 100 + 9000;  // past the cache's end (song + 1 s)
+    const bool inside = GetParam() == 2345;
     constexpr std::uint64_t key = 0x5eed;
     heard full;
     collect(full);
@@ -154,7 +167,7 @@ TEST_F(SongCache, ARestoreContinuesWithTheFullRunsSamplesFromTheCacheOrWithoutIt
     FMUSIC_PlaySong(song);
     clk::advance_to(save);
     const sound_layer::saved_song saved = sound_layer::save_song();
-    ASSERT_NE((saved.out_frame - saved.song_start) % 256, 0) << "the test wants a save inside a block";
+    ASSERT_EQ((saved.out_frame - saved.song_start) % 256 != 0, inside);
     const size_t at_save = full.samples.size();
     ASSERT_EQ(at_save, size_t(saved.out_frame) * 2);
     play_on(song, save, end, full);
@@ -185,6 +198,11 @@ TEST_F(SongCache, ARestoreContinuesWithTheFullRunsSamplesFromTheCacheOrWithoutIt
         ASSERT_EQ(h.samples.size(), full.samples.size() - at_save) << what;
         EXPECT_EQ(0, std::memcmp(h.samples.data(), full.samples.data() + at_save, h.samples.size() * 2)) << what;
         EXPECT_EQ(h.readings, full.readings) << what;
+        EXPECT_EQ(h.ring_count, full.ring_count) << what;
+        EXPECT_EQ(h.newest.first, full.newest.first) << what;
+        EXPECT_EQ((std::array<int, 4>{h.newest.frames, h.newest.order, h.newest.pattern, h.newest.row}),
+                  (std::array<int, 4>{full.newest.frames, full.newest.order, full.newest.pattern, full.newest.row}))
+            << what;
     };
     std::string note = "unset";
     same_as_full(restored({}, note), "without a cache");
@@ -247,4 +265,25 @@ TEST_F(SongCache, ARestoreContinuesWithTheFullRunsSamplesFromTheCacheOrWithoutIt
     EXPECT_NE(unread.find("ends before the start"), std::string::npos) << unread;
 }
 
+}  // namespace
+
+namespace {
+// Saved once the position ring is full (more blocks than it keeps): every
+// record comes back and the readings with them.
+TEST_F(SongCache, ASaveWithAFullRingComesBack) {
+    FMUSIC_MODULE* song = FMUSIC_LoadSong(song_path.c_str());
+    ASSERT_NE(song, nullptr);
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    FMUSIC_PlaySong(song);
+    clk::advance_to(8000);
+    const std::array<int, 3> was{FMUSIC_GetOrder(song), FMUSIC_GetPattern(song), FMUSIC_GetRow(song)};
+    const sound_layer::saved_song saved = sound_layer::save_song();
+    EXPECT_EQ(saved.ring.size(), size_t(sound_render::ring_entries));
+    FMUSIC_FreeSong(song);
+    FMUSIC_MODULE* again = FMUSIC_LoadSong(song_path.c_str());
+    std::string why;
+    ASSERT_TRUE(sound_layer::restore_song(saved, again, why)) << why;
+    EXPECT_EQ((std::array<int, 3>{FMUSIC_GetOrder(again), FMUSIC_GetPattern(again), FMUSIC_GetRow(again)}), was);
+    FMUSIC_FreeSong(again);
+}
 }  // namespace

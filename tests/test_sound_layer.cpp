@@ -723,6 +723,10 @@ TEST_F(SoundLayer, CutOrForeignSongsAreRefusedNotPlayedShort) {
     ASSERT_EQ(truncate(half.c_str(), static_cast<off_t>(sound_layer::max_song_bytes + 1)), 0);
     EXPECT_EQ(FMUSIC_LoadSong(half.c_str()), nullptr);
     EXPECT_NE(sound_layer::last_load_error().find("too large for a module (16777217 bytes"), std::string::npos);
+    // at exactly the limit the file is read (and refused for what it holds)
+    ASSERT_EQ(truncate(half.c_str(), static_cast<off_t>(sound_layer::max_song_bytes)), 0);
+    EXPECT_EQ(FMUSIC_LoadSong(half.c_str()), nullptr);
+    EXPECT_EQ(sound_layer::last_load_error().find("too large"), std::string::npos) << sound_layer::last_load_error();
     std::remove(half.c_str());
     // a song with no instrument ends after its patterns: complete at that length
     const std::vector<uint8_t> bare = test_xm::build(position_song());

@@ -977,8 +977,12 @@ bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint
         return error = r.ok() ? "the checkpoint does not end where its parts do" : r.error(), false;
     shift_song(song, shift_ms);
     sound_layer::song_cache_use cache;
-    if (const plan& p = current_plan(); !p.restore_dir.empty())
+    if (const plan& p = current_plan(); !p.restore_dir.empty()) {
+        // Everything else is restored: only now does the song need its cache.
+        if (p.await_song_cache)
+            p.await_song_cache();
         cache = {p.restore_dir + "/" + song_cache_file, song_cache_key()};
+    }
     std::string note;
     if (!sound_layer::restore_song(song, s.ctl.song, error, cache, &note))
         return false;

@@ -33,6 +33,7 @@ struct plan {
     // The folder the checkpoint came from: its song cache, when it has one
     // for this program and data, spares the restore rendering the song.
     std::string restore_dir;
+    void (*await_song_cache)() = nullptr;   // called before the song cache is read
     bool song_cache_written = false;        // this run wrote (or found) it
 };
 plan& current_plan();

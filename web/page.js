@@ -144,13 +144,12 @@
   // instance of the program); a start point that restores a checkpoint then
   // plays the song from it instead of rendering the song up to the start.
   // Until it is there (or if it fails), starts render the song as before.
-  let compiled = null, songCache = null, songCacheDone = Promise.resolve();
+  // songWait: the run that waits for the cache on its way ({ run, wait, fs }).
+  let compiled = null, songCache = null, songWait = null;
   function makeSongCache() {
     if (typeof Worker === 'undefined') return;
     const began = performance.now();
     state.song_cache = 'making';
-    let settle = null;
-    songCacheDone = new Promise((resolve) => { settle = resolve; });
     let worker;
     try {
       worker = new Worker('song_worker.js');
@@ -160,9 +159,14 @@
     }
     worker.onmessage = (e) => {
       worker.terminate();
-      settle();
       if (e.data.bytes) {
         songCache = e.data.bytes;
+        // into the run that waits for it, if its checkpoint folder is there
+        const w = songWait;
+        if (w && w.wait && w.fs && w.fs.analyzePath('/data/checkpoints').exists) {
+          w.fs.writeFile('/data/checkpoints/song.ocache', songCache);
+          state.song_cache_used = true;
+        }
         state.song_cache = 'ready';
         state.song_cache_ms = Math.round(performance.now() - began);
       } else {
@@ -172,7 +176,6 @@
     };
     worker.onerror = (e) => {
       worker.terminate();
-      settle();
       state.song_cache = 'failed';
       console.warn('ostramere: no song cache (' + (e.message || 'worker error') + '); start points render the song');
       e.preventDefault();
@@ -186,6 +189,9 @@
   // Called by the program (through Module.ostra).
   const hooks = {
     playing() { state.phase = 'playing'; },
+    // Asked before a restored song is read: true while the song cache this
+    // run waits for is still being made.
+    songCachePending() { return !!(songWait && songWait.wait && state.song_cache === 'making'); },
     // Asked in every wait of a live run: 0 play on, 1 hold, 2 stop.
     control() { return hold.control(); },
     frame(idx, tick, musicMs, hash) {
@@ -278,6 +284,7 @@
       },
       ostra: hooks,
       preRun: [(m) => {
+        if (songWait && songWait.run === moduleArg) songWait.fs = m.FS;
         state.song_cache_used = !!(checkpoint && songCache);
         loading.writeData(m.FS, manifest.data, dataBytes, checkpoint, state.song_cache_used ? songCache : null);
       }],
@@ -285,6 +292,7 @@
       printErr: (t) => { runAhead.progress(t); startNote(t); console.warn(t); },
       onAbort: (what) => fail('the program stopped: ' + what),
     };
+    songWait = null;
     const run = () => window.createOstramere(moduleArg).then((m) => { instance = m; }, (e) => fail(e));
     if (!file) run();
     else {
@@ -292,10 +300,13 @@
       // is on its way: the worker has a head start on rendering the song up
       // to there, and the two would only share the processor. An earlier
       // start renders its little of the song at once.
-      const song = state.song_cache === 'making' && startPoint.ms >= 60000 ? songCacheDone : null;
-      Promise.all([loading.checkpoint(file).then((bytes) => { checkpoint = { file, bytes }; }, (e) => {
+      // The program waits only once everything else of the checkpoint is
+      // restored (hooks.songCachePending), so its own start and the
+      // worker's last part overlap.
+      songWait = { run: moduleArg, wait: state.song_cache === 'making' && startPoint.ms >= 60000, fs: null };
+      loading.checkpoint(file).then((bytes) => { checkpoint = { file, bytes }; }, (e) => {
         console.warn('ostramere: no checkpoint (' + (e && e.message ? e.message : e) + '); running ahead instead');
-      }), song]).then(run);
+      }).then(run);
     }
     canvas.focus();
   }
