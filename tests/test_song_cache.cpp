@@ -11,6 +11,7 @@
 #include "test_sound_xm.h"
 
 #include <libopenmpt/libopenmpt.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -110,14 +111,18 @@ protected:
         run = std::make_unique<show_run>();
         sound_layer::set_clock({clk::ticks, clk::simulated});
         clk::set_simulated(true);
-        song_path = ::testing::TempDir() + "cache_song.xm";
-        cache_path = ::testing::TempDir() + "cache_song.ocache";
+        // files of this process alone: CTest runs the cases side by side
+        const std::string own = ::testing::TempDir() + "cache_song_" + std::to_string(getpid());
+        song_path = own + ".xm";
+        cache_path = own + ".ocache";
         ASSERT_TRUE(test_xm::write(song_path, busy_song()));
         std::remove(cache_path.c_str());
     }
     void TearDown() override {
         sound_layer::reset();
         run.reset();
+        for (const std::string& p : {song_path, cache_path, cache_path + ".bad", cache_path + ".none"})
+            std::remove(p.c_str());
     }
     struct heard {
         std::vector<int16_t> samples;               // from the sink, from tick 0 (or the restore) on
@@ -234,6 +239,10 @@ TEST_P(SongCacheAt, ARestoreContinuesWithTheFullRunsSamplesFromTheCacheOrWithout
     b.pop_back();
     rewrite(b);
     refused({cache_path + ".bad", key}, "cut or padded");
+    b = bytes;
+    b[8 + 4 + 8 + 4] ^= 1;  // the player's version
+    rewrite(b);
+    refused({cache_path + ".bad", key}, "another player");
     b = bytes;
     b[8] = 9;  // the format
     rewrite(b);

@@ -674,6 +674,9 @@ TEST_F(SoundLayer, CutOrForeignSongsAreRefusedNotPlayedShort) {
         EXPECT_NE(why.find(std::string("the file ends ") + c.says), std::string::npos) << c.size << ": " << why;
         EXPECT_NE(why.find("holds " + std::to_string(c.size) + " bytes"), std::string::npos) << why;
     }
+    // cut right after the fields the check reads first: the header's own
+    // size says how much is missing
+    EXPECT_NE(refusal(full, 74).find("need at least 336)"), std::string::npos) << refusal(full, 74);
     // the song cut in half, as a file: refused through FMUSIC_LoadSong too
     const std::string half = ::testing::TempDir() + "half.xm";
     std::ofstream(half, std::ios::binary).write(reinterpret_cast<const char*>(full.data()), full.size() / 2);
@@ -703,6 +706,14 @@ TEST_F(SoundLayer, CutOrForeignSongsAreRefusedNotPlayedShort) {
     ends[80 + 7] = 0, ends[80 + 8] = 0;    // no packed data
     EXPECT_EQ(check_xm(ends.data(), ends.size()), "");
     EXPECT_NE(check_xm(ends.data(), ends.size() - 1), "");
+    // an instrument without samples whose 29-byte header ends the file: whole
+    std::vector<uint8_t> instrument_ends = ends;
+    instrument_ends[60 + 12] = 1;
+    instrument_ends.resize(ends.size() + 29, 0);
+    instrument_ends[ends.size()] = 29;
+    EXPECT_EQ(check_xm(instrument_ends.data(), instrument_ends.size()), "");
+    EXPECT_NE(check_xm(instrument_ends.data(), instrument_ends.size() - 1).find("inside instrument 1's header"),
+              std::string::npos);
     // a header that ends the file, with no pattern and no instrument: whole
     std::vector<uint8_t> bare_header(tight.begin(), tight.begin() + 80);
     bare_header[60 + 10] = bare_header[60 + 11] = 0;
