@@ -92,11 +92,12 @@ int run_show(run_options opt, frame_sink* sink) {
     if (!opt.write_song_cache.empty()) {
         // Only the song file is rendered: the key names the data as a whole
         // (0 when a file is missing or beyond its loader: --check says which).
-        if (checkpoint::data_identity() == 0)
+        const std::uint64_t data = checkpoint::data_identity();
+        if (data == 0)
             return failed("song cache: the data are not in order (--check names the file)");
         std::string error;
         if (!sound_layer::write_song_cache(show_files::song.path,
-                                           {opt.write_song_cache, checkpoint::song_cache_key()}, error))
+                                           {opt.write_song_cache, checkpoint::song_cache_key(data)}, error))
             return failed("song cache: " + error);
         return 0;
     }

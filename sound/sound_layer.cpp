@@ -421,44 +421,35 @@ bool restore_song(const saved_song& saved, FMUSIC_MODULE* song, std::string& why
         if (cache_note)
             *cache_note = note;
     }
-    if (blocks) {
-        // The block that holds the saved frame is the cache's, as is every
-        // one after it that it holds: libopenmpt is not needed before a
-        // block past the cache.
-        const int64_t b = song_frames / block_frames;
-        if (into_block > 0) {
-            const auto i = static_cast<size_t>(b - blocks->first_block);
-            std::copy_n(blocks->samples.data() + i * e.pending.size(), e.pending.size(), e.pending.data());
-            e.pending_at = into_block;
-        }
-        e.cache = blocks;
+    e.module = m;
+    e.cache = blocks;
+    if (m) {
         openmpt_module_set_position_order_row(m, 0, 0);
-    } else if (m) {
-        // The song from its start up to the block that holds the saved
-        // frame, in reads of any size: libopenmpt's state after a read does
-        // not depend on how the reads before it were cut (their samples do,
-        // by a unit near the cuts). That block is then read whole, as the
-        // full run read it, and handed out from the saved frame on.
-        openmpt_module_set_position_order_row(m, 0, 0);
-        int64_t left = song_frames - into_block;
-        while (left > 0) {
-            const int n = static_cast<int>(std::min<int64_t>(left, pump_buffer.size() / 2));
-            if (openmpt_module_read_interleaved_stereo(m, rate, static_cast<size_t>(n), pump_buffer.data()) !=
-                static_cast<size_t>(n)) {
-                why = "the song ends before the saved position";
-                return false;
+        if (!blocks) {
+            // The song from its start up to the block that holds the saved
+            // frame, in reads of any size: libopenmpt's state after a read
+            // does not depend on how the reads before it were cut (their
+            // samples do, by a unit near the cuts). With the cache, the
+            // blocks from there on are its own and libopenmpt waits.
+            for (int64_t left = song_frames - into_block; left > 0;) {
+                const int n = static_cast<int>(std::min<int64_t>(left, pump_buffer.size() / 2));
+                if (openmpt_module_read_interleaved_stereo(m, rate, static_cast<size_t>(n), pump_buffer.data()) !=
+                    static_cast<size_t>(n)) {
+                    why = "the song ends before the saved position";
+                    e = sound_render::renderer{};
+                    return false;
+                }
+                left -= n;
             }
-            left -= n;
+            e.module_blocks = song_frames / block_frames;
         }
-        e.module_blocks = song_frames / block_frames;
+        // The block that holds the saved frame, read whole as the full run
+        // read it, is handed out from the saved frame on.
         if (into_block > 0) {
-            const size_t made = openmpt_module_read_interleaved_stereo(m, rate, block_frames, e.pending.data());
-            std::fill(e.pending.begin() + static_cast<std::ptrdiff_t>(made * 2), e.pending.end(), int16_t{0});
+            e.fill_block(song_frames / block_frames);
             e.pending_at = into_block;
-            ++e.module_blocks;
         }
     }
-    e.module = m;
     e.out_frame = saved.out_frame;
     e.song_start = saved.song_start;
     auto pos = [](const saved_song::record& r) {

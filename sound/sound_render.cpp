@@ -39,32 +39,34 @@ void renderer::start(openmpt_module* m) {
     }
 }
 
-void renderer::next_block() {
+position renderer::fill_block(int64_t b) {
     // Blocks are read whole from song frame 0 on, so what libopenmpt makes
     // never depends on how the output was asked for (its samples near a
     // read's cut do, by a unit).
-    const int64_t b = song_frames() / block_frames;
-    position p{song_frames(), block_frames, 0, 0, 0};
+    position p{b * block_frames, block_frames, 0, 0, 0};
     if (cache && cache->holds(b)) {
         const auto i = static_cast<size_t>(b - cache->first_block);
         std::copy_n(cache->samples.data() + i * pending.size(), pending.size(), pending.data());
         const song_cache::block_position& q = cache->positions[i];
         p.order = q.order, p.pattern = q.pattern, p.row = q.row;
-    } else {
-        if (module_blocks != b) {
-            // past the cache: libopenmpt renders its way there from the start
-            openmpt_module_set_position_order_row(module, 0, 0);
-            for (module_blocks = 0; module_blocks < b; ++module_blocks)
-                openmpt_module_read_interleaved_stereo(module, rate, block_frames, pending.data());
-        }
-        const size_t made = openmpt_module_read_interleaved_stereo(module, rate, block_frames, pending.data());
-        ++module_blocks;
-        // a song that ended early: zeros after what was made
-        std::fill(pending.begin() + static_cast<std::ptrdiff_t>(made * 2), pending.end(), int16_t{0});
-        // The state libopenmpt reports now is that of the block's last frame.
-        p = report(module, song_frames(), block_frames);
+        return p;
     }
-    ring[static_cast<size_t>(ring_count % ring_entries)] = p;
+    if (module_blocks != b) {
+        // past the cache: libopenmpt renders its way there from the start
+        openmpt_module_set_position_order_row(module, 0, 0);
+        for (module_blocks = 0; module_blocks < b; ++module_blocks)
+            openmpt_module_read_interleaved_stereo(module, rate, block_frames, pending.data());
+    }
+    const size_t made = openmpt_module_read_interleaved_stereo(module, rate, block_frames, pending.data());
+    ++module_blocks;
+    // a song that ended early: zeros after what was made
+    std::fill(pending.begin() + static_cast<std::ptrdiff_t>(made * 2), pending.end(), int16_t{0});
+    // The state libopenmpt reports now is that of the block's last frame.
+    return report(module, p.first, block_frames);
+}
+
+void renderer::next_block() {
+    ring[static_cast<size_t>(ring_count % ring_entries)] = fill_block(song_frames() / block_frames);
     ++ring_count;
     pending_at = 0;
 }

@@ -70,6 +70,10 @@ struct renderer {
     void render(int16_t* out, int64_t frames);
     // Reads the song's next block into pending and records its position.
     void next_block();
+    // Puts the song's block b into pending, from the cache where it holds
+    // it, else from libopenmpt (brought to block b first if it is not
+    // there), and says the position after it. Records nothing.
+    position fill_block(int64_t b);
 
     // Song frames rendered so far (0 before start).
     int64_t song_frames() const { return song_start < 0 ? 0 : out_frame - song_start; }

@@ -830,8 +830,8 @@ std::uint64_t data_identity() {
     return h;
 }
 
-std::uint64_t song_cache_key() {
-    const std::uint64_t ids[2] = {program_identity(), data_identity()};
+std::uint64_t song_cache_key(std::uint64_t data) {
+    const std::uint64_t ids[2] = {program_identity(), data};
     return fnv1a(ids, sizeof ids, fnv1a("song", 4));
 }
 
@@ -981,7 +981,9 @@ bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint
         // Everything else is restored: only now does the song need its cache.
         if (p.await_song_cache)
             p.await_song_cache();
-        cache = {p.restore_dir + "/" + song_cache_file, song_cache_key()};
+        // the checkpoint's data identity is this folder's (choose() compared
+        // them): no second reading of every data file
+        cache = {p.restore_dir + "/" + song_cache_file, song_cache_key(p.restore_header.data)};
     }
     std::string note;
     if (!sound_layer::restore_song(song, s.ctl.song, error, cache, &note))
@@ -1013,7 +1015,7 @@ void at_scene_start(const show_objects& s, int scene) {
     if (!p.song_cache_written) {
         p.song_cache_written = true;
         if (!sound_layer::write_song_cache(show_files::song.path,
-                                           {p.write_dir + "/" + song_cache_file, song_cache_key()}, error))
+                                           {p.write_dir + "/" + song_cache_file, song_cache_key(h.data)}, error))
             std::fprintf(stderr, "ostramere: song cache: %s\n", printable(error).c_str());
     }
     const std::string path = p.write_dir + "/" + file_name(scene, p.gentle, p.settle);

@@ -50,9 +50,10 @@ std::uint64_t data_identity();
 // "beat.ockp", "beat-gentle.ockp", "beat-w.ockp" (-w: without the settle wait).
 std::string file_name(int scene, bool gentle, bool settle);
 // The song cache beside a folder's checkpoints, and the key it is made
-// for (this program and this data).
+// for: this program and the data of identity `data` (data_identity(),
+// or a checkpoint header's, which the data were checked against).
 inline constexpr const char* song_cache_file = "song.ocache";
-std::uint64_t song_cache_key();
+std::uint64_t song_cache_key(std::uint64_t data);
 
 // The show's state as a payload. False with a message when some pointer of
 // the state leads nowhere the checkpoint can name.
