@@ -1,6 +1,7 @@
 // The show's timeline, listed once: each scene's name (as --start and the
 // frame records name it), its label for people, the music times it runs
-// between and whether it is a chapter a viewer can start at. The scenes keep
+// between, whether it is a chapter a viewer can start at and whether it
+// draws over the screen and the work bitmap before it reads them. The scenes keep
 // their own literal end tests; a show test holds them to this table.
 #pragma once
 
@@ -14,17 +15,21 @@ struct scene {
     unsigned first_ms;      // music time of its first frame (the first at or after it)
     unsigned last_ms;       // music time the next scene takes over (the show's end for the last)
     bool chapter;           // offered as a start on the page
+    // It draws the screen and the work bitmap over before anything reads
+    // them, so the pixels they hold at its start never show: its checkpoint
+    // leaves them out (the whole-scene checkpoint runs hold this to the frames).
+    bool redraws_screen;
 };
 
 // In show order; each scene begins where the one before it ends.
 inline constexpr scene scenes[] = {
-    {"title", "Title", 0, 20000, true},
-    {"beat", "Beat", 20000, 40000, true},
-    {"flame", "Flame", 40000, 80000, true},  // ends as the song reaches pattern 10 (79.94 s)
-    {"corner", "Corner room", 80000, 93300, true},
-    {"backdrop", "Backdrop", 93300, 118000, true},
-    {"greetings", "Greetings", 118000, 130000, true},
-    {"final", "Final room", 130000, 160000, true},
+    {"title", "Title", 0, 20000, true, true},
+    {"beat", "Beat", 20000, 40000, true, true},
+    {"flame", "Flame", 40000, 80000, true, true},  // ends as the song reaches pattern 10 (79.94 s)
+    {"corner", "Corner room", 80000, 93300, true, true},
+    {"backdrop", "Backdrop", 93300, 118000, true, true},
+    {"greetings", "Greetings", 118000, 130000, true, true},
+    {"final", "Final room", 130000, 160000, true, true},
 };
 inline constexpr int scene_count = sizeof scenes / sizeof scenes[0];
 

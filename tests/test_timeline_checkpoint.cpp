@@ -9,6 +9,7 @@
 #include "globals.h"
 #include "limiter.h"
 #include "pixel.h"
+#include "show_files.h"
 #include "show_objects.h"
 #include "sound_layer.h"
 #include "sound_layer_testing.h"
@@ -404,4 +405,125 @@ TEST_F(CheckpointState, TheOtherTimingsCheckpointServesWhereARunsOwnIsMissingIts
     EXPECT_GT(first_a.general[0].count(390), first_a.general[0].count(1170));
     EXPECT_GT(first_a.general[0].count(1170), 0);
     EXPECT_GT(cross_a.second_general[0].count(390), cross_a.second_general[0].count(1170));
+}
+
+namespace {
+std::vector<Uint16> pixels(SDL_Surface* s) {
+    std::vector<Uint16> out(size_t(s->w) * size_t(s->h));
+    for (int y = 0; y < s->h; ++y)
+        std::memcpy(&out[size_t(y) * size_t(s->w)], static_cast<Uint8*>(s->pixels) + y * s->pitch, size_t(s->w) * 2);
+    return out;
+}
+}  // namespace
+
+// A scene that draws the screen and the work bitmap over first: their pixels
+// stay out of its checkpoint and come back black. A surface that equals one
+// of them then travels as its own pixels, and a limiter's frame equal to the
+// screen as its pixels, not as marks naming what is not there.
+TEST_F(CheckpointState, TheScreenAndTheWorkBitmapLeftOutComeBackBlackAndNothingLeansOnThem) {
+    auto a = std::make_unique<show_objects>();
+    fill(*a);
+    std::string error;
+    std::vector<std::uint8_t> kept, left;
+    ASSERT_TRUE(checkpoint::capture(*a, nullptr, kept, error, true)) << error;
+    ASSERT_TRUE(checkpoint::capture(*a, nullptr, left, error, false)) << error;
+    EXPECT_EQ(left.size(), kept.size() - 2 * 640 * 480 * 2);
+
+    // The overlay a twin of the work bitmap, the screen the last shown frame.
+    blit_surface(a->work.surface, nullptr, a->overlay.surface, nullptr);
+    const std::vector<Uint16> overlay = pixels(a->overlay.surface);
+    flash::limiter lim_a(640, 480);
+    for (std::uint32_t t = 0; t < 90; t += 30) {
+        paint(screen, t + 5);
+        lim_a.apply(pixels(screen).data(), 640, t);
+    }
+    const std::vector<Uint16> shown = pixels(screen);
+    ASSERT_TRUE(checkpoint::capture(*a, &lim_a, left, error, false)) << error;
+    auto b = std::make_unique<show_objects>();
+    paint(b->work.surface, 6);
+    flash::limiter lim_b(640, 480);
+    ASSERT_TRUE(checkpoint::apply(*b, &lim_b, left, error)) << error;
+    EXPECT_EQ(pixels(screen), std::vector<Uint16>(640 * 480, 0));
+    EXPECT_EQ(pixels(b->work.surface), std::vector<Uint16>(640 * 480, 0));
+    EXPECT_EQ(pixels(b->overlay.surface), overlay);
+    EXPECT_EQ(pixels(b->picture.surface), pixels(a->picture.surface));
+    EXPECT_EQ(lim_b.state().shown.save().previous, shown);
+    EXPECT_EQ(lim_b.state().cross.save().previous, shown);
+}
+
+// An object whose vertices as loaded, faces and first texture coordinates
+// are still its model file's travels without them and gets them back from
+// the file; one changed since travels whole. A model file that no longer
+// holds the object, or none at all, refuses the checkpoint by name.
+TEST_F(CheckpointState, ObjectsAsTheirModelFileHoldsThemTravelAsAReference) {
+    namespace fs = std::filesystem;
+    const fs::path data = OSTRA_DATA_DIR;
+    if (!fs::exists(data / "gfx" / "nygris2.3D") || !fs::exists(data / "gfx" / "blob1.3D"))
+        GTEST_SKIP() << "no generated data in " << data;
+    const fs::path was = fs::current_path();
+    const fs::path other = fs::temp_directory_path() / ("ckp-models-" + std::to_string(::getpid()));
+    fs::create_directories(other / "gfx");
+    struct back {
+        fs::path to, rm;
+        ~back() { fs::current_path(to), fs::remove_all(rm); }
+    } restore_cwd{was, other};
+
+    auto a = std::make_unique<show_objects>();
+    fill(*a);
+    fs::current_path(data);
+    ASSERT_TRUE(a->nygris2.read_file(show_files::nygris2.path));
+    ASSERT_GT(a->nygris2.nr_objects, 2);
+    for (int i = 0; i < a->nygris2.nr_objects; ++i) {
+        a->nygris2.objects[i].scale(300, 300, 300, 0, 1);
+        a->nygris2.objects[i].rotate(1, 600, 1, 2);
+    }
+    a->nygris2.objects[1].tex_coords[1][0] = tex_coord{7, 9};
+    std::string error;
+    std::vector<std::uint8_t> ref, raw, changed;
+    ASSERT_TRUE(checkpoint::capture(*a, nullptr, ref, error)) << error;
+    size_t from_file = 0;
+    for (int i = 0; i < a->nygris2.nr_objects; ++i) {
+        const object& o = a->nygris2.objects[i];
+        from_file += size_t(o.nr_verts) * 16 + size_t(o.nr_faces) * 20 + size_t(o.nr_tex) * 8;
+    }
+    fs::current_path(other);  // no model file: every object whole
+    ASSERT_TRUE(checkpoint::capture(*a, nullptr, raw, error)) << error;
+    EXPECT_EQ(ref.size(), raw.size() - from_file);
+
+    fs::current_path(data);
+    auto restores_as_captured = [&](const std::vector<std::uint8_t>& bytes) {
+        auto b = std::make_unique<show_objects>();
+        ASSERT_TRUE(checkpoint::apply(*b, nullptr, bytes, error)) << error;
+        ASSERT_EQ(b->nygris2.nr_objects, a->nygris2.nr_objects);
+        for (int i = 0; i < a->nygris2.nr_objects; ++i) {
+            const object &x = a->nygris2.objects[i], &y = b->nygris2.objects[i];
+            ASSERT_EQ(y.nr_verts, x.nr_verts);
+            ASSERT_EQ(y.nr_faces, x.nr_faces);
+            ASSERT_EQ(y.nr_tex, x.nr_tex);
+            for (int k = 0; k < nr_vertex_sets; ++k)
+                EXPECT_EQ(std::memcmp(x.verts[k], y.verts[k], size_t(x.nr_verts) * sizeof(vertex)), 0) << i << k;
+            for (int k = 0; k < nr_tex_sets; ++k)
+                EXPECT_EQ(std::memcmp(x.tex_coords[k], y.tex_coords[k], size_t(x.nr_tex) * sizeof(tex_coord)), 0)
+                    << i << k;
+            EXPECT_EQ(std::memcmp(x.faces, y.faces, size_t(x.nr_faces) * sizeof(face)), 0) << i;
+        }
+        dest_surface = a->work.surface;  // the restore pointed it into b's objects
+    };
+    restores_as_captured(ref);
+    restores_as_captured(raw);
+    const object& last = a->nygris2.objects[a->nygris2.nr_objects - 1];
+    last.verts[0][0].x += 1.0f;
+    ASSERT_TRUE(checkpoint::capture(*a, nullptr, changed, error)) << error;
+    EXPECT_EQ(changed.size(),
+              ref.size() + size_t(last.nr_verts) * 16 + size_t(last.nr_faces) * 20 + size_t(last.nr_tex) * 8);
+    restores_as_captured(changed);
+
+    fs::current_path(other);
+    auto c = std::make_unique<show_objects>();
+    EXPECT_FALSE(checkpoint::apply(*c, nullptr, ref, error));
+    EXPECT_EQ(error, std::string("the model file ") + show_files::nygris2.path + " cannot be read");
+    fs::copy_file(data / "gfx" / "blob1.3D", other / "gfx" / "nygris2.3D");  // other objects
+    auto d = std::make_unique<show_objects>();
+    EXPECT_FALSE(checkpoint::apply(*d, nullptr, ref, error));
+    EXPECT_NE(error.find(show_files::nygris2.path), std::string::npos) << error;
 }

@@ -122,9 +122,41 @@ void put_texs(writer& w, const tex_coord* t, int n) {
     for (int i = 0; i < n; ++i) put_tex(w, t[i]);
 }
 
-// What object and object_2 share.
+// The model files the rooms were read from, each parsed once per checkpoint
+// (writing or reading): an object whose vertices as loaded, faces and first
+// texture coordinates are still the file's is written as a reference to it.
+struct model_cache {
+    std::vector<std::pair<const char*, std::unique_ptr<parsed_model>>> models;
+    // The file's objects; null when it cannot be read.
+    const parsed_model* get(const char* path) {
+        for (auto& [p, m] : models)
+            if (p == path)
+                return m.get();
+        auto m = std::make_unique<parsed_model>();
+        if (!read_model(path, model_format{}, *m))
+            m.reset();
+        models.emplace_back(path, std::move(m));
+        return models.back().second.get();
+    }
+};
+
+// Whether object o's set 0, faces and texture set 0 are object i of the model.
+bool as_in_model(const object& o, const parsed_model* m, int i) {
+    if (!m || i >= static_cast<int>(m->objects.size()))
+        return false;
+    const parsed_object& p = m->objects[size_t(i)];
+    if (p.verts.size() != size_t(o.nr_verts) || p.faces.size() != size_t(o.nr_faces) ||
+        p.tex.size() != size_t(o.nr_tex))
+        return false;
+    auto same = [](const auto* x, const auto* y, size_t n) { return n == 0 || std::memcmp(x, y, n * sizeof *x) == 0; };
+    return same(p.verts.data(), o.verts[0], p.verts.size()) && same(p.faces.data(), o.faces, p.faces.size()) &&
+           same(p.tex.data(), o.tex_coords[0], p.tex.size());
+}
+
+// What object and object_2 share; with `from_model` the vertex set 0 and
+// texture set 0 are left out (the model file has them).
 template <class O>
-void put_common(writer& w, const O& o) {
+void put_common(writer& w, const O& o, bool from_model) {
     w.i32(o.cur_face);
     put_point(w, o.p0), put_point(w, o.p1), put_point(w, o.p2);
     w.i32(o.y_top), w.i32(o.y_bottom);
@@ -134,20 +166,24 @@ void put_common(writer& w, const O& o) {
     w.i32(o.walk_x), w.i32(o.walk_y);
     w.u32(static_cast<std::uint32_t>(o.nr_verts)), w.u32(static_cast<std::uint32_t>(o.nr_faces)),
         w.u32(static_cast<std::uint32_t>(o.nr_tex));
-    for (int k = 0; k < nr_vertex_sets; ++k) put_verts(w, o.verts[k], o.nr_verts);
-    for (int k = 0; k < nr_tex_sets; ++k) put_texs(w, o.tex_coords[k], o.nr_tex);
+    w.u8(from_model ? 1 : 0);
+    for (int k = from_model ? 1 : 0; k < nr_vertex_sets; ++k) put_verts(w, o.verts[k], o.nr_verts);
+    for (int k = from_model ? 1 : 0; k < nr_tex_sets; ++k) put_texs(w, o.tex_coords[k], o.nr_tex);
 }
 
-bool put_room(writer& w, const room& r, const surface_list& sl, std::string& error) {
+bool put_room(writer& w, const room& r, const char* model_path, model_cache& models, const surface_list& sl,
+              std::string& error) {
     w.i32(r.obj_index);
     w.raw(r.name, sizeof r.name);
     w.u32(static_cast<std::uint32_t>(r.nr_objects));
+    const parsed_model* model = r.nr_objects > 0 ? models.get(model_path) : nullptr;
     for (int i = 0; i < r.nr_objects; ++i) {
         const object& o = r.objects[i];
-        put_common(w, o);
+        const bool from_model = as_in_model(o, model, i);
+        put_common(w, o, from_model);
         for (float f : o.rot) w.f32(f);
         w.i32(o.pos_x), w.i32(o.pos_y), w.i32(o.pos_z);
-        for (int f = 0; f < o.nr_faces; ++f)
+        for (int f = 0; f < o.nr_faces && !from_model; ++f)
             for (int v : {o.faces[f].v[0], o.faces[f].v[1], o.faces[f].v[2], o.faces[f].spare[0], o.faces[f].spare[1]})
                 w.i32(v);
         const int shared = sl.find_bitmap(o.shared_tex);
@@ -166,7 +202,7 @@ void put_room_2d(writer& w, const room_2D& r, const surface_list& sl) {
     w.u32(static_cast<std::uint32_t>(r.nr_objects));
     for (int i = 0; i < r.nr_objects; ++i) {
         const object_2& o = r.objects[i];
-        put_common(w, o);
+        put_common(w, o, false);
         for (int f = 0; f < o.nr_faces; ++f) {
             const face_2& fc = o.faces[f];
             for (int v : {fc.v[0], fc.v[1], fc.v[2], fc.spare[0], fc.spare[1], fc.spare[2], fc.spare[3]}) w.i32(v);
@@ -176,9 +212,11 @@ void put_room_2d(writer& w, const room_2D& r, const surface_list& sl) {
     }
 }
 
-// A surface: its size and pixels as raw pixels, as the same pixels as an
-// earlier surface, or as the picture file they were loaded from.
-void put_surfaces(writer& w, const surface_list& sl) {
+// A surface: its size and pixels as raw pixels (0), as the picture file they
+// were loaded from (1), as the same pixels as an earlier surface (2), or
+// left out (3: the screen and the work bitmap of a scene that draws them over
+// before reading them; restored as black).
+void put_surfaces(writer& w, const surface_list& sl, const bitmap* work, bool keep_screen) {
     w.u32(static_cast<std::uint32_t>(sl.surfaces.size()));
     std::vector<std::vector<Uint16>> seen(sl.surfaces.size());
     std::map<std::string, std::uint64_t> file_hashes;  // each picture decoded once
@@ -194,11 +232,15 @@ void put_surfaces(writer& w, const surface_list& sl) {
             continue;
         }
         w.u32(static_cast<std::uint32_t>(sf->w)), w.u32(static_cast<std::uint32_t>(sf->h));
+        if (!keep_screen && (i == 0 || (b && b == work))) {
+            w.u8(3);
+            continue;  // seen[i] stays empty: no later surface copies it
+        }
         seen[i] = pixels_of(sf);
         const std::uint64_t h = hash_of(seen[i]);
         int same = -1;
         for (size_t j = 0; j < i && same < 0; ++j)
-            if (sl.surfaces[j] && sl.surfaces[j]->w == sf->w && sl.surfaces[j]->h == sf->h && seen[j] == seen[i])
+            if (!seen[j].empty() && sl.surfaces[j]->w == sf->w && sl.surfaces[j]->h == sf->h && seen[j] == seen[i])
                 same = static_cast<int>(j);
         if (same >= 0) {
             w.u8(2), w.u32(static_cast<std::uint32_t>(same));
@@ -316,11 +358,11 @@ void put_tracks(writer& w, const std::vector<Track>& tracks) {
     w.raw(tracks.data(), tracks.size() * sizeof(Track));
 }
 
-// A frame the limiter keeps: most often the screen's own pixels, which the
-// checkpoint holds already, or the frame kept before it; else raw pixels.
-void put_frame(writer& w, const std::vector<std::uint16_t>& frame, const std::vector<std::uint16_t>& screen_px,
+// A frame the limiter keeps: most often the screen's own pixels, when the
+// checkpoint holds them, or the frame kept before it; else raw pixels.
+void put_frame(writer& w, const std::vector<std::uint16_t>& frame, const std::vector<std::uint16_t>* screen_px,
                const std::vector<std::uint16_t>* earlier) {
-    if (frame == screen_px) {
+    if (screen_px && frame == *screen_px) {
         w.u8(1);
     } else if (earlier && frame == *earlier) {
         w.u8(2);
@@ -333,18 +375,19 @@ void put_frame(writer& w, const std::vector<std::uint16_t>& frame, const std::ve
 
 // The limiter's history: both readings' last frame, frame count and tracks,
 // and the count of limited frames (the rest of the limiter lasts one flip).
-void put_limiter(writer& w, const flash::limiter* lim, const surface_list& sl) {
+void put_limiter(writer& w, const flash::limiter* lim, const surface_list& sl, bool screen_kept) {
     w.u8(lim ? 1 : 0);
     if (!lim)
         return;
     const std::vector<Uint16> screen_px = sl.at(0) ? pixels_of(sl.at(0)) : std::vector<Uint16>{};
+    const std::vector<Uint16>* screen = screen_kept && sl.at(0) ? &screen_px : nullptr;
     const flash::analysis::state first = lim->state().shown.save();
-    put_frame(w, first.previous, screen_px, nullptr);
+    put_frame(w, first.previous, screen, nullptr);
     w.i64(first.frames);
     put_tracks(w, first.general);
     put_tracks(w, first.red);
     const flash::cross_check::state cross = lim->state().cross.save();
-    put_frame(w, cross.previous, screen_px, &first.previous);
+    put_frame(w, cross.previous, screen, &first.previous);
     w.i64(cross.frames);
     put_tracks(w, cross.first_general);
     put_tracks(w, cross.first_red);
@@ -392,6 +435,7 @@ tex_coord get_tex(reader& r) {
 // The counts that size an object's arrays, checked before anything is allocated.
 struct object_counts {
     std::uint32_t verts = 0, faces = 0, tex = 0;
+    bool from_model = false;  // set 0, the faces and texture set 0 are the model file's
 };
 
 template <class O>
@@ -409,22 +453,31 @@ object_counts get_common_head(reader& r, O& o) {
     c.verts = r.u32("a vertex count");
     c.faces = r.u32("a face count");
     c.tex = r.u32("a texture coordinate count");
+    const std::uint8_t from_model = r.u8("an object's source");
+    if (r.ok() && from_model > 1)
+        r.fail("an object's source is neither the checkpoint nor the model file");
+    c.from_model = from_model == 1;
     // Each vertex is 16 bytes in each of three sets, each coordinate 8 in
-    // two, each face at least 20: all of them must still be in the file.
+    // two, each face at least 20: all of them must still be in the file
+    // (but for set 0, the faces and texture set 0 of an object from its model).
+    const std::uint64_t sets = c.from_model ? 2 : 3, tex_sets = c.from_model ? 1 : 2,
+                        face_bytes = c.from_model ? 0 : 20;
     if (r.ok() && (c.verts > max_items || c.faces > max_items || c.tex > max_items ||
-                   std::uint64_t{c.verts} * 48 + std::uint64_t{c.tex} * 16 + std::uint64_t{c.faces} * 20 > r.left()))
+                   std::uint64_t{c.verts} * 16 * sets + std::uint64_t{c.tex} * 8 * tex_sets +
+                           std::uint64_t{c.faces} * face_bytes >
+                       r.left()))
         r.fail("an object with more vertices, faces or texture coordinates than the file holds");
     return c;
 }
 
 template <class O>
-void get_common_arrays(reader& r, O& o) {
-    for (int k = 0; k < nr_vertex_sets; ++k)
+void get_common_arrays(reader& r, O& o, bool from_model) {
+    for (int k = from_model ? 1 : 0; k < nr_vertex_sets; ++k)
         for (int i = 0; i < o.nr_verts; ++i) {
             vertex& v = o.verts[k][i];
             v.x = r.f32("a vertex"), v.y = r.f32("a vertex"), v.z = r.f32("a vertex"), v.spare = r.f32("a vertex");
         }
-    for (int k = 0; k < nr_tex_sets; ++k)
+    for (int k = from_model ? 1 : 0; k < nr_tex_sets; ++k)
         for (int i = 0; i < o.nr_tex; ++i) o.tex_coords[k][i] = get_tex(r);
 }
 
@@ -455,18 +508,40 @@ std::uint32_t get_room_head(reader& r, Room& rm, const std::string& what) {
     return n;
 }
 
-void get_room(reader& r, room& rm, std::vector<int>& shared) {
+void get_room(reader& r, room& rm, const char* model_path, model_cache& models, std::vector<int>& shared) {
     const std::uint32_t n = get_room_head<room, object>(r, rm, "a room");
     for (std::uint32_t i = 0; i < n && r.ok(); ++i) {
         object& o = rm.objects[i];
         const object_counts c = get_common_head(r, o);
         if (!r.ok())
             return;
+        const parsed_object* p = nullptr;
+        if (c.from_model) {
+            const parsed_model* m = models.get(model_path);
+            if (!m) {
+                r.fail(std::string("the model file ") + model_path + " cannot be read");
+                return;
+            }
+            if (i >= m->objects.size()) {
+                r.fail(std::string("an object that ") + model_path + " does not hold");
+                return;
+            }
+            p = &m->objects[i];
+            if (p->verts.size() != c.verts || p->faces.size() != c.faces || p->tex.size() != c.tex) {
+                r.fail(std::string("an object whose counts are not those of ") + model_path);
+                return;
+            }
+        }
         o.allocate(static_cast<int>(c.verts), static_cast<int>(c.faces), static_cast<int>(c.tex));
-        get_common_arrays(r, o);
+        if (p) {
+            std::copy(p->verts.begin(), p->verts.end(), o.verts[0]);
+            std::copy(p->faces.begin(), p->faces.end(), o.faces);
+            std::copy(p->tex.begin(), p->tex.end(), o.tex_coords[0]);
+        }
+        get_common_arrays(r, o, c.from_model);
         for (float& f : o.rot) f = r.f32("an object's turn");
         o.pos_x = r.i32("a position"), o.pos_y = r.i32("a position"), o.pos_z = r.i32("a position");
-        for (int f = 0; f < o.nr_faces && r.ok(); ++f) {
+        for (int f = 0; f < o.nr_faces && r.ok() && !c.from_model; ++f) {
             face& fc = o.faces[f];
             for (int* v : {&fc.v[0], &fc.v[1], &fc.v[2], &fc.spare[0], &fc.spare[1]}) *v = r.i32("a face");
             if (r.ok() && !corners_ok(fc.v, o.nr_verts))
@@ -481,11 +556,13 @@ void get_room_2d(reader& r, room_2D& rm, std::vector<std::pair<int, int>>& links
     for (std::uint32_t i = 0; i < n && r.ok(); ++i) {
         object_2& o = rm.objects[i];
         const object_counts c = get_common_head(r, o);
+        if (r.ok() && c.from_model)
+            r.fail("a flat room's object from a model file");
         if (!r.ok())
             return;
         // The texture faces are read from the model and kept, never drawn.
         o.allocate(static_cast<int>(c.verts), static_cast<int>(c.faces), static_cast<int>(c.tex), 0);
-        get_common_arrays(r, o);
+        get_common_arrays(r, o, false);
         for (int f = 0; f < o.nr_faces && r.ok(); ++f) {
             face_2& fc = o.faces[f];
             for (int* v : {&fc.v[0], &fc.v[1], &fc.v[2], &fc.spare[0], &fc.spare[1], &fc.spare[2], &fc.spare[3]})
@@ -599,6 +676,9 @@ bool get_surfaces(reader& r, surface_list& sl, show_objects& s, std::string& err
             px.resize(size_t(w) * size_t(h));
             if (!r.raw(px.data(), px.size() * 2, "a surface's pixels"))
                 return false;
+            set_pixels(sf, px.data());
+        } else if (kind == 3 && (i == 0 || sl.owners[i] == &s.work)) {
+            px.assign(size_t(w) * size_t(h), 0);
             set_pixels(sf, px.data());
         } else {
             r.fail("a surface of unknown kind " + std::to_string(kind));
@@ -841,7 +921,7 @@ std::string file_name(int scene, bool gentle, bool settle) {
 }
 
 bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<std::uint8_t>& out,
-             std::string& error) {
+             std::string& error, bool keep_screen) {
     const surface_list sl(s);
     writer w;
     const control& c = s.ctl;
@@ -850,10 +930,13 @@ bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<s
     w.u8(s.blob_stretch_over);
     w.i32(world_x), w.i32(world_y), w.i32(world_z), w.u16(transp_col), w.i32(transp);
     w.i32(sl.find(dest_surface));
-    if (!put_room(w, s.nygris2, sl, error) || !put_room(w, s.blob1, sl, error) || !put_room(w, s.rom2, sl, error))
+    model_cache models;
+    if (!put_room(w, s.nygris2, show_files::nygris2.path, models, sl, error) ||
+        !put_room(w, s.blob1, show_files::blob1.path, models, sl, error) ||
+        !put_room(w, s.rom2, show_files::rom2.path, models, sl, error))
         return false;
     put_room_2d(w, s.corner_room, sl);
-    put_surfaces(w, sl);
+    put_surfaces(w, sl, &s.work, keep_screen);
     // Effects.
     const fade& f = s.fader;
     w.i32(sl.find(f.target)), w.i32(sl.find(f.source)), w.i32(f.map_index);
@@ -878,7 +961,7 @@ bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<s
         put_light(w, *l, sl, pictures);
     // The depth buffer (cleared before every use, kept all the same).
     w.raw(z_buffer, sizeof z_buffer);
-    put_limiter(w, limiter, sl);
+    put_limiter(w, limiter, sl, keep_screen);
     put_song(w);
     w.u32(end_mark);
     // Every pointer of the state must name a surface of the list.
@@ -913,9 +996,10 @@ bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint
     transp = r.i32("the room's weight");
     const int dest = r.i32("the drawing target");
     std::vector<int> shared;
-    get_room(r, s.nygris2, shared);
-    get_room(r, s.blob1, shared);
-    get_room(r, s.rom2, shared);
+    model_cache models;
+    get_room(r, s.nygris2, show_files::nygris2.path, models, shared);
+    get_room(r, s.blob1, show_files::blob1.path, models, shared);
+    get_room(r, s.rom2, show_files::rom2.path, models, shared);
     std::vector<std::pair<int, int>> links;
     get_room_2d(r, s.corner_room, links);
     if (!r.ok())
@@ -1019,7 +1103,9 @@ void at_scene_start(const show_objects& s, int scene) {
             std::fprintf(stderr, "ostramere: song cache: %s\n", printable(error).c_str());
     }
     const std::string path = p.write_dir + "/" + file_name(scene, p.gentle, p.settle);
-    if (!capture(s, p.limiter, payload, error) || !write_file(path, h, payload, error)) {
+    const bool redraws = scene >= 0 && scene < show_timeline::scene_count && show_timeline::scenes[scene].redraws_screen;
+    if (!capture(s, p.limiter, payload, error, !redraws) ||
+        !write_file(path, h, payload, error)) {
         std::fprintf(stderr, "ostramere: checkpoint %s: %s\n", printable(path).c_str(), printable(error).c_str());
         p.write_dir.clear();
     }

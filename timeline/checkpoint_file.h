@@ -10,7 +10,7 @@
 
 namespace checkpoint {
 
-inline constexpr std::uint32_t format_version = 2;
+inline constexpr std::uint32_t format_version = 3;
 // The largest payload a reader unpacks (far beyond any real checkpoint).
 inline constexpr std::uint64_t max_payload = 64u << 20;
 
