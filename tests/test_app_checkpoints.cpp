@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <tuple>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -171,6 +172,19 @@ TEST_F(CheckpointRuns, AnotherBuildsOtherDatasCutOrDamagedCheckpointsAreRefusedA
     std::string error;
     ASSERT_TRUE(checkpoint::read_file(good.string(), h, payload, error)) << error;
     const std::string bytes = read_text(good);
+    // The files make data writes say what run made them: -w without the
+    // settle wait, the others with it; -gentle those of a gentle run.
+    EXPECT_EQ(h.settle, 0);
+    EXPECT_EQ(h.gentle, 0);
+    for (const auto& [name, settle, gentle] : {std::tuple{"title.ockp", 1, 0}, std::tuple{"title-gentle-w.ockp", 0, 1},
+                                               std::tuple{"title-gentle.ockp", 1, 1}}) {
+        checkpoint::header other;
+        ASSERT_TRUE(checkpoint::read_header((rt_test::data_dir() / "checkpoints" / name).string(), other, error))
+            << error;
+        EXPECT_EQ(other.settle, settle) << name;
+        EXPECT_EQ(other.gentle, gentle) << name;
+        EXPECT_EQ(other.tick, h.tick + (settle ? 3000u : 0u)) << name << ": the settle wait's 3 s";
+    }
 
     struct variant {
         const char* name;

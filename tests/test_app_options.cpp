@@ -193,6 +193,11 @@ TEST(AppOptions, EveryRangeIsAcceptedAtBothEndsAndRefusedJustOutside) {
     EXPECT_FALSE(none.opt.simulated()) << "a plain run is live";
     EXPECT_TRUE(parse({"--sim"}).opt.simulated());
     EXPECT_TRUE(parse({"--bench"}).opt.simulated());
+    // Each of the other runs that open no device, alone.
+    EXPECT_TRUE(parse({"--capture", "c"}).opt.simulated());
+    EXPECT_TRUE(parse({"--flash-report", "f.json"}).opt.simulated());
+    EXPECT_TRUE(parse({"--write-checkpoints", "d"}).opt.simulated());
+    EXPECT_TRUE(parse({"--write-song-cache", "s.ocache"}).opt.simulated());
     EXPECT_EQ(none.opt.av_offset_ms, 0);
     EXPECT_EQ(none.opt.fps, 60);
     EXPECT_EQ(none.opt.png_every, 1);
