@@ -1,7 +1,7 @@
 // The show's timeline, listed once: each scene's name (as --start and the
 // frame records name it), its label for people, the music times it runs
 // between, whether it is a chapter a viewer can start at and whether it
-// draws over the screen and the work bitmap before it reads them. The scenes keep
+// draws the screen, the work bitmap and the depths afresh. The scenes keep
 // their own literal end tests; a show test holds them to this table.
 #pragma once
 
@@ -15,10 +15,11 @@ struct scene {
     unsigned first_ms;      // music time of its first frame (the first at or after it)
     unsigned last_ms;       // music time the next scene takes over (the show's end for the last)
     bool chapter;           // offered as a start on the page
-    // It draws the screen and the work bitmap over before anything reads
-    // them, so the pixels they hold at its start never show: its checkpoint
-    // leaves them out (the whole-scene checkpoint runs hold this to the frames).
-    bool redraws_screen;
+    // It draws the screen and the work bitmap over, and clears the depth
+    // buffer, before anything reads them, so what they hold at its start
+    // never shows: its checkpoint leaves them out (the whole-scene
+    // checkpoint runs hold this to the frames).
+    bool draws_afresh;
 };
 
 // In show order; each scene begins where the one before it ends.

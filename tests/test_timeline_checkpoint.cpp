@@ -416,18 +416,19 @@ std::vector<Uint16> pixels(SDL_Surface* s) {
 }
 }  // namespace
 
-// A scene that draws the screen and the work bitmap over first: their pixels
-// stay out of its checkpoint and come back black. A surface that equals one
+// A scene that draws the screen and the work bitmap over and clears the
+// depths first: their contents stay out of its checkpoint and come back
+// black and cleared. A surface that equals one
 // of them then travels as its own pixels, and a limiter's frame equal to the
 // screen as its pixels, not as marks naming what is not there.
-TEST_F(CheckpointState, TheScreenAndTheWorkBitmapLeftOutComeBackBlackAndNothingLeansOnThem) {
+TEST_F(CheckpointState, TheScreenTheWorkBitmapAndTheDepthsLeftOutComeBackBlankAndNothingLeansOnThem) {
     auto a = std::make_unique<show_objects>();
     fill(*a);
     std::string error;
     std::vector<std::uint8_t> kept, left;
     ASSERT_TRUE(checkpoint::capture(*a, nullptr, kept, error, true)) << error;
     ASSERT_TRUE(checkpoint::capture(*a, nullptr, left, error, false)) << error;
-    EXPECT_EQ(left.size(), kept.size() - 2 * 640 * 480 * 2);
+    EXPECT_EQ(left.size(), kept.size() - 2 * 640 * 480 * 2 - sizeof z_buffer);
 
     // The overlay a twin of the work bitmap, the screen the last shown frame.
     blit_surface(a->work.surface, nullptr, a->overlay.surface, nullptr);
@@ -445,6 +446,7 @@ TEST_F(CheckpointState, TheScreenAndTheWorkBitmapLeftOutComeBackBlackAndNothingL
     ASSERT_TRUE(checkpoint::apply(*b, &lim_b, left, error)) << error;
     EXPECT_EQ(pixels(screen), std::vector<Uint16>(640 * 480, 0));
     EXPECT_EQ(pixels(b->work.surface), std::vector<Uint16>(640 * 480, 0));
+    EXPECT_EQ(z_buffer[1234], z_buffer_far) << "the depths come back cleared";
     EXPECT_EQ(pixels(b->overlay.surface), overlay);
     EXPECT_EQ(pixels(b->picture.surface), pixels(a->picture.surface));
     EXPECT_EQ(lim_b.state().shown.save().previous, shown);

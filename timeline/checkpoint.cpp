@@ -216,7 +216,7 @@ void put_room_2d(writer& w, const room_2D& r, const surface_list& sl) {
 // were loaded from (1), as the same pixels as an earlier surface (2), or
 // left out (3: the screen and the work bitmap of a scene that draws them over
 // before reading them; restored as black).
-void put_surfaces(writer& w, const surface_list& sl, const bitmap* work, bool keep_screen) {
+void put_surfaces(writer& w, const surface_list& sl, const bitmap* work, bool keep_drawn) {
     w.u32(static_cast<std::uint32_t>(sl.surfaces.size()));
     std::vector<std::vector<Uint16>> seen(sl.surfaces.size());
     std::map<std::string, std::uint64_t> file_hashes;  // each picture decoded once
@@ -232,7 +232,7 @@ void put_surfaces(writer& w, const surface_list& sl, const bitmap* work, bool ke
             continue;
         }
         w.u32(static_cast<std::uint32_t>(sf->w)), w.u32(static_cast<std::uint32_t>(sf->h));
-        if (!keep_screen && (i == 0 || (b && b == work))) {
+        if (!keep_drawn && (i == 0 || (b && b == work))) {
             w.u8(3);
             continue;  // seen[i] stays empty: no later surface copies it
         }
@@ -921,7 +921,7 @@ std::string file_name(int scene, bool gentle, bool settle) {
 }
 
 bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<std::uint8_t>& out,
-             std::string& error, bool keep_screen) {
+             std::string& error, bool keep_drawn) {
     const surface_list sl(s);
     writer w;
     const control& c = s.ctl;
@@ -936,7 +936,7 @@ bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<s
         !put_room(w, s.rom2, show_files::rom2.path, models, sl, error))
         return false;
     put_room_2d(w, s.corner_room, sl);
-    put_surfaces(w, sl, &s.work, keep_screen);
+    put_surfaces(w, sl, &s.work, keep_drawn);
     // Effects.
     const fade& f = s.fader;
     w.i32(sl.find(f.target)), w.i32(sl.find(f.source)), w.i32(f.map_index);
@@ -959,9 +959,11 @@ bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<s
     for (const light* l : {&s.sheet_light[0], &s.sheet_light[1], &s.sheet_light[2], &s.sheet_light[3], &s.full_light,
                            &s.overlay_light})
         put_light(w, *l, sl, pictures);
-    // The depth buffer (cleared before every use, kept all the same).
-    w.raw(z_buffer, sizeof z_buffer);
-    put_limiter(w, limiter, sl, keep_screen);
+    // The depths, unless the scene clears them before it reads them.
+    w.u8(keep_drawn ? 1 : 0);
+    if (keep_drawn)
+        w.raw(z_buffer, sizeof z_buffer);
+    put_limiter(w, limiter, sl, keep_drawn);
     put_song(w);
     w.u32(end_mark);
     // Every pointer of the state must name a surface of the list.
@@ -1043,8 +1045,14 @@ bool apply(show_objects& s, flash::limiter* limiter, const std::vector<std::uint
     for (light* l : {&s.sheet_light[0], &s.sheet_light[1], &s.sheet_light[2], &s.sheet_light[3], &s.full_light,
                      &s.overlay_light})
         get_light(r, *l, sl);
-    r.raw(z_buffer, sizeof z_buffer, "the depth buffer");
+    const std::uint8_t depths = r.u8("the depth buffer's flag");
+    if (r.ok() && depths > 1)
+        r.fail("a depth buffer neither kept nor cleared");
     z_buffer_touch(0, z_buffer_height);
+    if (depths == 1)
+        r.raw(z_buffer, sizeof z_buffer, "the depth buffer");
+    else
+        clear_z_buffer();
     if (!r.ok())
         return failed();
     std::unique_ptr<flash::limiter::history> limited;
@@ -1103,7 +1111,7 @@ void at_scene_start(const show_objects& s, int scene) {
             std::fprintf(stderr, "ostramere: song cache: %s\n", printable(error).c_str());
     }
     const std::string path = p.write_dir + "/" + file_name(scene, p.gentle, p.settle);
-    const bool redraws = scene >= 0 && scene < show_timeline::scene_count && show_timeline::scenes[scene].redraws_screen;
+    const bool redraws = scene >= 0 && scene < show_timeline::scene_count && show_timeline::scenes[scene].draws_afresh;
     if (!capture(s, p.limiter, payload, error, !redraws) ||
         !write_file(path, h, payload, error)) {
         std::fprintf(stderr, "ostramere: checkpoint %s: %s\n", printable(path).c_str(), printable(error).c_str());

@@ -57,10 +57,11 @@ std::uint64_t song_cache_key(std::uint64_t data);
 
 // The show's state as a payload. False with a message when some pointer of
 // the state leads nowhere the checkpoint can name.
-// keep_screen false: the screen's and the work bitmap's pixels are left out
-// (restored as black), for a scene that draws them over before reading them.
+// keep_drawn false: the screen's and the work bitmap's pixels and the
+// depths are left out (restored black and cleared), for a scene that draws
+// them afresh before reading them.
 bool capture(const show_objects& s, const flash::limiter* limiter, std::vector<std::uint8_t>& out,
-             std::string& error, bool keep_screen = true);
+             std::string& error, bool keep_drawn = true);
 // Puts a payload's state into s (freshly built by intro, the song loaded and
 // not played), the renderer's globals, the sound layer and the limiter,
 // every tick in it moved by shift_ms (and the song's sample positions with
