@@ -105,6 +105,7 @@ TEST(Noise, ShiftAndPhaseSteppingMatchThePerPixelRule) {
     EXPECT_EQ(at(dst.get(), 0, 100), 101);  // shift 0 on the first row
     const int shift = at(dst.get(), 0, 101) - 102;
     EXPECT_TRUE(shift == 149 || shift == 150) << shift;
+    EXPECT_EQ(n.shift, shift) << "the last row drawn's shift";
 }
 
 TEST(Noise, SourceRowsAndSurfacesAreClipped) {

@@ -169,6 +169,15 @@ TEST(PictureRefusals, CutAndDamagedFilesAreErrorsNotPictures) {
     bytes cut(jpg.begin(), jpg.begin() + jpg.size() / 2);
     EXPECT_TRUE(has(refusal(cut, "skin.jpg"), "a damaged JPEG (Premature end of JPEG file, and more)"))
         << refusal(cut, "s.jpg");
+    // Bytes between the first segment and the next marker: one warning
+    // alone, named without "and more".
+    bytes junk = jpg;
+    ASSERT_EQ(jpg[2], 0xFF);
+    const long first_end = 4 + (jpg[4] << 8 | jpg[5]);
+    junk.insert(junk.begin() + first_end, {0x12, 0x34, 0x56});
+    const std::string one = refusal(junk, "skin.jpg");
+    EXPECT_TRUE(has(one, "3 extraneous bytes before marker")) << one;
+    EXPECT_FALSE(has(one, "and more")) << one;
 }
 
 TEST(PictureRefusals, ThePngChunkWalkKeepsItsOrder) {
